@@ -1,0 +1,25 @@
+// Insertion and removal of a supported modem card.
+#include "app/main_dialog.h"
+#include "app/supported_modems.h"
+#include "app/tray.h"
+#include "res/resource.h"
+
+LRESULT CMainDlg::OnDeviceChange(WPARAM event, LPARAM data) {
+    if (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) return TRUE;
+    if (!IsSupportedModemPort(reinterpret_cast<const DEV_BROADCAST_HDR*>(data))) return TRUE;
+    if (event == DBT_DEVICEARRIVAL) {
+        if (!m_busy) AutoDetect();
+    } else {
+        OnCardRemoved();
+    }
+    return TRUE;  // never deny a request
+}
+
+void CMainDlg::OnCardRemoved() {
+    NotifyTray(NIM_MODIFY, TRAY_ICON_UID, LoadTrayIcon(IDI_NO_MODEM), "Modem Removed");
+    EnableWindow(GetDlgItem(IDC_SET), FALSE);
+    EnableWindow(GetDlgItem(IDC_CURRENT), FALSE);
+    m_modemFound = 0;
+    ShowWindow(m_hWnd, SW_HIDE);
+    g_trayState = kTrayNoModem;
+}

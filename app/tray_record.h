@@ -1,0 +1,11 @@
+// The record handed to the shell for the notification-area icon.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+// The record's size in its original form, which every shell understands.
+constexpr DWORD kTrayRecordSize = 88;
+
+// Fills the record for window owner, icon id and icon; the tip (none: empty)
+// is cut to 63 characters.
+void FillTrayRecord(NOTIFYICONDATAA& record, HWND owner, UINT id, HICON icon, const char* tip);

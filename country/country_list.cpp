@@ -1,0 +1,47 @@
+// Loading the country table, and showing a country's name and flag.
+#include <cstdio>
+#include <cstring>
+
+#include "app/main_dialog.h"
+#include "country/country_file.h"
+#include "framework/win_app.h"
+#include "res/resource.h"
+
+namespace {
+const char kTableFile[] = "korvane.ini";
+}
+
+void CMainDlg::LoadCountryTable() {
+    char path[MAX_PATH + sizeof kTableFile];
+    lstrcpynA(path, m_appDir, sizeof path);
+    lstrcatA(path, kTableFile);
+    m_countryCount = 0;
+    std::FILE* file = std::fopen(path, "r");
+    if (!file) {
+        char message[sizeof path + 64];
+        wsprintfA(message, "The country table could not be read:\n%s", path);
+        MessageBoxA(m_hWnd, message, "Korvane", MB_OK | MB_ICONWARNING);
+        return;
+    }
+    m_countryCount = ReadCountryTable(file, m_countries);
+    std::fclose(file);
+}
+
+void CMainDlg::SetFlag(HBITMAP flag) {
+    const LRESULT previous = SendDlgItemMessageA(m_hWnd, IDC_FLAG, STM_SETIMAGE, IMAGE_BITMAP,
+                                                 reinterpret_cast<LPARAM>(flag));
+    HGDIOBJ replaced = reinterpret_cast<HGDIOBJ>(previous);
+    if (replaced && replaced != flag) DeleteObject(replaced);
+}
+
+void CMainDlg::ShowCountry(int index) {
+    const CountryRecord& country = m_countries[index];
+    SetDlgItemTextA(m_hWnd, IDC_COUNTRY_NAME, country.name);
+    SetFlag(LoadBitmapA(AppInstance(), country.bitmap));
+}
+
+void CMainDlg::OnSelchangeCountryList() {
+    const LRESULT index = SendDlgItemMessageA(m_hWnd, IDC_COUNTRY_LIST, CB_GETCURSEL, 0, 0);
+    if (index < 0 || index >= m_countryCount) return;  // nothing selected: show what was shown
+    ShowCountry(static_cast<int>(index));
+}

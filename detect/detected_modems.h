@@ -1,0 +1,20 @@
+// The modems found by the last detection run, and the order in which ports are probed.
+// UI thread only.
+#pragma once
+
+constexpr int kProbePortCount = 6;
+
+extern int g_probePorts[kProbePortCount];  // COM numbers in probe order
+extern int g_probeIndex;                   // the port the run works on
+extern int g_modemPorts[kProbePortCount];  // COM numbers of the modems found, in that order
+extern int g_modemCount;
+extern int g_selectedModem;                // the modem the country operations use
+// Counts the runs that refilled the list, so that a selection made on an
+// older list is never applied to a newer one.
+extern unsigned g_modemListVersion;
+
+void FillProbeOrder();
+// Brings g_selectedModem back into the list (to 0) when it points outside it.
+void KeepSelectedModemInList();
+// The COM number of the modem in use: 0, which names no port, when the list is empty.
+int SelectedModemPort();

@@ -1,0 +1,45 @@
+#include "detect/modem_list_dialog.h"
+
+#include "detect/detected_modems.h"
+#include "res/resource.h"
+
+CModemListDlg* CModemListDlg::s_open = nullptr;
+
+// No message table of its own: OK is overridden, Cancel ends the dialog.
+CModemListDlg::CModemListDlg(HWND parent) : CDialog(IDD_MODEM_LIST, parent) {}
+
+CModemListDlg::~CModemListDlg() {
+    if (s_open == this) s_open = m_outer;
+}
+
+void CModemListDlg::CloseStale() {
+    if (s_open && s_open->GetSafeHwnd()) s_open->EndDialog(IDCANCEL);
+}
+
+BOOL CModemListDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_outer = s_open;
+    s_open = this;
+    m_listVersion = g_modemListVersion;
+    m_list = GetDlgItem(IDC_MODEM_LIST);
+    for (int i = 0; i < g_modemCount; ++i) {
+        char line[80];
+        wsprintfA(line, "Modem connected to COM%d", g_modemPorts[i]);
+        SendMessageA(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+    }
+    return TRUE;
+}
+
+void CModemListDlg::OnOK() {
+    if (m_listVersion != g_modemListVersion) {  // a run replaced the list meanwhile
+        EndDialog(IDCANCEL);
+        return;
+    }
+    g_selectedModem = static_cast<int>(SendMessageA(m_list, LB_GETCURSEL, 0, 0));
+    if (g_selectedModem == LB_ERR) {
+        MessageBoxA(m_hWnd, "Click to select the modem to be configured.", "Modem Selection",
+                    MB_OK);
+        return;
+    }
+    CDialog::OnOK();
+}

@@ -1,0 +1,36 @@
+// Owning wrappers for kernel handles and GDI objects.
+#pragma once
+#include <windows.h>
+
+class ScopedHandle {
+public:
+    ScopedHandle() = default;
+    explicit ScopedHandle(HANDLE h) : m_h(h) {}
+    ~ScopedHandle() { Reset(); }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+    void Reset(HANDLE h = nullptr) {
+        if (IsValid()) CloseHandle(m_h);
+        m_h = h;
+    }
+    HANDLE Get() const { return m_h; }
+    bool IsValid() const { return m_h && m_h != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_h = nullptr;
+};
+
+// Deletes a GDI object (a bitmap handed back by a control, say) when it goes out of scope.
+class ScopedGdiObject {
+public:
+    explicit ScopedGdiObject(HGDIOBJ obj) : m_obj(obj) {}
+    ~ScopedGdiObject() {
+        if (m_obj) DeleteObject(m_obj);
+    }
+    ScopedGdiObject(const ScopedGdiObject&) = delete;
+    ScopedGdiObject& operator=(const ScopedGdiObject&) = delete;
+
+private:
+    HGDIOBJ m_obj;
+};

@@ -1,0 +1,25 @@
+#include "framework/win_app.h"
+
+#include <commctrl.h>
+
+CWinApp* CWinApp::s_app = nullptr;
+
+CWinApp::CWinApp() { s_app = this; }
+
+CWinApp::~CWinApp() {
+    if (s_app == this) s_app = nullptr;
+}
+
+HINSTANCE AppInstance() { return GetModuleHandleA(nullptr); }
+
+int RunApplication(HINSTANCE instance) {
+    CWinApp* app = CWinApp::Get();
+    if (!app) return 1;
+    app->m_hInstance = instance;
+    app->InitInstance();
+    return 0;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    return RunApplication(instance);
+}

@@ -1,0 +1,33 @@
+// The application object: one global instance whose InitInstance runs the program.
+#pragma once
+#include <windows.h>
+
+class CDialog;
+
+class CWinApp {
+public:
+    CWinApp();
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // Runs the program; when it returns the process ends. FALSE means
+    // "no message loop of the application's own".
+    virtual BOOL InitInstance() = 0;
+
+    static CWinApp* Get() { return s_app; }
+    HINSTANCE Instance() const { return m_hInstance; }
+
+    CDialog* m_pMainWnd = nullptr;
+
+private:
+    friend int RunApplication(HINSTANCE);
+    HINSTANCE m_hInstance = nullptr;
+    static CWinApp* s_app;
+};
+
+// Entry of the program: switches on the common controls, then InitInstance.
+int RunApplication(HINSTANCE instance);
+
+// The module that holds the program's resources.
+HINSTANCE AppInstance();

@@ -1,0 +1,161 @@
+#include "at_command_executor.h"
+
+#include <cctype>
+#include <optional>
+
+namespace {
+
+constexpr const char* kIdentification1 = "QTRXFM330HWNF1*GEN";
+constexpr const char* kIdentification2 = "QTRXPM330HWTF1*GEN";
+constexpr const char* kProductCode = "33600";
+
+// Reads a command line character by character; spaces are not significant.
+class Cursor {
+public:
+    explicit Cursor(std::string_view text) : text_(text) {}
+
+    bool at_end()
+    {
+        skip_spaces();
+        return pos_ >= text_.size();
+    }
+
+    // Next character in upper case, or 0 at the end.
+    char next()
+    {
+        if (at_end())
+            return 0;
+        return static_cast<char>(std::toupper(static_cast<unsigned char>(text_[pos_++])));
+    }
+
+    bool accept(char expected)
+    {
+        if (at_end() || std::toupper(static_cast<unsigned char>(text_[pos_])) != expected)
+            return false;
+        ++pos_;
+        return true;
+    }
+
+    // A decimal parameter; `fallback` when no digit follows, nullopt if absurdly long.
+    std::optional<int> number(int fallback)
+    {
+        if (at_end() || !std::isdigit(static_cast<unsigned char>(text_[pos_])))
+            return fallback;
+        int value = 0;
+        for (int digits = 0; !at_end() && std::isdigit(static_cast<unsigned char>(text_[pos_])); ++digits) {
+            if (digits == 6)
+                return std::nullopt;
+            value = value * 10 + (text_[pos_++] - '0');
+        }
+        return value;
+    }
+
+    std::optional<int> hex_digit()
+    {
+        if (at_end() || !std::isxdigit(static_cast<unsigned char>(text_[pos_])))
+            return std::nullopt;
+        char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text_[pos_++])));
+        return c <= '9' ? c - '0' : c - 'a' + 10;
+    }
+
+private:
+    void skip_spaces()
+    {
+        while (pos_ < text_.size() && text_[pos_] == ' ')
+            ++pos_;
+    }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+bool set_flag(Cursor& in, bool& flag)
+{
+    std::optional<int> value = in.number(0);
+    if (value != 0 && value != 1)
+        return false;
+    flag = *value == 1;
+    return true;
+}
+
+bool identify(Cursor& in, const ModemSettings& s, std::vector<std::string>& info)
+{
+    switch (in.number(0).value_or(-1)) {
+    case 0:
+        info.emplace_back(kProductCode);
+        return true;
+    case 3:
+        if (!s.idtext.empty())
+            info.push_back(s.idtext);
+        else
+            info.emplace_back(s.id == 2 ? kIdentification2 : kIdentification1);
+        return true;
+    case 9: {
+        const char* name = country_name(s.country);
+        info.emplace_back(name ? name : "UNKNOWN");
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+// %T19,0,<hh>: switch to the country with T.35 code hh.
+bool set_country(Cursor& in, ModemSettings& s)
+{
+    if (!in.accept('T') || in.number(-1) != 19 || !in.accept(',') || in.number(-1) != 0 ||
+        !in.accept(','))
+        return false;
+    std::optional<int> high = in.hex_digit();
+    std::optional<int> low = high ? in.hex_digit() : std::nullopt;
+    if (!low)
+        return false;
+    auto code = static_cast<std::uint8_t>(*high * 16 + *low);
+    if (s.seterror || !country_name(code))
+        return false;
+    if (!s.ignoreset)
+        s.country = code;
+    return true;
+}
+
+}  // namespace
+
+CommandResult execute_command_line(std::string_view body, ModemSettings& settings)
+{
+    CommandResult result;
+    Cursor in(body);
+    while (!in.at_end()) {
+        bool good = false;
+        switch (in.next()) {
+        case 'E':
+            good = set_flag(in, settings.echo);
+            break;
+        case 'Q':
+            good = set_flag(in, settings.quiet);
+            break;
+        case 'V':  // only verbose result codes exist
+            good = in.number(1) == 1;
+            break;
+        case 'Z':  // back to defaults; the country survives, the rest of the line is dropped
+            if (in.number(0) != 0)
+                break;
+            settings.echo = true;
+            settings.quiet = false;
+            return result;
+        case 'I':
+            good = identify(in, settings, result.info);
+            break;
+        case '%':
+            good = set_country(in, settings);
+            break;
+        case ';':  // separates extended commands
+            good = true;
+            break;
+        }
+        if (!good) {
+            result.ok = false;
+            return result;
+        }
+    }
+    return result;
+}

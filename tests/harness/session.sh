@@ -1,0 +1,157 @@
+#!/bin/bash
+# The test session: an X display, the Wine prefix with COM1..COM6 mapped to
+# <build>/ports, a persistent wineserver and the virtual modem.
+#
+#   session.sh start <build-dir> [<vmodem-binary>]   (or VMODEM in the environment)
+#   session.sh stop <build-dir>
+#
+# start writes <build>/session/session.env for run.sh and the tests. All
+# output of the started programs goes to files under <build>/session/, never
+# to the caller's stdout: ctest reads that through a pipe and would wait for
+# every process that holds it.
+set -u
+
+die() { echo "session: $*" >&2; exit 1; }
+
+[ $# -ge 2 ] || die "usage: session.sh start|stop <build-dir> [<vmodem-binary>]"
+action=$1
+build=$(cd "$2" 2>/dev/null && pwd) || die "no build directory $2"
+vmodem_bin=${3:-${VMODEM:-}}
+
+session_dir=$build/session
+ports_dir=$build/ports
+prefix=$build/wineprefix
+
+export WINEPREFIX=$prefix
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all
+
+# Polls a shell condition every 50 ms for up to $1 seconds.
+wait_until() {
+    local limit=$(( $1 * 20 )); shift
+    local i
+    for (( i = 0; i < limit; i++ )); do
+        if eval "$@"; then return 0; fi
+        sleep 0.05
+    done
+    return 1
+}
+
+# Kills the process named in a pid file if it still runs the expected program.
+kill_pid_file() {
+    local file=$1 name=$2 pid
+    [ -f "$file" ] || return 0
+    pid=$(cat "$file" 2>/dev/null)
+    if [ -n "$pid" ] && grep -qa -- "$name" "/proc/$pid/cmdline" 2>/dev/null; then
+        kill "$pid" 2>/dev/null
+        wait_until 5 '! kill -0 "$pid" 2>/dev/null' || kill -9 "$pid" 2>/dev/null
+    fi
+    rm -f "$file"
+}
+
+stop_session() {
+    kill_pid_file "$session_dir/vmodem.pid" vmodem
+    rm -f "$session_dir/vmodem.ready"
+    if [ -d "$prefix" ]; then
+        wineserver -k >>"$session_dir/wineserver.log" 2>&1 </dev/null
+        # Returns at once when no server runs for this prefix.
+        timeout 10 wineserver -w >>"$session_dir/wineserver.log" 2>&1 </dev/null
+    fi
+    kill_pid_file "$session_dir/xvfb.pid" Xvfb
+    rm -f "$session_dir/session.env"
+}
+
+start_xvfb() {
+    local n
+    for (( n = 90; n < 190; n++ )); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$session_dir/xvfb.log" 2>&1 </dev/null &
+        echo $! >"$session_dir/xvfb.pid"
+        if wait_until 10 '[ -e /tmp/.X11-unix/X$n ] || ! kill -0 $(cat "$session_dir/xvfb.pid") 2>/dev/null' &&
+           kill -0 "$(cat "$session_dir/xvfb.pid")" 2>/dev/null; then
+            display=":$n"
+            return 0
+        fi
+        # Another session took this display first: try the next one.
+        rm -f "$session_dir/xvfb.pid"
+    done
+    return 1
+}
+
+# Maps COM1..COM6 to <build>/ports/comN once per prefix; the marker names the
+# directory the mapping was made for. The device manager reads the mapping
+# when it starts, so the prefix is shut down and started again.
+map_ports() {
+    local marker=$prefix/.korvane-ports n
+    [ "$(cat "$marker" 2>/dev/null)" = "$ports_dir" ] && return 0
+    for n in 1 2 3 4 5 6; do
+        wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$ports_dir/com$n" /f \
+            >>"$session_dir/wineboot.log" 2>&1 </dev/null || return 1
+    done
+    wineserver -k >>"$session_dir/wineserver.log" 2>&1 </dev/null
+    timeout 10 wineserver -w >>"$session_dir/wineserver.log" 2>&1 </dev/null
+    wineserver -p >>"$session_dir/wineserver.log" 2>&1 </dev/null || return 1
+    echo "$ports_dir" >"$marker"
+}
+
+start_vmodem() {
+    local ready=$session_dir/vmodem.ready
+    rm -f "$ready"
+    "$vmodem_bin" --dir "$ports_dir" --control 0 --ready-file "$ready" \
+        >"$session_dir/vmodem.log" 2>&1 </dev/null &
+    echo $! >"$session_dir/vmodem.pid"
+    wait_until 10 '[ -s "$ready" ] || ! kill -0 $(cat "$session_dir/vmodem.pid") 2>/dev/null'
+    vmodem_port=$(awk '$1 == "control" { print $2 }' "$ready" 2>/dev/null)
+    [ -n "$vmodem_port" ]
+}
+
+start_session() {
+    cd / || exit 1
+    mkdir -p "$session_dir" "$ports_dir" || die "cannot create $session_dir"
+    # A session left over from an earlier run is ended first.
+    stop_session
+    : >"$session_dir/wineboot.log"
+
+    start_xvfb || die "no X display could be started (see $session_dir/xvfb.log)"
+    export DISPLAY=$display
+
+    # The persistent server comes first, so no wine call below starts one
+    # that inherits a descriptor of ours.
+    mkdir -p "$prefix"
+    wineserver -p >>"$session_dir/wineserver.log" 2>&1 </dev/null ||
+        die "wineserver -p failed (see $session_dir/wineserver.log)"
+    if [ ! -f "$prefix/system.reg" ]; then
+        WINEARCH=win32 wineboot -i >>"$session_dir/wineboot.log" 2>&1 </dev/null ||
+            die "wineboot -i failed (see $session_dir/wineboot.log)"
+    fi
+    map_ports || die "mapping the COM ports failed (see $session_dir/wineboot.log)"
+    wine wineboot >>"$session_dir/wineboot.log" 2>&1 </dev/null
+    [ "$(readlink "$prefix/dosdevices/com1")" = "$ports_dir/com1" ] ||
+        die "COM1 is not linked to $ports_dir/com1"
+
+    vmodem_port=
+    if [ -n "$vmodem_bin" ] && [ -x "$vmodem_bin" ]; then
+        start_vmodem || die "the virtual modem did not become ready (see $session_dir/vmodem.log)"
+    else
+        echo "session: no virtual modem binary; modem tests will be skipped" >&2
+    fi
+
+    cat >"$session_dir/session.env" <<EOF
+export DISPLAY=$display
+export WINEPREFIX=$prefix
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES"
+export WINEDEBUG=$WINEDEBUG
+export KORVANE_VMODEM_PORT=$vmodem_port
+export KORVANE_BIN_DIR=$build/bin
+EOF
+    echo "session: DISPLAY=$display prefix=$prefix vmodem port=${vmodem_port:-none}"
+}
+
+case $action in
+start) start_session ;;
+stop)
+    [ -d "$session_dir" ] && stop_session
+    exit 0
+    ;;
+*) die "unknown action $action" ;;
+esac

@@ -1,0 +1,125 @@
+#include "tests/driver/fake_tray.h"
+
+#include <cstring>
+
+#include "tests/driver/icon_bits.h"
+#include "tests/driver/text.h"
+#include "tests/driver/unique_handle.h"
+
+namespace drv {
+
+namespace {
+
+constexpr wchar_t kTrayClass[] = L"Shell_TrayWnd";
+
+// What Wine's shell32 sends: this record, then the icon's mask and colour bits.
+struct NotifyData {
+    LONG hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    WCHAR szTip[128];
+    DWORD dwState;
+    DWORD dwStateMask;
+    WCHAR szInfo[256];
+    UINT uTimeoutOrVersion;
+    WCHAR szInfoTitle[64];
+    DWORD dwInfoFlags;
+    GUID guidItem;
+    UINT width;
+    UINT height;
+    UINT planes;
+    UINT bpp;
+};
+
+}  // namespace
+
+FakeTray::~FakeTray() {
+    if (thread_.joinable()) {
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+}
+
+bool FakeTray::Start(std::string* error) {
+    UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    thread_ = std::thread(&FakeTray::Run, this, ready.Get());
+    if (WaitForSingleObject(ready.Get(), 5000) != WAIT_OBJECT_0 || !window_) {
+        *error = "the fake notification area window could not be created";
+        return false;
+    }
+    HWND found = FindWindowW(kTrayClass, nullptr);
+    if (found != window_) {
+        *error = "a search for Shell_TrayWnd finds another window than the fake one";
+        return false;
+    }
+    return true;
+}
+
+void FakeTray::Run(HANDLE ready) {
+    threadId_ = GetCurrentThreadId();
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = &FakeTray::WindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kTrayClass;
+    RegisterClassW(&windowClass);
+    window_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kTrayClass, L"", WS_POPUP | WS_VISIBLE, 0, 740, 200,
+                              28, nullptr, nullptr, windowClass.hInstance, this);
+    if (window_) SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetEvent(ready);
+    if (!window_) return;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    DestroyWindow(window_);
+    UnregisterClassW(kTrayClass, windowClass.hInstance);
+}
+
+LRESULT CALLBACK FakeTray::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COPYDATA) {
+        auto* self = reinterpret_cast<FakeTray*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self) self->Receive(reinterpret_cast<HWND>(wParam), *reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        return TRUE;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void FakeTray::Receive(HWND owner, const COPYDATASTRUCT& data) {
+    if (data.cbData < sizeof(NotifyData)) return;
+    NotifyData notify;
+    std::memcpy(&notify, data.lpData, sizeof notify);
+    TrayRecord record;
+    record.operation = static_cast<DWORD>(data.dwData);
+    record.owner = owner;
+    record.id = notify.uID;
+    record.flags = notify.uFlags;
+    record.callbackMessage = notify.uCallbackMessage;
+    notify.szTip[127] = L'\0';
+    record.tip = Narrow(notify.szTip);
+    const DWORD iconBytes = data.cbData - static_cast<DWORD>(sizeof notify);
+    record.hasIcon = iconBytes > 0;
+    record.width = notify.width;
+    record.height = notify.height;
+    if (record.hasIcon)
+        record.iconHash = HashBytes(static_cast<const unsigned char*>(data.lpData) + sizeof notify, iconBytes);
+    std::lock_guard<std::mutex> lock(mutex_);
+    records_.push_back(record);
+}
+
+std::vector<TrayRecord> FakeTray::Records() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return records_;
+}
+
+void FakeTray::Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    records_.clear();
+}
+
+void FakeTray::Notify(const TrayRecord& icon, UINT mouseMessage) {
+    SendNotifyMessageW(icon.owner, icon.callbackMessage, icon.id, mouseMessage);
+}
+
+}  // namespace drv

@@ -1,0 +1,59 @@
+// A stand-in for the shell's notification area: a topmost "Shell_TrayWnd"
+// window, which Wine's Shell_NotifyIcon finds first and sends every icon
+// change to as WM_COPYDATA. It records the changes and can click an icon as
+// the shell does.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace drv {
+
+// One Shell_NotifyIcon call as the notification area receives it.
+struct TrayRecord {
+    DWORD operation = 0;  // NIM_ADD, NIM_MODIFY, NIM_DELETE
+    HWND owner = nullptr;
+    UINT id = 0;
+    UINT flags = 0;  // NIF_*
+    UINT callbackMessage = 0;
+    std::string tip;
+    bool hasIcon = false;
+    UINT width = 0, height = 0;
+    std::uint64_t iconHash = 0;  // HashBytes of the icon's mask and colour bits
+};
+
+class FakeTray {
+public:
+    FakeTray() = default;
+    ~FakeTray();
+    FakeTray(const FakeTray&) = delete;
+    FakeTray& operator=(const FakeTray&) = delete;
+
+    // Creates the window on its own thread and checks that a search for
+    // the notification area finds it.
+    bool Start(std::string* error);
+
+    std::vector<TrayRecord> Records() const;
+    void Clear();
+
+    // Sends an icon's callback message as the shell does on a mouse event
+    // (WM_LBUTTONDOWN, WM_RBUTTONDOWN...): wParam the icon's id.
+    static void Notify(const TrayRecord& icon, UINT mouseMessage);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void Run(HANDLE ready);
+    void Receive(HWND owner, const COPYDATASTRUCT& data);
+
+    std::thread thread_;
+    HWND window_ = nullptr;
+    DWORD threadId_ = 0;
+    mutable std::mutex mutex_;
+    std::vector<TrayRecord> records_;
+};
+
+}  // namespace drv

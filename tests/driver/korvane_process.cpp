@@ -1,0 +1,129 @@
+#include "tests/driver/korvane_process.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "tests/driver/wait_for.h"
+#include "tests/driver/window_query.h"
+
+namespace drv {
+
+namespace {
+
+constexpr char kExeName[] = "korvane.exe";
+constexpr char kIniName[] = "korvane.ini";
+
+bool WriteWholeFile(const std::string& path, const std::string& content) {
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    DWORD written = 0;
+    return file.Valid() && WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                                     nullptr) &&
+           written == content.size();
+}
+
+}  // namespace
+
+std::string KorvaneBinDir() {
+    const char* dir = std::getenv("KORVANE_BIN_DIR");
+    if (!dir || !*dir) return {};
+    std::string path = dir;
+    // A Unix path from the session becomes a path on Wine's Z: drive.
+    if (path[0] == '/') path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    if (path.back() != '\\') path += '\\';
+    return path;
+}
+
+KorvaneProcess::~KorvaneProcess() {
+    Kill();
+    RemoveCopy();
+}
+
+bool KorvaneProcess::PrepareCopy(const StartOptions& options, std::string* error) {
+    const std::string binDir = KorvaneBinDir();
+    if (!options.copyToTempDir) {
+        exePath_ = binDir + kExeName;
+        return true;
+    }
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    static int counter = 0;
+    tempDir_ = std::string(temp) + "korvane-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+               std::to_string(++counter) + "\\";
+    exePath_ = tempDir_ + kExeName;
+    const std::string ini = tempDir_ + kIniName;
+    if (!CreateDirectoryA(tempDir_.c_str(), nullptr) ||
+        !CopyFileA((binDir + kExeName).c_str(), exePath_.c_str(), FALSE)) {
+        *error = "cannot copy the program to " + tempDir_;
+        return false;
+    }
+    if (options.omitIni) return true;
+    const bool ok = options.iniContent ? WriteWholeFile(ini, *options.iniContent)
+                                       : CopyFileA((binDir + kIniName).c_str(), ini.c_str(), FALSE) != FALSE;
+    if (!ok) *error = "cannot write " + ini;
+    return ok;
+}
+
+void KorvaneProcess::RemoveCopy() {
+    if (tempDir_.empty()) return;
+    DeleteFileA((tempDir_ + kIniName).c_str());
+    DeleteFileA((tempDir_ + kExeName).c_str());
+    RemoveDirectoryA(tempDir_.c_str());
+    tempDir_.clear();
+}
+
+bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
+    if (KorvaneBinDir().empty()) {
+        *error = "KORVANE_BIN_DIR is not set (run the test through the session)";
+        return false;
+    }
+    if (!PrepareCopy(options, error)) return false;
+    std::string commandLine = "\"" + exePath_ + "\"";
+    if (!options.arguments.empty()) commandLine += " " + options.arguments;
+    const std::string dir = exePath_.substr(0, exePath_.rfind('\\') + 1);
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
+    mutableLine.push_back('\0');
+    // Suspended, so the spy hooks the UI thread before its first window.
+    if (!CreateProcessA(exePath_.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        dir.c_str(), &startup, &info)) {
+        *error = "CreateProcess " + exePath_ + " failed: " + std::to_string(GetLastError());
+        return false;
+    }
+    process_.Reset(info.hProcess);
+    UniqueHandle thread(info.hThread);
+    pid_ = info.dwProcessId;
+    const bool hooked = spy_.Attach(pid_, info.dwThreadId, error);
+    ResumeThread(thread.Get());
+    return hooked;
+}
+
+bool KorvaneProcess::Running() const {
+    return process_.Valid() && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> KorvaneProcess::WaitForExit(DWORD timeoutMs) const {
+    if (!process_.Valid() || WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.Get(), &code);
+    return code;
+}
+
+void KorvaneProcess::Kill() {
+    if (!Running()) return;
+    TerminateProcess(process_.Get(), 1);
+    WaitForSingleObject(process_.Get(), kSendTimeout);
+}
+
+HWND KorvaneProcess::WaitForWindow(const char* title, const char* className, DWORD timeoutMs) const {
+    return WaitFor([&] { return FindTopWindow(pid_, title, className); }, [](HWND w) { return w != nullptr; },
+                   timeoutMs)
+        .last;
+}
+
+}  // namespace drv

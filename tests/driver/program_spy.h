@@ -1,0 +1,57 @@
+// The test's side of the spy hook: hooks the program's UI thread, reads
+// the log of texts and progress positions it set, and has the hook read the
+// program's menus and bitmaps.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/driver/spy_shared.h"
+#include "tests/driver/unique_handle.h"
+
+namespace drv {
+
+struct MenuEntry {
+    UINT id = 0;
+    bool separator = false;
+    std::string text;
+};
+
+class ProgramSpy {
+public:
+    ProgramSpy() = default;
+    ~ProgramSpy();
+    ProgramSpy(const ProgramSpy&) = delete;
+    ProgramSpy& operator=(const ProgramSpy&) = delete;
+
+    // Hooks the thread before it creates a window (start the process
+    // suspended). The hook DLL lies beside the test program.
+    bool Attach(DWORD pid, DWORD threadId, std::string* error);
+
+    // Everything logged so far, oldest first.
+    std::vector<spy::Event> Events() const;
+
+    // Menus and bitmaps, read inside the program by a query to one of its
+    // UI thread's windows. Empty / {0,0} when the query failed.
+    std::vector<MenuEntry> SystemMenu(HWND window);
+    std::vector<MenuEntry> Menu(HWND anyProgramWindow, HMENU menu);
+    SIZE BitmapSize(HWND anyProgramWindow, HBITMAP bitmap);
+
+private:
+    bool Ask(HWND window, spy::QueryKind kind, DWORD handle);
+    std::vector<MenuEntry> MenuAnswer() const;
+
+    UniqueHandle mapping_;
+    spy::Shared* shared_ = nullptr;
+    HMODULE hookModule_ = nullptr;
+    HHOOK hook_ = nullptr;
+    UINT queryMessage_ = 0;
+};
+
+// The popup menu window (#32768) the process shows, or null.
+HWND FindPopupMenu(DWORD pid);
+// The menu a popup menu window shows (MN_GETHMENU).
+HMENU PopupMenuHandle(HWND popup);
+
+}  // namespace drv

@@ -1,0 +1,96 @@
+// The spy hook: a DLL that Windows loads into the program when the test
+// hooks its UI thread. It logs the texts and progress positions the program
+// sets, and answers queries about the program's menus and bitmaps, which no
+// other process can read.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "tests/driver/spy_shared.h"
+
+namespace {
+
+spy::Shared* g_shared = nullptr;
+UINT g_queryMessage = 0;
+
+spy::Shared* Shared() {
+    if (g_shared) return g_shared;
+    char name[64];
+    spy::MappingName(GetCurrentProcessId(), name);
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
+    if (!mapping) return nullptr;
+    // The view stays for the life of the process; the mapping handle is not needed.
+    g_shared = static_cast<spy::Shared*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(spy::Shared)));
+    CloseHandle(mapping);
+    return g_shared;
+}
+
+void Log(spy::Shared& shared, const CWPSTRUCT& call) {
+    const LONG index = shared.eventCount;
+    if (index >= spy::kMaxEvents) return;
+    spy::Event& event = shared.events[index];
+    event.ms = GetTickCount();
+    event.hwnd = HandleToULong(call.hwnd);
+    event.parent = HandleToULong(GetParent(call.hwnd));
+    event.controlId = GetDlgCtrlID(call.hwnd);
+    event.message = call.message;
+    event.wParam = static_cast<DWORD>(call.wParam);
+    event.text[0] = '\0';
+    if (call.message == WM_SETTEXT && call.lParam)
+        lstrcpynA(event.text, reinterpret_cast<const char*>(call.lParam), spy::kTextSize);
+    // The reader sees the entry only once it is complete.
+    InterlockedExchange(&shared.eventCount, index + 1);
+}
+
+void ReadMenu(HMENU menu, spy::Query& query) {
+    const int count = menu ? GetMenuItemCount(menu) : -1;
+    query.count = count;
+    for (int i = 0; i < count && i < spy::kMaxMenuItems; ++i) {
+        spy::MenuItem& item = query.items[i];
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING;
+        info.dwTypeData = item.text;
+        info.cch = spy::kTextSize;
+        item.text[0] = '\0';
+        if (GetMenuItemInfoA(menu, i, TRUE, &info)) {
+            item.id = info.wID;
+            item.type = info.fType;
+        }
+    }
+}
+
+void Answer(spy::Query& query) {
+    switch (query.kind) {
+    case spy::kQueryMenu:
+        ReadMenu(reinterpret_cast<HMENU>(ULongToHandle(query.handle)), query);
+        break;
+    case spy::kQuerySystemMenu:
+        ReadMenu(GetSystemMenu(static_cast<HWND>(ULongToHandle(query.handle)), FALSE), query);
+        break;
+    case spy::kQueryBitmapSize: {
+        BITMAP bitmap = {};
+        const bool ok = GetObjectA(ULongToHandle(query.handle), sizeof bitmap, &bitmap) == sizeof bitmap;
+        query.width = ok ? bitmap.bmWidth : 0;
+        query.height = ok ? bitmap.bmHeight : 0;
+        break;
+    }
+    default:
+        break;
+    }
+    InterlockedExchange(&query.answered, 1);
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK SpyCallWndProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+        const CWPSTRUCT& call = *reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (!g_queryMessage) g_queryMessage = RegisterWindowMessageA(spy::kQueryMessage);
+        if (call.message == WM_SETTEXT || call.message == PBM_SETPOS) {
+            if (spy::Shared* shared = Shared()) Log(*shared, call);
+        } else if (call.message == g_queryMessage) {
+            if (spy::Shared* shared = Shared()) Answer(shared->query);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}

@@ -1,0 +1,54 @@
+// Memory shared between a test and the spy hook inside the program: the log
+// of what the program showed, and one query slot for things only the
+// program's own process can read (its menus and bitmaps).
+#pragma once
+#include <windows.h>
+
+namespace spy {
+
+constexpr int kMaxEvents = 4096;
+constexpr int kTextSize = 128;
+constexpr int kMaxMenuItems = 32;
+
+// The mapping's name for the program's process.
+inline void MappingName(DWORD pid, char (&name)[64]) { wsprintfA(name, "KorvaneDriverSpy.%lu", pid); }
+
+// The registered message a test sends to a window of the program's UI
+// thread to have the hook answer the query slot.
+constexpr char kQueryMessage[] = "KorvaneDriverSpyQuery";
+
+// One message the program sent to one of its own windows.
+struct Event {
+    DWORD ms;        // GetTickCount when it was sent
+    DWORD hwnd;      // receiving window
+    DWORD parent;    // its parent, 0 for a top-level window
+    int controlId;   // GetDlgCtrlID of the receiver
+    UINT message;    // WM_SETTEXT or PBM_SETPOS
+    DWORD wParam;
+    char text[kTextSize];  // WM_SETTEXT's text
+};
+
+enum QueryKind : LONG { kQueryNone = 0, kQueryMenu = 1, kQuerySystemMenu = 2, kQueryBitmapSize = 3 };
+
+struct MenuItem {
+    UINT id;
+    UINT type;  // MFT_* of the item
+    char text[kTextSize];
+};
+
+struct Query {
+    LONG kind;
+    DWORD handle;  // HMENU, HWND (system menu) or HBITMAP
+    LONG answered;
+    LONG count;  // menu items, or -1 when the handle was no menu
+    MenuItem items[kMaxMenuItems];
+    LONG width, height;  // bitmap size, 0 when the handle was no bitmap
+};
+
+struct Shared {
+    volatile LONG eventCount;
+    Event events[kMaxEvents];
+    Query query;
+};
+
+}  // namespace spy

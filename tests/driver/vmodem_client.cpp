@@ -1,0 +1,139 @@
+#include "tests/driver/vmodem_client.h"
+
+#include <ws2tcpip.h>
+
+#include <cstdlib>
+#include <sstream>
+
+namespace drv {
+
+namespace {
+
+constexpr DWORD kAnswerTimeout = 5000;  // ms
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+VModemClient::~VModemClient() {
+    if (socket_ != INVALID_SOCKET) closesocket(socket_);
+    if (started_) WSACleanup();
+}
+
+std::optional<int> VModemClient::SessionPort() {
+    const char* port = std::getenv("KORVANE_VMODEM_PORT");
+    if (!port || !*port) return std::nullopt;
+    return std::atoi(port);
+}
+
+bool VModemClient::Connect(int port, std::string* error) {
+    WSADATA data;
+    if (!started_) started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<u_short>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (socket_ == INVALID_SOCKET ||
+        connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        *error = "cannot connect to the virtual modem on port " + std::to_string(port);
+        if (socket_ != INVALID_SOCKET) closesocket(socket_);
+        socket_ = INVALID_SOCKET;
+        return false;
+    }
+    const DWORD timeout = kAnswerTimeout;
+    setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    return true;
+}
+
+bool VModemClient::ReadLine(std::string* line) {
+    for (;;) {
+        const size_t end = pending_.find('\n');
+        if (end != std::string::npos) {
+            *line = pending_.substr(0, end);
+            pending_.erase(0, end + 1);
+            return true;
+        }
+        char buffer[4096];
+        const int got = recv(socket_, buffer, sizeof buffer, 0);
+        if (got <= 0) return false;
+        pending_.append(buffer, static_cast<size_t>(got));
+    }
+}
+
+VModemAnswer VModemClient::Request(const std::string& line) {
+    VModemAnswer answer;
+    if (socket_ == INVALID_SOCKET) {
+        answer.error = "not connected";
+        return answer;
+    }
+    const std::string out = line + "\n";
+    if (send(socket_, out.data(), static_cast<int>(out.size()), 0) != static_cast<int>(out.size())) {
+        answer.error = "send failed";
+        return answer;
+    }
+    std::string reply;
+    while (ReadLine(&reply)) {
+        if (reply == "OK") {
+            answer.ok = true;
+            return answer;
+        }
+        if (reply.rfind("ERR", 0) == 0) {
+            answer.error = reply.size() > 4 ? reply.substr(4) : reply;
+            return answer;
+        }
+        if (reply.rfind("= ", 0) == 0)
+            answer.value = reply.substr(2);
+        else
+            answer.lines.push_back(reply);
+    }
+    answer.error = "no answer";
+    return answer;
+}
+
+std::optional<std::int64_t> VModemClient::Now() {
+    const std::optional<std::string> value = Request("now").value;
+    if (!value) return std::nullopt;
+    return std::strtoll(value->c_str(), nullptr, 10);
+}
+
+std::optional<std::vector<TranscriptEntry>> VModemClient::Transcript(int com) {
+    const VModemAnswer answer = Request("transcript " + std::to_string(com));
+    if (!answer.ok) return std::nullopt;
+    std::vector<TranscriptEntry> entries;
+    for (const std::string& line : answer.lines) {
+        std::optional<TranscriptEntry> entry = ParseTranscriptLine(line);
+        if (!entry) return std::nullopt;
+        entries.push_back(*entry);
+    }
+    return entries;
+}
+
+std::optional<TranscriptEntry> ParseTranscriptLine(const std::string& line) {
+    std::istringstream in(line);
+    std::string direction, data;
+    TranscriptEntry entry;
+    if (!(in >> direction >> entry.ms) || (direction != "rx" && direction != "tx")) return std::nullopt;
+    entry.received = direction == "rx";
+    if (!(in >> data)) return entry;  // nothing but the time: no bytes
+    std::uint64_t count = 0;
+    if (in >> count) {
+        entry.bulkLabel = data;
+        entry.bulkCount = count;
+        return entry;
+    }
+    if (data.size() % 2) return std::nullopt;
+    for (size_t i = 0; i < data.size(); i += 2) {
+        const int high = HexValue(data[i]), low = HexValue(data[i + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        entry.bytes.push_back(static_cast<char>(high * 16 + low));
+    }
+    return entry;
+}
+
+}  // namespace drv

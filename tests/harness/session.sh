@@ -17,6 +17,7 @@ die() { echo "session: $*" >&2; exit 1; }
 action=$1
 build=$(cd "$2" 2>/dev/null && pwd) || die "no build directory $2"
 vmodem_bin=${3:-${VMODEM:-}}
+[ -n "$vmodem_bin" ] && vmodem_bin=$(realpath -m "$vmodem_bin")
 
 session_dir=$build/session
 ports_dir=$build/ports

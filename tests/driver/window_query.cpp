@@ -6,9 +6,9 @@
 
 namespace drv {
 
-LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT onFailure) {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kSendTimeout, &result)) return 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kSendTimeout, &result)) return onFailure;
     return static_cast<LRESULT>(result);
 }
 
@@ -94,13 +94,13 @@ std::vector<std::string> ComboItems(HWND combo) {
     return Items(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
-int ComboSelection(HWND combo) { return static_cast<int>(SendWithTimeout(combo, CB_GETCURSEL, 0, 0)); }
+int ComboSelection(HWND combo) { return static_cast<int>(SendWithTimeout(combo, CB_GETCURSEL, 0, 0, CB_ERR)); }
 
 std::vector<std::string> ListItems(HWND list) { return Items(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT); }
 
-int ListSelection(HWND list) { return static_cast<int>(SendWithTimeout(list, LB_GETCURSEL, 0, 0)); }
+int ListSelection(HWND list) { return static_cast<int>(SendWithTimeout(list, LB_GETCURSEL, 0, 0, LB_ERR)); }
 
-int ProgressPosition(HWND progress) { return static_cast<int>(SendWithTimeout(progress, PBM_GETPOS, 0, 0)); }
+int ProgressPosition(HWND progress) { return static_cast<int>(SendWithTimeout(progress, PBM_GETPOS, 0, 0, -1)); }
 
 HBITMAP PictureBitmap(HWND picture) {
     return reinterpret_cast<HBITMAP>(SendWithTimeout(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));

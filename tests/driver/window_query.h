@@ -13,8 +13,8 @@ namespace drv {
 // blocks for up to 1.5 s while it opens a port.
 constexpr DWORD kSendTimeout = 5000;  // ms
 
-// SendMessageTimeoutW; 0 when the window did not answer.
-LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// SendMessageTimeoutW; onFailure when the window did not answer or is gone.
+LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT onFailure = 0);
 
 DWORD ProcessOf(HWND window);
 DWORD ThreadOf(HWND window);
@@ -38,10 +38,10 @@ bool IsVisible(HWND window);
 SIZE ClientSize(HWND window);
 
 std::vector<std::string> ComboItems(HWND combo);
-int ComboSelection(HWND combo);  // CB_ERR (-1) for none
+int ComboSelection(HWND combo);  // CB_ERR (-1) for none, or when the combo is gone
 std::vector<std::string> ListItems(HWND list);
 int ListSelection(HWND list);  // LB_ERR (-1) for none
-int ProgressPosition(HWND progress);
+int ProgressPosition(HWND progress);  // -1 when the control is gone
 // The HBITMAP a picture control shows (a handle of the program's process).
 HBITMAP PictureBitmap(HWND picture);
 

@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 #include "tests/driver/fake_tray.h"
 #include "tests/driver/icon_bits.h"
 #include "tests/driver/korvane_process.h"
 #include "tests/driver/message_box.h"
 #include "tests/driver/program_spy.h"
+#include "tests/driver/vmodem_client.h"
 #include "tests/driver/wait_for.h"
 #include "tests/driver/window_input.h"
 #include "tests/driver/window_query.h"
@@ -47,7 +49,7 @@ protected:
         tray_ = std::make_unique<drv::FakeTray>();
         program_ = std::make_unique<drv::KorvaneProcess>();
         std::string error;
-        if (!tray_->Start(&error) || !icons_.Load(drv::KorvaneBinDir() + "korvane.exe", &error) ||
+        if (!DetachAllModems(&error) || !tray_->Start(&error) || !icons_.Load(drv::KorvaneBinDir() + "korvane.exe", &error) ||
             !program_->Start({}, &error)) {
             setupError_ = error;
             return;
@@ -64,6 +66,21 @@ protected:
         if (!statusDuringRun_.met ||
             !drv::WaitUntil([] { return drv::IsVisible(main_) && !IsWindow(detect_); }, 5000))
             setupError_ = "the detection run did not end";
+    }
+
+    // No port may lead to a modem, whatever an earlier test left attached.
+    static bool DetachAllModems(std::string* error) {
+        const std::optional<int> port = drv::VModemClient::SessionPort();
+        if (!port) return true;  // the session has no virtual modem: no port leads anywhere
+        drv::VModemClient modem;
+        if (!modem.Connect(*port, error)) return false;
+        for (int com = 1; com <= 6; ++com) {
+            if (!modem.Detach(com)) {
+                *error = "the virtual modem did not detach COM" + std::to_string(com);
+                return false;
+            }
+        }
+        return true;
     }
 
     static void TearDownTestSuite() {

@@ -91,6 +91,7 @@ void FakeTray::Receive(HWND owner, const COPYDATASTRUCT& data) {
     NotifyData notify;
     std::memcpy(&notify, data.lpData, sizeof notify);
     TrayRecord record;
+    record.ms = GetTickCount();
     record.operation = static_cast<DWORD>(data.dwData);
     record.owner = owner;
     record.id = notify.uID;

@@ -24,6 +24,7 @@ struct TrayRecord {
     bool hasIcon = false;
     UINT width = 0, height = 0;
     std::uint64_t iconHash = 0;  // HashBytes of the icon's mask and colour bits
+    DWORD ms = 0;  // GetTickCount when the record arrived
 };
 
 class FakeTray {

@@ -97,6 +97,21 @@ SIZE ProgramSpy::BitmapSize(HWND anyProgramWindow, HBITMAP bitmap) {
     return {shared_->query.width, shared_->query.height};
 }
 
+unsigned long long ProgramSpy::BitmapBitsHash(HWND anyProgramWindow, HBITMAP bitmap) {
+    if (!Ask(anyProgramWindow, spy::kQueryBitmapSize, HandleToULong(bitmap))) return 0;
+    return shared_->query.bitsHash;
+}
+
+std::optional<bool> ProgramSpy::WaitCursorShown(HWND anyProgramWindow) {
+    if (!Ask(anyProgramWindow, spy::kQueryCursor, 0)) return std::nullopt;
+    return shared_->query.cursorIsWait != 0;
+}
+
+int ProgramSpy::SystemIconId(HWND anyProgramWindow, HICON icon) {
+    if (!Ask(anyProgramWindow, spy::kQuerySystemIcon, HandleToULong(icon))) return 0;
+    return shared_->query.systemIcon;
+}
+
 HWND FindPopupMenu(DWORD pid) {
     for (HWND window : TopWindowsOf(pid))
         if (ClassOf(window) == "#32768" && IsVisible(window)) return window;

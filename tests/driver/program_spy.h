@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,13 @@ public:
     std::vector<MenuEntry> SystemMenu(HWND window);
     std::vector<MenuEntry> Menu(HWND anyProgramWindow, HMENU menu);
     SIZE BitmapSize(HWND anyProgramWindow, HBITMAP bitmap);
+    // HashBits of the bitmap's bits (GetBitmapBits), 0 when the query failed.
+    unsigned long long BitmapBitsHash(HWND anyProgramWindow, HBITMAP bitmap);
+    // Whether the UI thread shows the wait cursor; nullopt when the query
+    // failed. Answered only once the thread handles sent messages again.
+    std::optional<bool> WaitCursorShown(HWND anyProgramWindow);
+    // The IDI_* id (32513..32517) of a system icon the program loaded, or 0.
+    int SystemIconId(HWND anyProgramWindow, HICON icon);
 
 private:
     bool Ask(HWND window, spy::QueryKind kind, DWORD handle);

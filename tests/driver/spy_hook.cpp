@@ -72,8 +72,30 @@ void Answer(spy::Query& query) {
         const bool ok = GetObjectA(ULongToHandle(query.handle), sizeof bitmap, &bitmap) == sizeof bitmap;
         query.width = ok ? bitmap.bmWidth : 0;
         query.height = ok ? bitmap.bmHeight : 0;
+        query.bitsHash = 0;
+        if (ok && bitmap.bmWidthBytes > 0 && bitmap.bmHeight > 0) {
+            const LONG size = bitmap.bmWidthBytes * bitmap.bmHeight * bitmap.bmPlanes;
+            void* bits = HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(size));
+            if (bits) {
+                const LONG got = GetBitmapBits(static_cast<HBITMAP>(ULongToHandle(query.handle)), size, bits);
+                query.bitsHash = spy::HashBits(bits, static_cast<unsigned>(got));
+                HeapFree(GetProcessHeap(), 0, bits);
+            }
+        }
         break;
     }
+    case spy::kQueryCursor: {
+        HCURSOR cursor = GetCursor();
+        query.cursor = HandleToULong(cursor);
+        query.cursorIsWait = cursor && cursor == LoadCursorA(nullptr, IDC_WAIT);
+        break;
+    }
+    case spy::kQuerySystemIcon:
+        query.systemIcon = 0;
+        for (int id = 32513; id <= 32517; ++id)
+            if (query.handle && ULongToHandle(query.handle) == LoadIconA(nullptr, MAKEINTRESOURCEA(id)))
+                query.systemIcon = id;
+        break;
     default:
         break;
     }

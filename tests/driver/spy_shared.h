@@ -28,7 +28,25 @@ struct Event {
     char text[kTextSize];  // WM_SETTEXT's text
 };
 
-enum QueryKind : LONG { kQueryNone = 0, kQueryMenu = 1, kQuerySystemMenu = 2, kQueryBitmapSize = 3 };
+enum QueryKind : LONG {
+    kQueryNone = 0,
+    kQueryMenu = 1,
+    kQuerySystemMenu = 2,
+    kQueryBitmapSize = 3,
+    kQueryCursor = 4,      // the UI thread's current cursor
+    kQuerySystemIcon = 5,  // which system icon (IDI_*) a handle is
+};
+
+// FNV-1a over a byte range: the same on both sides of the mapping.
+inline unsigned long long HashBits(const void* data, unsigned size) {
+    unsigned long long hash = 1469598103934665603ull;
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    for (unsigned i = 0; i < size; ++i) {
+        hash ^= bytes[i];
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
 
 struct MenuItem {
     UINT id;
@@ -43,6 +61,10 @@ struct Query {
     LONG count;  // menu items, or -1 when the handle was no menu
     MenuItem items[kMaxMenuItems];
     LONG width, height;  // bitmap size, 0 when the handle was no bitmap
+    unsigned long long bitsHash;  // HashBits of the bitmap's GetBitmapBits
+    LONG cursorIsWait;  // the cursor is the system's IDC_WAIT
+    DWORD cursor;       // the cursor handle
+    LONG systemIcon;    // 32513..32517 (IDI_HAND..IDI_WINLOGO), or 0
 };
 
 struct Shared {

@@ -114,6 +114,15 @@ std::optional<std::vector<TranscriptEntry>> VModemClient::Transcript(int com) {
     return entries;
 }
 
+std::optional<std::string> VModemClient::Received(int com) {
+    const std::optional<std::vector<TranscriptEntry>> entries = Transcript(com);
+    if (!entries) return std::nullopt;
+    std::string bytes;
+    for (const TranscriptEntry& e : *entries)
+        if (e.received) bytes += e.bytes;
+    return bytes;
+}
+
 std::optional<TranscriptEntry> ParseTranscriptLine(const std::string& line) {
     std::istringstream in(line);
     std::string direction, data;

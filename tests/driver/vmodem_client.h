@@ -55,6 +55,8 @@ public:
     std::optional<std::string> Termios(int com) { return Request("termios " + std::to_string(com)).value; }
     std::optional<std::int64_t> Now();
     std::optional<std::vector<TranscriptEntry>> Transcript(int com);
+    // Every byte the modem received on the port since its transcript began, in order.
+    std::optional<std::string> Received(int com);
 
 private:
     bool ReadLine(std::string* line);

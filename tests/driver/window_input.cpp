@@ -1,5 +1,6 @@
 #include "tests/driver/window_input.h"
 
+#include "tests/driver/wait_for.h"
 #include "tests/driver/window_query.h"
 
 namespace drv {
@@ -17,11 +18,43 @@ void ChooseComboItem(HWND combo, int index) {
                  reinterpret_cast<LPARAM>(combo));
 }
 
-void PressKey(HWND window, UINT virtualKey) {
-    HWND target = FocusedWindowOf(window);
+void PressKey(HWND window, UINT virtualKey) { PressKeyOn(FocusedWindowOf(window), virtualKey); }
+
+void PressKeyOn(HWND target, UINT virtualKey) {
     const UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
     PostMessageW(target, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
     PostMessageW(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+}
+
+namespace {
+
+// The middle of a line of a list box scrolled to its top, in client coordinates.
+LPARAM ListItemPoint(HWND list, int index) {
+    const int height = static_cast<int>(SendWithTimeout(list, LB_GETITEMHEIGHT, 0, 0));
+    return MAKELPARAM(4, index * height + height / 2);
+}
+
+}  // namespace
+
+void ClickListItem(HWND list, int index) {
+    const LPARAM point = ListItemPoint(list, index);
+    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageW(list, WM_LBUTTONUP, 0, point);
+}
+
+void DoubleClickListItem(HWND list, int index) {
+    const LPARAM point = ListItemPoint(list, index);
+    ClickListItem(list, index);
+    PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
+    PostMessageW(list, WM_LBUTTONUP, 0, point);
+}
+
+bool WaitForPostedMessages(HWND combo, DWORD timeoutMs) {
+    const int count = static_cast<int>(SendWithTimeout(combo, CB_GETCOUNT, 0, 0));
+    if (count < 2) return false;
+    const int next = (ComboSelection(combo) + 1) % count;
+    PostMessageW(combo, CB_SETCURSEL, next, 0);
+    return WaitUntil([&] { return ComboSelection(combo) == next; }, timeoutMs);
 }
 
 }  // namespace drv

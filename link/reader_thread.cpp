@@ -55,7 +55,13 @@ private:
             GetOverlappedResult(m_port, &wait, &done, TRUE);
             return false;
         }
-        return GetOverlappedResult(m_port, &wait, &done, FALSE) && (events & EV_RXCHAR) != 0;
+        if (!GetOverlappedResult(m_port, &wait, &done, FALSE)) {
+            // A wait that fails once started (a pty under Wine) fails every
+            // time: waiting again would spin, so look at the queue instead.
+            m_canWait = false;
+            return false;
+        }
+        return (events & EV_RXCHAR) != 0;
     }
 
     void ReadQueued() {

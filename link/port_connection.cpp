@@ -21,7 +21,9 @@ constexpr int kQuitPause = 100;           // teardown when quitting
 // bounds the wait should it not.
 constexpr DWORD kReaderEndLimit = 1000;
 
-void ConfigurePort(HANDLE port) {
+// Returns false when the handle is no working serial port (Wine, say, opens a
+// COM name whose device has vanished and fails every call on it).
+bool ConfigurePort(HANDLE port) {
     SetCommMask(port, EV_RXCHAR);
     SetupComm(port, kQueueSize, kQueueSize);
     PurgeComm(port, kPurgeAll);
@@ -29,9 +31,10 @@ void ConfigurePort(HANDLE port) {
     SetCommTimeouts(port, &timeouts);
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
-    GetCommState(port, &dcb);
+    if (!GetCommState(port, &dcb)) return false;
     ApplyLineSettings(dcb);
     SetCommState(port, &dcb);
+    return true;
 }
 
 // Writes the bytes and waits until the line has taken them (bounded by the
@@ -54,8 +57,12 @@ void CMainDlg::OpenPort(int port, bool probe) {
     m_hComm = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
     Sleep(kSettleDelay);
+    if (m_hComm != INVALID_HANDLE_VALUE && !ConfigurePort(m_hComm)) {
+        // Not a port after all: the connection goes on as one that failed to open.
+        CloseHandle(m_hComm);
+        m_hComm = INVALID_HANDLE_VALUE;
+    }
     const bool open = m_hComm != INVALID_HANDLE_VALUE;
-    if (open) ConfigurePort(m_hComm);
 
     m_stopReader = 0;
     CPortReader* reader = new (std::nothrow) CPortReader;

@@ -60,6 +60,11 @@ bool KorvaneProcess::PrepareCopy(const StartOptions& options, std::string* error
         return false;
     }
     if (options.omitIni) return true;
+    if (options.iniAsDirectory) {
+        if (CreateDirectoryA(ini.c_str(), nullptr)) return true;
+        *error = "cannot create the directory " + ini;
+        return false;
+    }
     const bool ok = options.iniContent ? WriteWholeFile(ini, *options.iniContent)
                                        : CopyFileA((binDir + kIniName).c_str(), ini.c_str(), FALSE) != FALSE;
     if (!ok) *error = "cannot write " + ini;
@@ -69,6 +74,7 @@ bool KorvaneProcess::PrepareCopy(const StartOptions& options, std::string* error
 void KorvaneProcess::RemoveCopy() {
     if (tempDir_.empty()) return;
     DeleteFileA((tempDir_ + kIniName).c_str());
+    RemoveDirectoryA((tempDir_ + kIniName).c_str());
     DeleteFileA((tempDir_ + kExeName).c_str());
     RemoveDirectoryA(tempDir_.c_str());
     tempDir_.clear();

@@ -17,6 +17,9 @@ struct StartOptions {
     bool copyToTempDir = false;
     std::optional<std::string> iniContent;
     bool omitIni = false;
+    // Puts a directory named korvane.ini beside the copy instead (a table
+    // that exists but cannot be read as a file).
+    bool iniAsDirectory = false;
     // Appended to the quoted program path.
     std::string arguments;
 };

@@ -112,6 +112,22 @@ int ProgramSpy::SystemIconId(HWND anyProgramWindow, HICON icon) {
     return shared_->query.systemIcon;
 }
 
+GuiObjects ProgramSpy::CountGuiObjects(HWND anyProgramWindow) {
+    GuiObjects objects;
+    if (!Ask(anyProgramWindow, spy::kQueryGuiObjects, 0)) return objects;
+    const spy::Query& query = shared_->query;
+    for (LONG count : query.gdiByType) objects.gdi += count;
+    objects.bitmaps = query.gdiByType[OBJ_BITMAP];
+    objects.dcs = query.gdiByType[OBJ_DC] + query.gdiByType[OBJ_MEMDC];
+    objects.brushes = query.gdiByType[OBJ_BRUSH];
+    objects.fonts = query.gdiByType[OBJ_FONT];
+    objects.windows = query.windows;
+    objects.menus = query.menus;
+    objects.cursors = query.cursors;
+    objects.ok = true;
+    return objects;
+}
+
 HWND FindPopupMenu(DWORD pid) {
     for (HWND window : TopWindowsOf(pid))
         if (ClassOf(window) == "#32768" && IsVisible(window)) return window;

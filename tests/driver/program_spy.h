@@ -13,6 +13,15 @@
 
 namespace drv {
 
+// The program's GDI and USER objects, as the spy counts them inside it.
+struct GuiObjects {
+    bool ok = false;
+    int gdi = 0;  // all types
+    int bitmaps = 0, dcs = 0, brushes = 0, fonts = 0;
+    int windows = 0, menus = 0, cursors = 0;  // cursors: icons and cursors
+    int user() const { return windows + menus + cursors; }
+};
+
 struct MenuEntry {
     UINT id = 0;
     bool separator = false;
@@ -45,6 +54,8 @@ public:
     std::optional<bool> WaitCursorShown(HWND anyProgramWindow);
     // The IDI_* id (32513..32517) of a system icon the program loaded, or 0.
     int SystemIconId(HWND anyProgramWindow, HICON icon);
+    // Counted by the UI thread when it next handles sent messages.
+    GuiObjects CountGuiObjects(HWND anyProgramWindow);
 
 private:
     bool Ask(HWND window, spy::QueryKind kind, DWORD handle);

@@ -59,6 +59,48 @@ void ReadMenu(HMENU menu, spy::Query& query) {
     }
 }
 
+// Handle values as the system hands them out: GDI objects by their index in
+// the low word, USER objects from 0x20 in steps of two; a zero high word
+// stands for any generation.
+constexpr UINT kGdiHandleLimit = 0x10000;
+constexpr UINT kFirstUserHandle = 0x20;
+constexpr UINT kLastUserHandle = 0xFFEF;
+
+using CursorFrameInfoProc = HCURSOR(WINAPI*)(HCURSOR, DWORD, DWORD, DWORD*, DWORD*);
+
+BOOL CALLBACK CountChild(HWND, LPARAM count) {
+    ++*reinterpret_cast<LONG*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountOwnWindow(HWND window, LPARAM count) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != GetCurrentProcessId()) return TRUE;
+    ++*reinterpret_cast<LONG*>(count);
+    EnumChildWindows(window, CountChild, count);
+    return TRUE;
+}
+
+void CountGuiObjects(spy::Query& query) {
+    for (LONG& count : query.gdiByType) count = 0;
+    for (UINT index = 1; index < kGdiHandleLimit; ++index) {
+        const DWORD type = GetObjectType(ULongToHandle(index));
+        if (type > 0 && type < spy::kGdiTypes) ++query.gdiByType[type];
+    }
+    // Not in the headers: answers null for a handle that is no icon or cursor.
+    static const auto frameInfo = reinterpret_cast<CursorFrameInfoProc>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetCursorFrameInfo")));
+    query.menus = query.cursors = 0;
+    for (UINT value = kFirstUserHandle; value <= kLastUserHandle; value += 2) {
+        if (IsMenu(static_cast<HMENU>(ULongToHandle(value)))) ++query.menus;
+        DWORD rate = 0, steps = 0;
+        if (frameInfo && frameInfo(static_cast<HCURSOR>(ULongToHandle(value)), 0, 0, &rate, &steps)) ++query.cursors;
+    }
+    query.windows = 0;
+    EnumWindows(CountOwnWindow, reinterpret_cast<LPARAM>(&query.windows));
+}
+
 void Answer(spy::Query& query) {
     switch (query.kind) {
     case spy::kQueryMenu:
@@ -95,6 +137,9 @@ void Answer(spy::Query& query) {
         for (int id = 32513; id <= 32517; ++id)
             if (query.handle && ULongToHandle(query.handle) == LoadIconA(nullptr, MAKEINTRESOURCEA(id)))
                 query.systemIcon = id;
+        break;
+    case spy::kQueryGuiObjects:
+        CountGuiObjects(query);
         break;
     default:
         break;

@@ -35,7 +35,11 @@ enum QueryKind : LONG {
     kQueryBitmapSize = 3,
     kQueryCursor = 4,      // the UI thread's current cursor
     kQuerySystemIcon = 5,  // which system icon (IDI_*) a handle is
+    kQueryGuiObjects = 6,  // the process's GDI and USER objects, counted
 };
+
+// GetObjectType's values run from OBJ_PEN (1) to OBJ_COLORSPACE (14).
+constexpr int kGdiTypes = 15;
 
 // FNV-1a over a byte range: the same on both sides of the mapping.
 inline unsigned long long HashBits(const void* data, unsigned size) {
@@ -65,6 +69,10 @@ struct Query {
     LONG cursorIsWait;  // the cursor is the system's IDC_WAIT
     DWORD cursor;       // the cursor handle
     LONG systemIcon;    // 32513..32517 (IDI_HAND..IDI_WINLOGO), or 0
+    // GDI objects by GetObjectType, and the process's USER objects: windows
+    // (top-level and child), menus, icons and cursors.
+    LONG gdiByType[kGdiTypes];
+    LONG windows, menus, cursors;
 };
 
 struct Shared {

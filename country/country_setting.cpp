@@ -34,7 +34,8 @@ void CMainDlg::OnSet() {
     wsprintfA(command, "%s%s", kSetCommand, m_countries[g_selectedCountry].code);
     if (m_reader) {
         m_reader->found = 0;
-        m_reader->SetPattern(0, "OK");
+        // The modem's acknowledgement is a line of its own: noise holding "OK" is none.
+        m_reader->SetPattern(0, "OK", true);
     }
     SendAt(command);
 

@@ -33,14 +33,19 @@ void CPortReader::Feed(const char* bytes, int count) {
 
 bool CPortReader::LineMatches() {
     std::lock_guard<std::mutex> hold(patternLock);
-    for (const char* pattern : patterns) {
-        if (pattern[0] && std::strstr(line, pattern)) return true;
+    for (int i = 0; i < 2; ++i) {
+        const char* pattern = patterns[i];
+        if (!pattern[0]) continue;
+        if (wholeLine[i] ? lineLen == std::strlen(pattern) && std::memcmp(line, pattern, lineLen) == 0
+                         : std::strstr(line, pattern) != nullptr)
+            return true;
     }
     return false;
 }
 
-void CPortReader::SetPattern(int index, const char* text) {
+void CPortReader::SetPattern(int index, const char* text, bool wholeLineOnly) {
     std::lock_guard<std::mutex> hold(patternLock);
+    wholeLine[index] = wholeLineOnly;
     char* pattern = patterns[index];
     std::strncpy(pattern, text, sizeof(patterns[0]) - 1);
     pattern[sizeof(patterns[0]) - 1] = '\0';

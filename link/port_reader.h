@@ -22,6 +22,7 @@ struct CPortReader {
     // Written by the UI thread through SetPattern, read by the reader thread;
     // both under patternLock, so a line is tested against whole patterns only.
     char patterns[2][80] = {};
+    bool wholeLine[2] = {};
 
     // This connection's own stop request: an event that the UI thread
     // signals at the teardown. The reader owns this handle (a duplicate of the
@@ -31,8 +32,9 @@ struct CPortReader {
     // Appends the received bytes to the line being assembled and to the reply
     // capture; raises found when a finished line contains an active pattern.
     void Feed(const char* bytes, int count);
-    // Replaces pattern 0 or 1 (empty text: inactive).
-    void SetPattern(int index, const char* text);
+    // Replaces pattern 0 or 1 (empty text: inactive). A whole-line pattern
+    // matches only a line that is exactly its text, others any line holding it.
+    void SetPattern(int index, const char* text, bool wholeLineOnly = false);
 
 private:
     bool LineMatches();

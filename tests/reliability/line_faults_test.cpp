@@ -227,6 +227,32 @@ TEST_F(LineFaults, EndlessLineDuringAQueryAndASetting) {
 // Nothing lost: an OK that never came is no success, junk after a real OK is
 // no failure.
 
+TEST_F(LineFaults, SettingWithoutAnOkIsNeverASuccessWhateverElseArrives) {
+    const struct {
+        const char* what;
+        drv::ModemKnobs knobs;
+        bool flood;
+    } cases[] = {
+        {"ERROR, then 1 MiB of random bytes", {{"seterror", "1"}}, true},
+        {"ERROR after a noise line holding OK", {{"seterror", "1"}, {"junk", "\\x7f#TOKEN\\x01"}}, false},
+        {"no answer, a noise line holding OK", {{"okword", "BROKEN"}}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(R().FreshModem(kModemCom, c.knobs));
+        ASSERT_TRUE(R().BeginSet(germany_));
+        if (c.flood) {
+            ASSERT_TRUE(R().WaitReceived(kModemCom, SetCommand("04"), kStepLimit));
+            ASSERT_TRUE(M().Request("flood 4 " + std::to_string(kFlood)).ok);
+        }
+        const SetOutcome set = R().FinishSet();
+        ASSERT_TRUE(set.done) << "the setting never ended";
+        EXPECT_EQ(set.text, kFailureText);
+        EXPECT_FALSE(set.tip.has_value());
+        if (c.flood) Figure("flood during a setting: bytes written", std::to_string(R().BulkSent(kModemCom)));
+    }
+}
+
 TEST_F(LineFaults, SettingWhoseOkCameIsASuccessWhateverFollows) {
     const struct {
         const char* what;

@@ -10,7 +10,8 @@ LRESULT CMainDlg::OnDeviceChange(WPARAM event, LPARAM data) {
     if (event == DBT_DEVICEARRIVAL) {
         if (!m_busy) AutoDetect();
     } else {
-        OnCardRemoved();
+        // Like an arrival, a removal never cuts across a run: its verdict decides the state.
+        if (!m_busy) OnCardRemoved();
     }
     return TRUE;  // never deny a request
 }

@@ -50,9 +50,19 @@ void DoubleClickListItem(HWND list, int index) {
 }
 
 bool WaitForPostedMessages(HWND combo, DWORD timeoutMs) {
-    const int count = static_cast<int>(SendWithTimeout(combo, CB_GETCOUNT, 0, 0));
-    if (count < 2) return false;
-    const int next = (ComboSelection(combo) + 1) % count;
+    // Read again until the program answers: a failed read must not pick the
+    // selection it already has.
+    constexpr LRESULT kNoAnswer = -2;
+    LRESULT count = 0, selection = kNoAnswer;
+    const bool read = WaitUntil(
+        [&] {
+            count = SendWithTimeout(combo, CB_GETCOUNT, 0, 0, kNoAnswer);
+            selection = SendWithTimeout(combo, CB_GETCURSEL, 0, 0, kNoAnswer);
+            return count != kNoAnswer && selection != kNoAnswer;
+        },
+        timeoutMs);
+    if (!read || count < 2) return false;
+    const int next = static_cast<int>((selection + 1) % count);
     PostMessageW(combo, CB_SETCURSEL, next, 0);
     return WaitUntil([&] { return ComboSelection(combo) == next; }, timeoutMs);
 }

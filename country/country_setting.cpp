@@ -49,8 +49,10 @@ void CMainDlg::OnSet() {
     if (success) {
         MessageBoxA(m_hWnd, "Congratulations, country code set successfully.", "Congratulations",
                     MB_OK);
-        NotifyTray(NIM_MODIFY, TRAY_ICON_UID, LoadTrayIcon(IDR_MAINFRAME),
-                   m_countries[g_selectedCountry].name);
+        // A card removed while the box was open leaves the tray telling so.
+        if (m_modemFound)
+            NotifyTray(NIM_MODIFY, TRAY_ICON_UID, LoadTrayIcon(IDR_MAINFRAME),
+                       m_countries[g_selectedCountry].name);
     } else {
         MessageBoxA(m_hWnd, "Error!  Country code setting failed!", "", MB_ICONEXCLAMATION);
     }

@@ -1,7 +1,8 @@
 // A burst of 200 arrivals and removals of a supported card, sent across
 // processes as the system sends them, while the detection run the first
 // arrival starts goes on; then one more arrival with the program idle. One
-// detection at a time, and an end state on which window, tray and buttons agree.
+// detection at a time, and an end state on which window, tray and buttons
+// agree; the same after a removal while a setting's box is open.
 #include <windows.h>
 #include <dbt.h>
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "tests/driver/device_change.h"
+#include "tests/driver/message_box.h"
 #include "tests/driver/program_spy.h"
 #include "tests/driver/wait_for.h"
 #include "tests/driver/window_input.h"
@@ -246,6 +248,31 @@ TEST_F(DeviceBurst, TwoHundredArrivalsAndRemovalsDuringARunStartNoOtherRunAndEnd
     EXPECT_EQ(Disagreement(after, kModem), "");
     EXPECT_EQ(after.icon, kMainIcon);
     EXPECT_EQ(after.tip, "United States");
+}
+
+// A card pulled while the box of a successful setting waits for its answer:
+// the removal is handled inside the box's loop, before the setting's tip.
+TEST_F(DeviceBurst, RemovalWhileASettingsBoxIsOpenEndsInTheRemovedState) {
+    ASSERT_TRUE(R().BeginSet(R().IndexOf("Germany")));
+    const HWND box = R().S().WaitForMessageBox(nullptr, nullptr, kStepLimit);
+    ASSERT_NE(box, nullptr) << "no box";
+    ASSERT_EQ(drv::MessageBoxText(box), kSuccessText);
+    drv::DeviceChangeSend removal(R().Main(), DBT_DEVICEREMOVECOMPLETE, drv::PortRecord(kCardName, DBT_DEVTYP_PORT));
+    ASSERT_TRUE(removal.WaitDone(kStepLimit)) << "the removal was not handled while the box was open";
+    drv::AnswerMessageBox(box, IDOK);
+    ASSERT_TRUE(drv::WaitUntil([&] { return !IsWindow(box); }, kStepLimit));
+    ASSERT_TRUE(R().WaitIdle(kStepLimit));
+    const EndState end = Read();
+    EXPECT_EQ(Disagreement(end, kModem), "");
+    EXPECT_EQ(end.tip, kRemovedTip);
+
+    // The card back: its arrival finds it with the country just set.
+    drv::DeviceChangeSend arrival(R().Main(), DBT_DEVICEARRIVAL, drv::PortRecord(kCardName, DBT_DEVTYP_PORT));
+    ASSERT_TRUE(arrival.WaitDone(kRunLimit)) << "the run never ended";
+    ASSERT_TRUE(R().WaitIdle(kStepLimit));
+    const EndState back = Read();
+    EXPECT_EQ(Disagreement(back, kModem), "");
+    EXPECT_EQ(back.tip, "Germany");
 }
 
 }  // namespace

@@ -27,7 +27,11 @@ void Figure(const std::string& what, const std::string& value) {
 bool Rig::Start(const std::map<int, drv::ModemKnobs>& modems) {
     if (!s_->Start(modems, kStepLimit)) return false;
     if (!s_->startRun->WaitForEnd(s_->Combo(), kRunLimit)) {
-        s_->error = "the first detection run did not end";
+        s_->error = "the first detection run did not end; tray tips:";
+        for (const drv::TrayRecord& r : TrayRecords()) s_->error += " \"" + r.tip + "\"";
+        s_->error += "; windows:";
+        for (HWND window : drv::TopWindowsOf(Pid()))
+            if (drv::IsVisible(window)) s_->error += " \"" + drv::TextOf(window) + "\"";
         return false;
     }
     if (!WaitIdle(kStepLimit)) {

@@ -32,7 +32,9 @@ bool ProgramSession::Start(const std::map<int, ModemKnobs>& modems, DWORD timeou
     startRun = std::make_unique<RunWatch>(program, tray);
     if (!program.Start({}, &error)) return false;
     main = program.WaitForWindow(kMainTitle, "#32770", timeoutMs);
-    return main || Fail("the main window did not appear");
+    if (!main) return Fail("the main window did not appear");
+    // The window is listed as soon as it exists, before its controls do.
+    return WaitUntil([&] { return Combo() != nullptr; }, timeoutMs) || Fail("the main window has no controls");
 }
 
 HWND ProgramSession::Combo() const { return GetDlgItem(main, kCountryListId); }

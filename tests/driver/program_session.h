@@ -32,7 +32,8 @@ struct ProgramSession {
     std::string error;                   // why Start failed
 
     // Leaves fresh modems with these knobs on the given COM ports and none
-    // on the others, then starts the program and waits for its main window.
+    // on the others, then starts the program and waits for its main window
+    // and the window's controls.
     bool Start(const std::map<int, ModemKnobs>& modems, DWORD timeoutMs);
 
     // The main window's country list, for WaitForPostedMessages.

@@ -72,6 +72,20 @@ std::vector<std::string> RunWatch::ProgressTexts() const {
     return texts;
 }
 
+std::string RunWatch::Describe(HWND combo) const {
+    std::string text = "tray tips:";
+    for (const TrayRecord& r : TrayRecords()) text += " \"" + r.tip + "\"";
+    text += "; progress texts:";
+    for (const std::string& t : ProgressTexts()) text += " \"" + t + "\"";
+    text += program_.Running() ? "; program running" : "; program ended";
+    text += "; visible windows:";
+    for (HWND window : TopWindowsOf(program_.Pid()))
+        if (IsVisible(window)) text += " \"" + TextOf(window) + "\" (" + ClassOf(window) + ")";
+    const LRESULT count = SendWithTimeout(combo, CB_GETCOUNT, 0, 0, -1);
+    text += "; combo " + (count < 0 ? std::string("does not answer") : "holds " + std::to_string(count) + " lines");
+    return text;
+}
+
 std::vector<TrayRecord> RunWatch::TrayRecords() const {
     std::vector<TrayRecord> records = tray_.Records();
     records.erase(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(

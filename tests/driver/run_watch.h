@@ -33,6 +33,8 @@ public:
 
     // Texts of the status lines of the progress dialogs seen, in order.
     std::vector<std::string> ProgressTexts() const;
+    // What the watch saw, and what the program shows now: for failure messages.
+    std::string Describe(HWND combo) const;
     // Tray records since the watch began.
     std::vector<TrayRecord> TrayRecords() const;
     WindowLog& Log() { return log_; }

@@ -132,7 +132,7 @@ protected:
     static void SetUpTestSuite() {
         s_ = std::make_unique<Session>();
         if (s_->Start({{4, {}}}, kStepLimit) && !s_->startRun->WaitForEnd(s_->Combo(), kRunLimit))
-            s_->error = "the first run did not end";
+            s_->error = "the first run did not end: " + s_->startRun->Describe(s_->Combo());
     }
     static void TearDownTestSuite() { s_.reset(); }
     void SetUp() override { ASSERT_TRUE(s_->error.empty()) << s_->error; }

@@ -145,6 +145,29 @@ TEST_F(TwoModems, ChoosingTheOtherModemShowsItAndQueriesIt) {
     EXPECT_TRUE(watch.Log().Seen(drv::kProgressTitle).empty());
 }
 
+TEST_F(TwoModems, ArrivalWhileTheSelectionIsOpenReplacesItsStaleList) {
+    // The open dialog lists COM3 and COM1; the run the arrival starts finds COM3
+    // only, so a line of the old list must never be applied to the new one.
+    drv::RunWatch watch(s_->program, s_->tray);
+    const HWND stale = OpenSelection(watch);
+    ASSERT_NE(stale, nullptr);
+    drv::ClickListItem(GetDlgItem(stale, kModemList), 1);
+    ASSERT_TRUE(s_->modem.Detach(1));
+    auto arrival = SendDeviceChange(s_->main, DBT_DEVICEARRIVAL, kCardName);
+    ASSERT_NE(watch.WaitForWindow(drv::kProgressTitle, kStepLimit), nullptr) << "no detection run started";
+    ASSERT_TRUE(arrival->WaitDone(kRunLimit)) << "the run did not end";
+    ASSERT_TRUE(drv::WaitUntil([&] { return !IsWindow(stale); }, kStepLimit)) << "the stale dialog stayed";
+    ASSERT_TRUE(drv::WaitForPostedMessages(s_->Combo(), kStepLimit));
+    EXPECT_EQ(drv::ControlText(s_->main, kModemStatus), "Modem connected to COM3");
+
+    const HWND fresh = OpenSelection(watch);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(drv::ListItems(GetDlgItem(fresh, kModemList)),
+              (std::vector<std::string>{"Modem connected to COM3"}));
+    drv::PressKeyOn(fresh, VK_ESCAPE);
+    ASSERT_TRUE(drv::WaitUntil([&] { return !IsWindow(fresh); }, kStepLimit));
+}
+
 TEST_F(TwoModems, TrayMenuQuitAndYesEndTheProgramAndTakeItsIconAway) {
     s_->Command(kTrayQuit);
     const HWND box = s_->WaitForMessageBox("Quit", kQuitText, kStepLimit);

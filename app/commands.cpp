@@ -69,6 +69,5 @@ LRESULT CMainDlg::OnDestroy(WPARAM, LPARAM) {
     const LRESULT result = Default();
     m_trayMenu.DestroyMenu();
     NotifyTray(NIM_DELETE, TRAY_ICON_UID, nullptr, nullptr);
-    SetFlag(nullptr);  // the control does not delete the flag it shows
-    return result;
+    return result;  // the dialog deletes the flag and the logo with its other pictures
 }

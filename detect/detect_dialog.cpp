@@ -15,7 +15,6 @@ constexpr UINT kProbeWindow = 300;  // ms from the probe to its check, and on to
 
 const MessageEntry<CDetectDlg> CDetectDlg::kMessageMap[] = {
     OnMessage(WM_TIMER, &CDetectDlg::OnTimer),
-    OnMessage(WM_DESTROY, &CDetectDlg::OnDestroy),
     OnControl(BN_CLICKED, IDC_DETECT_OK, &CDetectDlg::OnDetectOk),
     EndOfMessages<CDetectDlg>(),
 };
@@ -33,20 +32,6 @@ BOOL CDetectDlg::OnInitDialog() {
     SetTimer(m_hWnd, kTimer, kFirstTick, nullptr);
     EnableWindow(GetDlgItem(IDC_DETECT_OK), FALSE);
     return TRUE;
-}
-
-LRESULT CDetectDlg::OnDestroy(WPARAM, LPARAM) {
-    // A picture control does not delete the bitmap it loaded from the
-    // template: take it out and delete it, or every run leaves one behind.
-    for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char className[16];
-        if (!GetClassNameA(child, className, sizeof className) || lstrcmpiA(className, "Static") != 0 ||
-            (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
-            continue;
-        const LRESULT picture = SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, 0);
-        if (picture) DeleteObject(reinterpret_cast<HGDIOBJ>(picture));
-    }
-    return Default();
 }
 
 void CDetectDlg::OnOK() {

@@ -21,7 +21,6 @@ private:
     static const MessageEntry<CDetectDlg> kMessageMap[];
 
     LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
-    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
     void OnDetectOk();
     void OpenNextPort(char* text);
     void CheckPort(char* text);

@@ -13,6 +13,20 @@ CDialog* FromWindow(HWND hwnd) {
     return reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
+// A picture control never deletes its bitmap, not even one it loaded from the
+// template: take each out and delete it, or every showing of a dialog leaves
+// its pictures behind.
+void DeletePictures(HWND dialog) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char className[16];
+        if (!GetClassNameA(child, className, sizeof className) || lstrcmpiA(className, "Static") != 0 ||
+            (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
+            continue;
+        const LRESULT picture = SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, 0);
+        if (picture) DeleteObject(reinterpret_cast<HGDIOBJ>(picture));
+    }
+}
+
 }  // namespace
 
 CDialog::CDialog(UINT templateId, HWND parent) : m_templateId(templateId), m_parent(parent) {}
@@ -72,6 +86,7 @@ LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         result = Default();
     }
     m_current = outer;
+    if (message == WM_DESTROY) DeletePictures(m_hWnd);  // its controls still exist
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_defaultProc));
         SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);

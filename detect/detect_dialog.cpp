@@ -31,6 +31,10 @@ BOOL CDetectDlg::OnInitDialog() {
     m_progress = 8;
     SetTimer(m_hWnd, kTimer, kFirstTick, nullptr);
     EnableWindow(GetDlgItem(IDC_DETECT_OK), FALSE);
+    // Shown and painted now: the first tick may come before the dialog loop
+    // would show it, and that tick blocks for the port's opening.
+    ShowWindow(m_hWnd, SW_SHOW);
+    UpdateWindow(m_hWnd);
     return TRUE;
 }
 

@@ -2,7 +2,7 @@
 // messages that mark the start and end of each measured step.
 #include <windows.h>
 
-#include "tests/bench/timing_shared.h"
+#include "tools/bench/timing_shared.h"
 
 namespace {
 

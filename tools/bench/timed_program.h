@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/bench/timing_shared.h"
+#include "tools/bench/timing_shared.h"
 
 namespace bench {
 

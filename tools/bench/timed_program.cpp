@@ -1,4 +1,4 @@
-#include "tests/bench/timed_program.h"
+#include "tools/bench/timed_program.h"
 
 #include <cctype>
 #include <cstdio>

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "app/main_dialog.h"
-#include "tests/bench/report.h"
-#include "tests/bench/timed_program.h"
+#include "tools/bench/report.h"
+#include "tools/bench/timed_program.h"
 #include "tests/driver/fake_tray.h"
 #include "tests/driver/korvane_process.h"
 #include "tests/driver/message_box.h"

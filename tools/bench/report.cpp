@@ -1,4 +1,4 @@
-#include "tests/bench/report.h"
+#include "tools/bench/report.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -4,7 +4,6 @@
 // holds open. Every test ends with a fresh modem on COM4 and the program idle.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>

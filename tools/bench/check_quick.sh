@@ -7,7 +7,7 @@ set -u
 build=$1 exe=$2 table=$3
 here=$(cd "$(dirname "$0")" && pwd)
 rm -f "$table"
-"$here/../harness/run.sh" "$build" "$exe" --quick --out "Z:$table"
+"$here/../../tests/harness/run.sh" "$build" "$exe" --quick --out "Z:$table"
 rc=$?
 [ -s "$table" ] || { echo "check: no table was written" >&2; exit 1; }
 [ $rc -eq 0 ] || { echo "check: the benchmark failed ($rc)" >&2; exit 1; }

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/main_dialog.h"
-#include "tests/driver/vmodem_client.h"
-#include "tests/driver/wait_for.h"
+#include "tools/driver/vmodem_client.h"
+#include "tools/driver/wait_for.h"
 #include "tests/link/link_support.h"
 
 namespace lnk {

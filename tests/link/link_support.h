@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/driver/vmodem_client.h"
+#include "tools/driver/vmodem_client.h"
 
 namespace lnk {
 

@@ -15,12 +15,12 @@
 #include <thread>
 #include <vector>
 
-#include "tests/driver/device_change.h"
-#include "tests/driver/message_box.h"
-#include "tests/driver/program_spy.h"
-#include "tests/driver/wait_for.h"
-#include "tests/driver/window_input.h"
-#include "tests/driver/window_query.h"
+#include "tools/driver/device_change.h"
+#include "tools/driver/message_box.h"
+#include "tools/driver/program_spy.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_input.h"
+#include "tools/driver/window_query.h"
 #include "tests/reliability/rig.h"
 
 namespace rel {

@@ -8,9 +8,9 @@
 #include <string>
 #include <thread>
 
-#include "tests/driver/serial_port.h"
-#include "tests/driver/wait_for.h"
-#include "tests/driver/window_query.h"
+#include "tools/driver/serial_port.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_query.h"
 #include "tests/reliability/rig.h"
 
 namespace rel {

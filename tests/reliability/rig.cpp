@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "tests/driver/message_box.h"
-#include "tests/driver/wait_for.h"
-#include "tests/driver/window_input.h"
-#include "tests/driver/window_query.h"
+#include "tools/driver/message_box.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_input.h"
+#include "tools/driver/window_query.h"
 
 namespace rel {
 

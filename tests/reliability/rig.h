@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/driver/process_meter.h"
-#include "tests/driver/program_session.h"
+#include "tools/driver/process_meter.h"
+#include "tools/driver/program_session.h"
 
 namespace rel {
 

@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/driver/fake_tray.h"
-#include "tests/driver/korvane_process.h"
-#include "tests/driver/message_box.h"
-#include "tests/driver/run_watch.h"
-#include "tests/driver/vmodem_client.h"
-#include "tests/driver/wait_for.h"
-#include "tests/driver/window_log.h"
-#include "tests/driver/window_query.h"
+#include "tools/driver/fake_tray.h"
+#include "tools/driver/korvane_process.h"
+#include "tools/driver/message_box.h"
+#include "tools/driver/run_watch.h"
+#include "tools/driver/vmodem_client.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_log.h"
+#include "tools/driver/window_query.h"
 #include "tests/reliability/rig.h"
 
 namespace rel {

@@ -1,10 +1,10 @@
 // Another configuration tool's window keeps the program from starting.
 #include <gtest/gtest.h>
 
-#include "tests/driver/fake_tray.h"
-#include "tests/driver/korvane_process.h"
-#include "tests/driver/wait_for.h"
-#include "tests/driver/window_query.h"
+#include "tools/driver/fake_tray.h"
+#include "tools/driver/korvane_process.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_query.h"
 
 namespace {
 

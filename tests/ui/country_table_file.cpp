@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "tests/driver/korvane_process.h"
+#include "tools/driver/korvane_process.h"
 
 std::vector<std::string> CountryNamesOfBuiltTable() {
     std::ifstream file(drv::KorvaneBinDir() + "korvane.ini");

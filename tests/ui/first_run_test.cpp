@@ -10,15 +10,15 @@
 #include <memory>
 #include <optional>
 
-#include "tests/driver/fake_tray.h"
-#include "tests/driver/icon_bits.h"
-#include "tests/driver/korvane_process.h"
-#include "tests/driver/message_box.h"
-#include "tests/driver/program_spy.h"
-#include "tests/driver/vmodem_client.h"
-#include "tests/driver/wait_for.h"
-#include "tests/driver/window_input.h"
-#include "tests/driver/window_query.h"
+#include "tools/driver/fake_tray.h"
+#include "tools/driver/icon_bits.h"
+#include "tools/driver/korvane_process.h"
+#include "tools/driver/message_box.h"
+#include "tools/driver/program_spy.h"
+#include "tools/driver/vmodem_client.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_input.h"
+#include "tools/driver/window_query.h"
 #include "tests/ui/country_table_file.h"
 
 namespace {

@@ -19,12 +19,12 @@
 #include "app/main_dialog.h"
 #include "tools/bench/report.h"
 #include "tools/bench/timed_program.h"
-#include "tests/driver/fake_tray.h"
-#include "tests/driver/korvane_process.h"
-#include "tests/driver/message_box.h"
-#include "tests/driver/vmodem_client.h"
-#include "tests/driver/wait_for.h"
-#include "tests/driver/window_input.h"
+#include "tools/driver/fake_tray.h"
+#include "tools/driver/korvane_process.h"
+#include "tools/driver/message_box.h"
+#include "tools/driver/vmodem_client.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_input.h"
 
 namespace {
 

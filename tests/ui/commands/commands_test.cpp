@@ -9,15 +9,15 @@
 
 #include <memory>
 
-#include "tests/driver/device_change.h"
-#include "tests/driver/message_box.h"
-#include "tests/driver/program_session.h"
-#include "tests/driver/program_spy.h"
-#include "tests/driver/run_watch.h"
-#include "tests/driver/wait_for.h"
-#include "tests/driver/window_input.h"
-#include "tests/driver/window_log.h"
-#include "tests/driver/window_query.h"
+#include "tools/driver/device_change.h"
+#include "tools/driver/message_box.h"
+#include "tools/driver/program_session.h"
+#include "tools/driver/program_spy.h"
+#include "tools/driver/run_watch.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_input.h"
+#include "tools/driver/window_log.h"
+#include "tools/driver/window_query.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <fstream>
 #include <memory>
 
-#include "tests/driver/icon_bits.h"
-#include "tests/driver/message_box.h"
-#include "tests/driver/resource_bitmap.h"
-#include "tests/driver/wait_for.h"
-#include "tests/driver/window_input.h"
-#include "tests/driver/window_query.h"
+#include "tools/driver/icon_bits.h"
+#include "tools/driver/message_box.h"
+#include "tools/driver/resource_bitmap.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_input.h"
+#include "tools/driver/window_query.h"
 
 namespace country {
 

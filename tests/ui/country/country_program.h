@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/driver/fake_tray.h"
-#include "tests/driver/korvane_process.h"
-#include "tests/driver/vmodem_client.h"
+#include "tools/driver/fake_tray.h"
+#include "tools/driver/korvane_process.h"
+#include "tools/driver/vmodem_client.h"
 
 namespace country {
 

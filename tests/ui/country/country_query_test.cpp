@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/driver/window_query.h"
+#include "tools/driver/window_query.h"
 #include "tests/ui/country/country_fixture.h"
 
 namespace country {

@@ -2,7 +2,7 @@
 // table's codes and identification texts fit the modem.
 #include <gtest/gtest.h>
 
-#include "tests/driver/window_query.h"
+#include "tools/driver/window_query.h"
 #include "tests/ui/country/country_fixture.h"
 
 namespace country {

@@ -2,7 +2,7 @@
 // the modem does not know or that have one character, and an empty table.
 #include <gtest/gtest.h>
 
-#include "tests/driver/window_query.h"
+#include "tools/driver/window_query.h"
 #include "tests/ui/country/country_fixture.h"
 
 namespace country {

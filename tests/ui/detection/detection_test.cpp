@@ -7,14 +7,14 @@
 
 #include <memory>
 
-#include "tests/driver/message_box.h"
-#include "tests/driver/program_session.h"
-#include "tests/driver/run_watch.h"
-#include "tests/driver/serial_port.h"
-#include "tests/driver/vmodem_client.h"
-#include "tests/driver/wait_for.h"
-#include "tests/driver/window_input.h"
-#include "tests/driver/window_query.h"
+#include "tools/driver/message_box.h"
+#include "tools/driver/program_session.h"
+#include "tools/driver/run_watch.h"
+#include "tools/driver/serial_port.h"
+#include "tools/driver/vmodem_client.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_input.h"
+#include "tools/driver/window_query.h"
 
 namespace {
 

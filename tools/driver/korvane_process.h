@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "tests/driver/program_spy.h"
-#include "tests/driver/unique_handle.h"
+#include "tools/driver/program_spy.h"
+#include "tools/driver/unique_handle.h"
 
 namespace drv {
 

@@ -1,12 +1,12 @@
-#include "tests/driver/process_meter.h"
+#include "tools/driver/process_meter.h"
 
 #include <psapi.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
 
-#include "tests/driver/text.h"
-#include "tests/driver/unique_handle.h"
+#include "tools/driver/text.h"
+#include "tools/driver/unique_handle.h"
 
 namespace drv {
 

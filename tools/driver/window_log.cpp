@@ -1,6 +1,6 @@
-#include "tests/driver/window_log.h"
+#include "tools/driver/window_log.h"
 
-#include "tests/driver/window_query.h"
+#include "tools/driver/window_query.h"
 
 namespace drv {
 

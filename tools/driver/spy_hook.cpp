@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "tests/driver/spy_shared.h"
+#include "tools/driver/spy_shared.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "tests/driver/icon_bits.h"
+#include "tools/driver/icon_bits.h"
 
-#include "tests/driver/unique_handle.h"
+#include "tools/driver/unique_handle.h"
 
 namespace drv {
 

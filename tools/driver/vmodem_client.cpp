@@ -1,4 +1,4 @@
-#include "tests/driver/vmodem_client.h"
+#include "tools/driver/vmodem_client.h"
 
 #include <ws2tcpip.h>
 

@@ -1,10 +1,10 @@
-#include "tests/driver/fake_tray.h"
+#include "tools/driver/fake_tray.h"
 
 #include <cstring>
 
-#include "tests/driver/icon_bits.h"
-#include "tests/driver/text.h"
-#include "tests/driver/unique_handle.h"
+#include "tools/driver/icon_bits.h"
+#include "tools/driver/text.h"
+#include "tools/driver/unique_handle.h"
 
 namespace drv {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/driver/spy_shared.h"
-#include "tests/driver/unique_handle.h"
+#include "tools/driver/spy_shared.h"
+#include "tools/driver/unique_handle.h"
 
 namespace drv {
 

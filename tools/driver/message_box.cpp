@@ -1,6 +1,6 @@
-#include "tests/driver/message_box.h"
+#include "tools/driver/message_box.h"
 
-#include "tests/driver/window_query.h"
+#include "tools/driver/window_query.h"
 
 namespace drv {
 

@@ -1,9 +1,9 @@
-#include "tests/driver/program_session.h"
+#include "tools/driver/program_session.h"
 
 #include <optional>
 
-#include "tests/driver/message_box.h"
-#include "tests/driver/wait_for.h"
+#include "tools/driver/message_box.h"
+#include "tools/driver/wait_for.h"
 
 namespace drv {
 

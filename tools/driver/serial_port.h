@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tests/driver/unique_handle.h"
+#include "tools/driver/unique_handle.h"
 
 namespace drv {
 

@@ -1,8 +1,8 @@
-#include "tests/driver/window_query.h"
+#include "tools/driver/window_query.h"
 
 #include <commctrl.h>
 
-#include "tests/driver/text.h"
+#include "tools/driver/text.h"
 
 namespace drv {
 

@@ -1,10 +1,10 @@
-#include "tests/driver/resource_bitmap.h"
+#include "tools/driver/resource_bitmap.h"
 
 #include <windows.h>
 
 #include <vector>
 
-#include "tests/driver/spy_shared.h"
+#include "tools/driver/spy_shared.h"
 
 namespace drv {
 

@@ -1,4 +1,4 @@
-#include "tests/driver/serial_port.h"
+#include "tools/driver/serial_port.h"
 
 namespace drv {
 

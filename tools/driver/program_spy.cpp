@@ -1,8 +1,8 @@
-#include "tests/driver/program_spy.h"
+#include "tools/driver/program_spy.h"
 
 #include <cstring>
 
-#include "tests/driver/window_query.h"
+#include "tools/driver/window_query.h"
 
 namespace drv {
 

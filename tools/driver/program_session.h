@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/driver/fake_tray.h"
-#include "tests/driver/icon_bits.h"
-#include "tests/driver/korvane_process.h"
-#include "tests/driver/run_watch.h"
-#include "tests/driver/vmodem_client.h"
+#include "tools/driver/fake_tray.h"
+#include "tools/driver/icon_bits.h"
+#include "tools/driver/korvane_process.h"
+#include "tools/driver/run_watch.h"
+#include "tools/driver/vmodem_client.h"
 
 namespace drv {
 

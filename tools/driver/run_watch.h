@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/driver/fake_tray.h"
-#include "tests/driver/korvane_process.h"
-#include "tests/driver/window_log.h"
+#include "tools/driver/fake_tray.h"
+#include "tools/driver/korvane_process.h"
+#include "tools/driver/window_log.h"
 
 namespace drv {
 

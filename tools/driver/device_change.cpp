@@ -1,11 +1,11 @@
-#include "tests/driver/device_change.h"
+#include "tools/driver/device_change.h"
 
 #include <dbt.h>
 
 #include <cstddef>
 #include <cstring>
 
-#include "tests/driver/wait_for.h"
+#include "tools/driver/wait_for.h"
 
 namespace drv {
 

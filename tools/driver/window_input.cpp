@@ -1,7 +1,7 @@
-#include "tests/driver/window_input.h"
+#include "tools/driver/window_input.h"
 
-#include "tests/driver/wait_for.h"
-#include "tests/driver/window_query.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_query.h"
 
 namespace drv {
 

@@ -1,10 +1,10 @@
-#include "tests/driver/run_watch.h"
+#include "tools/driver/run_watch.h"
 
 #include <algorithm>
 
-#include "tests/driver/wait_for.h"
-#include "tests/driver/window_input.h"
-#include "tests/driver/window_query.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_input.h"
+#include "tools/driver/window_query.h"
 
 namespace drv {
 

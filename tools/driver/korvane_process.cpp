@@ -1,10 +1,10 @@
-#include "tests/driver/korvane_process.h"
+#include "tools/driver/korvane_process.h"
 
 #include <cstdlib>
 #include <vector>
 
-#include "tests/driver/wait_for.h"
-#include "tests/driver/window_query.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_query.h"
 
 namespace drv {
 

@@ -1,5 +1,5 @@
-// Switches on the themed ("three-dimensional") look of dialog controls and
-// registers the common control classes the dialogs use (the progress bar).
+// Registers the common control classes the dialogs use (the progress bar),
+// loading comctl32.dll from the system directory only.
 #pragma once
 #include <windows.h>
 

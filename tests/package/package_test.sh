@@ -20,11 +20,16 @@ same_text() { [ "$1" = "$2" ] || { echo "     expected: $2"; echo "     got:    
 
 # --- ./package and what it writes -------------------------------------------
 dist=$work/dist
-if ! "$src/package" --build-dir "$build" --dist-dir "$dist" >"$work/package.log" 2>&1; then
+# The packages ship the 32-bit program: a test tree built for x64 gets a
+# 32-bit package build of its own.
+package_build=$build
+i686-w64-mingw32-objdump -f "$build/bin/korvane.exe" 2>/dev/null | grep -q "pei-i386" ||
+  package_build=$build/package-build
+if ! "$src/package" --build-dir "$package_build" --dist-dir "$dist" >"$work/package.log" 2>&1; then
   cat "$work/package.log"; fail "./package writes both packages"; exit 1
 fi
-version=$(cat "$build/VERSION")
-msi=$dist/korvane-$version.msi zip=$dist/korvane-$version.zip exe=$build/bin/korvane.exe
+version=$(cat "$package_build/VERSION")
+msi=$dist/korvane-$version.msi zip=$dist/korvane-$version.zip exe=$package_build/bin/korvane.exe
 check "./package writes korvane-$version.msi and .zip" test -s "$msi" -a -s "$zip"
 check "the MSI's ProductVersion is $version" \
   same_text "$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" {print $2}')" "$version"
@@ -37,10 +42,10 @@ check "the zip's licence is the MIT licence" grep -q "MIT License" "$work/unzipp
 
 # ./package names every missing tool before building anything.
 mkdir -p "$work/no-wixl-bin"
-for tool in cmake i686-w64-mingw32-gcc i686-w64-mingw32-windres zip sed; do
+for tool in cmake i686-w64-mingw32-gcc i686-w64-mingw32-windres i686-w64-mingw32-objdump zip sed; do
   ln -sf "$(command -v "$tool")" "$work/no-wixl-bin/$tool"
 done
-PATH=$work/no-wixl-bin /bin/bash "$src/package" --build-dir "$build" --dist-dir "$work/no-wixl" \
+PATH=$work/no-wixl-bin /bin/bash "$src/package" --build-dir "$package_build" --dist-dir "$work/no-wixl" \
   >"$work/no-wixl.log" 2>&1
 check "./package without wixl fails" test $? -ne 0
 check "... saying that wixl is missing and how to install it" \
@@ -93,7 +98,7 @@ rm -rf "$folder"
 # A package one patch version higher, from the same files.
 IFS=. read -r major minor patch _ <<<"$version"
 newer=$major.$minor.$((patch + 1))
-cp -r "$build/package-stage" "$work/stage-newer"
+cp -r "$package_build/package-stage" "$work/stage-newer"
 "$src/tools/package/build-msi.sh" "$work/stage-newer" "$newer" "$work/korvane-$newer.msi" >"$work/newer.log" 2>&1
 
 run_value() {
@@ -123,7 +128,10 @@ check "... one Add/Remove Programs entry" same_text "$(product_entries)" 1
 check "... with the publisher" grep -q "Publisher    REG_SZ    The Korvane developers" "$work/arp.txt"
 
 # The installed program, started from its path with spaces, finds its table.
-if wine "$poke" >/dev/null 2>&1 </dev/null; [ $? -ne 2 ]; then
+# korvane.exe is 32-bit: a host whose Wine has no 32-bit support cannot start it.
+cmd32='C:\windows\syswow64\cmd.exe'
+[ -d "$drive_c/windows/syswow64" ] || cmd32='C:\windows\system32\cmd.exe'
+if wine "$cmd32" /c exit 7 >/dev/null 2>&1 </dev/null; [ $? -ne 7 ]; then
   echo "skip - starting the installed program: this host's Wine cannot run 32-bit programs"
 else
   wine "$folder/korvane.exe" >"$work/korvane.log" 2>&1 </dev/null &

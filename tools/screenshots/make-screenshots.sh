@@ -5,9 +5,9 @@
 #
 #   tools/screenshots/make-screenshots.sh [--out DIR] [--build DIR] [--dpi N]...
 #
-# Default: every window at 96 DPI, and the main window at 96, 120 and 144 DPI
-# (Wine's LogPixels), into docs/screenshots/. With --dpi, only the main window
-# at the DPIs given.
+# Default: every window and the tray icons at 96 DPI, and the main window at
+# 96, 120 and 144 DPI (Wine's LogPixels), into docs/screenshots/. With --dpi,
+# only the main window at the DPIs given.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 out=$top/docs/screenshots
@@ -122,6 +122,11 @@ set_dpi() {
 
 main_title="Korvane 2.6"
 if [ -n "$all_windows" ]; then
+  # The notification-area icons, at the 16x16 size the tray shows, doubled.
+  for icon in globe detecting no_modem; do
+    convert "$top/res/icons/$icon.ico[1]" -scale 200% "$out/tray-$icon.png"
+    echo "$out/tray-$icon.png"
+  done
   set_dpi 96
   # Two modems: the detection run, the choice between them, the main window,
   # then a country set that succeeds and one that the modem refuses.

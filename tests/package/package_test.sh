@@ -134,15 +134,28 @@ cmd32='C:\windows\syswow64\cmd.exe'
 if wine "$cmd32" /c exit 7 >/dev/null 2>&1 </dev/null; [ $? -ne 7 ]; then
   echo "skip - starting the installed program: this host's Wine cannot run 32-bit programs"
 else
-  wine "$folder/korvane.exe" >"$work/korvane.log" 2>&1 </dev/null &
-  countries=
-  for _ in $(seq 120); do
-    wine "$poke" count '#32770' "Korvane 2.6" 1011 >"$work/count.txt" 2>/dev/null </dev/null &&
-      countries=$(tr -d '\r' <"$work/count.txt") && break
-    sleep 0.2
-  done
-  check "the installed program lists the 35 countries" same_text "$countries" 35
-  wineserver -k >/dev/null 2>&1; wineserver -w
+  # start_and_count <exe> [dll overrides]: the program's country count once
+  # its window exists, or "exit <code>" if it ended first.
+  start_and_count() {
+    rm -f "$work/exit"
+    (WINEDLLOVERRIDES="$WINEDLLOVERRIDES;${2:-}" wine "$1" >"$work/korvane.log" 2>&1 </dev/null
+     echo "exit $?" >"$work/exit") &
+    for _ in $(seq 120); do
+      [ -e "$work/exit" ] && { cat "$work/exit"; break; }
+      wine "$poke" count '#32770' "Korvane 2.6" 1011 >"$work/count.txt" 2>/dev/null </dev/null &&
+        { tr -d '\r' <"$work/count.txt"; break; }
+      sleep 0.2
+    done
+    wineserver -k >/dev/null 2>&1; wineserver -w
+  }
+  check "the installed program lists the 35 countries" same_text "$(start_and_count "$folder/korvane.exe")" 35
+  # Windows looks beside the exe first for a DLL that is not a known DLL; with
+  # native DLLs preferred, Wine does the same.
+  mkdir -p "$work/planted"
+  cp "$exe" "$src/korvane.ini" "$work/planted/"
+  i686-w64-mingw32-gcc -shared -s -o "$work/planted/comctl32.dll" "$src/tests/package/planted_dll.c"
+  check "a comctl32.dll planted beside korvane.exe is not loaded" \
+    same_text "$(start_and_count "$work/planted/korvane.exe" "comctl32=n,b")" 35
 fi
 
 # Upgrade with an edited table: one entry, the newer version, the edit kept.

@@ -126,6 +126,12 @@ check "... the Run value, quoting the installed program" \
   grep -q "Korvane    REG_SZ    \"C:\\\\Program Files.*\\\\Korvane\\\\korvane.exe\"" < <(run_value; cat "$work/run.txt")
 check "... one Add/Remove Programs entry" same_text "$(product_entries)" 1
 check "... with the publisher" grep -q "Publisher    REG_SZ    The Korvane developers" "$work/arp.txt"
+check "... and the install folder" grep -qE 'InstallLocation +REG_SZ +C:.Program Files.*.Korvane.\s*$' "$work/arp.txt"
+product_icon() {
+  wine reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null | tr -d '\r' |
+    awk '$1 == "ProductIcon" {print $3}' | head -1
+}
+check "... and Korvane's icon" cmp "$(wine winepath -u "$(product_icon)" 2>/dev/null)" "$src/res/icons/globe.ico"
 
 # The installed program, started from its path with spaces, finds its table.
 # korvane.exe is 32-bit: a host whose Wine has no 32-bit support cannot start it.

@@ -111,6 +111,13 @@ product_entries() {
 }
 installed_files() { (cd "$folder" 2>/dev/null && ls | sort | tr '\n' ' '); }
 
+# korvane.exe and the custom actions that keep an edited table are 32-bit
+# code, which a host that cannot run 32-bit Wine cannot start.
+refusal=$(bash -c '. "$1/tools/common.sh" && x86_refusal' _ "$src")
+check32() {
+  if [ -n "$refusal" ]; then echo "skip - $1: this host cannot run 32-bit programs ($refusal)"; else check "$@"; fi
+}
+
 msiexec_quiet /i "$msi" ADDLOCAL=Program
 check "install without start at logon (ADDLOCAL=Program): the files" \
   same_text "$(installed_files)" "LICENSE.txt README.txt korvane.exe korvane.ini "
@@ -134,11 +141,8 @@ product_icon() {
 check "... and Korvane's icon" cmp "$(wine winepath -u "$(product_icon)" 2>/dev/null)" "$src/res/icons/globe.ico"
 
 # The installed program, started from its path with spaces, finds its table.
-# korvane.exe is 32-bit: a host whose Wine has no 32-bit support cannot start it.
-cmd32='C:\windows\syswow64\cmd.exe'
-[ -d "$drive_c/windows/syswow64" ] || cmd32='C:\windows\system32\cmd.exe'
-if wine "$cmd32" /c exit 7 >/dev/null 2>&1 </dev/null; [ $? -ne 7 ]; then
-  echo "skip - starting the installed program: this host's Wine cannot run 32-bit programs"
+if [ -n "$refusal" ]; then
+  echo "skip - starting the installed program: this host cannot run 32-bit programs ($refusal)"
 else
   # start_and_count <exe> [dll overrides]: the program's country count once
   # its window exists, or "exit <code>" if it ended first.
@@ -170,20 +174,20 @@ cp "$folder/korvane.ini" "$work/edited.ini"
 msiexec_quiet /i "$work/korvane-$newer.msi"
 check "upgrade to $newer: one Add/Remove Programs entry" same_text "$(product_entries)" 1
 check "... which is $newer" grep -q "DisplayVersion    REG_SZ    $newer" "$work/arp.txt"
-check "... and the edited korvane.ini is still in place" cmp "$folder/korvane.ini" "$work/edited.ini"
-check "... with no copy left over" same_text "$(installed_files)" "LICENSE.txt README.txt korvane.exe korvane.ini "
+check32 "... and the edited korvane.ini is still in place" cmp "$folder/korvane.ini" "$work/edited.ini"
+check32 "... with no copy left over" same_text "$(installed_files)" "LICENSE.txt README.txt korvane.exe korvane.ini "
 
 # Uninstall: everything goes but the edited table, kept under the name README.txt gives.
 msiexec_quiet /x "$work/korvane-$newer.msi"
-check "uninstall: only the edited table stays, as korvane.ini.edited" \
+check32 "uninstall: only the edited table stays, as korvane.ini.edited" \
   same_text "$(installed_files)" "korvane.ini.edited "
-check "... holding the edit" cmp "$folder/korvane.ini.edited" "$work/edited.ini"
+check32 "... holding the edit" cmp "$folder/korvane.ini.edited" "$work/edited.ini"
 check "... README.txt names korvane.ini.edited" grep -q "korvane.ini.edited" "$work/unzipped/README.txt"
 check "... the shortcut is gone" not shortcut
 check "... the Run value is gone" not run_value
 check "... the Add/Remove Programs entry is gone" same_text "$(product_entries)" 0
 msiexec_quiet /i "$msi"
-check "a later install puts the edited table back" cmp "$folder/korvane.ini" "$work/edited.ini"
+check32 "a later install puts the edited table back" cmp "$folder/korvane.ini" "$work/edited.ini"
 msiexec_quiet /x "$msi"
 rm -f "$folder/korvane.ini.edited" && rmdir "$folder" 2>/dev/null
 

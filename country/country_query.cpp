@@ -5,7 +5,7 @@
 #include "app/main_dialog.h"
 #include "app/tray.h"
 #include "country/country_match.h"
-#include "detect/detected_modems.h"
+#include "detect/modem_in_use.h"
 #include "framework/wait_cursor.h"
 #include "link/reply_capture.h"
 #include "res/resource.h"
@@ -35,6 +35,6 @@ void CMainDlg::OnCurrent() {
         SendDlgItemMessageA(m_hWnd, IDC_COUNTRY_LIST, CB_SETCURSEL, index, 0);
         tip = m_countries[index].name;
     }
-    NotifyTray(NIM_MODIFY, TRAY_ICON_UID, LoadTrayIcon(IDR_MAINFRAME), tip);
+    ShowTrayIcon(IDR_MAINFRAME, tip);
     ClosePortAfterCommand();
 }

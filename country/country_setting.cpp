@@ -7,7 +7,7 @@
 #include "app/main_dialog.h"
 #include "app/tray.h"
 #include "country/country_match.h"
-#include "detect/detected_modems.h"
+#include "detect/modem_in_use.h"
 #include "framework/wait_cursor.h"
 #include "res/resource.h"
 
@@ -51,8 +51,7 @@ void CMainDlg::OnSet() {
                     MB_OK);
         // A card removed while the box was open leaves the tray telling so.
         if (m_modemFound)
-            NotifyTray(NIM_MODIFY, TRAY_ICON_UID, LoadTrayIcon(IDR_MAINFRAME),
-                       m_countries[g_selectedCountry].name);
+            ShowTrayIcon(IDR_MAINFRAME, m_countries[g_selectedCountry].name);
     } else {
         MessageBoxA(m_hWnd, "Error!  Country code setting failed!", "", MB_ICONEXCLAMATION);
     }

@@ -73,8 +73,6 @@ private:
     void ShowCountry(int index);
     void SetFlag(HBITMAP flag);
     void OnCardRemoved();
-    // The end shared by the three teardowns, after their stop request and pause.
-    void EndConnection();
     void ShowModemStatus(int modemIndex);
 
     CMenu m_trayMenu;

@@ -7,19 +7,16 @@
 #include "country/country_match.h"
 #include "detect/modem_in_use.h"
 #include "framework/wait_cursor.h"
+#include "link/at_command.h"
 #include "link/reply_capture.h"
 #include "res/resource.h"
-
-namespace {
-constexpr DWORD kReplyWindow = 200;  // the modem's whole reply arrives within this time
-}
 
 void CMainDlg::OnCurrent() {
     CWaitCursor wait;
     OpenPort(SelectedModemPort(), false);
     ResetReply();
-    SendAt("i9");
-    Sleep(kReplyWindow);
+    SendAt(kCountryInfoCommand);
+    Sleep(kCountryInfoWindow);
     // A copy: what arrives from here on takes no part in the match.
     char reply[80];
     TakeReply(reply);

@@ -74,6 +74,7 @@ bool PortConnection::Open(int port) {
     wsprintfA(name, "COM%d", port);
     m_port.Reset(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr));
+    m_openError = IsOpen() ? ERROR_SUCCESS : GetLastError();
     return IsOpen();
 }
 

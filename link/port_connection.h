@@ -45,6 +45,8 @@ public:
     void End();
 
     bool IsOpen() const { return m_port.IsValid(); }
+    // Why the last Open failed (the system's error code), or ERROR_SUCCESS.
+    DWORD OpenError() const { return m_openError; }
     HANDLE Handle() const { return m_port.Get(); }
     CPortReader* Reader() const { return m_reader; }
     // The reader thread of this connection, while it has one.
@@ -59,6 +61,7 @@ private:
     std::atomic<int>& m_stopFlag;
     LinkCalls m_calls;
     ScopedHandle m_port;
+    DWORD m_openError = ERROR_SUCCESS;
     ScopedHandle m_stop;  // this connection's own stop request
     ScopedHandle m_thread;
     // Made by Configure for the reader, which takes them when it starts.

@@ -2,8 +2,6 @@
 
 #include "app/main_dialog.h"
 
-static_assert(NOTIFYICONDATAA_V1_SIZE == kTrayRecordSize, "the original record is 88 bytes");
-
 void FillTrayRecord(NOTIFYICONDATAA& record, HWND owner, UINT id, HICON icon, const char* tip) {
     record = {};
     record.cbSize = kTrayRecordSize;

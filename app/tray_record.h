@@ -3,8 +3,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
-// The record's size in its original form, which every shell understands.
-constexpr DWORD kTrayRecordSize = 88;
+// The record's size in its original form, which every shell understands: 88
+// bytes on 32-bit Windows, 104 on 64-bit.
+constexpr DWORD kTrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
 
 // Fills the record for window owner, icon id and icon; the tip (none: empty)
 // is cut to 63 characters.

@@ -1,31 +1,51 @@
 #!/bin/bash
-# The test session: an X display, the Wine prefix with COM1..COM6 mapped to
-# <build>/ports, a persistent wineserver and the virtual modem.
+# The Wine session that ./run-korvane, the tests and ./bench share: an X
+# display, a Wine prefix for the target with COM1..COM6 mapped to <dir>/ports,
+# a persistent wineserver and the virtual modem.
 #
-#   session.sh start <build-dir> [<vmodem-binary>]   (or VMODEM in the environment)
-#   session.sh stop <build-dir>
+#   wine-session.sh start <dir> [<vmodem-binary> [<vmodem-option>...]]
+#   wine-session.sh stop <dir>
 #
-# start writes <build>/session/session.env for run.sh and the tests. All
-# output of the started programs goes to files under <build>/session/, never
+# The target is KORVANE_TARGET (x86 or x64), chosen as tools/common.sh does
+# when unset. With KORVANE_USE_DISPLAY=1 the session uses $DISPLAY instead of
+# a private Xvfb. start writes <dir>/session/session.env, which puts the
+# target's Wine loader first in PATH as `wine`, for run.sh and the tests. All
+# output of the started programs goes to files under <dir>/session/, never
 # to the caller's stdout: ctest reads that through a pipe and would wait for
 # every process that holds it.
 set -u
 
 die() { echo "session: $*" >&2; exit 1; }
 
-[ $# -ge 2 ] || die "usage: session.sh start|stop <build-dir> [<vmodem-binary>]"
+[ $# -ge 2 ] || die "usage: wine-session.sh start|stop <dir> [<vmodem-binary> [<vmodem-option>...]]"
 action=$1
-build=$(cd "$2" 2>/dev/null && pwd) || die "no build directory $2"
+build=$(cd "$2" 2>/dev/null && pwd) || die "no directory $2"
 vmodem_bin=${3:-${VMODEM:-}}
 [ -n "$vmodem_bin" ] && vmodem_bin=$(realpath -m "$vmodem_bin")
+shift $(( $# < 3 ? $# : 3 ))
+vmodem_options=("$@")
+
+# shellcheck source=common.sh
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+[ -n "${KORVANE_TARGET:-}" ] || choose_target
+case $KORVANE_TARGET in
+  x86) loader=/usr/lib/wine/wine; winearch=win32 ;;
+  x64) loader=/usr/lib/wine/wine64; winearch=win64 ;;
+  *) die "KORVANE_TARGET must be x86 or x64" ;;
+esac
 
 session_dir=$build/session
 ports_dir=$build/ports
-prefix=$build/wineprefix
+# A prefix is made for one architecture: each target has its own.
+prefix=$build/wineprefix-$KORVANE_TARGET
+shim_dir=$session_dir/bin
 
 export WINEPREFIX=$prefix
+export WINEARCH=$winearch
+export WINELOADER=$loader
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=-all
+export PATH=$shim_dir:$PATH
 
 # Polls a shell condition every 50 ms for up to $1 seconds.
 wait_until() {
@@ -64,6 +84,10 @@ stop_session() {
 
 start_xvfb() {
     local n
+    if [ "${KORVANE_USE_DISPLAY:-}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
+        display=$DISPLAY
+        return 0
+    fi
     for (( n = 90; n < 190; n++ )); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
         Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$session_dir/xvfb.log" 2>&1 </dev/null &
@@ -98,7 +122,7 @@ map_ports() {
 start_vmodem() {
     local ready=$session_dir/vmodem.ready
     rm -f "$ready"
-    "$vmodem_bin" --dir "$ports_dir" --control 0 --ready-file "$ready" \
+    "$vmodem_bin" --dir "$ports_dir" --control 0 --ready-file "$ready" ${vmodem_options[@]+"${vmodem_options[@]}"} \
         >"$session_dir/vmodem.log" 2>&1 </dev/null &
     echo $! >"$session_dir/vmodem.pid"
     wait_until 10 '[ -s "$ready" ] || ! kill -0 $(cat "$session_dir/vmodem.pid") 2>/dev/null'
@@ -108,9 +132,13 @@ start_vmodem() {
 
 start_session() {
     cd / || exit 1
-    mkdir -p "$session_dir" "$ports_dir" || die "cannot create $session_dir"
+    mkdir -p "$session_dir" "$ports_dir" "$shim_dir" || die "cannot create $session_dir"
     # A session left over from an earlier run is ended first.
     stop_session
+    # `wine` is the target's loader: Debian's own `wine` picks the 32-bit
+    # one whenever it is installed, even where it cannot run.
+    printf '#!/bin/sh\nexec %s "$@"\n' "$loader" >"$shim_dir/wine"
+    chmod +x "$shim_dir/wine"
     : >"$session_dir/wineboot.log"
 
     start_xvfb || die "no X display could be started (see $session_dir/xvfb.log)"
@@ -122,7 +150,7 @@ start_session() {
     wineserver -p >>"$session_dir/wineserver.log" 2>&1 </dev/null ||
         die "wineserver -p failed (see $session_dir/wineserver.log)"
     if [ ! -f "$prefix/system.reg" ]; then
-        WINEARCH=win32 wineboot -i >>"$session_dir/wineboot.log" 2>&1 </dev/null ||
+        wine wineboot -i >>"$session_dir/wineboot.log" 2>&1 </dev/null ||
             die "wineboot -i failed (see $session_dir/wineboot.log)"
     fi
     map_ports || die "mapping the COM ports failed (see $session_dir/wineboot.log)"
@@ -138,14 +166,18 @@ start_session() {
     fi
 
     cat >"$session_dir/session.env" <<EOF
+export KORVANE_TARGET=$KORVANE_TARGET
+export PATH=$shim_dir:\$PATH
 export DISPLAY=$display
 export WINEPREFIX=$prefix
+export WINEARCH=$winearch
+export WINELOADER=$loader
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES"
 export WINEDEBUG=$WINEDEBUG
 export KORVANE_VMODEM_PORT=$vmodem_port
 export KORVANE_BIN_DIR=$build/bin
 EOF
-    echo "session: DISPLAY=$display prefix=$prefix vmodem port=${vmodem_port:-none}"
+    echo "session: target $KORVANE_TARGET, DISPLAY=$display, prefix $prefix, vmodem port ${vmodem_port:-none}"
 }
 
 case $action in

@@ -17,7 +17,7 @@ LRESULT CMainDlg::OnDeviceChange(WPARAM event, LPARAM data) {
 }
 
 void CMainDlg::OnCardRemoved() {
-    NotifyTray(NIM_MODIFY, TRAY_ICON_UID, LoadTrayIcon(IDI_NO_MODEM), "Modem Removed");
+    ShowTrayIcon(IDI_NO_MODEM, "Modem Removed");
     EnableWindow(GetDlgItem(IDC_SET), FALSE);
     EnableWindow(GetDlgItem(IDC_CURRENT), FALSE);
     m_modemFound = 0;

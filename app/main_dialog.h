@@ -9,7 +9,7 @@
 #include "country/country_record.h"
 #include "framework/dialog.h"
 #include "framework/menu.h"
-#include "framework/scoped_handle.h"
+#include "link/port_connection.h"
 #include "link/port_reader.h"
 
 // Tray notification message and icon identifier.
@@ -21,7 +21,8 @@ public:
     explicit CMainDlg(HWND parent = nullptr);
     ~CMainDlg() override;
 
-    // Port connection. One at a time, on the UI thread; the teardowns may be
+    // Port connection (app/port_operations.cpp). One at a time, on the UI
+    // thread; opening ends a connection still open, and the teardowns may be
     // called with no port open.
     void OpenPort(int port, bool probe);
     void SendAt(const char* command);
@@ -36,6 +37,8 @@ public:
 
     // Adds, changes or removes the notification-area icon; destroys icon.
     BOOL NotifyTray(DWORD operation, UINT id, HICON icon, const char* tip);
+    // Shows one of the program's icons, loaded afresh, with the tip.
+    void ShowTrayIcon(int iconId, const char* tip);
 
     // Read by the reader thread, written by the UI thread: 1 tells the reader to end.
     std::atomic<int> m_stopReader{0};
@@ -43,7 +46,7 @@ public:
     int m_countryCount = 0;
     int m_modemFound = 0;
     int m_busy = 0;
-    // The current connection's record; the reader thread frees it when it ends.
+    // The current connection's record, valid until its teardown; not ours to free.
     CPortReader* m_reader = nullptr;
 
 protected:
@@ -70,25 +73,17 @@ private:
     void ShowCountry(int index);
     void SetFlag(HBITMAP flag);
     void OnCardRemoved();
-    // Teardown steps shared by the three ways of ending a connection: the
-    // stop request with the cleared event mask, then the end of the reader
-    // and the closing of the port.
-    void StopReader();
-    void EndConnection();
-    void StartReader(CPortReader* reader);
     void ShowModemStatus(int modemIndex);
 
     CMenu m_trayMenu;
-    HANDLE m_hComm = INVALID_HANDLE_VALUE;
+    // The port connection: owns the open port's handle (none between
+    // operations), its reader thread and the write in flight.
+    PortConnection m_hComm{m_stopReader};
     char m_appDir[MAX_PATH] = {};
     CountryRecord m_countries[kMaxCountries] = {};
     HICON m_hIcon = nullptr;
 
-    // The reader thread of the current connection and the event that asks it
-    // to stop, or none.
-    ScopedHandle m_readerThread;
-    ScopedHandle m_readerStop;
-    // Set while a modal loop of ours runs that a detection run must not cut
-    // across (the quit confirmation).
+    // Set while the quit confirmation is open, so that another close request
+    // does not open a second one.
     bool m_confirmingQuit = false;
 };

@@ -12,12 +12,32 @@ HICON LoadTrayIcon(int id) {
         LoadImageA(AppInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
 }
 
+namespace {
+// The shell copies the icon it is given; ours goes when the call is done.
+class OwnedIcon {
+public:
+    explicit OwnedIcon(HICON icon) : m_icon(icon) {}
+    ~OwnedIcon() {
+        if (m_icon) DestroyIcon(m_icon);
+    }
+    OwnedIcon(const OwnedIcon&) = delete;
+    OwnedIcon& operator=(const OwnedIcon&) = delete;
+    HICON Get() const { return m_icon; }
+
+private:
+    HICON m_icon;
+};
+}  // namespace
+
 BOOL CMainDlg::NotifyTray(DWORD operation, UINT id, HICON icon, const char* tip) {
+    const OwnedIcon owned(icon);
     NOTIFYICONDATAA record;
-    FillTrayRecord(record, m_hWnd, id, icon, tip);
-    const BOOL result = Shell_NotifyIconA(operation, &record);
-    if (icon) DestroyIcon(icon);
-    return result;
+    FillTrayRecord(record, m_hWnd, id, owned.Get(), tip);
+    return Shell_NotifyIconA(operation, &record);
+}
+
+void CMainDlg::ShowTrayIcon(int iconId, const char* tip) {
+    NotifyTray(NIM_MODIFY, TRAY_ICON_UID, LoadTrayIcon(iconId), tip);
 }
 
 LRESULT CMainDlg::OnTrayNotify(WPARAM, LPARAM mouseMessage) {

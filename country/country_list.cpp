@@ -4,6 +4,7 @@
 
 #include "app/main_dialog.h"
 #include "country/country_file.h"
+#include "framework/scoped_handle.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 
@@ -31,7 +32,7 @@ void CMainDlg::SetFlag(HBITMAP flag) {
     const LRESULT previous = SendDlgItemMessageA(m_hWnd, IDC_FLAG, STM_SETIMAGE, IMAGE_BITMAP,
                                                  reinterpret_cast<LPARAM>(flag));
     HGDIOBJ replaced = reinterpret_cast<HGDIOBJ>(previous);
-    if (replaced && replaced != flag) DeleteObject(replaced);
+    const ScopedGdiObject gone(replaced != flag ? replaced : nullptr);
 }
 
 void CMainDlg::ShowCountry(int index) {

@@ -5,21 +5,18 @@
 #include "app/main_dialog.h"
 #include "app/tray.h"
 #include "country/country_match.h"
-#include "detect/detected_modems.h"
+#include "detect/modem_in_use.h"
 #include "framework/wait_cursor.h"
+#include "link/at_command.h"
 #include "link/reply_capture.h"
 #include "res/resource.h"
-
-namespace {
-constexpr DWORD kReplyWindow = 200;  // the modem's whole reply arrives within this time
-}
 
 void CMainDlg::OnCurrent() {
     CWaitCursor wait;
     OpenPort(SelectedModemPort(), false);
     ResetReply();
-    SendAt("i9");
-    Sleep(kReplyWindow);
+    SendAt(kCountryInfoCommand);
+    Sleep(kCountryInfoWindow);
     // A copy: what arrives from here on takes no part in the match.
     char reply[80];
     TakeReply(reply);
@@ -35,6 +32,6 @@ void CMainDlg::OnCurrent() {
         SendDlgItemMessageA(m_hWnd, IDC_COUNTRY_LIST, CB_SETCURSEL, index, 0);
         tip = m_countries[index].name;
     }
-    NotifyTray(NIM_MODIFY, TRAY_ICON_UID, LoadTrayIcon(IDR_MAINFRAME), tip);
+    ShowTrayIcon(IDR_MAINFRAME, tip);
     ClosePortAfterCommand();
 }

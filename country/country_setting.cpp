@@ -7,14 +7,12 @@
 #include "app/main_dialog.h"
 #include "app/tray.h"
 #include "country/country_match.h"
-#include "detect/detected_modems.h"
+#include "detect/modem_in_use.h"
 #include "framework/wait_cursor.h"
+#include "link/at_command.h"
 #include "res/resource.h"
 
 namespace {
-
-const char kSetCommand[] = "%t19,0,";
-constexpr long kAnswerWindow = 2000;  // ms from the command to the end of the "OK" line
 
 bool Acknowledged(const CPortReader* reader) { return reader && reader->found.load() != 0; }
 
@@ -31,7 +29,7 @@ void CMainDlg::OnSet() {
     OpenPort(SelectedModemPort(), false);
     g_selectedCountry = static_cast<int>(selection);
     char command[80];
-    wsprintfA(command, "%s%s", kSetCommand, m_countries[g_selectedCountry].code);
+    wsprintfA(command, "%s%s", kSetCountryCommand, m_countries[g_selectedCountry].code);
     if (m_reader) {
         m_reader->found = 0;
         // The modem's acknowledgement is a line of its own: noise holding "OK" is none.
@@ -40,7 +38,7 @@ void CMainDlg::OnSet() {
     SendAt(command);
 
     // Busy-waits on the process clock; equal to the deadline is not yet late.
-    const long deadline = static_cast<long>(std::clock()) + kAnswerWindow;
+    const long deadline = static_cast<long>(std::clock()) + kSetCountryWindow;
     bool success = Acknowledged(m_reader);
     while (!success && static_cast<long>(std::clock()) <= deadline)
         success = Acknowledged(m_reader);
@@ -51,8 +49,7 @@ void CMainDlg::OnSet() {
                     MB_OK);
         // A card removed while the box was open leaves the tray telling so.
         if (m_modemFound)
-            NotifyTray(NIM_MODIFY, TRAY_ICON_UID, LoadTrayIcon(IDR_MAINFRAME),
-                       m_countries[g_selectedCountry].name);
+            ShowTrayIcon(IDR_MAINFRAME, m_countries[g_selectedCountry].name);
     } else {
         MessageBoxA(m_hWnd, "Error!  Country code setting failed!", "", MB_ICONEXCLAMATION);
     }

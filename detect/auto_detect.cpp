@@ -5,7 +5,7 @@
 #include "detect/detect_dialog.h"
 #include "detect/detected_modems.h"
 #include "detect/modem_list_dialog.h"
-#include "link/message_wait.h"
+#include "framework/message_wait.h"
 #include "res/resource.h"
 
 namespace {
@@ -18,8 +18,7 @@ void CMainDlg::AutoDetect() {
     g_trayState = kTrayDetecting;
     ++g_modemListVersion;
     CModemListDlg::CloseStale();
-    NotifyTray(NIM_MODIFY, TRAY_ICON_UID, LoadTrayIcon(IDI_DETECTING),
-               "Detecting Modem ...Please wait.");
+    ShowTrayIcon(IDI_DETECTING, "Detecting Modem ...Please wait.");
     {
         CDetectDlg progress(this);
         progress.DoModal();
@@ -33,7 +32,7 @@ void CMainDlg::AutoDetect() {
         OnCurrent();
     } else {
         g_trayState = kTrayNoModem;
-        NotifyTray(NIM_MODIFY, TRAY_ICON_UID, LoadTrayIcon(IDI_NO_MODEM), "No Modem found");
+        ShowTrayIcon(IDI_NO_MODEM, "No Modem found");
         EnableWindow(GetDlgItem(IDC_SET), FALSE);
         EnableWindow(GetDlgItem(IDC_CURRENT), FALSE);
     }

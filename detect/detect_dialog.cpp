@@ -5,12 +5,12 @@
 #include "app/main_dialog.h"
 #include "detect/detected_modems.h"
 #include "detect/modem_list_dialog.h"
+#include "link/at_command.h"
 #include "res/resource.h"
 
 namespace {
 constexpr UINT_PTR kTimer = 0;
 constexpr UINT kFirstTick = 1;     // ms
-constexpr UINT kProbeWindow = 300;  // ms from the probe to its check, and on to the next tick
 }
 
 const MessageEntry<CDetectDlg> CDetectDlg::kMessageMap[] = {

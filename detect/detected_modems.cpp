@@ -1,4 +1,5 @@
 #include "detect/detected_modems.h"
+#include "detect/modem_in_use.h"
 
 int g_probePorts[kProbePortCount];
 int g_probeIndex;

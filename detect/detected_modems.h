@@ -16,5 +16,3 @@ extern unsigned g_modemListVersion;
 void FillProbeOrder();
 // Brings g_selectedModem back into the list (to 0) when it points outside it.
 void KeepSelectedModemInList();
-// The COM number of the modem in use: 0, which names no port, when the list is empty.
-int SelectedModemPort();

@@ -5,7 +5,7 @@
 
 CModemListDlg* CModemListDlg::s_open = nullptr;
 
-// No message table of its own: OK is overridden, Cancel ends the dialog.
+// No message table of its own: OK and Cancel are overridden.
 CModemListDlg::CModemListDlg(HWND parent) : CDialog(IDD_MODEM_LIST, parent) {}
 
 CModemListDlg::~CModemListDlg() {
@@ -13,7 +13,14 @@ CModemListDlg::~CModemListDlg() {
 }
 
 void CModemListDlg::CloseStale() {
-    if (s_open && s_open->GetSafeHwnd()) s_open->EndDialog(IDCANCEL);
+    if (s_open && s_open->GetSafeHwnd()) s_open->OnCancel();
+}
+
+void CModemListDlg::OnCancel() {
+    // Continue without a line stored -1; a dismissal keeps the modem in use
+    // before, so the status line and the port the country operations open agree.
+    g_selectedModem = m_previousSelection;
+    CDialog::OnCancel();
 }
 
 BOOL CModemListDlg::OnInitDialog() {
@@ -21,6 +28,7 @@ BOOL CModemListDlg::OnInitDialog() {
     m_outer = s_open;
     s_open = this;
     m_listVersion = g_modemListVersion;
+    m_previousSelection = g_selectedModem;
     m_list = GetDlgItem(IDC_MODEM_LIST);
     for (int i = 0; i < g_modemCount; ++i) {
         char line[80];
@@ -32,7 +40,7 @@ BOOL CModemListDlg::OnInitDialog() {
 
 void CModemListDlg::OnOK() {
     if (m_listVersion != g_modemListVersion) {  // a run replaced the list meanwhile
-        EndDialog(IDCANCEL);
+        OnCancel();
         return;
     }
     g_selectedModem = static_cast<int>(SendMessageA(m_list, LB_GETCURSEL, 0, 0));

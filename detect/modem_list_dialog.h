@@ -14,10 +14,13 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
+    // Ends the dialog with IDCANCEL, the modem in use as it was before.
+    void OnCancel() override;
 
 private:
     HWND m_list = nullptr;
     unsigned m_listVersion = 0;  // the list its lines were built from
+    int m_previousSelection = 0;  // g_selectedModem when the dialog opened
     CModemListDlg* m_outer = nullptr;
     static CModemListDlg* s_open;
 };

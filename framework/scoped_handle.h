@@ -2,11 +2,18 @@
 #pragma once
 #include <windows.h>
 
+#include <utility>
+
 class ScopedHandle {
 public:
     ScopedHandle() = default;
     explicit ScopedHandle(HANDLE h) : m_h(h) {}
     ~ScopedHandle() { Reset(); }
+    ScopedHandle(ScopedHandle&& other) noexcept : m_h(std::exchange(other.m_h, nullptr)) {}
+    ScopedHandle& operator=(ScopedHandle&& other) noexcept {
+        if (this != &other) Reset(std::exchange(other.m_h, nullptr));
+        return *this;
+    }
     ScopedHandle(const ScopedHandle&) = delete;
     ScopedHandle& operator=(const ScopedHandle&) = delete;
 

@@ -1,23 +1,20 @@
 #include "link/line_settings.h"
 
-#include <cstddef>
-#include <cstring>
-
-namespace {
-// The flags are bit fields in the DWORD that follows BaudRate.
-constexpr std::size_t kFlagWordOffset = offsetof(DCB, BaudRate) + sizeof(DWORD);
-}
-
 void ApplyLineSettings(DCB& dcb) {
     dcb.BaudRate = CBR_19200;
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
-    DWORD flags;
-    unsigned char* raw = reinterpret_cast<unsigned char*>(&dcb);
-    std::memcpy(&flags, raw + kFlagWordOffset, sizeof flags);
-    flags = (flags & ~kDcbFlagsCleared) | kDcbFlagsSet;
-    std::memcpy(raw + kFlagWordOffset, &flags, sizeof flags);
+    dcb.fBinary = TRUE;
+    // On although there is no parity bit, so it checks nothing; the modem
+    // has always been driven with it on.
+    dcb.fParity = TRUE;
+    dcb.fOutxCtsFlow = TRUE;
+    dcb.fOutxDsrFlow = TRUE;
+    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
 }
 
 COMMTIMEOUTS ConnectionTimeouts() {

@@ -1,12 +1,9 @@
 // The record that a port connection hands to its reader thread, and the line
-// matcher that turns received bytes into lines, pattern hits and the reply capture.
+// matcher that turns received bytes into lines, pattern hits and the reply
+// capture. Portable: the native fuzz build compiles it as it is.
 #pragma once
 #include <atomic>
 #include <mutex>
-
-#include "link/win_types.h"
-
-class CMainDlg;
 
 struct CPortReader {
     // Reader thread only.
@@ -14,20 +11,12 @@ struct CPortReader {
     // Written by the reader thread (set) and by the UI thread (cleared by the
     // country setting before it sends); read by both.
     std::atomic<int> found{0};
-    // Set once by the UI thread before the reader starts.
-    CMainDlg* owner = nullptr;
-    HANDLE hComm = INVALID_HANDLE_VALUE;
     // Reader thread only.
     char line[81] = {};
     // Written by the UI thread through SetPattern, read by the reader thread;
     // both under patternLock, so a line is tested against whole patterns only.
     char patterns[2][80] = {};
     bool wholeLine[2] = {};
-
-    // This connection's own stop request: an event that the UI thread
-    // signals at the teardown. The reader owns this handle (a duplicate of the
-    // UI thread's) and closes it when it ends.
-    HANDLE stopEvent = nullptr;
 
     // Appends the received bytes to the line being assembled and to the reply
     // capture; raises found when a finished line contains an active pattern.

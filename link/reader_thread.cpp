@@ -1,11 +1,5 @@
 #include "link/reader_thread.h"
 
-#include <windows.h>
-
-#include "app/main_dialog.h"
-#include "framework/scoped_handle.h"
-#include "link/port_reader.h"
-
 namespace {
 
 constexpr DWORD kReceiveBuffer = 1024;
@@ -15,10 +9,7 @@ constexpr DWORD kPollInterval = 5;
 
 class PortReaderLoop {
 public:
-    explicit PortReaderLoop(CPortReader& reader)
-        : m_reader(reader), m_port(reader.hComm),
-          m_waitDone(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-          m_readDone(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    explicit PortReaderLoop(ReaderRun& run) : m_run(run), m_port(run.port.Get()) {}
 
     void Run() {
         while (!StopRequested()) {
@@ -28,26 +19,25 @@ public:
 
 private:
     bool StopRequested() const {
-        return m_reader.owner->m_stopReader.load() != 0 ||
-               WaitForSingleObject(m_reader.stopEvent, 0) == WAIT_OBJECT_0;
+        return m_run.stopFlag->load() != 0 || WaitForSingleObject(m_run.stop.Get(), 0) == WAIT_OBJECT_0;
     }
 
     // Returns true when characters may be waiting in the input queue.
     bool WaitForCharacters() {
         if (m_canWait) {
             OVERLAPPED wait = {};
-            wait.hEvent = m_waitDone.Get();
+            wait.hEvent = m_run.waitDone.Get();
             DWORD events = 0;
             if (WaitCommEvent(m_port, &events, &wait)) return (events & EV_RXCHAR) != 0;
             if (GetLastError() == ERROR_IO_PENDING) return FinishWait(wait, events);
             // The driver cannot wait for events: look at the queue now and then.
             m_canWait = false;
         }
-        return WaitForSingleObject(m_reader.stopEvent, kPollInterval) == WAIT_TIMEOUT;
+        return WaitForSingleObject(m_run.stop.Get(), kPollInterval) == WAIT_TIMEOUT;
     }
 
     bool FinishWait(OVERLAPPED& wait, DWORD& events) {
-        const HANDLE ends[] = {wait.hEvent, m_reader.stopEvent};
+        const HANDLE ends[] = {wait.hEvent, m_run.stop.Get()};
         DWORD done;
         if (WaitForMultipleObjects(2, ends, FALSE, INFINITE) != WAIT_OBJECT_0) {
             // Stopped while waiting: the wait must end before its record goes away.
@@ -71,33 +61,27 @@ private:
         const DWORD wanted = status.cbInQue < kReceiveBuffer ? status.cbInQue : kReceiveBuffer;
         if (wanted == 0) return;
         OVERLAPPED read = {};
-        read.hEvent = m_readDone.Get();
+        read.hEvent = m_run.readDone.Get();
         DWORD got = 0;
-        if (!ReadFile(m_port, m_buffer, wanted, &got, &read)) {
+        if (!m_run.calls.readFile(m_port, m_buffer, wanted, &got, &read)) {
             if (GetLastError() != ERROR_IO_PENDING) return;
             // Bounded by the port's read timeout.
             if (!GetOverlappedResult(m_port, &read, &got, TRUE)) return;
         }
-        m_reader.Feed(m_buffer, static_cast<int>(got));
+        m_run.record->Feed(m_buffer, static_cast<int>(got));
     }
 
-    CPortReader& m_reader;
+    ReaderRun& m_run;
     HANDLE m_port;
-    ScopedHandle m_waitDone;
-    ScopedHandle m_readDone;
     bool m_canWait = true;
     char m_buffer[kReceiveBuffer];
 };
 
 }  // namespace
 
-unsigned __stdcall ReaderThreadProc(void* record) {
-    CPortReader* reader = static_cast<CPortReader*>(record);
-    {
-        PortReaderLoop loop(*reader);
-        loop.Run();
-    }
-    CloseHandle(reader->stopEvent);
-    delete reader;
+unsigned __stdcall ReaderThreadProc(void* argument) {
+    std::unique_ptr<ReaderRun> run(static_cast<ReaderRun*>(argument));
+    PortReaderLoop loop(*run);
+    loop.Run();
     return 0;
 }

@@ -1,6 +1,31 @@
 // The reader thread of a port connection.
 #pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+
+#include "framework/scoped_handle.h"
+#include "link/link_calls.h"
+#include "link/port_reader.h"
+
+// Everything a reader thread uses. The connection fills it completely, the
+// thread takes it at its start and frees it when it ends; nothing in it is
+// shared with the connection except the caller's stop flag.
+struct ReaderRun {
+    std::unique_ptr<CPortReader> record;
+    // The caller's flag, read afresh at each check: not 0 asks the reader to end.
+    const std::atomic<int>* stopFlag = nullptr;
+    // The reader's own duplicates of the connection's port handle and stop
+    // event: the connection may close its handles while the reader still runs.
+    ScopedHandle port;
+    ScopedHandle stop;
+    // The events of the reader's overlapped wait and read.
+    ScopedHandle waitDone;
+    ScopedHandle readDone;
+    LinkCalls calls;
+};
 
 // Waits for received characters, reads them and feeds them to the record's
-// line matcher until the connection is stopped; then frees the record.
-unsigned __stdcall ReaderThreadProc(void* record);
+// line matcher until the connection asks it to stop; then frees its ReaderRun.
+unsigned __stdcall ReaderThreadProc(void* run);

@@ -1,23 +1,22 @@
-// A main window object that is never shown, whose port operations the tests
-// call directly, and the virtual modem on the other end of the line.
+// A port connection made the way the program makes one, without its pauses
+// and without any window, and the virtual modem on the other end of the line.
 #pragma once
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/main_dialog.h"
+#include "link/port_connection.h"
+#include "tests/link/link_support.h"
 #include "tools/driver/vmodem_client.h"
 #include "tools/driver/wait_for.h"
-#include "tests/link/link_support.h"
 
 namespace lnk {
 
-// OpenPort's two pauses: 1000 ms after the open, 500 ms after the reader starts.
-constexpr double kOpenPauses = 1500;
-constexpr DWORD kReplyLimit = 5000;  // ms for the modem's reply to reach the program
+constexpr DWORD kReplyLimit = 5000;  // ms for the modem's reply to reach the connection
 
 class LinkTest : public ::testing::Test {
 protected:
@@ -34,13 +33,29 @@ protected:
     }
     static void TearDownTestSuite() { modem_.reset(); }
 
-    void SetUp() override {
-        ASSERT_TRUE(setupError_.empty()) << setupError_;
-        ASSERT_TRUE(clock_.Align(*modem_));
-    }
+    void SetUp() override { ASSERT_TRUE(setupError_.empty()) << setupError_; }
     void TearDown() override {
-        dialog_.ClosePort();
+        link_.reset();
         for (int com = 1; com <= 6; ++com) modem_->Detach(com);
+    }
+
+    // Opens COMn as OpenPort does: open, settings, reader (probe patterns in
+    // probe mode), and in probe mode the probe. Returns the record.
+    CPortReader* Connect(int com, bool probe, const LinkCalls& calls = LinkCalls()) {
+        link_ = std::make_unique<PortConnection>(stop_, calls);
+        return Reconnect(com, probe);
+    }
+    CPortReader* Reconnect(int com, bool probe) {
+        link_->Open(com);
+        link_->Configure();
+        stop_ = 0;
+        CPortReader* reader = link_->StartReader(probe ? kModemId1 : "", probe ? kModemId2 : "");
+        if (probe) link_->Write(kProbeCommand, kProbeCommandLength);
+        return reader;
+    }
+    void Close() {
+        link_->RequestStop();
+        link_->End();
     }
 
     // A fresh modem (default knobs, empty transcript) on COMn.
@@ -54,7 +69,7 @@ protected:
         return entries.value_or(std::vector<drv::TranscriptEntry>{});
     }
 
-    bool Found() const { return dialog_.m_reader && dialog_.m_reader->found.load() == 1; }
+    bool Found() const { return link_->Reader() && link_->Reader()->found.load() == 1; }
     bool WaitForFound(DWORD limit) {
         return drv::WaitUntil([&] { return Found(); }, limit);
     }
@@ -64,8 +79,8 @@ protected:
 
     static inline std::unique_ptr<drv::VModemClient> modem_;
     static inline std::string setupError_;
-    ModemClock clock_;
-    CMainDlg dialog_;
+    std::atomic<int> stop_{0};
+    std::unique_ptr<PortConnection> link_;
 };
 
 }  // namespace lnk

@@ -18,30 +18,22 @@ struct ObjectNameBuffer {
     WCHAR text[512];
 };
 
-}  // namespace
-
-double FileTimeMs(const FILETIME& time) {
-    ULARGE_INTEGER value;
-    value.LowPart = time.dwLowDateTime;
-    value.HighPart = time.dwHighDateTime;
-    return static_cast<double>(value.QuadPart) / 10000.0;
+std::string Direction(const std::vector<drv::TranscriptEntry>& entries, bool received) {
+    std::string bytes;
+    for (const drv::TranscriptEntry& e : entries)
+        if (e.received == received) bytes += e.bytes;
+    return bytes;
 }
+
+}  // namespace
 
 double SystemMs() {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    return FileTimeMs(now);
-}
-
-bool ModemClock::Align(drv::VModemClient& modem) {
-    const double before = SystemMs();
-    const std::optional<std::int64_t> modemNow = modem.Now();
-    const double after = SystemMs();
-    if (!modemNow) return false;
-    // The modem's clock counts whole milliseconds: its reading lies up to 1 ms
-    // behind the moment it was taken.
-    offset_ = static_cast<double>(*modemNow) + 0.5 - (before + after) / 2;
-    return true;
+    ULARGE_INTEGER value;
+    value.LowPart = now.dwLowDateTime;
+    value.HighPart = now.dwHighDateTime;
+    return static_cast<double>(value.QuadPart) / 10000.0;
 }
 
 std::set<DWORD> ThreadIds() {
@@ -57,33 +49,14 @@ std::set<DWORD> ThreadIds() {
     return ids;
 }
 
-HANDLE OpenNewThread(const std::set<DWORD>& before) {
-    HANDLE found = nullptr;
-    for (DWORD id : ThreadIds()) {
-        if (before.count(id)) continue;
-        HANDLE thread = OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, id);
-        if (!thread) continue;  // gone already
-        if (ThreadEnded(thread)) {
-            CloseHandle(thread);
-            continue;
-        }
-        if (found) {
-            CloseHandle(found);
-            CloseHandle(thread);
-            return nullptr;
-        }
-        found = thread;
-    }
-    return found;
-}
-
-double ThreadCreatedMs(HANDLE thread) {
-    FILETIME created, exited, kernel, user;
-    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) return 0;
-    return FileTimeMs(created);
-}
-
 bool ThreadEnded(HANDLE thread) { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }
+
+HANDLE CopyHandle(HANDLE handle) {
+    HANDLE copy = nullptr;
+    const HANDLE self = GetCurrentProcess();
+    DuplicateHandle(self, handle, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    return copy;
+}
 
 std::wstring ObjectName(HANDLE handle) {
     static const auto query = reinterpret_cast<NtQueryObjectProc>(
@@ -101,6 +74,16 @@ HANDLE OpenComPort(int port) {
                        FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+bool HoldLine(int port) {
+    // Wine stops the tty's output for XOFF; the stop outlives our handle and
+    // the program's own settings, until the modem's pty is made afresh.
+    const HANDLE line = OpenComPort(port);
+    if (line == INVALID_HANDLE_VALUE) return false;
+    const bool held = EscapeCommFunction(line, SETXOFF);
+    CloseHandle(line);
+    return held;
+}
+
 std::vector<HANDLE> TakeHandleValue(HANDLE value, HANDLE first) {
     std::vector<HANDLE> taken{first};
     while (taken.back() != value && taken.size() < 256) {
@@ -113,15 +96,6 @@ std::vector<HANDLE> TakeHandleValue(HANDLE value, HANDLE first) {
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     return {};
 }
-
-namespace {
-std::string Direction(const std::vector<drv::TranscriptEntry>& entries, bool received) {
-    std::string bytes;
-    for (const drv::TranscriptEntry& e : entries)
-        if (e.received == received) bytes += e.bytes;
-    return bytes;
-}
-}  // namespace
 
 std::string Received(const std::vector<drv::TranscriptEntry>& entries) { return Direction(entries, true); }
 std::string Sent(const std::vector<drv::TranscriptEntry>& entries) { return Direction(entries, false); }

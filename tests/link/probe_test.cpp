@@ -1,8 +1,11 @@
-// Opening a port: the probe and its timing, which identification lines count,
-// the line settings the pty sees, and the framing of AT commands.
+// Opening a connection: the probe, which identification lines count, the line
+// settings the pty sees and the DCB flag word, and the framing of AT commands.
+#include <cstring>
 #include <map>
 #include <sstream>
 
+#include "link/at_command.h"
+#include "link/line_settings.h"
 #include "link/reply_capture.h"
 #include "tests/link/link_fixture.h"
 
@@ -22,31 +25,12 @@ std::map<std::string, std::string> TermiosFields(const std::string& text) {
     return fields;
 }
 
-TEST_F(LinkTest, ProbeAsksOnceAfterBothPausesAndFindsTheModemWithinTheProbeWindow) {
+TEST_F(LinkTest, ProbeAsksOnceAndFindsTheModemWithinTheProbeWindow) {
     AttachModem(2);
-    const std::set<DWORD> before = ThreadIds();
-    const double opened = clock_.Now();
-    dialog_.OpenPort(2, true);
-    const double returned = clock_.Now();
-    HANDLE reader = OpenNewThread(before);
-    ASSERT_NE(reader, nullptr) << "no reader thread runs";
-    const double readerStart = clock_.ToModem(ThreadCreatedMs(reader));
-    CloseHandle(reader);
-
-    // The detection run looks at found 300 ms after OpenPort returns.
+    Connect(2, true);
+    // The detection run looks at found 300 ms after the probe was written.
     EXPECT_TRUE(WaitForFound(300));
-
-    const std::vector<drv::TranscriptEntry> line = Transcript(2);
-    EXPECT_EQ(Received(line), "ati3\r\n");
-    ASSERT_FALSE(line.empty());
-    ASSERT_TRUE(line.front().received);
-    const double asked = static_cast<double>(line.front().ms);
-    // Clock alignment and the modem's whole milliseconds: a few ms either way.
-    EXPECT_GE(readerStart - opened, 1000 - 10) << "the reader started before the settle pause ended";
-    EXPECT_GE(asked - readerStart, 500 - 10) << "the probe went out before the reader had 500 ms";
-    EXPECT_GE(asked - opened, kOpenPauses - 10);
-    EXPECT_LE(asked - opened, kOpenPauses + 2500);
-    EXPECT_LE(asked, returned + 2) << "the probe went out after OpenPort returned";
+    EXPECT_EQ(Received(Transcript(2)), "ati3\r\n");
 }
 
 TEST_F(LinkTest, OnlyAnIdentificationInItsOwnCaseCounts) {
@@ -64,31 +48,31 @@ TEST_F(LinkTest, OnlyAnIdentificationInItsOwnCaseCounts) {
         AttachModem(3);
         SetKnob(3, c.knob, c.value);
         ResetReply();
-        dialog_.OpenPort(3, true);
+        Connect(3, true);
         // Once the capture holds the whole reply, its identification line has
         // been through the matcher.
         EXPECT_TRUE(WaitForCapture(c.line + "OK"));
         EXPECT_EQ(Found(), c.found);
-        dialog_.ClosePort();
+        Close();
     }
 }
 
 TEST_F(LinkTest, PlainConnectionWritesNothingAndMatchesNothing) {
     AttachModem(4);
     ResetReply();
-    dialog_.OpenPort(4, false);
+    Connect(4, false);
     ASSERT_TRUE(modem_->Send(4, "\\r\\n" + kId1 + "\\r\\n\\r\\nOK\\r\\n"));
     EXPECT_TRUE(WaitForCapture(kId1 + "OK"));
     EXPECT_FALSE(Found());
     EXPECT_EQ(Received(Transcript(4)), "");
 }
 
-TEST_F(LinkTest, OpenPortSetsTheLineSettingsThePtyCanShow) {
+TEST_F(LinkTest, ConfigureSetsTheLineSettingsThePtyCanShow) {
     AttachModem(2);
     const auto fresh = TermiosFields(modem_->Termios(2).value_or(""));
     ASSERT_NE(fresh.at("baud"), "19200") << "a fresh pty must not already run at 19200";
     ASSERT_EQ(fresh.at("crtscts"), "0");
-    dialog_.OpenPort(2, false);
+    Connect(2, false);
     const auto set = TermiosFields(modem_->Termios(2).value_or(""));
     EXPECT_EQ(set.at("baud"), "19200");
     EXPECT_EQ(set.at("cstopb"), "0");
@@ -97,25 +81,46 @@ TEST_F(LinkTest, OpenPortSetsTheLineSettingsThePtyCanShow) {
     // csize and parenb prove nothing here.
 }
 
-TEST_F(LinkTest, SendAtFramesTheCommandAndSendsItsTextUnchanged) {
-    AttachModem(2);
-    dialog_.OpenPort(2, false);
-    ResetReply();
-    dialog_.SendAt("i9");
-    EXPECT_TRUE(WaitForCapture("UNITED STATESOK"));
-    EXPECT_EQ(Received(Transcript(2)), "ati9\r\n");
+// The flag word that follows BaudRate: the bits of 0x1310 cleared, those of
+// 0x202F set, all others carried over, whatever they were.
+TEST(LineSettings, ClearTheFlagBits0x1310AndSet0x202FCarryingTheRestOver) {
+    constexpr size_t kFlagWord = offsetof(DCB, BaudRate) + sizeof(DWORD);
+    for (DWORD before : {0x0u, 0x7FFFu, 0x1310u, 0x4CC0u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(before);
+        DCB dcb = {};
+        std::memcpy(reinterpret_cast<char*>(&dcb) + kFlagWord, &before, sizeof before);
+        ApplyLineSettings(dcb);
+        DWORD after;
+        std::memcpy(&after, reinterpret_cast<const char*>(&dcb) + kFlagWord, sizeof after);
+        EXPECT_EQ(after, (before & ~0x1310u) | 0x202Fu);
+    }
+}
 
-    // As the country setting does it: a fresh "OK" pattern, then the command.
-    ASSERT_TRUE(modem_->Clear(2));
-    dialog_.m_reader->found = 0;
-    dialog_.m_reader->SetPattern(0, "OK");
-    dialog_.SendAt("%t19,0,3D");
-    EXPECT_TRUE(WaitForFound(kReplyLimit));
-    const std::string sent = Received(Transcript(2));
-    EXPECT_EQ(sent, "at%t19,0,3D\r\n");
-    EXPECT_EQ(sent.size(), 13u);
+TEST_F(LinkTest, FramedCommandsGoOutWithTheirTextUnchanged) {
+    AttachModem(2);
+    CPortReader* reader = Connect(2, false);
+    struct Case {
+        std::string command, line;
+    } const cases[] = {{"i9", "ati9\r\n"}, {"%t19,0,3D", "at%t19,0,3D\r\n"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        ASSERT_TRUE(modem_->Clear(2));
+        // As the country setting does it: a fresh "OK" pattern, then the command.
+        reader->found = 0;
+        reader->SetPattern(0, "OK");
+        char framed[kFramedCommandSize];
+        link_->Write(framed, static_cast<DWORD>(FrameAtCommand(c.command.c_str(), framed)));
+        EXPECT_TRUE(WaitForFound(kReplyLimit));
+        EXPECT_EQ(Received(Transcript(2)), c.line);
+    }
     EXPECT_EQ(modem_->Get(2, "country").value_or(""), "3D");
-    dialog_.ClosePortAfterCommand();
+
+    // Too long for the frame: cut, still ended by CR and LF.
+    char framed[kFramedCommandSize];
+    const std::string longCommand(400, 'x');
+    const size_t length = FrameAtCommand(longCommand.c_str(), framed);
+    EXPECT_EQ(length, kFramedCommandSize - 1);
+    EXPECT_EQ(std::string(framed + length - 2), "\r\n");
 }
 
 }  // namespace

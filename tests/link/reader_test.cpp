@@ -17,9 +17,9 @@ TEST_F(LinkTest, AllOf1500WaitingBytesAreFedInOrder) {
         text.push_back(c == '\\' ? '#' : c);
     }
     AttachModem(2);
-    dialog_.OpenPort(2, false);
+    CPortReader* reader = Connect(2, false);
     ResetReply();
-    dialog_.m_reader->SetPattern(0, text.substr(1440).c_str());
+    reader->SetPattern(0, text.substr(1440).c_str());
     ASSERT_TRUE(modem_->Send(2, text + "\\r"));
     EXPECT_TRUE(WaitForFound(kReplyLimit));
     EXPECT_EQ(Capture(), text.substr(0, kReplyCap));
@@ -34,7 +34,7 @@ TEST_F(LinkTest, ReplyInSingleBytesWithGapsAndCrOnlyLineEndsStillFindsTheModem) 
     SetKnob(2, "split", "1");
     SetKnob(2, "gap", "10");
     SetKnob(2, "cronly", "1");
-    dialog_.OpenPort(2, true);
+    Connect(2, true);
     EXPECT_TRUE(WaitForFound(kReplyLimit));
 
     const std::vector<drv::TranscriptEntry> line = Transcript(2);
@@ -52,7 +52,7 @@ TEST_F(LinkTest, ReplyInSingleBytesWithGapsAndCrOnlyLineEndsStillFindsTheModem) 
 // the process would show one short-lived thread after another.
 TEST_F(LinkTest, ReaderWaitsQuietlyOnASilentLine) {
     AttachModem(2);
-    dialog_.OpenPort(2, false);
+    Connect(2, false);
     const std::set<DWORD> threads = ThreadIds();
     EXPECT_FALSE(drv::WaitUntil([&] { return ThreadIds() != threads; }, 1000))
         << "threads come and go while the line is silent";

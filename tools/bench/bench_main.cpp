@@ -8,6 +8,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_dialog.h"
+#include "link/port_connection.h"
 #include "tools/bench/report.h"
 #include "tools/bench/timed_program.h"
 #include "tools/driver/fake_tray.h"
@@ -541,24 +542,38 @@ double OwnCpuMs() {
 // The program's link layer in this process: a port opened in probe mode
 // as a detection run opens it, and one held open with a silent modem.
 void Bench::MeasureLink() {
-    CMainDlg link;
+    std::atomic<int> stop{0};
+    PortConnection link(stop);
+    // As the program opens a port, without the pause before the settings.
+    auto open = [&](bool probe) {
+        link.Open(kModemCom);
+        link.Configure();
+        stop = 0;
+        link.StartReader(probe ? kModemId1 : "", probe ? kModemId2 : "");
+        Sleep(500);  // the program's pause before its probe: the reader is at its first wait
+        if (probe) link.Write(kProbeCommand, kProbeCommandLength);
+    };
+    auto close = [&] {
+        link.RequestStop();
+        link.End();
+    };
     for (int i = 0; i < opt_.runs; ++i) {
         Log("reply latency %d/%d", i + 1, opt_.runs);
         if (!OnlyModemOn(kModemCom) || !modem_.Clear(kModemCom)) {
             latency_.Fail("the virtual modem did not attach COM4");
             break;
         }
-        link.OpenPort(kModemCom, true);
+        open(true);
         double foundMs = -1;
         for (const double end = NowMs() + 2000; NowMs() < end;) {
-            if (link.m_reader && link.m_reader->found.load() == 1) {
+            if (link.Reader() && link.Reader()->found.load() == 1) {
                 foundMs = NowMs();
                 break;
             }
         }
         double bestRoundTrip = 0;
         const double offset = ModemClockOffset(&bestRoundTrip);
-        link.ClosePort();
+        close();
         const auto transcript = modem_.Transcript(kModemCom);
         double sentMs = -1;
         if (transcript)
@@ -589,15 +604,15 @@ void Bench::MeasureLink() {
             portCpu_.Fail("the virtual modem did not attach COM4");
             break;
         }
-        link.OpenPort(kModemCom, false);
+        open(false);
         const double cpu0 = bench::HostCpuMs(self), server0 = bench::HostCpuMs(server);
         const double own0 = OwnCpuMs();
         Sleep(static_cast<DWORD>(opt_.portSeconds) * 1000);
         const double cpu1 = bench::HostCpuMs(self), server1 = bench::HostCpuMs(server);
         const double own1 = OwnCpuMs();
-        const bool open = link.m_reader != nullptr && link.m_reader->hComm != INVALID_HANDLE_VALUE;
-        link.ClosePort();
-        if (!open) {
+        const bool opened = link.IsOpen() && link.ReaderThread() != nullptr;
+        close();
+        if (!opened) {
             portCpu_.Fail("the port did not open");
             continue;
         }

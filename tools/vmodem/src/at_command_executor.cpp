@@ -100,17 +100,17 @@ bool identify(Cursor& in, const ModemSettings& s, std::vector<std::string>& info
     }
 }
 
-// %T19,0,<hh>: switch to the country with T.35 code hh.
+// %T19,0,<h[h]>: switch to the country with T.35 code hh; one digit is the code 0h.
 bool set_country(Cursor& in, ModemSettings& s)
 {
     if (!in.accept('T') || in.number(-1) != 19 || !in.accept(',') || in.number(-1) != 0 ||
         !in.accept(','))
         return false;
-    std::optional<int> high = in.hex_digit();
-    std::optional<int> low = high ? in.hex_digit() : std::nullopt;
-    if (!low)
+    std::optional<int> first = in.hex_digit();
+    if (!first)
         return false;
-    auto code = static_cast<std::uint8_t>(*high * 16 + *low);
+    std::optional<int> second = in.hex_digit();
+    auto code = static_cast<std::uint8_t>(second ? *first * 16 + *second : *first);
     if (s.seterror || !country_name(code))
         return false;
     if (!s.ignoreset)

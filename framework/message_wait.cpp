@@ -1,4 +1,4 @@
-#include "link/message_wait.h"
+#include "framework/message_wait.h"
 
 #include <windows.h>
 

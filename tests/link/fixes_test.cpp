@@ -1,0 +1,112 @@
+// Faults a connection must survive: a line that holds the probe back, an
+// open while a connection is open, a reader held inside a read past the end's
+// bound, and events that cannot be made.
+#include "tests/link/link_fixture.h"
+
+namespace lnk {
+namespace {
+
+TEST_F(LinkTest, ProbeOnALineThatHoldsItBackLeavesTheProbeWindowWhole) {
+    AttachModem(2);
+    ASSERT_TRUE(HoldLine(2));
+    link_ = std::make_unique<PortConnection>(stop_);
+    ASSERT_TRUE(link_->Open(2) && link_->Configure());
+    link_->StartReader(kModemId1, kModemId2);
+    const double start = SystemMs();
+    link_->Write(kProbeCommand, kProbeCommandLength);
+    // A write that waited would take the whole write timeout, 1000 ms.
+    EXPECT_LT(SystemMs() - start, 300) << "the write waited for the held line";
+    Sleep(300);
+    ASSERT_EQ(Received(Transcript(2)), "") << "the line did not hold the write back: this proves nothing";
+    // The end cancels the write before its bytes and record go away.
+    Close();
+    EXPECT_FALSE(link_->IsOpen());
+}
+
+TEST_F(LinkTest, OpeningWhileOpenEndsTheOpenConnectionFirst) {
+    AttachModem(2);
+    AttachModem(3);
+    Connect(2, false);
+    const HANDLE firstReader = CopyHandle(link_->ReaderThread());
+    const HANDLE firstPort = link_->Handle();
+    const std::wstring firstObject = ObjectName(firstPort);
+    ASSERT_FALSE(firstObject.empty());
+    Reconnect(3, true);
+    EXPECT_TRUE(ThreadEnded(firstReader)) << "the first connection's reader still runs";
+    EXPECT_NE(ObjectName(firstPort), firstObject) << "the first connection's port was left open";
+    EXPECT_TRUE(WaitForFound(300));
+    CloseHandle(firstReader);
+}
+
+namespace held {
+HANDLE entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+std::atomic<int> reads{0};
+std::atomic<bool> portUsable{false};
+
+// The first read waits to be let go, then tells whether its port still works.
+BOOL WINAPI HeldRead(HANDLE port, LPVOID buffer, DWORD count, LPDWORD got, LPOVERLAPPED overlapped) {
+    if (reads++ == 0) {
+        SetEvent(entered);
+        WaitForSingleObject(release, 2 * kReplyLimit);
+        DWORD errors = 0;
+        COMSTAT status = {};
+        portUsable = ClearCommError(port, &errors, &status) != FALSE;
+    }
+    return ReadFile(port, buffer, count, got, overlapped);
+}
+}  // namespace held
+
+TEST_F(LinkTest, ReaderHeldInsideAReadPastTheEndsBoundKeepsItsPort) {
+    AttachModem(2);
+    LinkCalls calls;
+    calls.readFile = &held::HeldRead;
+    Connect(2, false, calls);
+    const HANDLE reader = CopyHandle(link_->ReaderThread());
+    ASSERT_TRUE(modem_->Send(2, "x"));
+    ASSERT_EQ(WaitForSingleObject(held::entered, kReplyLimit), WAIT_OBJECT_0) << "the reader did not read";
+    Close();  // gives up waiting for the reader after its bound
+    ASSERT_FALSE(ThreadEnded(reader));
+    SetEvent(held::release);
+    EXPECT_EQ(WaitForSingleObject(reader, kReplyLimit), WAIT_OBJECT_0) << "the reader did not end";
+    EXPECT_TRUE(held::portUsable) << "the port was closed under the reader";
+    CloseHandle(reader);
+}
+
+namespace failing {
+std::atomic<int> calls{0};
+int failAt = 0;
+
+HANDLE WINAPI CreateEventFailingOnce(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL initial, LPCSTR name) {
+    if (++calls == failAt) {
+        SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+        return nullptr;
+    }
+    return CreateEventA(security, manual, initial, name);
+}
+}  // namespace failing
+
+TEST_F(LinkTest, EventThatCannotBeMadeEndsLikeAPortThatFailedToOpen) {
+    AttachModem(2);
+    LinkCalls calls;
+    calls.createEvent = &failing::CreateEventFailingOnce;
+    for (int failAt = 1; failAt <= 4; ++failAt) {
+        SCOPED_TRACE("event " + std::to_string(failAt) + " fails");
+        failing::calls = 0;
+        failing::failAt = failAt;
+        ASSERT_TRUE(modem_->Clear(2));
+        const std::set<DWORD> before = ThreadIds();
+        CPortReader* reader = Connect(2, true, calls);
+        ASSERT_GE(failing::calls.load(), failAt) << "the failure was never injected";
+        EXPECT_FALSE(link_->IsOpen());
+        EXPECT_EQ(link_->ReaderThread(), nullptr);
+        ASSERT_NE(reader, nullptr);
+        Sleep(300);
+        EXPECT_EQ(ThreadIds(), before) << "a reader runs";
+        EXPECT_EQ(Received(Transcript(2)), "") << "the probe went out";
+        Close();
+    }
+}
+
+}  // namespace
+}  // namespace lnk

@@ -33,8 +33,8 @@ msi=$dist/korvane-$version.msi zip=$dist/korvane-$version.zip exe=$package_build
 check "./package writes korvane-$version.msi and .zip" test -s "$msi" -a -s "$zip"
 check "the MSI's ProductVersion is $version" \
   same_text "$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" {print $2}')" "$version"
-check "the zip holds exactly korvane.exe, korvane.ini, README.txt, LICENSE.txt" \
-  same_text "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" "LICENSE.txt README.txt korvane.exe korvane.ini "
+check "the zip holds exactly korvane.exe, korvane-cli.exe, korvane.ini, README.txt, LICENSE.txt" \
+  same_text "$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')" "LICENSE.txt README.txt korvane-cli.exe korvane.exe korvane.ini "
 unzip -q "$zip" -d "$work/unzipped"
 check "the zip's korvane.exe is the one built" cmp "$work/unzipped/korvane.exe" "$exe"
 check "the zip's korvane.ini is the repository's table" cmp "$work/unzipped/korvane.ini" "$src/korvane.ini"
@@ -65,9 +65,9 @@ check "the manifest keeps the classic controls (no common controls 6)" \
 check "FILEVERSION is $commas" grep -q "^ FILEVERSION $commas\$" "$work/resources.rc"
 check "the FileVersion text is $version" grep -q "VALUE \"FileVersion\", \"$version\"" "$work/resources.rc"
 known="ADVAPI32.dll GDI32.dll KERNEL32.dll msvcrt.dll SHELL32.dll USER32.dll ole32.dll OLEAUT32.dll SHLWAPI.dll COMDLG32.dll WS2_32.dll"
-unknown=$(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}' |
+unknown=$(i686-w64-mingw32-objdump -p "$exe" "$(dirname "$exe")/korvane-cli.exe" | awk '/DLL Name:/ {print $3}' |
   while read -r dll; do grep -qiw "$dll" <<<"$known" || echo "$dll"; done)
-check "the import table names only known DLLs${unknown:+ (not: $unknown)}" test -z "$unknown"
+check "the import tables of both programs name only known DLLs${unknown:+ (not: $unknown)}" test -z "$unknown"
 
 # --- the MSI under Wine -----------------------------------------------------
 export WINEPREFIX=$build/package-prefix WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
@@ -109,7 +109,7 @@ product_entries() {
   wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:32 >"$work/arp.txt" 2>&1
   grep -c "DisplayName    REG_SZ    Korvane" "$work/arp.txt"
 }
-installed_files() { (cd "$folder" 2>/dev/null && ls | sort | tr '\n' ' '); }
+installed_files() { (cd "$folder" 2>/dev/null && ls | LC_ALL=C sort | tr '\n' ' '); }
 
 # korvane.exe and the custom actions that keep an edited table are 32-bit
 # code, which a host that cannot run 32-bit Wine cannot start.
@@ -120,14 +120,14 @@ check32() {
 
 msiexec_quiet /i "$msi" ADDLOCAL=Program
 check "install without start at logon (ADDLOCAL=Program): the files" \
-  same_text "$(installed_files)" "LICENSE.txt README.txt korvane.exe korvane.ini "
+  same_text "$(installed_files)" "LICENSE.txt README.txt korvane-cli.exe korvane.exe korvane.ini "
 check "... and no Run value" not run_value
 msiexec_quiet /x "$msi"
 check "its uninstall leaves no folder" test ! -e "$folder"
 
 msiexec_quiet /i "$msi"
 check "silent install: the files in Program Files\\Korvane" \
-  same_text "$(installed_files)" "LICENSE.txt README.txt korvane.exe korvane.ini "
+  same_text "$(installed_files)" "LICENSE.txt README.txt korvane-cli.exe korvane.exe korvane.ini "
 check "... the Start-menu shortcut Korvane" shortcut
 check "... the Run value, quoting the installed program" \
   grep -q "Korvane    REG_SZ    \"C:\\\\Program Files.*\\\\Korvane\\\\korvane.exe\"" < <(run_value; cat "$work/run.txt")
@@ -175,7 +175,7 @@ msiexec_quiet /i "$work/korvane-$newer.msi"
 check "upgrade to $newer: one Add/Remove Programs entry" same_text "$(product_entries)" 1
 check "... which is $newer" grep -q "DisplayVersion    REG_SZ    $newer" "$work/arp.txt"
 check32 "... and the edited korvane.ini is still in place" cmp "$folder/korvane.ini" "$work/edited.ini"
-check32 "... with no copy left over" same_text "$(installed_files)" "LICENSE.txt README.txt korvane.exe korvane.ini "
+check32 "... with no copy left over" same_text "$(installed_files)" "LICENSE.txt README.txt korvane-cli.exe korvane.exe korvane.ini "
 
 # Uninstall: everything goes but the edited table, kept under the name README.txt gives.
 msiexec_quiet /x "$work/korvane-$newer.msi"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds korvane-<version>.msi from a staged folder.
 #   tools/package/build-msi.sh <stage-dir> <version> <out.msi>
-# The stage holds korvane.exe, korvane.ini, README.txt, LICENSE.txt and the
+# The stage holds korvane.exe, korvane-cli.exe, korvane.ini, README.txt, LICENSE.txt and the
 # Add/Remove Programs icon korvane.ico. The custom-action DLL that keeps an
 # edited korvane.ini is built into it here, with that korvane.ini embedded as
 # the table it compares against.

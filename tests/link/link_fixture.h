@@ -40,12 +40,10 @@ protected:
     }
 
     // Opens COMn as OpenPort does: open, settings, reader (probe patterns in
-    // probe mode), and in probe mode the probe. Returns the record.
+    // probe mode), and in probe mode the probe. Returns the record. The
+    // test's one connection is made, with its calls, at the first Connect.
     CPortReader* Connect(int com, bool probe, const LinkCalls& calls = LinkCalls()) {
-        link_ = std::make_unique<PortConnection>(stop_, calls);
-        return Reconnect(com, probe);
-    }
-    CPortReader* Reconnect(int com, bool probe) {
+        if (!link_) link_ = std::make_unique<PortConnection>(stop_, calls);
         link_->Open(com);
         link_->Configure();
         stop_ = 0;

@@ -27,15 +27,6 @@ std::string Direction(const std::vector<drv::TranscriptEntry>& entries, bool rec
 
 }  // namespace
 
-double SystemMs() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER value;
-    value.LowPart = now.dwLowDateTime;
-    value.HighPart = now.dwHighDateTime;
-    return static_cast<double>(value.QuadPart) / 10000.0;
-}
-
 std::set<DWORD> ThreadIds() {
     std::set<DWORD> ids;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);

@@ -11,8 +11,6 @@
 
 namespace lnk {
 
-double SystemMs();
-
 // The threads of this process now.
 std::set<DWORD> ThreadIds();
 bool ThreadEnded(HANDLE thread);

@@ -53,6 +53,7 @@ TEST_F(LinkTest, ReplyInSingleBytesWithGapsAndCrOnlyLineEndsStillFindsTheModem) 
 TEST_F(LinkTest, ReaderWaitsQuietlyOnASilentLine) {
     AttachModem(2);
     Connect(2, false);
+    Sleep(500);  // the program's pause after the start: the first wait has failed by then
     const std::set<DWORD> threads = ThreadIds();
     EXPECT_FALSE(drv::WaitUntil([&] { return ThreadIds() != threads; }, 1000))
         << "threads come and go while the line is silent";

@@ -14,6 +14,7 @@ rc=$?
 
 rows=(
   "Detection run, no modem"
+  "Detection run, six lines holding writes"
   "Detection run, one modem on COM4"
   "Query"
   "Setting, success"

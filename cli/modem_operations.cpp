@@ -40,15 +40,13 @@ private:
 
 PortState ProbePort(int port) {
     TimedConnection connection(port, true);
-    if (connection.State() != PortState::Answered) {
-        ClosePortNow(connection.Link());
-        return connection.State();
-    }
+    // A port that did not open is given its windows too, as a detection run does.
     Sleep(kProbeWindow);
-    const bool found = connection.Reader()->found.load() == 1;
+    const bool found = connection.State() == PortState::Answered && connection.Reader()->found.load() == 1;
     ClosePortNow(connection.Link());
     // The run's next tick comes one window after the check.
     Sleep(kProbeWindow);
+    if (connection.State() != PortState::Answered) return connection.State();
     return found ? PortState::Answered : PortState::Silent;
 }
 

@@ -4,6 +4,9 @@
 
 korvane_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# A command that fails outside a step still says where the script stopped.
+trap 'echo "error: ${0##*/} stopped at line $LINENO (status $?)" >&2' ERR
+
 # step LOG MESSAGE COMMAND...: runs COMMAND with all of its output in LOG.
 # On failure it prints the last lines of LOG and ends the calling script.
 step() {

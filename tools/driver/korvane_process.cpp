@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "tools/driver/wait_for.h"
-#include "tools/driver/window_query.h"
+#include "tools/driver/window_input.h"
 
 namespace drv {
 
@@ -14,10 +14,10 @@ constexpr char kExeName[] = "korvane.exe";
 constexpr char kIniName[] = "korvane.ini";
 
 bool WriteWholeFile(const std::string& path, const std::string& content) {
-    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
     DWORD written = 0;
-    return file.Valid() && WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
+    return file.IsValid() && WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
                                      nullptr) &&
            written == content.size();
 }
@@ -86,8 +86,15 @@ bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
         return false;
     }
     if (!PrepareCopy(options, error)) return false;
-    std::string commandLine = "\"" + exePath_ + "\"";
-    if (!options.arguments.empty()) commandLine += " " + options.arguments;
+    // The session's display has no window manager: Wine then waits up to 2 s
+    // on every hide of a managed window, so the program's windows are unmanaged.
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+        RegCloseKey(key);
+    }
+    const std::string commandLine = "\"" + exePath_ + "\"";
     const std::string dir = exePath_.substr(0, exePath_.rfind('\\') + 1);
 
     STARTUPINFOA startup = {};
@@ -102,7 +109,7 @@ bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
         return false;
     }
     process_.Reset(info.hProcess);
-    UniqueHandle thread(info.hThread);
+    ScopedHandle thread(info.hThread);
     pid_ = info.dwProcessId;
     const bool hooked = spy_.Attach(pid_, info.dwThreadId, error);
     ResumeThread(thread.Get());
@@ -110,11 +117,11 @@ bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
 }
 
 bool KorvaneProcess::Running() const {
-    return process_.Valid() && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+    return process_.IsValid() && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
 }
 
 std::optional<DWORD> KorvaneProcess::WaitForExit(DWORD timeoutMs) const {
-    if (!process_.Valid() || WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+    if (!process_.IsValid() || WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
     DWORD code = 0;
     GetExitCodeProcess(process_.Get(), &code);
     return code;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tools/driver/program_spy.h"
-#include "tools/driver/unique_handle.h"
+#include "framework/scoped_handle.h"
 
 namespace drv {
 
@@ -20,8 +20,6 @@ struct StartOptions {
     // Puts a directory named korvane.ini beside the copy instead (a table
     // that exists but cannot be read as a file).
     bool iniAsDirectory = false;
-    // Appended to the quoted program path.
-    std::string arguments;
 };
 
 // The directory of the built program (KORVANE_BIN_DIR), with a backslash.
@@ -41,6 +39,7 @@ public:
     DWORD Pid() const { return pid_; }
     const std::string& ExePath() const { return exePath_; }
     ProgramSpy& Spy() { return spy_; }
+    const ProgramSpy& Spy() const { return spy_; }
 
     bool Running() const;
     // The exit code once the process has ended within the timeout.
@@ -48,14 +47,14 @@ public:
     void Kill();
 
     // The process's first top-level window with this title (and class,
-    // when not null), waited for.
+    // when not null), waited for; null after the timeout.
     HWND WaitForWindow(const char* title, const char* className, DWORD timeoutMs) const;
 
 private:
     bool PrepareCopy(const StartOptions& options, std::string* error);
     void RemoveCopy();
 
-    UniqueHandle process_;
+    ScopedHandle process_;
     DWORD pid_ = 0;
     std::string exePath_;
     std::string tempDir_;

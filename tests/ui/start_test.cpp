@@ -1,0 +1,182 @@
+// The program's start: with no modem on any port (the detection run, the
+// window it leaves, the tray icon and its menu, the keys), beside bad country
+// tables, and with another configuration tool's window open.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "country/country_file.h"
+#include "tools/driver/message_box.h"
+#include "tools/driver/program.h"
+#include "tools/driver/program_spy.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_input.h"
+
+namespace {
+
+using namespace drv;
+
+// The records of the table file beside the program, read by the program's own loader.
+std::vector<CountryRecord> BuiltTable() {
+    std::vector<CountryRecord> table(kMaxCountries);
+    std::FILE* file = std::fopen((KorvaneBinDir() + "korvane.ini").c_str(), "r");
+    table.resize(file ? static_cast<size_t>(ReadCountryTable(file, table.data())) : 0);
+    if (file) std::fclose(file);
+    return table;
+}
+
+TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
+    Program p;
+    ASSERT_TRUE(p.Start({})) << p.error;
+    std::vector<std::string> texts;
+    for (int port : {3, 4, 2, 1, 5, 6}) {
+        texts.push_back("Detecting COM" + std::to_string(port) + "...Please wait...");
+        texts.push_back("No modem on COM" + std::to_string(port));
+    }
+    texts.push_back("No Modem in your system!");
+    EXPECT_EQ(p.ProgressTexts({}), texts);
+    std::vector<int> positions;
+    for (const spy::Event& e : p.process.Spy().Events())
+        if (e.message == PBM_SETPOS && (positions.empty() || positions.back() != static_cast<int>(e.wParam)))
+            positions.push_back(static_cast<int>(e.wParam));
+    EXPECT_EQ(positions, (std::vector<int>{8, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96, 100}));
+    EXPECT_EQ(p.TextsSince({}, kModemStatus), std::vector<std::string>{"No Modem in your system!"});
+
+    // The tray: added, detecting, none found.
+    const std::vector<TrayRecord> records = p.TrayRecords();
+    const struct { DWORD operation; int icon; const char* tip; } tray[] = {
+        {NIM_ADD, 128, ""}, {NIM_MODIFY, 191, kDetectingTip}, {NIM_MODIFY, 189, "No Modem found"}};
+    ASSERT_EQ(records.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE("tray record " + std::to_string(i));
+        EXPECT_EQ(records[i].operation, tray[i].operation);
+        EXPECT_EQ(Program::Tray().IconOf(records[i]), tray[i].icon);
+        EXPECT_EQ(records[i].tip, tray[i].tip);
+        EXPECT_EQ(records[i].id, 1008u);
+        EXPECT_EQ(records[i].flags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+        EXPECT_EQ(records[i].callbackMessage, 0x8064u);
+        EXPECT_EQ(records[i].width, 16u);
+    }
+
+    // The window and its controls.
+    EXPECT_TRUE(IsVisible(p.main));
+    const struct { int id; const char* text; bool enabled; } buttons[] = {
+        {kSet, "&Set", false}, {kCurrent, "&Current", false}, {kOtherModem, "Other Modem", true}, {kQuit, "Quit", true}};
+    for (const auto& b : buttons) {
+        EXPECT_EQ(TextOf(p.Item(b.id)), b.text);
+        EXPECT_EQ(IsEnabled(p.Item(b.id)), b.enabled) << b.text;
+    }
+    const std::vector<MenuEntry> system = p.process.Spy().SystemMenu(p.main);
+    ASSERT_GE(system.size(), 2u);
+    EXPECT_TRUE(system[system.size() - 2].separator);
+    EXPECT_EQ(system.back().text, "&About KORVANE...");
+    EXPECT_EQ(system.back().id, 0x10u);
+
+    // The list: the table in file order, nothing chosen; each choice shows its name and flag.
+    std::vector<std::string> names;
+    for (const CountryRecord& r : BuiltTable()) names.push_back(r.name);
+    ASSERT_EQ(names.size(), 35u);
+    EXPECT_EQ(ComboItems(p.Item(kCountryList)), names);
+    EXPECT_EQ(ComboSelection(p.Item(kCountryList)), CB_ERR);
+    for (const CountryRecord& r : BuiltTable()) {
+        ASSERT_TRUE(p.Choose(r.name)) << r.name;
+        const auto flag = reinterpret_cast<HBITMAP>(SendWithTimeout(p.Item(kFlag), STM_GETIMAGE, IMAGE_BITMAP, 0));
+        const SIZE size = p.process.Spy().BitmapSize(p.main, flag);
+        EXPECT_EQ(size.cx * 1000 + size.cy, 150100) << r.name;
+        EXPECT_EQ(p.ShownFlagBits(), p.ResourceBits(r.bitmap)) << r.name;
+    }
+
+    // The tray icon with no modem: a right click does nothing, a left click opens the menu.
+    FakeTray::Notify(records.back(), WM_RBUTTONDOWN);
+    ASSERT_TRUE(p.Sync());
+    EXPECT_EQ(FindPopupMenu(p.process.Pid()), nullptr);
+    FakeTray::Notify(records.back(), WM_LBUTTONDOWN);
+    const HWND popup = WaitFor([&] { return FindPopupMenu(p.process.Pid()); }, [](HWND w) { return w; }, kStepLimit).last;
+    ASSERT_NE(popup, nullptr) << "no menu";
+    std::vector<std::string> items;
+    for (const MenuEntry& item : p.process.Spy().Menu(p.main, PopupMenuHandle(popup))) items.push_back(item.text);
+    EXPECT_EQ(items, (std::vector<std::string>{"Show Configuration Window", "Auto Detect Modem", "Quit"}));
+    PressKey(popup, VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !FindPopupMenu(p.process.Pid()); }, kStepLimit));
+
+    // Other Modem with no modem known detects first and opens no selection.
+    const Mark other = p.Now();
+    Click(p.Item(kOtherModem));
+    ASSERT_TRUE(p.WaitRunEnd(other)) << "no run";
+    EXPECT_EQ(p.ProgressTexts(other), texts);
+    EXPECT_TRUE(p.selectionSeen.empty());
+
+    // Quit and No keep the program; Enter keeps the window; Escape ends it at once.
+    Click(p.Item(kQuit));
+    const Box quit = p.AnswerBox(IDNO);
+    EXPECT_EQ(quit.caption + ": " + quit.text, "Quit: Are you sure you want to quit?");
+    PressKey(p.main, VK_RETURN);
+    ASSERT_TRUE(p.Sync());
+    EXPECT_TRUE(IsVisible(p.main));
+    EXPECT_EQ(FindMessageBox(p.process.Pid(), nullptr, nullptr), nullptr);
+    PressKey(p.main, VK_ESCAPE);
+    EXPECT_EQ(p.process.WaitForExit(kStepLimit), std::optional<DWORD>(0)) << "Escape did not end the program";
+    EXPECT_EQ(p.TrayRecords().back().operation, static_cast<DWORD>(NIM_DELETE)) << "the tray icon stayed";
+}
+
+TEST(Start, AnotherConfigurationToolsWindowEndsTheProgramAtOnce) {
+    const HWND blocker = CreateWindowExW(0, L"Static", L"Vantoria Select", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                         nullptr, nullptr);
+    ASSERT_NE(blocker, nullptr);
+    const size_t records = Program::Tray().Records().size();
+    KorvaneProcess program;
+    std::string error;
+    ASSERT_TRUE(program.Start({}, &error)) << error;
+    // It ends normally (a crash ends it too, with another code), and never reached the tray.
+    EXPECT_EQ(program.WaitForExit(kStepLimit), std::optional<DWORD>(0));
+    EXPECT_EQ(Program::Tray().Records().size(), records);
+    DestroyWindow(blocker);
+}
+
+// Each copy of the program lists what its loader reads from a bad table,
+// finishes its run and still answers; an unreadable table brings one box.
+TEST(Start, BadCountryTablesNeverStopTheProgram) {
+    std::string ten(10 * 1024 * 1024, 'x');
+    ten += "\nAfter,ID,UK,01\n";
+    std::string binary;
+    for (unsigned state = 12345; binary.size() < 65536;)
+        if (const char c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24); c != '\x1a') binary += c;
+    const struct { const char* what; std::string content; bool missing, directory; } cases[] = {
+        {"missing", "", true, false}, {"a directory", "", false, true}, {"64 KiB of random bytes", binary, false, false},
+        {"10 MiB, one line first", ten, false, false}, {"empty", "", false, false}};
+    std::vector<std::unique_ptr<Program>> copies;
+    for (const auto& c : cases) {
+        copies.push_back(std::make_unique<Program>());
+        StartOptions options;
+        options.copyToTempDir = true;
+        options.omitIni = c.missing;
+        options.iniAsDirectory = c.directory;
+        if (!c.missing && !c.directory) options.iniContent = c.content;
+        EXPECT_TRUE(copies.back()->Start({}, options, false)) << c.what << ": " << copies.back()->error;
+    }
+    for (size_t i = 0; i < copies.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        Program& p = *copies[i];
+        const std::string ini = p.process.ExePath().substr(0, p.process.ExePath().rfind('\\') + 1) + "korvane.ini";
+        if (cases[i].missing || cases[i].directory) {
+            EXPECT_EQ(p.AnswerBox().text, "The country table could not be read:\n" + ini);
+        }
+        ASSERT_TRUE(p.WaitRunEnd({})) << "the run did not end";
+        EXPECT_EQ(p.TrayRecords().back().tip, "No Modem found");
+        std::vector<CountryRecord> table(kMaxCountries);
+        std::FILE* file = cases[i].missing || cases[i].directory ? nullptr : std::fopen(ini.c_str(), "r");
+        table.resize(file ? static_cast<size_t>(ReadCountryTable(file, table.data())) : 0);
+        if (file) std::fclose(file);
+        std::vector<std::string> names;
+        for (const CountryRecord& r : table) names.push_back(r.name);
+        EXPECT_EQ(ComboItems(p.Item(kCountryList)), names);
+        EXPECT_EQ(FindMessageBox(p.process.Pid(), nullptr, nullptr), nullptr);
+    }
+}
+
+}  // namespace

@@ -21,13 +21,15 @@ namespace {
 
 using namespace drv;
 
-// The records of the table file beside the program, read by the program's own loader.
-std::vector<CountryRecord> BuiltTable() {
-    std::vector<CountryRecord> table(kMaxCountries);
-    std::FILE* file = std::fopen((KorvaneBinDir() + "korvane.ini").c_str(), "r");
-    table.resize(file ? static_cast<size_t>(ReadCountryTable(file, table.data())) : 0);
+// The names the program's own loader reads from a table file.
+std::vector<std::string> LoadedNames(const std::string& path) {
+    static CountryRecord table[kMaxCountries];
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    const int count = file ? ReadCountryTable(file, table) : 0;
     if (file) std::fclose(file);
-    return table;
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) names.push_back(table[i].name);
+    return names;
 }
 
 TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
@@ -78,17 +80,18 @@ TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
     EXPECT_EQ(system.back().id, 0x10u);
 
     // The list: the table in file order, nothing chosen; each choice shows its name and flag.
-    std::vector<std::string> names;
-    for (const CountryRecord& r : BuiltTable()) names.push_back(r.name);
+    const std::vector<std::string> names = LoadedNames(KorvaneBinDir() + "korvane.ini");
     ASSERT_EQ(names.size(), 35u);
     EXPECT_EQ(ComboItems(p.Item(kCountryList)), names);
     EXPECT_EQ(ComboSelection(p.Item(kCountryList)), CB_ERR);
-    for (const CountryRecord& r : BuiltTable()) {
-        ASSERT_TRUE(p.Choose(r.name)) << r.name;
+    std::ifstream ini(KorvaneBinDir() + "korvane.ini");
+    for (std::string name, id, bitmap, code; std::getline(ini, name, ',') && std::getline(ini, id, ',') &&
+                                             std::getline(ini, bitmap, ',') && std::getline(ini, code);) {
+        ASSERT_TRUE(p.Choose(name)) << name;
         const auto flag = reinterpret_cast<HBITMAP>(SendWithTimeout(p.Item(kFlag), STM_GETIMAGE, IMAGE_BITMAP, 0));
         const SIZE size = p.process.Spy().BitmapSize(p.main, flag);
-        EXPECT_EQ(size.cx * 1000 + size.cy, 150100) << r.name;
-        EXPECT_EQ(p.ShownFlagBits(), p.ResourceBits(r.bitmap)) << r.name;
+        EXPECT_EQ(size.cx * 1000 + size.cy, 150100) << name;
+        EXPECT_EQ(p.ShownFlagBits(), p.ResourceBits(bitmap)) << name;
     }
 
     // The tray icon with no modem: a right click does nothing, a left click opens the menu.
@@ -146,35 +149,26 @@ TEST(Start, BadCountryTablesNeverStopTheProgram) {
     std::string binary;
     for (unsigned state = 12345; binary.size() < 65536;)
         if (const char c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24); c != '\x1a') binary += c;
-    const struct { const char* what; std::string content; bool missing, directory; } cases[] = {
-        {"missing", "", true, false}, {"a directory", "", false, true}, {"64 KiB of random bytes", binary, false, false},
-        {"10 MiB, one line first", ten, false, false}, {"empty", "", false, false}};
+    const struct { const char* what; StartOptions options; } cases[] = {
+        {"missing", {StartOptions::kMissing, ""}}, {"a directory", {StartOptions::kDirectory, ""}},
+        {"64 KiB of random bytes", {StartOptions::kContent, binary}}, {"10 MiB, one line first", {StartOptions::kContent, ten}},
+        {"empty", {StartOptions::kContent, ""}}};
     std::vector<std::unique_ptr<Program>> copies;
     for (const auto& c : cases) {
         copies.push_back(std::make_unique<Program>());
-        StartOptions options;
-        options.copyToTempDir = true;
-        options.omitIni = c.missing;
-        options.iniAsDirectory = c.directory;
-        if (!c.missing && !c.directory) options.iniContent = c.content;
-        EXPECT_TRUE(copies.back()->Start({}, options, false)) << c.what << ": " << copies.back()->error;
+        EXPECT_TRUE(copies.back()->Start({}, c.options, false)) << c.what << ": " << copies.back()->error;
     }
     for (size_t i = 0; i < copies.size(); ++i) {
         SCOPED_TRACE(cases[i].what);
         Program& p = *copies[i];
         const std::string ini = p.process.ExePath().substr(0, p.process.ExePath().rfind('\\') + 1) + "korvane.ini";
-        if (cases[i].missing || cases[i].directory) {
+        const bool readable = cases[i].options.table == StartOptions::kContent;
+        if (!readable) {
             EXPECT_EQ(p.AnswerBox().text, "The country table could not be read:\n" + ini);
         }
         ASSERT_TRUE(p.WaitRunEnd({})) << "the run did not end";
         EXPECT_EQ(p.TrayRecords().back().tip, "No Modem found");
-        std::vector<CountryRecord> table(kMaxCountries);
-        std::FILE* file = cases[i].missing || cases[i].directory ? nullptr : std::fopen(ini.c_str(), "r");
-        table.resize(file ? static_cast<size_t>(ReadCountryTable(file, table.data())) : 0);
-        if (file) std::fclose(file);
-        std::vector<std::string> names;
-        for (const CountryRecord& r : table) names.push_back(r.name);
-        EXPECT_EQ(ComboItems(p.Item(kCountryList)), names);
+        EXPECT_EQ(ComboItems(p.Item(kCountryList)), readable ? LoadedNames(ini) : std::vector<std::string>{});
         EXPECT_EQ(FindMessageBox(p.process.Pid(), nullptr, nullptr), nullptr);
     }
 }

@@ -1,6 +1,7 @@
 #include "tools/driver/korvane_process.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <vector>
 
 #include "tools/driver/wait_for.h"
@@ -9,19 +10,8 @@
 namespace drv {
 
 namespace {
-
 constexpr char kExeName[] = "korvane.exe";
 constexpr char kIniName[] = "korvane.ini";
-
-bool WriteWholeFile(const std::string& path, const std::string& content) {
-    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
-    DWORD written = 0;
-    return file.IsValid() && WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
-                                     nullptr) &&
-           written == content.size();
-}
-
 }  // namespace
 
 std::string KorvaneBinDir() {
@@ -38,46 +28,11 @@ std::string KorvaneBinDir() {
 
 KorvaneProcess::~KorvaneProcess() {
     Kill();
-    RemoveCopy();
-}
-
-bool KorvaneProcess::PrepareCopy(const StartOptions& options, std::string* error) {
-    const std::string binDir = KorvaneBinDir();
-    if (!options.copyToTempDir) {
-        exePath_ = binDir + kExeName;
-        return true;
-    }
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    static int counter = 0;
-    tempDir_ = std::string(temp) + "korvane-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-               std::to_string(++counter) + "\\";
-    exePath_ = tempDir_ + kExeName;
-    const std::string ini = tempDir_ + kIniName;
-    if (!CreateDirectoryA(tempDir_.c_str(), nullptr) ||
-        !CopyFileA((binDir + kExeName).c_str(), exePath_.c_str(), FALSE)) {
-        *error = "cannot copy the program to " + tempDir_;
-        return false;
-    }
-    if (options.omitIni) return true;
-    if (options.iniAsDirectory) {
-        if (CreateDirectoryA(ini.c_str(), nullptr)) return true;
-        *error = "cannot create the directory " + ini;
-        return false;
-    }
-    const bool ok = options.iniContent ? WriteWholeFile(ini, *options.iniContent)
-                                       : CopyFileA((binDir + kIniName).c_str(), ini.c_str(), FALSE) != FALSE;
-    if (!ok) *error = "cannot write " + ini;
-    return ok;
-}
-
-void KorvaneProcess::RemoveCopy() {
     if (tempDir_.empty()) return;
     DeleteFileA((tempDir_ + kIniName).c_str());
     RemoveDirectoryA((tempDir_ + kIniName).c_str());
-    DeleteFileA((tempDir_ + kExeName).c_str());
+    DeleteFileA(exePath_.c_str());
     RemoveDirectoryA(tempDir_.c_str());
-    tempDir_.clear();
 }
 
 bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
@@ -85,7 +40,21 @@ bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
         *error = "KORVANE_BIN_DIR is not set (run the test through the session)";
         return false;
     }
-    if (!PrepareCopy(options, error)) return false;
+    exePath_ = KorvaneBinDir() + kExeName;
+    if (options.table != StartOptions::kBuilt) {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        static int copies = 0;
+        tempDir_ = temp + ("korvane-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++copies) + "\\");
+        const std::string ini = tempDir_ + kIniName;
+        const bool ready = CreateDirectoryA(tempDir_.c_str(), nullptr) &&
+                           CopyFileA(exePath_.c_str(), (tempDir_ + kExeName).c_str(), FALSE) &&
+                           (options.table != StartOptions::kDirectory || CreateDirectoryA(ini.c_str(), nullptr)) &&
+                           (options.table != StartOptions::kContent ||
+                            std::ofstream(ini, std::ios::binary).write(options.content.data(), options.content.size()));
+        exePath_ = tempDir_ + kExeName;
+        if (!ready) return *error = "cannot prepare a copy of the program in " + tempDir_, false;
+    }
     // The session's display has no window manager: Wine then waits up to 2 s
     // on every hide of a managed window, so the program's windows are unmanaged.
     HKEY key = nullptr;

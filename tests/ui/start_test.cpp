@@ -12,6 +12,7 @@
 
 #include "country/country_file.h"
 #include "tools/driver/message_box.h"
+#include "tests/ui/scenario.h"
 #include "tools/driver/program.h"
 #include "tools/driver/program_spy.h"
 #include "tools/driver/wait_for.h"
@@ -94,37 +95,23 @@ TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
         EXPECT_EQ(p.ShownFlagBits(), p.ResourceBits(bitmap)) << name;
     }
 
-    // The tray icon with no modem: a right click does nothing, a left click opens the menu.
-    FakeTray::Notify(records.back(), WM_RBUTTONDOWN);
-    ASSERT_TRUE(p.Sync());
-    EXPECT_EQ(FindPopupMenu(p.process.Pid()), nullptr);
+    // The tray menu's lines, read inside the program.
     FakeTray::Notify(records.back(), WM_LBUTTONDOWN);
     const HWND popup = WaitFor([&] { return FindPopupMenu(p.process.Pid()); }, [](HWND w) { return w; }, kStepLimit).last;
-    ASSERT_NE(popup, nullptr) << "no menu";
     std::vector<std::string> items;
     for (const MenuEntry& item : p.process.Spy().Menu(p.main, PopupMenuHandle(popup))) items.push_back(item.text);
     EXPECT_EQ(items, (std::vector<std::string>{"Show Configuration Window", "Auto Detect Modem", "Quit"}));
-    PressKey(popup, VK_ESCAPE);
-    EXPECT_TRUE(WaitUntil([&] { return !FindPopupMenu(p.process.Pid()); }, kStepLimit));
-
-    // Other Modem with no modem known detects first and opens no selection.
-    const Mark other = p.Now();
-    Click(p.Item(kOtherModem));
-    ASSERT_TRUE(p.WaitRunEnd(other)) << "no run";
-    EXPECT_EQ(p.ProgressTexts(other), texts);
-    EXPECT_TRUE(p.selectionSeen.empty());
-
-    // Quit and No keep the program; Enter keeps the window; Escape ends it at once.
-    Click(p.Item(kQuit));
-    const Box quit = p.AnswerBox(IDNO);
-    EXPECT_EQ(quit.caption + ": " + quit.text, "Quit: Are you sure you want to quit?");
-    PressKey(p.main, VK_RETURN);
-    ASSERT_TRUE(p.Sync());
-    EXPECT_TRUE(IsVisible(p.main));
-    EXPECT_EQ(FindMessageBox(p.process.Pid(), nullptr, nullptr), nullptr);
-    PressKey(p.main, VK_ESCAPE);
-    EXPECT_EQ(p.process.WaitForExit(kStepLimit), std::optional<DWORD>(0)) << "Escape did not end the program";
-    EXPECT_EQ(p.TrayRecords().back().operation, static_cast<DWORD>(NIM_DELETE)) << "the tray icon stayed";
+    Play(p, {
+        {"the tray menu is open (and closes on Escape)", "", "", "menu=open"},
+        {"a right click on the tray does nothing", "", "tray right", "menu=closed; window=shown"},
+        {"a left click with no modem opens the menu", "", "tray left", "menu=open; window=shown"},
+        {"Other Modem with no modem known detects first and opens no selection", "", "click other|wait-run",
+         "probed=3 4 2 1 5 6; found=; selection=; status=No Modem in your system!; tip=No Modem found"},
+        {"Quit asks; No keeps the program", "", "click quit|answer no",
+         "box=Are you sure you want to quit?; caption=Quit; alive=yes"},
+        {"Enter keeps the window", "", "key enter", "window=shown; boxes=0; alive=yes"},
+        {"Escape ends the program at once and takes its icon away", "", "key escape", "gone=yes"},
+    });
 }
 
 TEST(Start, AnotherConfigurationToolsWindowEndsTheProgramAtOnce) {

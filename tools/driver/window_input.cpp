@@ -96,22 +96,16 @@ void PressKeyOn(HWND target, UINT virtualKey) {
     PostMessageW(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | (1u << 30) | (1u << 31));
 }
 
-void ClickListItem(HWND list, int index) {
-    // The middle of the line of a list box scrolled to its top.
-    const int height = static_cast<int>(SendWithTimeout(list, LB_GETITEMHEIGHT, 0, 0));
-    const LPARAM point = MAKELPARAM(4, index * height + height / 2);
-    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
-    PostMessageW(list, WM_LBUTTONUP, 0, point);
-}
-
 bool WaitForPostedMessages(HWND combo, DWORD timeoutMs) {
     // The horizontal extent of the combo box's list: a value nothing shows
     // and the program never sets, changed by a posted message and read back.
     static WPARAM mark = 1000;
     const WPARAM extent = ++mark;
     PostMessageW(combo, CB_SETHORIZONTALEXTENT, extent, 0);
-    return WaitUntil([&] { return SendWithTimeout(combo, CB_GETHORIZONTALEXTENT, 0, 0) == static_cast<LRESULT>(extent); },
-                     timeoutMs);
+    bool taken = false;
+    WaitUntil([&] { return !IsWindow(combo) || (taken = SendWithTimeout(combo, CB_GETHORIZONTALEXTENT, 0, 0) == LRESULT(extent)); },
+              timeoutMs);
+    return taken;
 }
 
 }  // namespace drv

@@ -43,8 +43,6 @@ void PressKey(HWND window, UINT virtualKey);
 // The same, addressed to exactly this window (a dialog takes Escape and Enter
 // addressed to itself).
 void PressKeyOn(HWND window, UINT virtualKey);
-// A mouse click on a list box line, as the mouse sends it.
-void ClickListItem(HWND list, int index);
 // Returns true once the UI thread of the combo box's program has taken every
 // message posted or sent to it before.
 bool WaitForPostedMessages(HWND combo, DWORD timeoutMs);

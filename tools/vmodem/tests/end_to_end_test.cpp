@@ -61,24 +61,6 @@ TEST(VmodemEndToEnd, ConversationIsAnsweredPacedAndRecordedExactly)
     EXPECT_GE(entries[3].first - entries[2].first, 30);
 }
 
-TEST(VmodemEndToEnd, LinkExistsOnlyWhileTheModemIsPresent)
-{
-    VmodemProcess vm;
-    ASSERT_EQ(vm.request("attach 2"), "OK\n");
-    EXPECT_EQ(fs::read_symlink(vm.link(2)).string().rfind("/dev/pts/", 0), 0u);
-    EXPECT_EQ(vm.request("set 2 present 0"), "OK\n");
-    EXPECT_FALSE(fs::is_symlink(vm.link(2)));
-    EXPECT_EQ(vm.request("send 2 at").rfind("ERR ", 0), 0u);
-    EXPECT_EQ(vm.request("set 2 present 1"), "OK\n");
-    {
-        SerialClient host(vm.link(2));
-        host.write("at\r");
-        EXPECT_EQ(host.read(3 + kOk.size(), 2000), "at\r" + kOk);
-    }
-    EXPECT_EQ(vm.request("detach 2"), "OK\n");
-    EXPECT_FALSE(fs::is_symlink(vm.link(2)));
-}
-
 TEST(VmodemEndToEnd, FloodsAndEndlessLinesReachTheHostAndAClosedPeerCostsNoCpu)
 {
     VmodemProcess vm({"--modem", "4"});
@@ -104,9 +86,16 @@ TEST(VmodemEndToEnd, FloodsAndEndlessLinesReachTheHostAndAClosedPeerCostsNoCpu)
     EXPECT_EQ(entries.back().second.rfind("tx endless ", 0), 0u);
 }
 
-TEST(VmodemEndToEnd, ControlChannelSurvivesBadInputAndEndsCleanly)
+TEST(VmodemEndToEnd, LinksComeAndGoAndTheControlChannelSurvivesBadInput)
 {
     VmodemProcess vm({"--modem", "4", "--modem", "6:04"});
+    EXPECT_EQ(fs::read_symlink(vm.link(4)).string().rfind("/dev/pts/", 0), 0u);
+    EXPECT_EQ(vm.request("set 4 present 0"), "OK\n");
+    EXPECT_FALSE(fs::is_symlink(vm.link(4)));
+    EXPECT_EQ(vm.request("send 4 at").rfind("ERR ", 0), 0u);
+    EXPECT_EQ(vm.request("set 4 present 1"), "OK\n");
+    SerialClient(vm.link(4)).write("at\r");
+    EXPECT_EQ(vm.request("detach 2"), "OK\n");
     vm.send_raw(std::string(5000, 'x') + "\nnow\r\n");
     EXPECT_EQ(vm.read_answer(), "ERR line too long\n");
     EXPECT_EQ(vm.read_answer().rfind("= ", 0), 0u);

@@ -38,8 +38,11 @@ fi
 name=$1
 suite=${2:-quick}
 
-mkdir -p "$work/src"
-rsync -a --delete --exclude '/build*' --exclude '/.git' "$top/" "$work/src/" || exit 2
+# A fresh copy, file times kept so the build stays incremental; the file the
+# last run mutated is touched, so its clean version is built again.
+rm -rf "$work/src" && mkdir -p "$work/src" &&
+  tar -C "$top" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$work/src" -xf - || exit 2
+[ -f "$work/mutated" ] && touch "$work/src/$(cat "$work/mutated")" && rm -f "$work/mutated"
 if [ "$name" != none ]; then
   found=
   for m in "${mutations[@]}"; do
@@ -48,6 +51,7 @@ if [ "$name" != none ]; then
     found=1
     cp "$work/src/$file" "$work/original"
     perl -0pi -e "$subst" "$work/src/$file"
+    echo "$file" >"$work/mutated"
     if cmp -s "$work/src/$file" "$work/original"; then echo "mutate: $name no longer applies to $file" >&2; exit 2; fi
     echo "mutate: $name ($what) in $file:"
     diff "$work/original" "$work/src/$file"

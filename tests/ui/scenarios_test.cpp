@@ -74,9 +74,12 @@ TEST(Scenarios, DetectionRuns) {
          "selection=Modem connected to COM4 / Modem connected to COM2 / Modem connected to COM5 / Modem connected to COM6; "
          "runs=1; found=4; boxes=0; status=Modem connected to COM4"},
         {"the next Other Modem lists the new run's modem only", "", "click other|key escape", "selection=Modem connected to COM4"},
-        {"a port whose modem went cannot be opened: no modem there, the run goes on",
-         "1: none; 2: none; 3: none; 5: none; 4: present=0; 6:", "run",
-         "found=6; status=Modem connected to COM6; buttons=on; level=same"},
+        {"faults during probes: COM3 floods after its identification, COM4 is gone (its port cannot be opened), "
+         "COM2 vanishes before its reply; the choice of COM6 is queried as usual",
+         "1: none; 5: none; 3:; 4: present=0; 2: delay=250; 6:",
+         "when 3 got ati3 do flood 3 1048576|when 2 got ati3 do set 2 present 0|run 1",
+         "found=3 6; selection=Modem connected to COM3 / Modem connected to COM6; status=Modem connected to COM6; "
+         "buttons=on; tip=United States; level=same"},
     });
 }
 

@@ -6,7 +6,8 @@
 #   tools/mutate.sh <mutation|none> [quick|full|<ctest -R regex>]    (default: quick)
 #
 # The copy and its build live in ${MUTATE_DIR:-/tmp/korvane-mutate} and are
-# reused, so only the first run builds everything. Exits 0 when the tests
+# reused, so only the first run builds everything; each run's test output is
+# kept in logs/<mutation>.log there. Exits 0 when the tests
 # fail on the mutation (caught) or pass without one (none), 1 otherwise.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -73,6 +74,7 @@ esac
 ctest --test-dir "$work/build" -R '^session\.start$' >/dev/null 2>&1
 ctest --test-dir "$work/build" --output-on-failure "${selection[@]}" >"$work/ctest.log" 2>&1
 rc=$?
+mkdir -p "$work/logs" && cp "$work/ctest.log" "$work/logs/$name.log"
 grep -E '^ *[0-9]+/[0-9]+ Test|tests passed|Total Test time' "$work/ctest.log"
 if [ "$name" = none ]; then
   [ $rc -eq 0 ] && { echo "mutate: no mutation, and the tests pass"; exit 0; }

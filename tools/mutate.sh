@@ -13,27 +13,27 @@ set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 work=${MUTATE_DIR:-/tmp/korvane-mutate}
 
-# name|file|perl substitution|the fault it brings back
+# name@file@perl substitution@the fault it brings back
 mutations=(
-  'ok-anywhere|country/country_setting.cpp|s/SetPattern\(0, "OK", true\)/SetPattern(0, "OK", false)/|a line merely holding OK acknowledges a setting'
-  'tip-after-removal|country/country_setting.cpp|s/if \(m_modemFound\)\n/if (true)\n/|a removal during the success box is followed by the country tip'
-  'removal-during-run|app/device_events.cpp|s/if \(!m_busy\) OnCardRemoved\(\);/OnCardRemoved();/|a removal during a run clears its verdict'
-  'arrival-during-run|app/device_events.cpp|s/if \(!m_busy\) AutoDetect\(\);/AutoDetect();/|an arrival during a run starts another run inside it'
-  'template-picture-leak|framework/dialog.cpp|s/if \(picture\) DeleteObject\(reinterpret_cast<HGDIOBJ>\(picture\)\);/(void)picture;/|every dialog leaks its template pictures'
-  'flag-leak|country/country_list.cpp|s/if \(replaced && replaced != flag\) DeleteObject\(replaced\);//|the flag a new selection replaces is leaked'
-  'setting-window-short|country/country_setting.cpp|s/kAnswerWindow = 2000/kAnswerWindow = 1700/|the setting waits 1700 ms for OK, not 2000'
-  'setting-window-long|country/country_setting.cpp|s/kAnswerWindow = 2000/kAnswerWindow = 2400/|the setting waits 2400 ms for OK'
-  'query-window-long|country/country_query.cpp|s/kReplyWindow = 200;/kReplyWindow = 300;/|the query waits 300 ms for its reply, not 200'
-  'probe-window-short|detect/detect_dialog.cpp|s/kProbeWindow = 300;/kProbeWindow = 200;/|the probe is checked after 200 ms, not 300'
-  'capture-79|link/reply_capture.h|s/kReplyCap = 78;/kReplyCap = 79;/|the reply capture holds 79 characters'
-  'set-without-selection|country/country_setting.cpp|s/if \(selection < 0 \|\| selection >= m_countryCount\)/if (false)/|Set with no selection sends a code'
-  'record-size-unchecked|app/supported_modems.cpp|s/if \(!std::memchr\(name, .\\0., room\)\) return false;//|a device name is read past the record'
-  'close-during-run|app/commands.cpp|s/if \(m_confirmingQuit \|\| m_busy\) return 0;/if (m_confirmingQuit) return 0;/|WM_CLOSE during a run asks to quit'
-  'second-close|app/commands.cpp|s/if \(m_confirmingQuit \|\| m_busy\) return 0;/if (m_busy) return 0;/|a second WM_CLOSE opens a second confirmation'
+  'ok-anywhere@country/country_setting.cpp@s/SetPattern\(0, "OK", true\)/SetPattern(0, "OK", false)/@a line merely holding OK acknowledges a setting'
+  'tip-after-removal@country/country_setting.cpp@s/if \(m_modemFound\)\n/if (true)\n/@a removal during the success box is followed by the country tip'
+  'removal-during-run@app/device_events.cpp@s/if \(!m_busy\) OnCardRemoved\(\);/OnCardRemoved();/@a removal during a run clears its verdict'
+  'arrival-during-run@app/device_events.cpp@s/if \(!m_busy\) AutoDetect\(\);/AutoDetect();/@an arrival during a run starts another run inside it'
+  'template-picture-leak@framework/dialog.cpp@s/if \(picture\) DeleteObject\(reinterpret_cast<HGDIOBJ>\(picture\)\);/(void)picture;/@every dialog leaks its template pictures'
+  'flag-leak@country/country_list.cpp@s/if \(replaced && replaced != flag\) DeleteObject\(replaced\);//@the flag a new selection replaces is leaked'
+  'setting-window-short@country/country_setting.cpp@s/kAnswerWindow = 2000/kAnswerWindow = 1700/@the setting waits 1700 ms for OK, not 2000'
+  'setting-window-long@country/country_setting.cpp@s/kAnswerWindow = 2000/kAnswerWindow = 2400/@the setting waits 2400 ms for OK'
+  'query-window-long@country/country_query.cpp@s/kReplyWindow = 200;/kReplyWindow = 300;/@the query waits 300 ms for its reply, not 200'
+  'probe-window-short@detect/detect_dialog.cpp@s/kProbeWindow = 300;/kProbeWindow = 200;/@the probe is checked after 200 ms, not 300'
+  'capture-79@link/reply_capture.h@s/kReplyCap = 78;/kReplyCap = 79;/@the reply capture holds 79 characters'
+  'set-without-selection@country/country_setting.cpp@s/if \(selection < 0 \|\| selection >= m_countryCount\)/if (false)/@Set with no selection sends a code'
+  'record-size-unchecked@app/supported_modems.cpp@s/if \(!std::memchr\(name, .\\0., room\)\) return false;//@a device name is read past the record'
+  'close-during-run@app/commands.cpp@s/if \(m_confirmingQuit \|\| m_busy\) return 0;/if (m_confirmingQuit) return 0;/@WM_CLOSE during a run asks to quit'
+  'second-close@app/commands.cpp@s/if \(m_confirmingQuit \|\| m_busy\) return 0;/if (m_busy) return 0;/@a second WM_CLOSE opens a second confirmation'
 )
 
 if [ "${1:-}" = --list ] || [ $# -lt 1 ]; then
-  for m in "${mutations[@]}"; do IFS='|' read -r name _ _ what <<<"$m"; printf '%-24s %s\n' "$name" "$what"; done
+  for m in "${mutations[@]}"; do IFS='@' read -r name _ _ what <<<"$m"; printf '%-24s %s\n' "$name" "$what"; done
   exit 0
 fi
 name=$1
@@ -47,7 +47,7 @@ rm -rf "$work/src" && mkdir -p "$work/src" &&
 if [ "$name" != none ]; then
   found=
   for m in "${mutations[@]}"; do
-    IFS='|' read -r mname file subst what <<<"$m"
+    IFS='@' read -r mname file subst what <<<"$m"
     [ "$mname" = "$name" ] || continue
     found=1
     cp "$work/src/$file" "$work/original"

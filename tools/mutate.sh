@@ -39,11 +39,12 @@ fi
 name=$1
 suite=${2:-quick}
 
-# A fresh copy, file times kept so the build stays incremental; the file the
-# last run mutated is touched, so its clean version is built again.
+# A fresh copy, file times kept so the build stays incremental; every file a
+# mutation can touch is made newer, so no object built from a mutated
+# version survives into this run.
 rm -rf "$work/src" && mkdir -p "$work/src" &&
   tar -C "$top" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$work/src" -xf - || exit 2
-[ -f "$work/mutated" ] && touch "$work/src/$(cat "$work/mutated")" && rm -f "$work/mutated"
+for m in "${mutations[@]}"; do IFS='@' read -r _ file _ _ <<<"$m"; touch "$work/src/$file"; done
 if [ "$name" != none ]; then
   found=
   for m in "${mutations[@]}"; do
@@ -52,7 +53,6 @@ if [ "$name" != none ]; then
     found=1
     cp "$work/src/$file" "$work/original"
     perl -0pi -e "$subst" "$work/src/$file"
-    echo "$file" >"$work/mutated"
     if cmp -s "$work/src/$file" "$work/original"; then echo "mutate: $name no longer applies to $file" >&2; exit 2; fi
     echo "mutate: $name ($what) in $file:"
     diff "$work/original" "$work/src/$file"

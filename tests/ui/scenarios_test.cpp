@@ -26,6 +26,7 @@ TEST(Scenarios, CurrentCountryQuery) {
         {"single bytes 20 ms apart: complete at about 300 ms", "4: split=1 gap=20", "query", "tip=Unknow Country"},
         {"CR-only line ends", "4: cronly=1", "query", "tip=United States"},
         {"the name ending at the 78th captured character", "4: country=B4 junk=" + kFill78, "query", "tip=United Kingdom"},
+        {"... and at the 79th", "4: country=B4 junk=." + kFill78, "query", "tip=Unknow Country", true},
         {"a silent modem: the echo alone names no country", "4: silent=1", "query", "tip=Unknow Country; rx4=ati9\r\n"},
         {"a port that is gone", "4: present=0", "query", "tip=Unknow Country; rx4="},
         {"nothing of a failed query stays: the next one recognises", "4:", "query", "tip=United States; level=same"},

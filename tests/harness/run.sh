@@ -1,6 +1,6 @@
 #!/bin/bash
 # Runs a Windows program of the tests under Wine in the session that
-# session.sh started: run.sh <build-dir> <program> [args...]
+# tools/wine-session.sh started: run.sh <build-dir> <program> [args...]
 # Wine's output goes to a file first, so no process Wine leaves behind can
 # hold the caller's pipe; the file is printed afterwards. Exits with the
 # program's exit code.

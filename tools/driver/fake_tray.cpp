@@ -2,9 +2,8 @@
 
 #include <cstring>
 
-#include "tools/driver/icon_bits.h"
-#include "tools/driver/text.h"
-#include "tools/driver/unique_handle.h"
+#include "framework/scoped_handle.h"
+#include "tools/driver/window_input.h"
 
 namespace drv {
 
@@ -32,7 +31,62 @@ struct NotifyData {
     UINT bpp;
 };
 
+constexpr int kTrayIconIds[] = {128, 189, 191};
+
+// Bytes GetBitmapBits yields for a bitmap, rounded to whole words.
+LONG BitsSize(const BITMAP& bitmap) {
+    return (bitmap.bmPlanes * bitmap.bmWidth * bitmap.bmHeight * bitmap.bmBitsPixel + 15) / 16 * 2;
+}
+
+// The mask bits followed by the colour bits, extracted as shell32's
+// Shell_NotifyIcon does (GetIconInfo + GetBitmapBits).
+std::vector<unsigned char> IconBits(HICON icon) {
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info)) return {};
+    std::vector<unsigned char> bits;
+    BITMAP mask = {}, colour = {};
+    if (GetObjectW(info.hbmMask, sizeof mask, &mask) && info.hbmColor &&
+        GetObjectW(info.hbmColor, sizeof colour, &colour)) {
+        const LONG maskSize = BitsSize(mask), colourSize = BitsSize(colour);
+        bits.resize(static_cast<size_t>(maskSize + colourSize));
+        GetBitmapBits(info.hbmMask, maskSize, bits.data());
+        GetBitmapBits(info.hbmColor, colourSize, bits.data() + maskSize);
+    }
+    DeleteObject(info.hbmMask);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    return bits;
+}
+
 }  // namespace
+
+std::uint64_t HashBytes(const void* data, std::size_t size) {
+    std::uint64_t hash = 1469598103934665603ull;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
+    return hash;
+}
+
+bool FakeTray::LearnIcons(const std::string& exePath, std::string* error) {
+    HMODULE module = LoadLibraryExA(exePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    for (int id : kTrayIconIds) {
+        HICON icon = module ? static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0))
+                            : nullptr;
+        const std::vector<unsigned char> bits = IconBits(icon);
+        if (icon) DestroyIcon(icon);
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!bits.empty()) icons_[HashBytes(bits.data(), bits.size())] = id;
+    }
+    if (module) FreeLibrary(module);
+    if (icons_.size() == std::size(kTrayIconIds)) return true;
+    *error = "the tray icons of " + exePath + " could not all be loaded";
+    return false;
+}
+
+int FakeTray::IconOf(const TrayRecord& record) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto known = icons_.find(record.iconHash);
+    return known == icons_.end() ? 0 : known->second;
+}
 
 FakeTray::~FakeTray() {
     if (thread_.joinable()) {
@@ -42,7 +96,7 @@ FakeTray::~FakeTray() {
 }
 
 bool FakeTray::Start(std::string* error) {
-    UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     thread_ = std::thread(&FakeTray::Run, this, ready.Get());
     if (WaitForSingleObject(ready.Get(), 5000) != WAIT_OBJECT_0 || !window_) {
         *error = "the fake notification area window could not be created";
@@ -100,10 +154,8 @@ void FakeTray::Receive(HWND owner, const COPYDATASTRUCT& data) {
     notify.szTip[127] = L'\0';
     record.tip = Narrow(notify.szTip);
     const DWORD iconBytes = data.cbData - static_cast<DWORD>(sizeof notify);
-    record.hasIcon = iconBytes > 0;
     record.width = notify.width;
-    record.height = notify.height;
-    if (record.hasIcon)
+    if (iconBytes > 0)
         record.iconHash = HashBytes(static_cast<const unsigned char*>(data.lpData) + sizeof notify, iconBytes);
     std::lock_guard<std::mutex> lock(mutex_);
     records_.push_back(record);
@@ -112,11 +164,6 @@ void FakeTray::Receive(HWND owner, const COPYDATASTRUCT& data) {
 std::vector<TrayRecord> FakeTray::Records() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return records_;
-}
-
-void FakeTray::Clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    records_.clear();
 }
 
 void FakeTray::Notify(const TrayRecord& icon, UINT mouseMessage) {

@@ -1,11 +1,12 @@
 // A stand-in for the shell's notification area: a topmost "Shell_TrayWnd"
 // window, which Wine's Shell_NotifyIcon finds first and sends every icon
-// change to as WM_COPYDATA. It records the changes and can click an icon as
-// the shell does.
+// change to as WM_COPYDATA. It records the changes, tells which of the
+// program's icons each shows, and can click an icon as the shell does.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,11 +22,13 @@ struct TrayRecord {
     UINT flags = 0;  // NIF_*
     UINT callbackMessage = 0;
     std::string tip;
-    bool hasIcon = false;
-    UINT width = 0, height = 0;
-    std::uint64_t iconHash = 0;  // HashBytes of the icon's mask and colour bits
-    DWORD ms = 0;  // GetTickCount when the record arrived
+    UINT width = 0;
+    std::uint64_t iconHash = 0;  // of the icon's mask and colour bits, 0 for none
+    DWORD ms = 0;                // GetTickCount when the record arrived
 };
+
+// FNV-1a over a byte range.
+std::uint64_t HashBytes(const void* data, std::size_t size);
 
 class FakeTray {
 public:
@@ -37,9 +40,13 @@ public:
     // Creates the window on its own thread and checks that a search for
     // the notification area finds it.
     bool Start(std::string* error);
-
     std::vector<TrayRecord> Records() const;
-    void Clear();
+
+    // Learns the tray icons (128, 189, 191) of the program file, loaded at
+    // 16 x 16 as the program loads them.
+    bool LearnIcons(const std::string& exePath, std::string* error);
+    // The resource id of the icon a record shows, or 0.
+    int IconOf(const TrayRecord& record) const;
 
     // Sends an icon's callback message as the shell does on a mouse event
     // (WM_LBUTTONDOWN, WM_RBUTTONDOWN...): wParam the icon's id.
@@ -55,6 +62,7 @@ private:
     DWORD threadId_ = 0;
     mutable std::mutex mutex_;
     std::vector<TrayRecord> records_;
+    std::map<std::uint64_t, int> icons_;  // bits hash -> resource id
 };
 
 }  // namespace drv

@@ -1,27 +1,17 @@
 #include "tools/driver/korvane_process.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <vector>
 
 #include "tools/driver/wait_for.h"
-#include "tools/driver/window_query.h"
+#include "tools/driver/window_input.h"
 
 namespace drv {
 
 namespace {
-
 constexpr char kExeName[] = "korvane.exe";
 constexpr char kIniName[] = "korvane.ini";
-
-bool WriteWholeFile(const std::string& path, const std::string& content) {
-    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
-    DWORD written = 0;
-    return file.Valid() && WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
-                                     nullptr) &&
-           written == content.size();
-}
-
 }  // namespace
 
 std::string KorvaneBinDir() {
@@ -38,46 +28,11 @@ std::string KorvaneBinDir() {
 
 KorvaneProcess::~KorvaneProcess() {
     Kill();
-    RemoveCopy();
-}
-
-bool KorvaneProcess::PrepareCopy(const StartOptions& options, std::string* error) {
-    const std::string binDir = KorvaneBinDir();
-    if (!options.copyToTempDir) {
-        exePath_ = binDir + kExeName;
-        return true;
-    }
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    static int counter = 0;
-    tempDir_ = std::string(temp) + "korvane-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-               std::to_string(++counter) + "\\";
-    exePath_ = tempDir_ + kExeName;
-    const std::string ini = tempDir_ + kIniName;
-    if (!CreateDirectoryA(tempDir_.c_str(), nullptr) ||
-        !CopyFileA((binDir + kExeName).c_str(), exePath_.c_str(), FALSE)) {
-        *error = "cannot copy the program to " + tempDir_;
-        return false;
-    }
-    if (options.omitIni) return true;
-    if (options.iniAsDirectory) {
-        if (CreateDirectoryA(ini.c_str(), nullptr)) return true;
-        *error = "cannot create the directory " + ini;
-        return false;
-    }
-    const bool ok = options.iniContent ? WriteWholeFile(ini, *options.iniContent)
-                                       : CopyFileA((binDir + kIniName).c_str(), ini.c_str(), FALSE) != FALSE;
-    if (!ok) *error = "cannot write " + ini;
-    return ok;
-}
-
-void KorvaneProcess::RemoveCopy() {
     if (tempDir_.empty()) return;
     DeleteFileA((tempDir_ + kIniName).c_str());
     RemoveDirectoryA((tempDir_ + kIniName).c_str());
-    DeleteFileA((tempDir_ + kExeName).c_str());
+    DeleteFileA(exePath_.c_str());
     RemoveDirectoryA(tempDir_.c_str());
-    tempDir_.clear();
 }
 
 bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
@@ -85,9 +40,30 @@ bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
         *error = "KORVANE_BIN_DIR is not set (run the test through the session)";
         return false;
     }
-    if (!PrepareCopy(options, error)) return false;
-    std::string commandLine = "\"" + exePath_ + "\"";
-    if (!options.arguments.empty()) commandLine += " " + options.arguments;
+    exePath_ = KorvaneBinDir() + kExeName;
+    if (options.table != StartOptions::kBuilt) {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        static int copies = 0;
+        tempDir_ = temp + ("korvane-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++copies) + "\\");
+        const std::string ini = tempDir_ + kIniName;
+        const bool ready = CreateDirectoryA(tempDir_.c_str(), nullptr) &&
+                           CopyFileA(exePath_.c_str(), (tempDir_ + kExeName).c_str(), FALSE) &&
+                           (options.table != StartOptions::kDirectory || CreateDirectoryA(ini.c_str(), nullptr)) &&
+                           (options.table != StartOptions::kContent ||
+                            std::ofstream(ini, std::ios::binary).write(options.content.data(), options.content.size()));
+        exePath_ = tempDir_ + kExeName;
+        if (!ready) return *error = "cannot prepare a copy of the program in " + tempDir_, false;
+    }
+    // The session's display has no window manager: Wine then waits up to 2 s
+    // on every hide of a managed window, so the program's windows are unmanaged.
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+        RegCloseKey(key);
+    }
+    const std::string commandLine = "\"" + exePath_ + "\"";
     const std::string dir = exePath_.substr(0, exePath_.rfind('\\') + 1);
 
     STARTUPINFOA startup = {};
@@ -102,7 +78,7 @@ bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
         return false;
     }
     process_.Reset(info.hProcess);
-    UniqueHandle thread(info.hThread);
+    ScopedHandle thread(info.hThread);
     pid_ = info.dwProcessId;
     const bool hooked = spy_.Attach(pid_, info.dwThreadId, error);
     ResumeThread(thread.Get());
@@ -110,11 +86,11 @@ bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
 }
 
 bool KorvaneProcess::Running() const {
-    return process_.Valid() && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+    return process_.IsValid() && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
 }
 
 std::optional<DWORD> KorvaneProcess::WaitForExit(DWORD timeoutMs) const {
-    if (!process_.Valid() || WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+    if (!process_.IsValid() || WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
     DWORD code = 0;
     GetExitCodeProcess(process_.Get(), &code);
     return code;

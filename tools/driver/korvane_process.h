@@ -5,23 +5,17 @@
 #include <optional>
 #include <string>
 
+#include "framework/scoped_handle.h"
 #include "tools/driver/program_spy.h"
-#include "tools/driver/unique_handle.h"
 
 namespace drv {
 
 struct StartOptions {
-    // Run a copy in a fresh temporary directory, beside this korvane.ini
-    // content; without content the copy gets the built korvane.ini, or
-    // none with omitIni.
-    bool copyToTempDir = false;
-    std::optional<std::string> iniContent;
-    bool omitIni = false;
-    // Puts a directory named korvane.ini beside the copy instead (a table
-    // that exists but cannot be read as a file).
-    bool iniAsDirectory = false;
-    // Appended to the quoted program path.
-    std::string arguments;
+    // The built program beside the built table, or a copy in a fresh
+    // temporary directory beside a table of this content, without a table,
+    // or beside a directory named korvane.ini (a table that cannot be read).
+    enum Table { kBuilt, kContent, kMissing, kDirectory } table = kBuilt;
+    std::string content;
 };
 
 // The directory of the built program (KORVANE_BIN_DIR), with a backslash.
@@ -41,6 +35,7 @@ public:
     DWORD Pid() const { return pid_; }
     const std::string& ExePath() const { return exePath_; }
     ProgramSpy& Spy() { return spy_; }
+    const ProgramSpy& Spy() const { return spy_; }
 
     bool Running() const;
     // The exit code once the process has ended within the timeout.
@@ -48,17 +43,13 @@ public:
     void Kill();
 
     // The process's first top-level window with this title (and class,
-    // when not null), waited for.
+    // when not null), waited for; null after the timeout.
     HWND WaitForWindow(const char* title, const char* className, DWORD timeoutMs) const;
 
 private:
-    bool PrepareCopy(const StartOptions& options, std::string* error);
-    void RemoveCopy();
-
-    UniqueHandle process_;
+    ScopedHandle process_;
     DWORD pid_ = 0;
-    std::string exePath_;
-    std::string tempDir_;
+    std::string exePath_, tempDir_;
     ProgramSpy spy_;
 };
 

@@ -1,6 +1,6 @@
 #include "tools/driver/message_box.h"
 
-#include "tools/driver/window_query.h"
+#include "tools/driver/window_input.h"
 
 namespace drv {
 

@@ -4,9 +4,10 @@
 #include <tlhelp32.h>
 
 #include <cstdio>
+#include <vector>
 
-#include "tools/driver/text.h"
-#include "tools/driver/unique_handle.h"
+#include "framework/scoped_handle.h"
+#include "tools/driver/window_input.h"
 
 namespace drv {
 
@@ -14,26 +15,21 @@ namespace {
 
 constexpr ULONG kSystemHandleInformation = 16;
 constexpr ULONG kObjectNameInformation = 1;
-constexpr ULONG kObjectTypeInformation = 2;
+constexpr ULONG kThreadWin32StartAddress = 9;
 constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 
 struct HandleEntry {
     ULONG pid;
-    UCHAR type;
-    UCHAR flags;
+    UCHAR type, flags;
     USHORT value;
     void* object;
     ULONG access;
 };
 
 struct UnicodeText {
-    USHORT length;
-    USHORT maximumLength;
+    USHORT length, maximumLength;
     WCHAR* buffer;
 };
-
-using QuerySystem = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
-using QueryObject = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
 
 template <class Proc>
 Proc NtProc(const char* name) {
@@ -42,19 +38,14 @@ Proc NtProc(const char* name) {
 
 // The handle values the process holds, from the system's list of all handles.
 bool HandleValues(DWORD pid, std::vector<USHORT>* values) {
-    static const QuerySystem query = NtProc<QuerySystem>("NtQuerySystemInformation");
-    if (!query) return false;
+    using Query = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+    static const Query query = NtProc<Query>("NtQuerySystemInformation");
     std::vector<unsigned char> buffer(1 << 18);
-    for (;;) {
-        ULONG needed = 0;
-        const LONG status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-        if (status == kInfoLengthMismatch && buffer.size() < (1u << 26)) {
-            buffer.resize(buffer.size() * 2);
-            continue;
-        }
-        if (status != 0) return false;
-        break;
-    }
+    LONG status;
+    while (query && (status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                                    nullptr)) == kInfoLengthMismatch && buffer.size() < (1u << 26))
+        buffer.resize(buffer.size() * 2);
+    if (!query || status != 0) return false;
     const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
     const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG));
     for (ULONG i = 0; i < count; ++i)
@@ -62,79 +53,80 @@ bool HandleValues(DWORD pid, std::vector<USHORT>* values) {
     return true;
 }
 
-// The object's type name or name, read through a duplicate of the handle.
-std::string ObjectText(HANDLE handle, ULONG what) {
-    static const QueryObject query = NtProc<QueryObject>("NtQueryObject");
+bool IsSerialDevice(HANDLE handle) {
+    using Query = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+    static const Query query = NtProc<Query>("NtQueryObject");
     alignas(8) unsigned char buffer[2048] = {};
-    if (!query || query(handle, what, buffer, sizeof buffer, nullptr) != 0) return {};
-    const auto* text = reinterpret_cast<const UnicodeText*>(buffer);
-    if (!text->buffer) return {};
-    return Narrow(std::wstring(text->buffer, text->length / sizeof(WCHAR)));
+    if (!query || query(handle, kObjectNameInformation, buffer, sizeof buffer, nullptr) != 0) return false;
+    const auto* name = reinterpret_cast<const UnicodeText*>(buffer);
+    return name->buffer && std::wstring(name->buffer, name->length / sizeof(WCHAR)).rfind(L"\\Device\\Serial", 0) == 0;
 }
 
-std::string Megabytes(std::size_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
-    return text;
+// Whether the address lies in the named module of the process.
+bool InModule(HANDLE process, const char* moduleName, ULONG_PTR address) {
+    HMODULE modules[256];
+    DWORD bytes = 0;
+    if (!EnumProcessModules(process, modules, sizeof modules, &bytes)) return false;
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE); ++i) {
+        char name[MAX_PATH] = {};
+        MODULEINFO info = {};
+        if (!GetModuleBaseNameA(process, modules[i], name, MAX_PATH) || lstrcmpiA(name, moduleName) != 0 ||
+            !GetModuleInformation(process, modules[i], &info, sizeof info))
+            continue;
+        const auto base = reinterpret_cast<ULONG_PTR>(info.lpBaseOfDll);
+        if (address >= base && address < base + info.SizeOfImage) return true;
+    }
+    return false;
+}
+
+int ProgramThreads(DWORD pid, HANDLE process) {
+    using Query = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+    static const Query query = NtProc<Query>("NtQueryInformationThread");
+    ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot.Get(), &entry); more; more = Thread32Next(snapshot.Get(), &entry)) {
+        if (entry.th32OwnerProcessID != pid) continue;
+        ScopedHandle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID));
+        ULONG_PTR start = 0;
+        if (!thread.IsValid() || !query || query(thread.Get(), kThreadWin32StartAddress, &start, sizeof start, nullptr))
+            return -1;
+        if (InModule(process, "korvane.exe", start) || InModule(process, "msvcrt.dll", start)) ++count;
+    }
+    return count;
 }
 
 }  // namespace
 
-int ThreadCount(DWORD pid) {
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (!snapshot.Valid()) return -1;
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot.Get(), &entry); more; more = Thread32Next(snapshot.Get(), &entry))
-        if (entry.th32OwnerProcessID == pid) ++count;
-    return count;
-}
-
 ProcessFigures MeasureProcess(DWORD pid) {
     ProcessFigures figures;
-    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_DUP_HANDLE, FALSE, pid));
+    ScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_DUP_HANDLE, FALSE, pid));
     std::vector<USHORT> values;
-    if (!process.Valid() || !HandleValues(pid, &values)) return figures;
-    figures.threads = ThreadCount(pid);
+    if (!process.IsValid() || !HandleValues(pid, &values)) return figures;
     figures.handles = static_cast<int>(values.size());
     for (USHORT value : values) {
         HANDLE copy = nullptr;
         if (!DuplicateHandle(process.Get(), ULongToHandle(value), GetCurrentProcess(), &copy, 0, FALSE,
-                             DUPLICATE_SAME_ACCESS)) {
-            ++figures.handlesByType["?"];
+                             DUPLICATE_SAME_ACCESS))
             continue;
-        }
-        UniqueHandle owned(copy);
-        const std::string type = ObjectText(copy, kObjectTypeInformation);
-        ++figures.handlesByType[type.empty() ? "?" : type];
-        if (type == "File") {
-            const std::string name = ObjectText(copy, kObjectNameInformation);
-            if (name.find("\\Device\\Serial") == 0) figures.serialHandles.push_back(name);
-        }
+        ScopedHandle owned(copy);
+        if (IsSerialDevice(copy)) ++figures.serialHandles;
     }
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
-    if (!GetProcessMemoryInfo(process.Get(), &memory, sizeof memory)) return figures;
+    figures.programThreads = ProgramThreads(pid, process.Get());
+    figures.ok = figures.programThreads > 0 && GetProcessMemoryInfo(process.Get(), &memory, sizeof memory);
     figures.privateBytes = memory.PagefileUsage;
     figures.workingSet = memory.WorkingSetSize;
-    figures.ok = figures.threads >= 0;
     return figures;
 }
 
 std::string Describe(const ProcessFigures& f) {
-    if (!f.ok) return "(not measured)";
-    std::string text = "threads " + std::to_string(f.threads) + ", handles " + std::to_string(f.handles) + " (";
-    bool first = true;
-    for (const auto& [type, count] : f.handlesByType) {
-        text += (first ? "" : ", ") + type + " " + std::to_string(count);
-        first = false;
-    }
-    text += "), serial ";
-    if (f.serialHandles.empty()) text += "-";
-    for (const std::string& name : f.serialHandles) text += name + " ";
-    text += ", private " + Megabytes(f.privateBytes) + ", working set " + Megabytes(f.workingSet);
-    return text;
+    char text[160];
+    std::snprintf(text, sizeof text, "program threads %d, handles %d, serial %d, private %.2f MB, working set %.2f MB",
+                  f.programThreads, f.handles, f.serialHandles, f.privateBytes / 1048576.0, f.workingSet / 1048576.0);
+    return f.ok ? text : "(not measured)";
 }
 
 }  // namespace drv

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "tools/driver/window_query.h"
+#include "tools/driver/window_input.h"
 
 namespace drv {
 
@@ -30,7 +30,7 @@ bool ProgramSpy::Attach(DWORD pid, DWORD threadId, std::string* error) {
     char name[64];
     spy::MappingName(pid, name);
     mapping_.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(spy::Shared), name));
-    if (!mapping_.Valid()) {
+    if (!mapping_.IsValid()) {
         *error = "CreateFileMapping failed";
         return false;
     }

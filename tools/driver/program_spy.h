@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tools/driver/spy_shared.h"
-#include "tools/driver/unique_handle.h"
+#include "framework/scoped_handle.h"
 
 namespace drv {
 
@@ -61,7 +61,7 @@ private:
     bool Ask(HWND window, spy::QueryKind kind, DWORD handle);
     std::vector<MenuEntry> MenuAnswer() const;
 
-    UniqueHandle mapping_;
+    ScopedHandle mapping_;
     spy::Shared* shared_ = nullptr;
     HMODULE hookModule_ = nullptr;
     HHOOK hook_ = nullptr;

@@ -6,7 +6,7 @@
 
 namespace spy {
 
-constexpr int kMaxEvents = 4096;
+constexpr int kMaxEvents = 16384;
 constexpr int kTextSize = 128;
 constexpr int kMaxMenuItems = 32;
 

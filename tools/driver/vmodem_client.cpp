@@ -8,16 +8,7 @@
 namespace drv {
 
 namespace {
-
 constexpr DWORD kAnswerTimeout = 5000;  // ms
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 VModemClient::~VModemClient() {
@@ -130,18 +121,12 @@ std::optional<TranscriptEntry> ParseTranscriptLine(const std::string& line) {
     if (!(in >> direction >> entry.ms) || (direction != "rx" && direction != "tx")) return std::nullopt;
     entry.received = direction == "rx";
     if (!(in >> data)) return entry;  // nothing but the time: no bytes
-    std::uint64_t count = 0;
-    if (in >> count) {
+    if (in >> entry.bulkCount) {
         entry.bulkLabel = data;
-        entry.bulkCount = count;
         return entry;
     }
-    if (data.size() % 2) return std::nullopt;
-    for (size_t i = 0; i < data.size(); i += 2) {
-        const int high = HexValue(data[i]), low = HexValue(data[i + 1]);
-        if (high < 0 || low < 0) return std::nullopt;
-        entry.bytes.push_back(static_cast<char>(high * 16 + low));
-    }
+    if (data.size() % 2 || data.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return std::nullopt;
+    for (size_t i = 0; i < data.size(); i += 2) entry.bytes.push_back(static_cast<char>(std::stoi(data.substr(i, 2), nullptr, 16)));
     return entry;
 }
 

@@ -37,7 +37,6 @@ public:
     // The session's port (KORVANE_VMODEM_PORT); nullopt when it has no modem.
     static std::optional<int> SessionPort();
     bool Connect(int port, std::string* error);
-    bool Connected() const { return socket_ != INVALID_SOCKET; }
 
     VModemAnswer Request(const std::string& line);
 

@@ -1,4 +1,4 @@
-// Waiting for a condition and recording how a value changes, by polling.
+// Waiting for a condition, by polling.
 #pragma once
 #include <windows.h>
 
@@ -39,32 +39,6 @@ auto WaitFor(Sample sample, Accept accept, DWORD timeoutMs) {
 template <class Condition>
 bool WaitUntil(Condition condition, DWORD timeoutMs) {
     return WaitFor([&] { return static_cast<bool>(condition()); }, [](bool b) { return b; }, timeoutMs).met;
-}
-
-template <class T>
-struct Recording {
-    bool met = false;       // the end condition held before the timeout
-    std::vector<T> values;  // distinct consecutive values, oldest first
-};
-
-// Samples a value every kPollInterval ms until done(value) holds or the
-// timeout passes, keeping each value that differs from the one before.
-template <class Sample, class Done>
-auto RecordDistinct(Sample sample, Done done, DWORD timeoutMs) {
-    using T = std::decay_t<decltype(sample())>;
-    Recording<T> recording;
-    const DWORD start = GetTickCount();
-    for (;;) {
-        T value = sample();
-        if (recording.values.empty() || !(recording.values.back() == value))
-            recording.values.push_back(value);
-        if (done(recording.values.back())) {
-            recording.met = true;
-            return recording;
-        }
-        if (GetTickCount() - start >= timeoutMs) return recording;
-        Sleep(kPollInterval);
-    }
 }
 
 }  // namespace drv

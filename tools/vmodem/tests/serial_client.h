@@ -14,11 +14,10 @@ public:
     SerialClient& operator=(const SerialClient&) = delete;
 
     // Raw mode with the given speed and frame.
-    void configure(speed_t speed, tcflag_t char_size, bool parity, bool two_stop_bits, bool rtscts);
+    void configure(speed_t speed, tcflag_t frame);
     void write(const std::string& bytes);
     // Reads until `count` bytes arrived or `timeout_ms` passed.
     std::string read(std::size_t count, int timeout_ms);
-    void discard_input();
 
 private:
     int fd_ = -1;

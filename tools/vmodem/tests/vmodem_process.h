@@ -35,23 +35,22 @@ public:
     VmodemProcess& operator=(const VmodemProcess&) = delete;
 
     pid_t pid() const { return pid_; }
-    std::string link(int n) const { return ports_dir_ + "/com" + std::to_string(n); }
+    std::string link(int n) const { return dir_ + "/ports/com" + std::to_string(n); }
     int control_port() const { return control_port_; }
-    ControlConnection& control() { return *control_; }
     std::string request(const std::string& line) { return control_->request(line); }
+    void send_raw(const std::string& bytes) { control_->send_raw(bytes); }
+    std::string read_answer() { return control_->read_answer(); }
 
-    // Waits for the program to end; its exit code, or -1 when it did not end
-    // within the timeout or ended by a signal.
+    // The exit code once the program has ended within the timeout; -1 otherwise
+    // or when a signal ended it.
     int wait_exit(int timeout_ms);
     // User plus system CPU time used so far, in seconds.
     double cpu_seconds() const;
 
 private:
-    void wait_until_ready(const std::string& ready_file);
     void stop();
 
     std::string dir_;
-    std::string ports_dir_;
     pid_t pid_ = -1;
     int control_port_ = 0;
     std::unique_ptr<ControlConnection> control_;

@@ -1,0 +1,291 @@
+#include "tests/ui/scenario.h"
+
+#include <dbt.h>
+#include <shellapi.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "tools/driver/message_box.h"
+#include "tools/driver/program_spy.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_input.h"
+
+namespace {
+
+using namespace drv;
+
+std::vector<std::string> Split(const std::string& text, const std::string& separator) {
+    std::vector<std::string> parts;
+    for (size_t at = 0; at <= text.size();) {
+        size_t end = text.find(separator, at);
+        if (end == std::string::npos) end = text.size();
+        if (end > at) parts.push_back(text.substr(at, end - at));
+        at = end + separator.size();
+    }
+    return parts;
+}
+
+std::string Join(const std::vector<std::string>& parts, const char* separator) {
+    std::string text;
+    for (const std::string& part : parts) text += (text.empty() ? "" : separator) + part;
+    return text;
+}
+
+// A virtual modem request made once a port has received a text, on a
+// connection of its own, while the row's steps go on.
+struct Trigger {
+    std::thread thread;
+    void Start(int com, std::string text, std::string request) {
+        thread = std::thread([=] {
+            VModemClient client;
+            std::string error;
+            if (!client.Connect(VModemClient::SessionPort().value_or(0), &error)) return;
+            WaitUntil([&] { return client.Received(com).value_or("").find(text) != std::string::npos; }, kRunLimit);
+            client.Request(request);
+        });
+    }
+    ~Trigger() {
+        if (thread.joinable()) thread.join();
+    }
+};
+
+// Everything one row did and saw, for its facts.
+struct Row {
+    Program& p;
+    Mark mark;
+    Level before;
+    Box box;
+    std::vector<std::string> selection;
+    std::vector<std::unique_ptr<Trigger>> triggers;
+
+    void Step(const std::string& step) {
+        const size_t space = step.find(' ');
+        const std::string verb = step.substr(0, space), arg = space == std::string::npos ? "" : step.substr(space + 1);
+        const std::map<std::string, int> controls = {{"set", kSet}, {"current", kCurrent}, {"other", kOtherModem}, {"quit", kQuit}};
+        const std::map<std::string, std::pair<UINT, WPARAM>> posts = {
+            {"close", {WM_CLOSE, 0}}, {"sysclose", {WM_SYSCOMMAND, SC_CLOSE}}, {"quit", {WM_COMMAND, kTrayQuit}},
+            {"show", {WM_COMMAND, kShowWindow}}, {"autodetect", {WM_COMMAND, kAutoDetect}}, {"about", {WM_SYSCOMMAND, kAbout}}};
+        const std::map<std::string, int> answers = {{"ok", IDOK}, {"yes", IDYES}, {"no", IDNO}};
+        if (verb == "query") {
+            const Mark start = p.Now();
+            Click(p.Item(kCurrent));
+            EXPECT_TRUE(WaitUntil([&] { return !p.TrayRecords(start).empty(); }, kStepLimit)) << "no tray record";
+        } else if (verb == "set" || verb == "set-none") {
+            if (verb == "set") EXPECT_TRUE(p.Choose(arg)) << arg << " was not shown";
+            else SendWithTimeout(p.Item(kCountryList), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+            Click(p.Item(kSet));
+            box = p.AnswerBox();
+        } else if (verb == "choose") {
+            EXPECT_TRUE(p.Choose(arg)) << arg << " was not shown";
+        } else if (verb == "run") {
+            const Mark start = p.Now();
+            PostMessageW(p.main, WM_COMMAND, kAutoDetect, 0);
+            EXPECT_TRUE(p.WaitRunEnd(start, arg.empty() ? 0 : std::atoi(arg.c_str()))) << "the run did not end";
+        } else if (verb == "arrive" || verb == "remove" || verb == "volume-arrive" || verb == "null-arrive" ||
+                   verb == "null-remove" || verb == "query-remove") {
+            const WPARAM event = verb == "remove" || verb == "null-remove" ? DBT_DEVICEREMOVECOMPLETE
+                                 : verb == "query-remove"                 ? DBT_DEVICEQUERYREMOVE
+                                                                          : DBT_DEVICEARRIVAL;
+            auto answer = p.DeviceChange(event, arg, verb == "volume-arrive" ? DBT_DEVTYP_VOLUME : DBT_DEVTYP_PORT);
+            EXPECT_EQ(answer.get(), TRUE) << "the broadcast was not answered TRUE";
+        } else if (controls.count(verb == "click" ? arg : "")) {
+            Click(p.Item(controls.at(arg)));
+        } else if (verb == "post" && posts.count(arg)) {
+            PostMessageW(p.main, posts.at(arg).first, posts.at(arg).second, 0);
+        } else if (verb == "answer" && answers.count(arg)) {
+            box = p.AnswerBox(answers.at(arg));
+        } else if (verb == "key") {
+            PressKey(p.main, arg == "escape" ? VK_ESCAPE : VK_RETURN);
+        } else if (verb == "tray") {
+            const std::vector<TrayRecord> records = p.TrayRecords();
+            ASSERT_FALSE(records.empty());
+            FakeTray::Notify(records.back(), arg == "left" ? WM_LBUTTONDOWN : WM_RBUTTONDOWN);
+        } else if (verb == "hide") {
+            ShowWindow(p.main, SW_HIDE);
+            EXPECT_TRUE(WaitUntil([&] { return !IsVisible(p.main); }, kStepLimit));
+        } else if (verb == "about") {
+            PostMessageW(p.main, WM_SYSCOMMAND, kAbout, 0);
+            const HWND about = p.WaitWindow("About Korvane");
+            ASSERT_NE(about, nullptr) << "the system menu's About opened nothing";
+            // Escape goes where the focus is, which the box takes once it has started.
+            WaitUntil([&] { return p.process.Spy().WaitCursorShown(about).has_value(); }, kStepLimit);
+            if (arg == "ok") Click(GetDlgItem(about, IDOK));
+            else if (arg == "escape") PressKey(about, VK_ESCAPE);
+            else PostMessageW(about, WM_SYSCOMMAND, SC_CLOSE, 0);
+            EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }, kStepLimit)) << "the About box stayed";
+        } else if (verb == "progress-keys") {
+            const HWND progress = p.WaitWindow(kProgressTitle);
+            PressKeyOn(progress, VK_ESCAPE);
+            PressKeyOn(progress, VK_RETURN);
+            PostMessageW(progress, WM_CLOSE, 0, 0);
+            PostMessageW(progress, WM_SYSCOMMAND, SC_CLOSE, 0);
+        } else if (verb == "wait-box") {
+            EXPECT_TRUE(WaitUntil([&] { return FindMessageBox(p.process.Pid(), nullptr, nullptr); }, kStepLimit));
+        } else if (verb == "wait-progress") {
+            EXPECT_NE(p.WaitWindow(kProgressTitle), nullptr) << "no detection run started";
+        } else if (verb == "wait-run") {
+            EXPECT_TRUE(p.WaitRunEnd(mark)) << "the run did not end";
+        } else if (verb == "burst") {
+            Burst(std::atoi(arg.c_str()));
+        } else if (verb == "when") {
+            const size_t got = arg.find(" got "), act = arg.find(" do ");
+            triggers.push_back(std::make_unique<Trigger>());
+            triggers.back()->Start(std::atoi(arg.c_str()), arg.substr(got + 5, act - got - 5), arg.substr(act + 4));
+        } else {
+            ADD_FAILURE() << "unknown step \"" << step << "\"";
+        }
+        if (verb == "click" || verb == "post" || verb == "tray" || verb == "key") Settle(arg == "other");
+    }
+
+    void Burst(int count) {
+        const char* name = "56K PC Card Fax Modem";
+        auto first = p.DeviceChange(DBT_DEVICEARRIVAL, name);
+        ASSERT_NE(p.WaitWindow(kProgressTitle), nullptr) << "the arrival started no run";
+        std::vector<std::future<LRESULT>> answers;
+        for (int i = 0; i < count; ++i) {
+            // The second half once the run has found the modem, while it is still going on.
+            if (i == count / 2) {
+                EXPECT_TRUE(WaitUntil([&] { return Fact("found", "") == "4"; }, kRunLimit)) << "COM4 was not found";
+            }
+            answers.push_back(p.DeviceChange(i % 2 ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE, name));
+        }
+        for (auto& answer : answers) EXPECT_EQ(answer.get(), TRUE);
+        EXPECT_EQ(first.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "the burst came after the run";
+        EXPECT_EQ(first.get(), TRUE);
+    }
+
+    // Lets what a click or a posted message began run to its end, noting the
+    // selection dialog's lines if one opens.
+    void Settle(bool other) {
+        // Other Modem opens the selection, or a run when no modem is known.
+        HWND dialog = nullptr;
+        if (other) WaitUntil([&] { return (dialog = p.WaitWindow(kSelectionTitle, 0)) || p.WaitWindow(kProgressTitle, 0); }, kStepLimit);
+        if (dialog) selection = ListItems(GetDlgItem(dialog, kModemList));
+        if (!p.Sync()) {
+            EXPECT_TRUE(p.process.WaitForExit(kStepLimit)) << "the program stopped answering";
+        }
+    }
+
+    std::string Fact(const std::string& key, const std::string& expected) {
+        const std::vector<TrayRecord> records = p.TrayRecords(mark);
+        if (key == "tip") return records.empty() ? "(none)" : records.back().tip;
+        if (key == "icon") return records.empty() ? "(none)" : std::to_string(Program::Tray().IconOf(records.back()));
+        if (key == "tips") {
+            std::vector<std::string> tips;
+            for (const TrayRecord& r : records) tips.push_back(r.tip);
+            return Join(tips, " / ");
+        }
+        if (key == "box") return box.shown ? box.text : "(none)";
+        if (key == "caption") return box.caption;
+        if (key == "boxicon") return std::to_string(box.systemIcon);
+        if (key == "wait") {
+            std::int64_t received = 0;
+            for (const TranscriptEntry& e : p.modem.Transcript(4).value_or(std::vector<TranscriptEntry>{}))
+                if (e.received) received = e.ms;
+            return std::to_string(box.modemMs - received);
+        }
+        if (key == "status") return ControlText(p.main, kModemStatus);
+        if (key == "buttons") {
+            const bool set = IsEnabled(p.Item(kSet)), current = IsEnabled(p.Item(kCurrent));
+            return set && current ? "on" : !set && !current ? "off" : "mixed";
+        }
+        if (key == "window") return IsVisible(p.main) ? "shown" : "hidden";
+        if (key == "list") {
+            const int at = ComboSelection(p.Item(kCountryList));
+            return at < 0 ? "(none)" : ComboItems(p.Item(kCountryList)).at(static_cast<size_t>(at));
+        }
+        if (key == "name") return ControlText(p.main, kCountryName);
+        if (key == "flag") return p.ShownFlagBits() == p.ResourceBits(expected) ? expected : "another picture";
+        if (key.size() == 3 && (key.rfind("rx", 0) == 0 || key.rfind("tx", 0) == 0))
+            return key[0] == 'r' ? p.Received(key[2] - '0') : p.Sent(key[2] - '0');
+        if (key == "probed" || key == "found" || key == "runs") {
+            std::vector<std::string> ports;
+            std::string probing;
+            int runs = 0;
+            for (const std::string& text : p.ProgressTexts(mark)) {
+                runs += text.rfind("Detecting COM3", 0) == 0;
+                if (text.rfind("Detecting COM", 0) == 0 && key == "probed") ports.push_back(text.substr(13, 1));
+                if (key == "found" && text == "Modem connected to COM" + probing) ports.push_back(probing);
+                probing = text.rfind("Detecting COM", 0) == 0 ? text.substr(13, 1) : "";
+            }
+            return key == "runs" ? std::to_string(runs) : Join(ports, " ");
+        }
+        if (key == "menu") {
+            const HWND popup = FindPopupMenu(p.process.Pid());
+            if (popup) PressKey(popup, VK_ESCAPE), WaitUntil([&] { return !FindPopupMenu(p.process.Pid()); }, kStepLimit);
+            return popup ? "open" : "closed";
+        }
+        if (key == "alive") return p.process.WaitForExit(p.process.Running() ? 0 : kStepLimit) ? "no" : "yes";
+        if (key == "level") {
+            const Level now = p.Measure();
+            const bool same = now.process.programThreads == before.process.programThreads &&
+                              now.process.handles == before.process.handles && now.process.serialHandles == 0;
+            return same ? "same" : "before: " + Describe(before) + "; after: " + Describe(now);
+        }
+        if (key == "selection") return Join(selection.empty() ? p.selectionSeen : selection, " / ");
+        if (key == "boxes") {
+            int boxes = 0;
+            for (HWND window : TopWindowsOf(p.process.Pid())) boxes += IsVisible(window) && GetDlgItem(window, 0xFFFF);
+            return std::to_string(boxes);
+        }
+        if (key == "gone") {
+            if (!p.process.WaitForExit(kStepLimit)) return "no: the program still runs";
+            const std::vector<TrayRecord> all = p.TrayRecords();
+            return !all.empty() && all.back().operation == NIM_DELETE ? "yes" : "no: the icon stayed";
+        }
+        return "(no such fact)";
+    }
+};
+
+}  // namespace
+
+Program& Home() {
+    static std::unique_ptr<Program> program;
+    if (program && !program->process.Running()) program.reset();
+    if (!program) {
+        program = std::make_unique<Program>();
+        if (!program->Start({{4, ""}})) ADD_FAILURE() << program->error;
+    }
+    Program& p = *program;
+    const bool home = ControlText(p.main, kModemStatus) == "Modem connected to COM4" && IsEnabled(p.Item(kSet)) &&
+                      IsVisible(p.main) && !p.TrayRecords().empty() && p.TrayRecords().back().tip != "Modem Removed";
+    if (!home) Play(p, {{"back home", "1: none; 2: none; 3: none; 5: none; 6: none; 4:", "run", "found=4"}});
+    return p;
+}
+
+void Play(Program& p, const std::vector<Scenario>& table) {
+    const char* rows = std::getenv("KORVANE_ROWS");
+    const std::string only = rows ? rows : "all";
+    for (const Scenario& s : table) {
+        if (s.what != "back home" && ((only == "quick" && !s.quick) || (only == "rest" && s.quick))) continue;
+        SCOPED_TRACE(s.what);
+        Modems modems;
+        for (const std::string& modem : Split(s.modems, "; "))
+            modems[std::atoi(modem.c_str())] = modem.substr(modem.find(':') + 1);
+        ASSERT_TRUE(p.SetModems(modems)) << "the virtual modem refused " << s.modems;
+        Row row{p, p.Now(), {}, {}, {}, {}};
+        if (std::string(s.expect).find("level=") != std::string::npos) row.before = p.Measure();
+        for (const std::string& step : Split(s.steps, "|")) row.Step(step);
+        row.triggers.clear();
+        if (p.Sync()) {
+            EXPECT_TRUE(p.WaitIdle()) << "the program stayed busy";
+        } else {
+            EXPECT_TRUE(p.process.WaitForExit(kStepLimit)) << "the program stopped answering";
+        }
+        for (const std::string& fact : Split(s.expect, "; ")) {
+            const size_t at = fact.find('=');
+            const bool atLeast = at > 0 && fact[at - 1] == '>';
+            const std::string key = fact.substr(0, atLeast ? at - 1 : at), value = fact.substr(at + 1);
+            const std::string seen = row.Fact(key, value);
+            if (atLeast)
+                EXPECT_GE(std::atoll(seen.c_str()), std::atoll(value.c_str())) << key;
+            else
+                EXPECT_EQ(seen, value) << key;
+        }
+    }
+}

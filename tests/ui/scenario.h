@@ -1,0 +1,46 @@
+// Scenario tables: one row per case, played against one running program by
+// one engine. A row names the modems it needs, what the user or the system
+// does, and the facts expected afterwards:
+//
+//   {"OK 1800 ms after the command", "4: delay=1800", "set Italy",
+//    "box=Congratulations, country code set successfully.; tip=Italy; rx4=at%t19,0,59\r\n"}
+//
+// Modems: "COM: knobs; COM: knobs" makes a fresh modem on each port named,
+// knobs as the virtual modem takes them (delay=150 split=1 ...); "COM: none" takes it away.
+// Steps, separated by '|':
+//   query | set COUNTRY | set-none | choose COUNTRY | run [LINE] | arrive NAME | remove NAME |
+//   volume-arrive NAME | null-arrive | null-remove | query-remove NAME | click set|current|other|quit |
+//   post close|sysclose|quit|show|autodetect|about | answer ok|yes|no | key escape|enter |
+//   tray left|right | hide | about ok|escape|close | progress-keys (Escape, Enter and both closes
+//   sent to the progress dialog) | wait-box | wait-progress | wait-run | burst N (an arrival, then N
+//   removals and arrivals during its run, half of them once the run has found COM4) |
+//   when COM got TEXT do REQUEST (a virtual modem request made as soon as the modem on COM
+//   has received TEXT, while the next steps go on)
+// Facts, separated by "; ", each "key=value" or "key>=number":
+//   tip, icon, tips (every tray tip since the row began, joined by " / "), box, caption, boxicon,
+//   wait (ms from the modem's last receipt to the box), status, buttons (on|off|mixed),
+//   window (shown|hidden), list (selected line or "(none)"), name, flag (a bitmap resource),
+//   rxN / txN (bytes the modem on COMn received / sent since it was made fresh), probed, found
+//   (ports in probe order, and those whose probe found a modem), runs, menu (open|closed; closes
+//   it), alive (yes|no), level (same: threads, handles and serial handles as before the row),
+//   selection (the lines of the selection dialog the row saw), boxes (message boxes open now),
+//   gone (yes when the program has ended and its last tray record removed the icon)
+#pragma once
+#include <string>
+#include <vector>
+
+#include "tools/driver/program.h"
+
+struct Scenario {
+    std::string what, modems, steps, expect;
+    bool quick = false;  // part of the everyday subset
+};
+
+// The program of this test run at home: started if it is not running, one
+// modem found on COM4 (a run makes it so when it is not), window shown.
+drv::Program& Home();
+
+// Plays the rows in order, each as a SCOPED_TRACE'd gtest check of its facts:
+// all of them, or only those marked quick (KORVANE_ROWS=quick) or the others
+// (KORVANE_ROWS=rest).
+void Play(drv::Program& program, const std::vector<Scenario>& table);

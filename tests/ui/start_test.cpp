@@ -1,0 +1,159 @@
+// The program's start: with no modem on any port (the detection run, the
+// window it leaves, the tray icon and its menu, the keys), beside bad country
+// tables, and with another configuration tool's window open.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "country/country_file.h"
+#include "tools/driver/message_box.h"
+#include "tests/ui/scenario.h"
+#include "tools/driver/program.h"
+#include "tools/driver/program_spy.h"
+#include "tools/driver/wait_for.h"
+#include "tools/driver/window_input.h"
+
+namespace {
+
+using namespace drv;
+
+// The names the program's own loader reads from a table file.
+std::vector<std::string> LoadedNames(const std::string& path) {
+    static CountryRecord table[kMaxCountries];
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    const int count = file ? ReadCountryTable(file, table) : 0;
+    if (file) std::fclose(file);
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) names.push_back(table[i].name);
+    return names;
+}
+
+TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
+    Program p;
+    ASSERT_TRUE(p.Start({})) << p.error;
+    std::vector<std::string> texts;
+    for (int port : {3, 4, 2, 1, 5, 6}) {
+        texts.push_back("Detecting COM" + std::to_string(port) + "...Please wait...");
+        texts.push_back("No modem on COM" + std::to_string(port));
+    }
+    texts.push_back("No Modem in your system!");
+    EXPECT_EQ(p.ProgressTexts({}), texts);
+    std::vector<int> positions;
+    for (const spy::Event& e : p.process.Spy().Events())
+        if (e.message == PBM_SETPOS && (positions.empty() || positions.back() != static_cast<int>(e.wParam)))
+            positions.push_back(static_cast<int>(e.wParam));
+    EXPECT_EQ(positions, (std::vector<int>{8, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96, 100}));
+    EXPECT_EQ(p.TextsSince({}, kModemStatus), std::vector<std::string>{"No Modem in your system!"});
+
+    // The tray: added, detecting, none found; operation, icon, tip, id, flags, message, width.
+    std::vector<std::string> records;
+    for (const TrayRecord& r : p.TrayRecords()) {
+        char text[160];
+        std::snprintf(text, sizeof text, "%lu %d \"%s\" %u %u %#x %u", r.operation, Program::Tray().IconOf(r), r.tip.c_str(),
+                      r.id, r.flags, r.callbackMessage, r.width);
+        records.push_back(text);
+    }
+    EXPECT_EQ(records, (std::vector<std::string>{"0 128 \"\" 1008 7 0x8064 16",
+                                                 "1 191 \"Detecting Modem ...Please wait.\" 1008 7 0x8064 16",
+                                                 "1 189 \"No Modem found\" 1008 7 0x8064 16"}));
+
+    // The window and its controls.
+    EXPECT_TRUE(IsVisible(p.main));
+    const struct { int id; const char* text; bool enabled; } buttons[] = {
+        {kSet, "&Set", false}, {kCurrent, "&Current", false}, {kOtherModem, "Other Modem", true}, {kQuit, "Quit", true}};
+    for (const auto& b : buttons) {
+        EXPECT_EQ(TextOf(p.Item(b.id)), b.text);
+        EXPECT_EQ(IsEnabled(p.Item(b.id)), b.enabled) << b.text;
+    }
+    const std::vector<MenuEntry> system = p.process.Spy().SystemMenu(p.main);
+    ASSERT_GE(system.size(), 2u);
+    EXPECT_TRUE(system[system.size() - 2].separator);
+    EXPECT_EQ(system.back().text, "&About KORVANE...");
+    EXPECT_EQ(system.back().id, 0x10u);
+
+    // The list: the table in file order, nothing chosen; each choice shows its name and flag.
+    const std::vector<std::string> names = LoadedNames(KorvaneBinDir() + "korvane.ini");
+    ASSERT_EQ(names.size(), 35u);
+    EXPECT_EQ(ComboItems(p.Item(kCountryList)), names);
+    EXPECT_EQ(ComboSelection(p.Item(kCountryList)), CB_ERR);
+    std::ifstream ini(KorvaneBinDir() + "korvane.ini");
+    for (std::string name, id, bitmap, code; std::getline(ini, name, ',') && std::getline(ini, id, ',') &&
+                                             std::getline(ini, bitmap, ',') && std::getline(ini, code);) {
+        ASSERT_TRUE(p.Choose(name)) << name;
+        const auto flag = reinterpret_cast<HBITMAP>(SendWithTimeout(p.Item(kFlag), STM_GETIMAGE, IMAGE_BITMAP, 0));
+        const SIZE size = p.process.Spy().BitmapSize(p.main, flag);
+        EXPECT_EQ(size.cx * 1000 + size.cy, 150100) << name;
+        EXPECT_EQ(p.ShownFlagBits(), p.ResourceBits(bitmap)) << name;
+    }
+
+    // The tray menu's lines, read inside the program.
+    FakeTray::Notify(p.TrayRecords().back(), WM_LBUTTONDOWN);
+    const HWND popup = WaitFor([&] { return FindPopupMenu(p.process.Pid()); }, [](HWND w) { return w; }, kStepLimit).last;
+    std::vector<std::string> items;
+    for (const MenuEntry& item : p.process.Spy().Menu(p.main, PopupMenuHandle(popup))) items.push_back(item.text);
+    EXPECT_EQ(items, (std::vector<std::string>{"Show Configuration Window", "Auto Detect Modem", "Quit"}));
+    Play(p, {
+        {"the tray menu is open (and closes on Escape)", "", "", "menu=open"},
+        {"a right click on the tray does nothing", "", "tray right", "menu=closed; window=shown"},
+        {"a left click with no modem opens the menu", "", "tray left", "menu=open; window=shown"},
+        {"Other Modem with no modem known detects first and opens no selection", "", "click other|wait-run",
+         "probed=3 4 2 1 5 6; found=; selection=; status=No Modem in your system!; tip=No Modem found"},
+        {"Quit asks; No keeps the program", "", "click quit|answer no",
+         "box=Are you sure you want to quit?; caption=Quit; alive=yes"},
+        {"Enter keeps the window", "", "key enter", "window=shown; boxes=0; alive=yes"},
+        {"Escape ends the program at once and takes its icon away", "", "key escape", "gone=yes"},
+    });
+}
+
+TEST(Start, AnotherConfigurationToolsWindowEndsTheProgramAtOnce) {
+    const HWND blocker = CreateWindowExW(0, L"Static", L"Vantoria Select", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                         nullptr, nullptr);
+    ASSERT_NE(blocker, nullptr);
+    const size_t records = Program::Tray().Records().size();
+    KorvaneProcess program;
+    std::string error;
+    ASSERT_TRUE(program.Start({}, &error)) << error;
+    // It ends normally (a crash ends it too, with another code), and never reached the tray.
+    EXPECT_EQ(program.WaitForExit(kStepLimit), std::optional<DWORD>(0));
+    EXPECT_EQ(Program::Tray().Records().size(), records);
+    DestroyWindow(blocker);
+}
+
+// Each copy of the program lists what its loader reads from a bad table,
+// finishes its run and still answers; an unreadable table brings one box.
+TEST(Start, BadCountryTablesNeverStopTheProgram) {
+    std::string ten(10 * 1024 * 1024, 'x');
+    ten += "\nAfter,ID,UK,01\n";
+    std::string binary;
+    for (unsigned state = 12345; binary.size() < 65536;)
+        if (const char c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24); c != '\x1a') binary += c;
+    const struct { const char* what; StartOptions options; } cases[] = {
+        {"missing", {StartOptions::kMissing, ""}}, {"a directory", {StartOptions::kDirectory, ""}},
+        {"64 KiB of random bytes", {StartOptions::kContent, binary}}, {"10 MiB, one line first", {StartOptions::kContent, ten}},
+        {"empty", {StartOptions::kContent, ""}}};
+    std::vector<std::unique_ptr<Program>> copies;
+    for (const auto& c : cases) {
+        copies.push_back(std::make_unique<Program>());
+        EXPECT_TRUE(copies.back()->Start({}, c.options, false)) << c.what << ": " << copies.back()->error;
+    }
+    for (size_t i = 0; i < copies.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        Program& p = *copies[i];
+        const std::string ini = p.process.ExePath().substr(0, p.process.ExePath().rfind('\\') + 1) + "korvane.ini";
+        const bool readable = cases[i].options.table == StartOptions::kContent;
+        if (!readable) {
+            EXPECT_EQ(p.AnswerBox().text, "The country table could not be read:\n" + ini);
+        }
+        ASSERT_TRUE(p.WaitRunEnd({})) << "the run did not end";
+        EXPECT_EQ(p.TrayRecords().back().tip, "No Modem found");
+        EXPECT_EQ(ComboItems(p.Item(kCountryList)), readable ? LoadedNames(ini) : std::vector<std::string>{});
+        EXPECT_EQ(FindMessageBox(p.process.Pid(), nullptr, nullptr), nullptr);
+    }
+}
+
+}  // namespace

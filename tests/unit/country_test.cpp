@@ -1,0 +1,98 @@
+// The country table loader, fed hostile files through the Windows C
+// runtime's text mode; the shipped table against the modem's T.35 codes; and
+// recognising a country in the modem's reply.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "country/country_file.h"
+#include "country/country_match.h"
+#include "country_table.h"
+
+namespace {
+
+// Writes content byte for byte, then reads it back as the program does: the
+// records as "name|id|bitmap|code" lines.
+std::vector<std::string> Load(const std::string& content) {
+    const char* path = "country_test.ini";
+    std::FILE* out = std::fopen(path, "wb");
+    std::fwrite(content.data(), 1, content.size(), out);
+    std::fclose(out);
+    static CountryRecord table[kMaxCountries];
+    std::FILE* in = std::fopen(path, "r");
+    const int count = ReadCountryTable(in, table);
+    std::fclose(in);
+    std::remove(path);
+    std::vector<std::string> records;
+    for (int i = 0; i < count; ++i)
+        records.push_back(std::string(table[i].name) + "|" + table[i].modemId + "|" + table[i].bitmap + "|" + table[i].code);
+    return records;
+}
+
+TEST(CountryFile, HostileFiles) {
+    std::string thousand, binary;
+    for (int i = 0; i < 1000; ++i) thousand += "C" + std::to_string(i) + ",ID,BMP,01\r\n";
+    for (unsigned state = 7; binary.size() < 65536;)  // no Ctrl-Z, which would end it at once
+        if (const char c = static_cast<char>((state = state * 1103515245u + 12345u) >> 16); c != '\x1a') binary += c;
+    const std::string commas(300, ',');
+    const struct {
+        const char* what;
+        std::string content;
+        std::vector<std::string> records;
+    } rows[] = {
+        {"CR LF, empty lines, doubled commas, spaces, extra fields, no last LF",
+         "France,FRANCE,FRANCE,3D\r\n\n,,,\n,,Japan,,JAPAN,JAPAN,00\nSpain, SPAIN,SPAIN,A0,extra\nChad,CHAD,CHAD,9",
+         {"France|FRANCE|FRANCE|3D", "Japan|JAPAN|JAPAN|00", "Spain| SPAIN|SPAIN|A0", "Chad|CHAD|CHAD|9"}},
+        {"fewer than four fields take no record", "Peru,PERU,PERU\nItaly,,ITALY,59\n", {}},
+        {"a CR without LF stays in the field", "Oman,OMAN,OMAN,4\r,\n", {"Oman|OMAN|OMAN|4\r"}},
+        {"Ctrl-Z ends the file", "A,B,C,01\nD,E,F,0\x1a" "2\nG,H,I,03\n", {"A|B|C|01", "D|E|F|0"}},
+        {"values cut to their fields", std::string(100, 'N') + "," + std::string(30, 'I') + "," + std::string(15, 'B') + ",ABC\n",
+         {std::string(79, 'N') + "|" + std::string(19, 'I') + "|" + std::string(11, 'B') + "|AB"}},
+        {"lines read 254 characters at a time", "A,B,C,D," + std::string(246, 'x') + "Iran,IRAN,IRAN,55\n",
+         {"A|B|C|D", "Iran|IRAN|IRAN|55"}},
+        {"lines of commas, a row spread 300 commas apart", commas + "\nBefore,I,B,01\nSpread" + commas + "ID" + commas + "UK\n",
+         {"Before|I|B|01"}},
+        {"a 10 MiB line first", std::string(10 << 20, 'x') + "\nAfter,ID,UK,01\n", {"After|ID|UK|01"}},
+        {"empty", "", {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(Load(row.content), row.records);
+    }
+    const std::vector<std::string> many = Load(thousand);
+    ASSERT_EQ(many.size(), 200u);
+    EXPECT_EQ(many.back(), "C199|ID|BMP|01");
+    for (const std::string& record : Load(binary)) EXPECT_LE(record.size(), 79u + 19 + 11 + 2 + 3) << "a field ran over";
+    EXPECT_FALSE(Load(binary).empty());
+}
+
+TEST(ShippedTable, EveryCountryIsOneTheModemKnowsAndItsReplyNamesItFirst) {
+    CountryRecord table[kMaxCountries];
+    std::FILE* file = std::fopen(KORVANE_INI_PATH, "r");
+    ASSERT_NE(file, nullptr);
+    const int count = ReadCountryTable(file, table);
+    std::fclose(file);
+    ASSERT_EQ(count, 35);
+    for (int i = 0; i < count; ++i) {
+        SCOPED_TRACE(table[i].name);
+        // The code is the T.35 code of the country whose name the modem reports.
+        ASSERT_EQ(std::string(table[i].code).size(), 2u);
+        const char* reported = country_name(static_cast<std::uint8_t>(std::stoul(table[i].code, nullptr, 16)));
+        ASSERT_NE(reported, nullptr) << "the modem does not know the code " << table[i].code;
+        const std::string reply = std::string("ati9\r") + "\r\n" + reported + "\r\n\r\nOK\r\n";
+        EXPECT_EQ(FindCountry(reply.c_str(), table, count), i);
+        EXPECT_EQ(FindCountry("ati9\r\r\n\r\nOK\r\n", table, count), -1) << "the echo or the OK names a country";
+    }
+}
+
+TEST(FindCountry, FoldsAsciiLettersOnlyAndTheFirstRecordWins) {
+    CountryRecord table[3] = {{"Niger", "NIGER", "N", "80"}, {"Nigeria", "NIGERIA", "NG", "81"}, {"Accents", "\xC9TAT", "E", "01"}};
+    const struct { const char* reply; int count; int found; } rows[] = {
+        {"xx nigeria xx", 3, 0}, {"NiGeRiA", 3, 0}, {"\xC9tat", 3, 2}, {"\xE9tat", 3, -1}, {"", 3, -1}, {"niger", 0, -1}};
+    for (const auto& row : rows) EXPECT_EQ(FindCountry(row.reply, table, row.count), row.found) << row.reply;
+    EXPECT_STREQ(table[1].modemId, "NIGERIA");  // the table is left as it was
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+// What the program hands the system and takes from it: the tray record, the
+// line settings, the device-change record, the directory from the command
+// line, and the waits that keep its windows alive.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app_dir.h"
+#include "app/supported_modems.h"
+#include "app/tray_record.h"
+#include "link/line_settings.h"
+#include "link/message_wait.h"
+
+namespace {
+
+TEST(TrayRecord, IsTheOriginal88ByteFormWithTheTipCutTo63) {
+    for (size_t length : {0, 1, 63, 64, 70, 200}) {
+        const std::string tip(length, 't');
+        NOTIFYICONDATAA record;
+        FillTrayRecord(record, reinterpret_cast<HWND>(0x1234), 1008, nullptr, length ? tip.c_str() : nullptr);
+        EXPECT_EQ(record.cbSize, 88u);
+        EXPECT_EQ(record.uID, 1008u);
+        EXPECT_EQ(record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+        EXPECT_EQ(record.uCallbackMessage, 0x8064u);
+        EXPECT_EQ(std::string(record.szTip), tip.substr(0, 63)) << length << " characters";
+    }
+}
+
+TEST(LineSettings, SetTheLineAndHandshakeAndCarryOtherFlagsOver) {
+    DCB dcb = {};
+    dcb.BaudRate = CBR_9600;
+    dcb.ByteSize = 7;
+    dcb.Parity = EVENPARITY;
+    dcb.StopBits = TWOSTOPBITS;
+    dcb.fRtsControl = RTS_CONTROL_TOGGLE;
+    dcb.fOutX = dcb.fInX = dcb.fDsrSensitivity = dcb.fNull = 1;
+    dcb.XonChar = 0x11;
+    ApplyLineSettings(dcb);
+    EXPECT_EQ(dcb.BaudRate * 100 + dcb.ByteSize * 10 + dcb.Parity, 1920080u);
+    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
+    EXPECT_EQ(dcb.fBinary + dcb.fParity + dcb.fOutxCtsFlow + dcb.fOutxDsrFlow, 4u);
+    EXPECT_EQ(dcb.fDtrControl, static_cast<DWORD>(DTR_CONTROL_HANDSHAKE));
+    EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+    EXPECT_EQ(dcb.fOutX + dcb.fInX, 0u);
+    EXPECT_EQ(dcb.fDsrSensitivity + dcb.fNull, 2u);
+    EXPECT_EQ(dcb.XonChar, 0x11);
+}
+
+// A port record as the system broadcasts it, with filler behind it and no zero there.
+bool Supported(const char* name, DWORD type = DBT_DEVTYP_PORT, int sizeCut = 0) {
+    const size_t size = offsetof(DEV_BROADCAST_PORT_A, dbcp_name) + std::strlen(name) + 1;
+    std::vector<char> bytes(size + 8, 'Z');
+    auto* record = reinterpret_cast<DEV_BROADCAST_PORT_A*>(bytes.data());
+    record->dbcp_size = static_cast<DWORD>(size) - sizeCut;
+    record->dbcp_devicetype = type;
+    record->dbcp_reserved = 0;
+    std::memcpy(record->dbcp_name, name, std::strlen(name) + 1);
+    return IsSupportedModemPort(reinterpret_cast<const DEV_BROADCAST_HDR*>(bytes.data()));
+}
+
+TEST(SupportedModems, TheFiveNamesWholeAndExactWithinTheRecord) {
+    for (const char* name : {"Brimoth Portaline V.90 Fax Modem (RTI)", "PC Card V.90 Fax Modem (RT)",
+                             "PC Card V.90 Fax Modem (RTI)", "Brimoth Portaline 56K PC Card Fax Modem", "56K PC Card Fax Modem"}) {
+        EXPECT_TRUE(Supported(name)) << name;
+        EXPECT_FALSE(Supported(name, DBT_DEVTYP_VOLUME)) << name;
+        // The stated size ends before the terminator: the name is not read past it.
+        EXPECT_FALSE(Supported(name, DBT_DEVTYP_PORT, 1)) << name;
+    }
+    for (const char* name : {"56k PC Card Fax Modem", "56K PC Card Fax Modem ", "PC Card V.90 Fax Modem", ""})
+        EXPECT_FALSE(Supported(name)) << '"' << name << '"';
+    EXPECT_FALSE(IsSupportedModemPort(nullptr));
+}
+
+TEST(AppDir, IsTheExecutablesDirectoryWithItsBackslashOrNone) {
+    const std::string deep = "C:\\" + std::string(300, 'd') + "\\korvane.exe";
+    const struct { const char* line; const char* dir; } rows[] = {
+        {"\"C:\\Program Files\\Korvane\\korvane.exe\" /x \"y\"", "C:\\Program Files\\Korvane\\"},
+        {"C:\\tools\\korvane.exe", "C:\\tools\\"}, {"korvane.exe", ""}, {deep.c_str(), ""}};
+    for (const auto& row : rows) {
+        char dir[MAX_PATH];
+        ExeDirFromCommandLine(row.line, dir, sizeof dir);
+        EXPECT_STREQ(dir, row.dir) << row.line;
+    }
+    char small[8];
+    ExeDirFromCommandLine("C:\\abcdefgh\\k.exe", small, sizeof small);
+    EXPECT_STREQ(small, "");  // does not fit: never a cut path
+}
+
+// A window that counts the messages it is handed, and when.
+std::atomic<int> g_handled{0};
+std::clock_t g_lastHandled = 0;
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_APP) return DefWindowProcA(window, message, wParam, lParam);
+    ++g_handled;
+    g_lastHandled = std::clock();
+    return 0;
+}
+
+HWND CountingWindow() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = CountingProc;
+    windowClass.lpszClassName = "KorvaneCountingWindow";
+    RegisterClassA(&windowClass);
+    return CreateWindowA("KorvaneCountingWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
+
+TEST(MessageWaits, DrainDispatchesEveryPendingMessage) {
+    const HWND window = CountingWindow();
+    g_handled = 0;
+    for (int i = 0; i < 5; ++i) PostMessageA(window, WM_APP, 0, 0);
+    DrainMessageQueue();
+    EXPECT_EQ(g_handled.load(), 5);
+    MSG left;
+    EXPECT_FALSE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));
+    DestroyWindow(window);
+}
+
+TEST(MessageWaits, WaitWithMessagesDispatchesWhileTheClockRunsPastItsTime) {
+    const HWND window = CountingWindow();
+    g_handled = 0;
+    const std::clock_t start = std::clock();
+    // Posted by another thread while the wait goes on.
+    std::thread poster([&] {
+        Sleep(60);
+        PostMessageA(window, WM_APP, 0, 0);
+    });
+    WaitWithMessages(200);
+    const std::clock_t end = std::clock();
+    poster.join();
+    EXPECT_EQ(g_handled.load(), 1) << "the message posted during the wait was not dispatched";
+    EXPECT_LE(g_lastHandled, end);
+    EXPECT_GT(end - start, 200) << "returned before its time";
+    EXPECT_LT(end - start, 200 + 800) << "ran far past its time";
+    DestroyWindow(window);
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+// The program driver: korvane.exe started against the virtual modem and the
+// fake notification area, watched through its spy, and operated as a user
+// and the system would: a query, a setting, a detection run, a device event.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <future>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tools/driver/fake_tray.h"
+#include "tools/driver/korvane_process.h"
+#include "tools/driver/process_meter.h"
+#include "tools/driver/vmodem_client.h"
+
+namespace drv {
+
+constexpr char kMainTitle[] = "Korvane 2.6";
+constexpr char kProgressTitle[] = "Automatic Modem Detection";
+constexpr char kSelectionTitle[] = "Modem Selection";
+constexpr char kDetectingTip[] = "Detecting Modem ...Please wait.";
+constexpr DWORD kRunLimit = 60000;   // ms; a detection run takes about 13 s
+constexpr DWORD kStepLimit = 20000;  // ms; anything else takes a few seconds
+
+enum Control : int {
+    kSet = 1005, kOtherModem = 1007, kCountryName = 1008, kFlag = 1009, kCountryList = 1011,
+    kCurrent = 1023, kModemStatus = 1024, kQuit = 1027, kModemList = 1030, kProgressStatus = 1008,
+};
+enum Command : WPARAM { kAutoDetect = 1124, kShowWindow = 1125, kTrayQuit = 1126, kAbout = 0x10 };
+
+// COM number -> the knobs of a fresh modem there ("delay=150 country=3D").
+using Modems = std::map<int, std::string>;
+
+// A point in the program's history: what came after it is the action's doing.
+struct Mark {
+    size_t tray = 0, events = 0;
+};
+
+// A message box as the test read it before answering it.
+struct Box {
+    bool shown = false;
+    std::string caption, text;
+    int systemIcon = 0;          // IDI_* of its icon, 0 for none
+    std::int64_t modemMs = 0;    // the modem's clock when the box was seen
+};
+
+// What the process holds between operations.
+struct Level {
+    ProcessFigures process;
+    GuiObjects gui;
+};
+
+class Program {
+public:
+    // Fresh modems with these knobs on these ports and none on the others;
+    // then the program starts and, with waitForRun, its first detection run
+    // (and the query that may follow) is waited for.
+    bool Start(const Modems& modems, const StartOptions& options = {}, bool waitForRun = true);
+    std::string error;  // why Start failed
+
+    static FakeTray& Tray();  // one for every program a test starts
+    KorvaneProcess process;
+    VModemClient modem;
+    HWND main = nullptr;
+    HWND Item(int id) const { return GetDlgItem(main, id); }
+
+    // Fresh modems with these knobs on these ports ("none": no modem there);
+    // other ports keep theirs.
+    bool SetModems(const Modems& modems);
+    std::string Received(int com);  // what the modem received since it was made fresh
+    std::string Sent(int com);      // what it sent; bulk writes as <flood> or <endless>
+
+    Mark Now() const;
+    std::vector<TrayRecord> TrayRecords(Mark since = {}) const;  // of this program's icon
+    // Texts the program set since the mark in controls with this id (any for -1).
+    std::vector<std::string> TextsSince(Mark since, int controlId = -1) const;
+    // The progress dialog's status lines since the mark.
+    std::vector<std::string> ProgressTexts(Mark since) const;
+
+    // Returns once the UI thread has taken every message posted before.
+    bool Sync();
+    // The UI thread answers with its normal cursor: no operation goes on.
+    bool WaitIdle();
+    // Waits for a visible top-level window of the program with this title.
+    HWND WaitWindow(const char* title, DWORD timeoutMs = kStepLimit);
+    // Waits for any visible message box, reads it and presses a button.
+    Box AnswerBox(int button = IDOK);
+    // Waits for the end of a run begun after the mark: its final tray record,
+    // then the UI thread back in its loop. A selection dialog on the way gets
+    // line `pick` chosen with Continue (or Escape for -1).
+    bool WaitRunEnd(Mark since, int pick = 0);
+    std::vector<std::string> selectionSeen;  // the lines of the last run's selection dialog
+
+    int IndexOf(const std::string& country) const;
+    // Chooses a country as the mouse does and waits until its name shows.
+    bool Choose(const std::string& country);
+    // spy::HashBits of the flag shown / of the program's bitmap resource.
+    unsigned long long ShownFlagBits();
+    unsigned long long ResourceBits(const std::string& bitmapName) const;
+
+    // A WM_DEVICECHANGE for a port of this name (no record when empty), sent
+    // from a thread of its own: an arrival answers only after its whole run.
+    std::future<LRESULT> DeviceChange(WPARAM event, const std::string& name, DWORD deviceType = 3 /*DBT_DEVTYP_PORT*/);
+
+    Level Measure();
+};
+
+std::string Describe(const Level& level);
+
+}  // namespace drv

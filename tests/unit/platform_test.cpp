@@ -13,8 +13,8 @@
 #include "app/app_dir.h"
 #include "app/supported_modems.h"
 #include "app/tray_record.h"
+#include "framework/message_wait.h"
 #include "link/line_settings.h"
-#include "link/message_wait.h"
 
 namespace {
 
@@ -23,7 +23,8 @@ TEST(TrayRecord, IsTheOriginal88ByteFormWithTheTipCutTo63) {
         const std::string tip(length, 't');
         NOTIFYICONDATAA record;
         FillTrayRecord(record, reinterpret_cast<HWND>(0x1234), 1008, nullptr, length ? tip.c_str() : nullptr);
-        EXPECT_EQ(record.cbSize, 88u);
+        // The original record: 88 bytes on 32-bit Windows, 104 on 64-bit.
+        EXPECT_EQ(record.cbSize, sizeof(void*) == 4 ? 88u : 104u);
         EXPECT_EQ(record.uID, 1008u);
         EXPECT_EQ(record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
         EXPECT_EQ(record.uCallbackMessage, 0x8064u);

@@ -32,6 +32,7 @@ TEST(ModemEngine, Rows) {
          kError + kError + kError + kError},
         {"quiet keeps information only", "echo=0", {"ATQ1\r", "ATI3\r", "ATQ0\r"}, kId1 + kOk},
         {"a known country code is set and reported", "echo=0", {"at%t19,0,3d\r", "ati9\r"}, kOk + info("FRANCE") + kOk},
+        {"one hex digit is the code 0h", "echo=0", {"at%t19,0,4\r", "ati9\r"}, kOk + info("GERMANY") + kOk},
         {"unknown or malformed codes fail", "echo=0", {"AT%T19,0,01\r", "AT%T19,0,3\r", "AT%T19,1,3D\r", "AT%X\r", "ATI9\r"},
          kError + kError + kError + kError + info("UNITED STATES") + kOk},
         {"reset restores echo, keeps the country", "echo=0", {"AT%T19,0,04\r", "ATZ\r", "ATI9\r"},

@@ -1,6 +1,7 @@
 // Opening a connection: the probe, which identification lines count, the line
 // settings the pty sees and the DCB flag word, and the framing of AT commands.
 #include <cstring>
+#include <vector>
 
 #include "link/at_command.h"
 #include "link/line_settings.h"
@@ -63,15 +64,19 @@ TEST_F(LinkTest, ConfigureSetsTheLineSettingsThePtyCanShow) {
     for (const char* setting : settings) EXPECT_NE(set.find(setting), std::string::npos) << setting << " in " << set;
 }
 
-// The flag word that follows BaudRate: the bits of 0x1310 cleared, those of
-// 0x202F set, all others carried over, whatever they were.
+// 19200 bit/s, 8 data bits, no parity, one stop bit; and in the flag word that
+// follows BaudRate the bits of 0x1310 cleared, those of 0x202F set, all others
+// carried over, whatever they were.
 TEST(LineSettings, ClearTheFlagBits0x1310AndSet0x202FCarryingTheRestOver) {
     constexpr size_t kFlagWord = offsetof(DCB, BaudRate) + sizeof(DWORD);
     for (DWORD before : {0x0u, 0x7FFFu, 0x1310u, 0x4CC0u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(before);
         DCB dcb = {};
+        dcb.ByteSize = 7, dcb.Parity = EVENPARITY, dcb.StopBits = TWOSTOPBITS, dcb.XonChar = 0x11;
         std::memcpy(reinterpret_cast<char*>(&dcb) + kFlagWord, &before, sizeof before);
         ApplyLineSettings(dcb);
+        EXPECT_EQ(std::vector<int>({int(dcb.BaudRate), dcb.ByteSize, dcb.Parity, dcb.StopBits, dcb.XonChar}),
+                  std::vector<int>({19200, 8, NOPARITY, ONESTOPBIT, 0x11}));
         DWORD after;
         std::memcpy(&after, reinterpret_cast<const char*>(&dcb) + kFlagWord, sizeof after);
         EXPECT_EQ(after, (before & ~0x1310u) | 0x202Fu);

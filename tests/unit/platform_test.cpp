@@ -14,7 +14,6 @@
 #include "app/supported_modems.h"
 #include "app/tray_record.h"
 #include "framework/message_wait.h"
-#include "link/line_settings.h"
 
 namespace {
 
@@ -30,26 +29,6 @@ TEST(TrayRecord, IsTheOriginal88ByteFormWithTheTipCutTo63) {
         EXPECT_EQ(record.uCallbackMessage, 0x8064u);
         EXPECT_EQ(std::string(record.szTip), tip.substr(0, 63)) << length << " characters";
     }
-}
-
-TEST(LineSettings, SetTheLineAndHandshakeAndCarryOtherFlagsOver) {
-    DCB dcb = {};
-    dcb.BaudRate = CBR_9600;
-    dcb.ByteSize = 7;
-    dcb.Parity = EVENPARITY;
-    dcb.StopBits = TWOSTOPBITS;
-    dcb.fRtsControl = RTS_CONTROL_TOGGLE;
-    dcb.fOutX = dcb.fInX = dcb.fDsrSensitivity = dcb.fNull = 1;
-    dcb.XonChar = 0x11;
-    ApplyLineSettings(dcb);
-    EXPECT_EQ(dcb.BaudRate * 100 + dcb.ByteSize * 10 + dcb.Parity, 1920080u);
-    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
-    EXPECT_EQ(dcb.fBinary + dcb.fParity + dcb.fOutxCtsFlow + dcb.fOutxDsrFlow, 4u);
-    EXPECT_EQ(dcb.fDtrControl, static_cast<DWORD>(DTR_CONTROL_HANDSHAKE));
-    EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
-    EXPECT_EQ(dcb.fOutX + dcb.fInX, 0u);
-    EXPECT_EQ(dcb.fDsrSensitivity + dcb.fNull, 2u);
-    EXPECT_EQ(dcb.XonChar, 0x11);
 }
 
 // A port record as the system broadcasts it, with filler behind it and no zero there.

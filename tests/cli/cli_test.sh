@@ -6,11 +6,9 @@
 #   cli_test.sh <build-dir> <korvane-cli.exe> <title_window.exe> <korvane.ini>
 set -u
 build=$1 cli=$2 title_window=$3 shipped_ini=$4
-. "$build/session/session.env" || exit 2
-[ -n "${KORVANE_VMODEM_PORT:-}" ] || { echo "no virtual modem in the session"; exit 2; }
-scratch=$(mktemp -d "$build/cli-test.XXXXXX")
+. "$build/session/session.env" && [ -n "${KORVANE_VMODEM_PORT:-}" ] || { echo "no session with a virtual modem"; exit 2; }
+scratch=$(mktemp -d "$build/cli-test.XXXXXX") window_pid=
 trap 'kill $window_pid 2>/dev/null; rm -rf "$scratch"' EXIT
-window_pid=
 
 # The tables: each beside its own copy of the program.
 make_table() {

@@ -3,8 +3,7 @@
 # New inputs go to a work directory beside the binaries, never into the sources.
 # Usage: run.sh <fuzz-build-dir> <seconds>
 set -euo pipefail
-build=$1
-seconds=$2
+build=$1 seconds=$2
 here=$(cd "$(dirname "$0")" && pwd)
 for fuzzer in country_table line_matcher; do
   work=$build/corpus-$fuzzer

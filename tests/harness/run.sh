@@ -6,17 +6,12 @@
 # program's exit code.
 set -u
 [ $# -ge 2 ] || { echo "usage: run.sh <build-dir> <program> [args...]" >&2; exit 2; }
-build=$1
-program=$2
+build=$1 program=$2
 shift 2
-env_file=$build/session/session.env
-[ -f "$env_file" ] || { echo "run.sh: no session (missing $env_file)" >&2; exit 2; }
-# shellcheck disable=SC1090
-. "$env_file"
-
-log_dir=$build/session/logs
-mkdir -p "$log_dir"
-log=$log_dir/$(basename "$program" .exe).log
+# shellcheck disable=SC1091
+. "$build/session/session.env" 2>/dev/null || { echo "run.sh: no session in $build" >&2; exit 2; }
+log=$build/session/logs/$(basename "$program" .exe).log
+mkdir -p "${log%/*}"
 wine "$program" "$@" >"$log" 2>&1 </dev/null
 rc=$?
 cat "$log"

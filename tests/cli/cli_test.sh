@@ -101,9 +101,7 @@ row "hostile table"             "4:B5"              hostile  "query --port COM4"
 # Set, then query, for a handful of countries on one modem.
 for country in "Japan:00" "United Kingdom:B4" "Taiwan:FE" "South Africa:9F"; do
   row "set ${country%%:*}" "4:B5" shipped "set ${country##*:} --port COM4" 0 '^set$'
-  (cd "$scratch/shipped" && wine korvane-cli.exe query --port COM4 >"$scratch/out" 2>/dev/null </dev/null)
-  [ "$(tr -d '\r' <"$scratch/out")" = "${country%%:*}" ] && passed=$((passed + 1)) ||
-    { failures=$((failures + 1)); echo "FAIL query after set ${country%%:*}: $(cat "$scratch/out")"; }
+  row "then query ${country%%:*}" - shipped "query --port COM4" 0 "^${country%%:*}\$"
 done
 
 # The program that owns the modem is running: refused, and the modem keeps its country.

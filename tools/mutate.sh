@@ -46,6 +46,11 @@ suite=${2:-quick}
 rm -rf "$work/src" && mkdir -p "$work/src" &&
   tar -C "$top" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$work/src" -xf - || exit 2
 for m in "${mutations[@]}"; do IFS='@' read -r _ file _ _ <<<"$m"; touch "$work/src/$file"; done
+# Copies keep their files' times, which say nothing across commits: a build
+# made from another commit of this tree is started afresh.
+head=$(git -C "$top" rev-parse HEAD 2>/dev/null)
+[ "$(cat "$work/built-from" 2>/dev/null)" = "$head" ] || rm -rf "$work/build"
+echo "$head" >"$work/built-from"
 if [ "$name" != none ]; then
   found=
   for m in "${mutations[@]}"; do

@@ -32,14 +32,14 @@ vm() {
   done
   return 1
 }
-# modems SPEC...: only the modems named, e.g. 4:B5 or 4:B5:seterror=1:okword=ok;
+# modems PORT:COUNTRY[:KNOB=VALUE...]...: only the modems named, e.g. 4:B5 or 4:B5:seterror=1:okword=ok;
 # "-" keeps those attached as they are.
 modems() {
-  local n spec fields knob
+  local n modem fields knob
   [ "${1:-}" = - ] && return
   for n in 1 2 3 4 5 6; do vm detach $n; done
-  for spec in "$@"; do
-    IFS=: read -ra fields <<<"$spec"
+  for modem in "$@"; do
+    IFS=: read -ra fields <<<"$modem"
     vm attach "${fields[0]}" && vm set "${fields[0]}" country "${fields[1]}" && vm clear "${fields[0]}"
     for knob in "${fields[@]:2}"; do vm set "${fields[0]}" "${knob%%=*}" "${knob#*=}"; done
   done

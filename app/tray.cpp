@@ -3,6 +3,7 @@
 
 #include "app/main_dialog.h"
 #include "app/tray_record.h"
+#include "framework/scoped_handle.h"
 #include "framework/win_app.h"
 
 int g_trayState = kTrayNoModem;
@@ -12,25 +13,9 @@ HICON LoadTrayIcon(int id) {
         LoadImageA(AppInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
 }
 
-namespace {
-// The shell copies the icon it is given; ours goes when the call is done.
-class OwnedIcon {
-public:
-    explicit OwnedIcon(HICON icon) : m_icon(icon) {}
-    ~OwnedIcon() {
-        if (m_icon) DestroyIcon(m_icon);
-    }
-    OwnedIcon(const OwnedIcon&) = delete;
-    OwnedIcon& operator=(const OwnedIcon&) = delete;
-    HICON Get() const { return m_icon; }
-
-private:
-    HICON m_icon;
-};
-}  // namespace
-
 BOOL CMainDlg::NotifyTray(DWORD operation, UINT id, HICON icon, const char* tip) {
-    const OwnedIcon owned(icon);
+    // The shell copies the icon it is given; ours goes when the call is done.
+    const ScopedIcon owned(icon);
     NOTIFYICONDATAA record;
     FillTrayRecord(record, m_hWnd, id, owned.Get(), tip);
     return Shell_NotifyIconA(operation, &record);

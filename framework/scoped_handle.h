@@ -1,4 +1,4 @@
-// Owning wrappers for kernel handles and GDI objects.
+// Owning wrappers for kernel handles, GDI objects and icons.
 #pragma once
 #include <windows.h>
 
@@ -40,4 +40,19 @@ public:
 
 private:
     HGDIOBJ m_obj;
+};
+
+// Destroys an icon when it goes out of scope.
+class ScopedIcon {
+public:
+    explicit ScopedIcon(HICON icon) : m_icon(icon) {}
+    ~ScopedIcon() {
+        if (m_icon) DestroyIcon(m_icon);
+    }
+    ScopedIcon(const ScopedIcon&) = delete;
+    ScopedIcon& operator=(const ScopedIcon&) = delete;
+    HICON Get() const { return m_icon; }
+
+private:
+    HICON m_icon;
 };

@@ -13,14 +13,14 @@
 
 namespace {
 
-constexpr int kRounds = 4;  // the warm-up and three measured rounds
+constexpr int kRounds = 3;  // the warm-up and two measured rounds
 // The program's heap is counted to the byte: a leak of a few hundred bytes in
 // any one operation climbs past this. The commit charge moves in steps of tens
 // of KiB as heaps settle, and takes Wine's own allocations too (a serial wait
 // on a pseudo-terminal leaves some 350 bytes each time), so it is held to a
 // coarser bar.
 constexpr double kMaxHeapSlope = 256;           // bytes per round
-constexpr double kMaxPrivateSlope = 48 * 1024;  // bytes per round
+constexpr double kMaxPrivateSlope = 128 * 1024;  // bytes per round
 
 // The least-squares slope of the figures, in their unit per round.
 double Slope(const std::vector<double>& y) {

@@ -10,12 +10,8 @@
 
 struct RandomTable {
     std::string content;
-    std::vector<std::string> records;  // "name|id|bitmap|code"
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const std::string& r : records) names.push_back(r.substr(0, r.find('|')));
-        return names;
-    }
+    std::vector<std::string> records;  // "name|id|bitmap|code" (a field may hold '|' too)
+    std::vector<std::string> names;
 };
 
 inline RandomTable MakeRandomTable(unsigned seed, int lines) {
@@ -39,6 +35,7 @@ inline RandomTable MakeRandomTable(unsigned seed, int lines) {
         std::string record;
         for (int f = 0; f < 4; ++f) record += (f ? "|" : "") + fields[f].substr(0, widths[f]);
         table.records.push_back(record);
+        table.names.push_back(fields[0].substr(0, widths[0]));
     }
     return table;
 }

@@ -129,7 +129,7 @@ TEST(Start, BadCountryTablesNeverStopTheProgram) {
     const RandomTable random = MakeRandomTable(5, 400);
     const struct { const char* what; StartOptions options; std::vector<std::string> names; } cases[] = {
         {"missing", {StartOptions::kMissing, ""}, {}}, {"a directory", {StartOptions::kDirectory, ""}, {}},
-        {"400 random lines", {StartOptions::kContent, random.content}, random.Names()},
+        {"400 random lines", {StartOptions::kContent, random.content}, random.names},
         {"10 MiB, one line first", {StartOptions::kContent, ten}, {"After"}}, {"empty", {StartOptions::kContent, ""}, {}}};
     std::vector<std::unique_ptr<Program>> copies;
     for (const auto& c : cases) {

@@ -66,7 +66,13 @@ bool IsSerialDevice(HANDLE handle) {
     alignas(8) unsigned char buffer[2048] = {};
     if (!query || query(handle, kObjectNameInformation, buffer, sizeof buffer, nullptr) != 0) return false;
     const auto* name = reinterpret_cast<const UnicodeText*>(buffer);
-    return name->buffer && std::wstring(name->buffer, name->length / sizeof(WCHAR)).rfind(L"\\Device\\Serial", 0) == 0;
+    if (!name->buffer) return false;
+    // The 32-bit Wine names an open COM port by its device, the 64-bit one by
+    // the Unix device the port is mapped to (the virtual modem's pty).
+    const std::wstring text(name->buffer, name->length / sizeof(WCHAR));
+    for (const wchar_t* prefix : {L"\\Device\\Serial", L"\\??\\Z:\\dev\\pts\\", L"\\??\\Z:\\dev\\tty"})
+        if (text.rfind(prefix, 0) == 0) return true;
+    return false;
 }
 
 // Whether the address lies in the named module of the process.

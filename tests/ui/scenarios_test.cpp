@@ -75,11 +75,12 @@ TEST(Scenarios, DetectionRuns) {
          "selection=Modem connected to COM4 / Modem connected to COM2 / Modem connected to COM5 / Modem connected to COM6; "
          "runs=1; found=4; boxes=0; status=Modem connected to COM4"},
         {"the next Other Modem lists the new run's modem only", "", "click other|key escape", "selection=Modem connected to COM4"},
-        {"Other Modem, the second line, Continue: that modem is in use, queried and set",
-         "1: none; 3: none; 5: none; 6: none; 4:; 2: country=3D", "run 0|click other|pick 1|set Germany",
-         "status=Modem connected to COM2; tips=Detecting Modem ...Please wait. / United States / France / Germany; rx2=ati3\r\nati9\r\nat%t19,0,04\r\n; rx4=ati3\r\nati9\r\n"},
-        {"Continue with no line, then a dismissal, keeps the modem in use", "1: none; 3: none; 5: none; 6: none; 4:; 2:",
-         "run 1|click other|key enter|answer ok|key escape|click current", "status=Modem connected to COM2; rx2=ati3\r\nati9\r\nati9\r\n; rx4=ati3\r\n"},
+        {"Other Modem, the second line, Continue: that modem is in use, queried and set; then Continue with no "
+         "line and a dismissal keep it in use",
+         "1: none; 3: none; 5: none; 6: none; 4:; 2: country=3D",
+         "run 0|click other|pick 1|set Germany|click other|key enter|answer ok|key escape|click current",
+         "status=Modem connected to COM2; tips=Detecting Modem ...Please wait. / United States / France / Germany / Germany; "
+         "rx2=ati3\r\nati9\r\nat%t19,0,04\r\nati9\r\n; rx4=ati3\r\nati9\r\n"},
         {"faults during probes: COM3 floods after its identification, COM4 is gone (its port cannot be opened), "
          "COM2 vanishes before its reply; the choice of COM6 is queried as usual",
          "1: none; 5: none; 3:; 4: present=0; 2: delay=250; 6:",

@@ -10,18 +10,19 @@
 #include <cstdio>
 #include <string>
 
-#include "app/app_dir.h"
 #include "cli/cli_options.h"
 #include "cli/json_text.h"
 #include "cli/modem_operations.h"
+#include "cli/module_folder.h"
 #include "country/country_file.h"
 #include "detect/detected_modems.h"
+#include "framework/dll_search.h"
 
 namespace {
 
 enum ExitCode { kDone = 0, kNoModem = 1, kBadInput = 2, kBusy = 3 };
 
-const char kTableFile[] = "korvane.ini";
+const wchar_t kTableFile[] = L"korvane.ini";
 const char kBlockingWindow[] = "Vantoria Select";
 
 int Fail(int code, const std::string& message) {
@@ -41,20 +42,19 @@ const char* StateText(PortState state) {
     return "cannot open";
 }
 
-// The table beside the executable; false, with the reason, when it gives no country.
+// The table beside the executable, wherever it was started from; false, with
+// the reason, when it gives no country.
 bool LoadTable(CountryRecord* table, int& count, std::string& error) {
-    char path[MAX_PATH + sizeof kTableFile];
-    ExeDirFromCommandLine(GetCommandLineA(), path, MAX_PATH);
-    lstrcatA(path, kTableFile);
+    const std::wstring path = ModuleFolder() + kTableFile;
     count = 0;
-    std::FILE* file = std::fopen(path, "r");
+    std::FILE* file = _wfopen(path.c_str(), L"r");
     if (!file) {
-        error = std::string("the country table could not be read: ") + path;
+        error = "the country table could not be read: " + PathForMessage(path);
         return false;
     }
     count = ReadCountryTable(file, table);
     std::fclose(file);
-    if (count == 0) error = std::string("the country table holds no country: ") + path;
+    if (count == 0) error = "the country table holds no country: " + PathForMessage(path);
     return count > 0;
 }
 
@@ -104,8 +104,11 @@ int ChoosePort(const CliOptions& options, int& exitCode) {
 }
 
 int PortFailure(int port, PortState state) {
-    return state == PortState::InUse ? Fail(kBusy, PortName(port) + " is in use by another program")
-                                     : Fail(kNoModem, PortName(port) + " cannot be opened");
+    switch (state) {
+    case PortState::InUse: return Fail(kBusy, PortName(port) + " is in use by another program");
+    case PortState::Silent: return Fail(kNoModem, "no modem answered on " + PortName(port));
+    default: return Fail(kNoModem, PortName(port) + " cannot be opened");
+    }
 }
 
 int Run(const CliOptions& options) {
@@ -167,6 +170,7 @@ int Run(const CliOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    LoadSystemDllsFromSystemFolderOnly();
     CliOptions options;
     std::string error;
     if (!ParseCliOptions(argc, argv, options, error)) {

@@ -36,6 +36,15 @@ private:
     PortState m_state = PortState::CannotOpen;
 };
 
+// Nothing came back but line ends and the modem's echo of the command: no
+// modem answered it.
+bool NothingButEcho(const char* reply, const char* command) {
+    char framed[kFramedCommandSize];
+    const std::size_t length = FrameAtCommand(command, framed);
+    framed[length > 2 ? length - 2 : 0] = '\0';  // the echo carries no CR and LF here
+    return reply[0] == '\0' || lstrcmpiA(reply, framed) == 0;
+}
+
 }  // namespace
 
 PortState ProbePort(int port) {
@@ -53,7 +62,8 @@ PortState ProbePort(int port) {
 PortState QueryCountry(int port, const CountryRecord* table, int count, int& country) {
     country = -1;
     TimedConnection connection(port, false);
-    if (connection.State() == PortState::Answered) {
+    PortState state = connection.State();
+    if (state == PortState::Answered) {
         ResetReply();
         SendAtCommand(connection.Link(), kCountryInfoCommand);
         Sleep(kCountryInfoWindow);
@@ -61,9 +71,10 @@ PortState QueryCountry(int port, const CountryRecord* table, int count, int& cou
         char reply[80];
         TakeReply(reply);
         country = FindCountry(reply, table, count);
+        if (NothingButEcho(reply, kCountryInfoCommand)) state = PortState::Silent;
     }
     ClosePortAfterCommandTimed(connection.Link());
-    return connection.State();
+    return state;
 }
 
 PortState SetCountry(int port, const char* code, bool& acknowledged) {

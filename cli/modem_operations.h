@@ -5,7 +5,7 @@
 
 enum class PortState {
     Answered,    // the port opened and was worked (a probe: the modem identified itself)
-    Silent,      // a probe only: the port opened, but no supported modem answered
+    Silent,      // the port opened, but no supported modem answered
     CannotOpen,  // no such port, or a handle that is no working serial port
     InUse,       // another program holds the port
 };
@@ -14,7 +14,8 @@ enum class PortState {
 PortState ProbePort(int port);
 
 // The country information, matched against the table: country is its index,
-// or -1 when the reply names none.
+// or -1 when the reply names none. Silent when nothing but the echo of the
+// command came back.
 PortState QueryCountry(int port, const CountryRecord* table, int count, int& country);
 
 // Writes "%t19,0," and the code; acknowledged when a line that is exactly

@@ -18,6 +18,8 @@ make_table() {
 make_table shipped "$(cat "$shipped_ini")\n"
 make_table missing
 make_table hostile ',,,\n\x1a\x00\xff,\n'"$(head -c 3000 /dev/zero | tr '\0' ',')"'\n'
+# A table without the modem's country.
+make_table nous "$(grep -v '^United States,' "$shipped_ini")\n"
 # Germany's code written with one character, as a table may have it.
 make_table onechar "$(sed 's/^Germany,GERMANY,GERMANY,04$/Germany,GERMANY,GERMANY,4/' "$shipped_ini")\n"
 
@@ -79,7 +81,8 @@ row "detect, json, no modem"    ""                  shipped  "detect --json"    
 row "query, no modem"           ""                  shipped  "query"                      1 '^$'
 row "query, first modem found"  "2:04 4:B5"         shipped  "query"                      0 '^United States$'
 row "query, given port"         "2:04 4:B5"         shipped  "query --port com2 --json"   0 '^\{"port":"COM2","country":"Germany","code":"04"\}$'
-row "query, unknown country"    "4:B5:silent=1"     shipped  "query --port COM4"          0 '^unknown$'
+row "query, unknown country"    "4:B5"              nous     "query --port COM4"          0 '^unknown$'
+row "query, silent modem"       "4:B5:silent=1"     shipped  "query --port COM4"          1 '^$'
 row "query, closed port"        ""                  shipped  "query --port COM4"          1 '^$'
 row "set by name"               "4:B5"              shipped  "set gERMANY --json"         0 '"country":"Germany","code":"04","result":"set"' "$(hex 'at%t19,0,04')"
 row "then query"                "-"                 shipped  "query --port COM4"          0 '^Germany$'

@@ -1,0 +1,27 @@
+// What the program says to the modem and what it takes for an answer.
+#pragma once
+#include <cstddef>
+
+// The identification probe, written as it is: six bytes, no terminating zero
+// on the line. A supported card answers with a line holding one of its two
+// identification strings, in this letter case.
+constexpr char kProbeCommand[] = "ati3\r\n";
+constexpr std::size_t kProbeCommandLength = sizeof kProbeCommand - 1;
+constexpr char kModemId1[] = "QTRXFM330HWNF1*GEN";
+constexpr char kModemId2[] = "QTRXPM330HWTF1*GEN";
+
+// The country information: the modem's reply names its country.
+constexpr char kCountryInfoCommand[] = "i9";
+
+// The country setting, followed by the country's one or two code characters;
+// acknowledged by a line that is exactly kAcknowledgement.
+constexpr char kSetCountryCommand[] = "%t19,0,";
+constexpr char kAcknowledgement[] = "OK";
+
+// Room for a framed command: "at", at most 251 characters, CR and LF, zero.
+constexpr std::size_t kFramedCommandSize = 256;
+
+// Writes "at<command>\r\n" into out and returns its length. The command is
+// text, never a format: a percent sign goes out unchanged. A command too long
+// for out is cut so that the frame still ends with CR and LF.
+std::size_t FrameAtCommand(const char* command, char (&out)[kFramedCommandSize]);

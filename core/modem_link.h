@@ -80,10 +80,16 @@ public:
 
 private:
     void Write(const char* bytes, std::size_t count);
+    // One read until the deadline, fed to the matcher; the count read.
+    std::size_t Receive(Deadline until);
+    // Reads until the deadline, or until a line held a pattern when
+    // untilFound; returns found.
+    bool Listen(Deadline until, bool untilFound);
     void Pause(std::chrono::milliseconds time, PauseFn pause);
 
     ModemPort& m_port;
     const ModemTiming& m_timing;
     LineMatcher m_matcher;
     LinkReport m_report;
+    bool m_readFailed = false;
 };

@@ -63,7 +63,7 @@ bool ParseCliOptions(int argc, const char* const* argv, PortNameCheck checkPort,
             }
             options.port = checkPort(argv[++i], error);
             if (options.port.empty()) return false;
-        } else if (options.command == CliCommand::Detect && std::strcmp(arg, "--ports") == 0) {
+        } else if (options.command != CliCommand::List && std::strcmp(arg, "--ports") == 0) {
             if (!hasValue) {
                 error = "--ports needs a comma-separated list of ports";
                 return false;

@@ -9,7 +9,9 @@ struct CliOptions {
     CliCommand command = CliCommand::List;
     std::string country;             // set: a name or a code from the table
     std::string port;                // --port, as the platform opens it; "" when not given
-    std::vector<std::string> ports;  // detect --ports, in order; empty when not given
+    // --ports: where detect probes, and where query and set look for the
+    // modem when no --port is given, in order; empty when not given
+    std::vector<std::string> ports;
     std::string table;               // --table FILE; "" when not given
     bool json = false;
     bool verbose = false;

@@ -18,8 +18,8 @@
 const char kCliUsage[] =
     "usage: korvane-cli list [--table FILE] [--verbose]\n"
     "       korvane-cli detect [--ports PORT,...] [--json] [--verbose]\n"
-    "       korvane-cli query [--port PORT] [--table FILE] [--json] [--verbose]\n"
-    "       korvane-cli set COUNTRY [--port PORT] [--table FILE] [--json] [--verbose]\n"
+    "       korvane-cli query [--port PORT | --ports PORT,...] [--table FILE] [--json] [--verbose]\n"
+    "       korvane-cli set COUNTRY [--port PORT | --ports PORT,...] [--table FILE] [--json] [--verbose]\n"
     "COUNTRY is a name from the table (letter case ignored) or its code; PORT is a\n"
     "device path (/dev/ttyUSB0), a name under /dev (ttyUSB0) or a /dev/serial/by-id link.\n";
 

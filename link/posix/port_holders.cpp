@@ -31,17 +31,39 @@ std::vector<pid_t> ProcessIds(const std::string& procRoot) {
     return pids;
 }
 
+// The index N of a pseudo-terminal /dev/pts/N; -1 for any other device.
+long PtyIndex(const std::string& device) {
+    if (device.compare(0, 9, "/dev/pts/") != 0) return -1;
+    char* end = nullptr;
+    const long index = std::strtol(device.c_str() + 9, &end, 10);
+    return *end == '\0' && end != device.c_str() + 9 ? index : -1;
+}
+
+// Whether the process has the device open. The process at the master end of
+// a pseudo-terminal (a modem emulator, socat) may keep its slave open too:
+// it is the far end of the line, not another user of the port.
 bool HasOpen(pid_t pid, const std::string& device, const std::string& procRoot) {
-    const std::string fdDir = procRoot + "/" + std::to_string(pid) + "/fd";
-    std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(fdDir.c_str()), closedir);
+    const std::string process = procRoot + "/" + std::to_string(pid);
+    std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir((process + "/fd").c_str()), closedir);
     if (!listing) return false;
+    const long ptyIndex = PtyIndex(device);
+    bool opened = false;
     while (const dirent* entry = readdir(listing.get())) {
         if (entry->d_name[0] == '.') continue;
         char target[PATH_MAX];
-        const ssize_t n = readlink((fdDir + "/" + entry->d_name).c_str(), target, sizeof target - 1);
-        if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == device) return true;
+        const ssize_t n = readlink((process + "/fd/" + entry->d_name).c_str(), target, sizeof target - 1);
+        if (n <= 0) continue;
+        const std::string file(target, static_cast<std::size_t>(n));
+        if (file == device) opened = true;
+        if (ptyIndex >= 0 && (file == "/dev/ptmx" || file == "/dev/pts/ptmx")) {
+            std::ifstream info(process + "/fdinfo/" + entry->d_name);
+            std::string key;
+            long index = -1;
+            while (info >> key)
+                if (key == "tty-index:" && info >> index && index == ptyIndex) return false;
+        }
     }
-    return false;
+    return opened;
 }
 
 bool ReadMajorMinor(const std::string& text, unsigned& fsMajor, unsigned& fsMinor) {
@@ -85,22 +107,19 @@ std::string DescribeHolders(const std::vector<PortHolder>& holders) {
     return text.empty() ? text : (holders.size() == 1 ? "PID " : "PIDs ") + text;
 }
 
-ModemManagerView LookAtModemManager(const std::string& device, const std::string& procRoot,
-                                    const std::string& udevData) {
-    ModemManagerView view;
+pid_t ModemManagerPid(const std::string& procRoot) {
     for (pid_t pid : ProcessIds(procRoot))
-        if (ProcessCommand(pid, procRoot) == "ModemManager") {
-            view.process = {pid, "ModemManager"};
-            view.holdsPort = HasOpen(pid, device, procRoot);
-            break;
-        }
+        if (ProcessCommand(pid, procRoot) == "ModemManager") return pid;
+    return 0;
+}
+
+bool IgnoredByModemManager(const std::string& device, const std::string& udevData) {
     struct stat info;
-    if (stat(device.c_str(), &info) == 0 && S_ISCHR(info.st_mode)) {
-        std::ifstream record(udevData + "/c" + std::to_string(major(info.st_rdev)) + ":" +
-                             std::to_string(minor(info.st_rdev)));
-        std::string line;
-        while (std::getline(record, line))
-            if (line == "E:ID_MM_DEVICE_IGNORE=1") view.portIgnored = true;
-    }
-    return view;
+    if (stat(device.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+    std::ifstream record(udevData + "/c" + std::to_string(major(info.st_rdev)) + ":" +
+                         std::to_string(minor(info.st_rdev)));
+    std::string line;
+    while (std::getline(record, line))
+        if (line == "E:ID_MM_DEVICE_IGNORE=1") return true;
+    return false;
 }

@@ -13,8 +13,9 @@ struct PortHolder {
 };
 
 // The processes other than this one that have the device open (their
-// /proc/<pid>/fd links lead to it). Only processes we may look into are seen:
-// all of them for root, our own for others.
+// /proc/<pid>/fd links lead to it), but for the one at the master end of a
+// pseudo-terminal. Only processes we may look into are seen: all of them for
+// root, our own for others.
 std::vector<PortHolder> ProcessesHolding(const std::string& device, const std::string& procRoot = "/proc");
 
 // The process that holds a flock on the device, from /proc/locks; pid 0 when none is listed.
@@ -23,15 +24,12 @@ PortHolder FlockHolder(const std::string& device, const std::string& procRoot = 
 // "PID 812 (ModemManager)", or "PIDs 812 (ModemManager), 901 (cu)"; "" for none.
 std::string DescribeHolders(const std::vector<PortHolder>& holders);
 
-// ModemManager probes and may hold the serial ports it thinks are modems,
-// unless udev tags the device with ID_MM_DEVICE_IGNORE.
-struct ModemManagerView {
-    PortHolder process;        // pid 0: not running
-    bool holdsPort = false;    // it has the device open
-    bool portIgnored = false;  // udev's record of the device carries ID_MM_DEVICE_IGNORE=1
-};
-ModemManagerView LookAtModemManager(const std::string& device, const std::string& procRoot = "/proc",
-                                    const std::string& udevData = "/run/udev/data");
+// ModemManager probes, and may hold, the serial ports it takes for modems,
+// unless udev gives the device the property ID_MM_DEVICE_IGNORE=1.
+// Its PID, or 0 when it is not running.
+pid_t ModemManagerPid(const std::string& procRoot = "/proc");
+// Whether udev's record of the device carries ID_MM_DEVICE_IGNORE=1.
+bool IgnoredByModemManager(const std::string& device, const std::string& udevData = "/run/udev/data");
 
 // The udev rule that keeps ModemManager away from the device, for messages.
 extern const char kModemManagerAdvice[];

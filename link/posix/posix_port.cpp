@@ -78,17 +78,10 @@ PortStatus PosixPort::Open(const char* name) {
     if (lock == LockResult::NotWritable)
         SayOnce(m_saidLockDir, m_lock.writeError + "; going on with flock and exclusive mode (TIOCEXCL) only");
 
-    const ModemManagerView modemManager = LookAtModemManager(device);
-    if (modemManager.holdsPort) {
-        m_lock.Release();
-        return Fail(PortFault::InUse, "open", EBUSY,
-                    device + " is held by ModemManager (PID " + std::to_string(modemManager.process.pid) + "); " +
-                        kModemManagerAdvice);
-    }
-    if (modemManager.process.pid && !modemManager.portIgnored)
-        SayOnce(m_saidModemManager, "ModemManager (PID " + std::to_string(modemManager.process.pid) +
-                                        ") is running and may probe " + device + " while we use it; " +
-                                        kModemManagerAdvice);
+    const pid_t modemManager = ModemManagerPid();
+    if (modemManager && !IgnoredByModemManager(device))
+        SayOnce(m_saidModemManager, "ModemManager (PID " + std::to_string(modemManager) + ") is running and may probe " +
+                                        device + " while we use it; " + kModemManagerAdvice);
 
     const PortStatus opened = OpenDevice(device);
     if (!opened.Ok()) {
@@ -132,6 +125,20 @@ PortStatus PosixPort::OpenDevice(const std::string& device) {
                         (holder.pid ? "PID " + std::to_string(holder.pid) + " (" + holder.command + ")"
                                     : std::string("another program")));
     }
+    // A program that keeps the port open without any lock (a getty on a
+    // serial console, ModemManager) is using it all the same. Our open has
+    // changed nothing on the line, which was up already, and our close
+    // will not drop it.
+    const std::vector<PortHolder> others = ProcessesHolding(device);
+    if (!others.empty()) {
+        bool modemManager = false;
+        for (const PortHolder& holder : others) modemManager = modemManager || holder.command == "ModemManager";
+        return Fail(PortFault::InUse, "open", EBUSY,
+                    device + " is open in " + DescribeHolders(others) +
+                        (modemManager ? std::string("; ") + kModemManagerAdvice : std::string()));
+    }
+    // Last: exclusive mode outlives our close while another program has the
+    // port open, so it is set only on a port that is ours alone.
     if (ioctl(m_fd.Get(), TIOCEXCL) != 0)
         return Fail(PortFault::Failed, "TIOCEXCL", errno, device + ": " + std::strerror(errno));
     return {};

@@ -261,6 +261,17 @@ TEST(PortHolders, ReadsProcAndUdev) {
                                             ? "PIDs 812 (ModemManager), 901 (cu)"
                                             : "PIDs 901 (cu), 812 (ModemManager)");
     EXPECT_EQ(DescribeHolders({{77, "bash"}}), "PID 77 (bash)");
+    // The far end of a pseudo-terminal keeps its slave open; the master of another one does not count.
+    proc.Make("300/comm", "vmodem\n");
+    proc.Link("300/fd/3", "/dev/ptmx");
+    proc.Make("300/fdinfo/3", "pos:\t0\nflags:\t02100002\ntty-index:\t7\n");
+    proc.Link("300/fd/4", "/dev/pts/7");
+    proc.Make("301/comm", "socat\n");
+    proc.Link("301/fd/5", "/dev/ptmx");
+    proc.Make("301/fdinfo/5", "tty-index:\t8\n");
+    proc.Link("301/fd/6", "/dev/pts/7");
+    EXPECT_EQ(DescribeHolders(ProcessesHolding("/dev/pts/7", proc.Path())), "PID 301 (socat)");
+    EXPECT_EQ(DescribeHolders(ProcessesHolding("/dev/pts/8", proc.Path())), "");
     EXPECT_EQ(DescribeHolders({}), "");
 
     char lockLine[160];
@@ -278,18 +289,14 @@ TEST(PortHolders, ReadsProcAndUdev) {
     EXPECT_EQ(FlockHolder("/dev/zero", proc.Path()).pid, 0);
 
     const std::string record = "c" + std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev));
-    ModemManagerView view = LookAtModemManager(device, proc.Path(), udev.Path());
-    EXPECT_EQ(view.process.pid, 812);
-    EXPECT_TRUE(view.holdsPort);
-    EXPECT_FALSE(view.portIgnored);
+    EXPECT_EQ(ModemManagerPid(proc.Path()), 812);
+    EXPECT_EQ(ModemManagerPid(udev.Path()), 0);
+    EXPECT_FALSE(IgnoredByModemManager(device, udev.Path()));
     udev.Make(record, "I:123\nE:ID_MM_DEVICE_IGNORE=1\nG:systemd\n");
-    EXPECT_TRUE(LookAtModemManager(device, proc.Path(), udev.Path()).portIgnored);
+    EXPECT_TRUE(IgnoredByModemManager(device, udev.Path()));
+    EXPECT_FALSE(IgnoredByModemManager("/dev/zero", udev.Path()));
     udev.Make(record, "E:ID_MM_DEVICE_IGNORE=0\n");
-    EXPECT_FALSE(LookAtModemManager(device, proc.Path(), udev.Path()).portIgnored);
-    view = LookAtModemManager("/dev/zero", proc.Path(), udev.Path());
-    EXPECT_EQ(view.process.pid, 812);
-    EXPECT_FALSE(view.holdsPort);
-    EXPECT_EQ(LookAtModemManager(device, udev.Path(), udev.Path()).process.pid, 0);
+    EXPECT_FALSE(IgnoredByModemManager(device, udev.Path()));
 }
 
 }  // namespace

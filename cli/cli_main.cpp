@@ -1,35 +1,48 @@
 // korvane-cli: detects the modem, queries and sets its country from a script,
-// with the program's own link, steps and country table. Progress goes to
-// standard error, results to standard output.
+// with the modem core's operations on the Windows port and the program's
+// country table. Progress goes to standard error, results to standard output.
 //
 // Exit codes: 0 done; 1 no modem, or no acknowledgement; 2 bad usage, an
 // unknown country or a bad table; 3 the port is in use, or the program that
 // owns the modem is running.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 
-#include "app/app_dir.h"
 #include "cli/cli_options.h"
 #include "cli/json_text.h"
-#include "cli/modem_operations.h"
-#include "country/country_file.h"
-#include "detect/detected_modems.h"
+#include "core/country_table.h"
+#include "core/modem_operations.h"
+#include "core/probe_order.h"
+#include "framework/app_dir.h"
+#include "link/port_connection.h"
 
 namespace {
 
 enum ExitCode { kDone = 0, kNoModem = 1, kBadInput = 2, kBusy = 3 };
 
-const char kTableFile[] = "korvane.ini";
 const char kBlockingWindow[] = "Vantoria Select";
+
+// What became of a port, as the output names it.
+enum class PortState {
+    Answered,    // the port was worked (a probe: the modem identified itself)
+    Silent,      // a probe only: the port was worked, but no supported modem answered
+    CannotOpen,  // no such port, or a handle that is no working serial port
+    InUse,       // another program holds the port
+};
+
+PortState StateOf(const LinkReport& report, bool answered) {
+    if (report.open.fault == PortFault::InUse) return PortState::InUse;
+    if (!report.usable) return PortState::CannotOpen;
+    return answered ? PortState::Answered : PortState::Silent;
+}
 
 int Fail(int code, const std::string& message) {
     std::fprintf(stderr, "korvane-cli: %s\n", message.c_str());
     return code;
 }
-
-std::string PortName(int port) { return "COM" + std::to_string(port); }
 
 const char* StateText(PortState state) {
     switch (state) {
@@ -43,40 +56,26 @@ const char* StateText(PortState state) {
 
 // The table beside the executable; false, with the reason, when it gives no country.
 bool LoadTable(CountryRecord* table, int& count, std::string& error) {
-    char path[MAX_PATH + sizeof kTableFile];
+    char path[MAX_PATH + sizeof kCountryTableFile];
     ExeDirFromCommandLine(GetCommandLineA(), path, MAX_PATH);
-    lstrcatA(path, kTableFile);
-    count = 0;
-    std::FILE* file = std::fopen(path, "r");
-    if (!file) {
-        error = std::string("the country table could not be read: ") + path;
-        return false;
-    }
-    count = ReadCountryTable(file, table);
-    std::fclose(file);
+    lstrcatA(path, kCountryTableFile);
+    count = LoadCountryFile(path, table);
+    if (count < 0) error = std::string("the country table could not be read: ") + path;
     if (count == 0) error = std::string("the country table holds no country: ") + path;
     return count > 0;
 }
 
-// The first country whose name (ASCII letter case ignored) or code is text; -1 if none.
-int FindByNameOrCode(const char* text, const CountryRecord* table, int count) {
-    for (int i = 0; i < count; ++i)
-        if (lstrcmpiA(table[i].name, text) == 0) return i;
-    for (int i = 0; i < count; ++i)
-        if (lstrcmpiA(table[i].code, text) == 0) return i;
-    return -1;
-}
-
 // Probes the ports in the program's order, printing each verdict; returns
 // the first port whose modem answered, or 0. inUse tells whether a port was held.
-int Detect(bool print, bool json, bool& inUse) {
-    FillProbeOrder();
+int Detect(ModemPort& link, bool print, bool json, bool& inUse) {
     int first = 0;
     inUse = false;
     std::string entries;
-    for (int port : g_probePorts) {
-        std::fprintf(stderr, "probing %s...\n", PortName(port).c_str());
-        const PortState state = ProbePort(port);
+    for (int port : kProbeOrder) {
+        const std::string name = ComPortName(port);
+        std::fprintf(stderr, "probing %s...\n", name.c_str());
+        const ProbeResult probe = ProbePort(link, name.c_str());
+        const PortState state = StateOf(probe.report, probe.identified);
         inUse = inUse || state == PortState::InUse;
         if (state == PortState::Answered && first == 0) first = port;
         if (!print) {
@@ -84,28 +83,28 @@ int Detect(bool print, bool json, bool& inUse) {
             continue;
         }
         if (json)
-            entries += std::string(entries.empty() ? "" : ",") + "{\"port\":\"" + PortName(port) +
-                       "\",\"state\":\"" + StateText(state) + "\"}";
+            entries += std::string(entries.empty() ? "" : ",") + "{\"port\":\"" + name + "\",\"state\":\"" +
+                       StateText(state) + "\"}";
         else
-            std::printf("%s: %s\n", PortName(port).c_str(), StateText(state));
+            std::printf("%s: %s\n", name.c_str(), StateText(state));
     }
     if (print && json) std::printf("{\"ports\":[%s]}\n", entries.c_str());
     return first;
 }
 
 // The port a query or a setting works on: the one given, or the first modem found.
-int ChoosePort(const CliOptions& options, int& exitCode) {
+int ChoosePort(ModemPort& link, const CliOptions& options, int& exitCode) {
     if (options.port) return options.port;
     bool inUse = false;
-    const int port = Detect(false, false, inUse);
+    const int port = Detect(link, false, false, inUse);
     if (!port) exitCode = inUse ? Fail(kBusy, "no modem answered, and a port is in use")
                                 : Fail(kNoModem, "no modem found on COM1 to COM6");
     return port;
 }
 
-int PortFailure(int port, PortState state) {
-    return state == PortState::InUse ? Fail(kBusy, PortName(port) + " is in use by another program")
-                                     : Fail(kNoModem, PortName(port) + " cannot be opened");
+int PortFailure(const std::string& name, const LinkReport& report) {
+    return StateOf(report, false) == PortState::InUse ? Fail(kBusy, name + " is in use by another program")
+                                                       : Fail(kNoModem, name + " cannot be opened");
 }
 
 int Run(const CliOptions& options) {
@@ -120,27 +119,30 @@ int Run(const CliOptions& options) {
     if (FindWindowA(nullptr, kBlockingWindow))
         return Fail(kBusy, std::string("a window titled \"") + kBlockingWindow +
                                "\" is open: its program owns the modem");
+    std::atomic<int> stop{0};
+    PortConnection link(stop);
     if (options.command == CliCommand::Detect) {
         bool inUse = false;
-        const int found = Detect(true, options.json, inUse);
+        const int found = Detect(link, true, options.json, inUse);
         return found ? kDone : inUse ? kBusy : kNoModem;
     }
     if (!LoadTable(table, count, error)) return Fail(kBadInput, error);
     int country = -1;
     if (options.command == CliCommand::Set) {
-        country = FindByNameOrCode(options.country.c_str(), table, count);
+        country = FindCountryByNameOrCode(options.country.c_str(), table, count);
         if (country < 0)
             return Fail(kBadInput, "unknown country '" + options.country + "' (korvane-cli list shows the table)");
     }
     int exitCode = kDone;
-    const int port = ChoosePort(options, exitCode);
+    const int port = ChoosePort(link, options, exitCode);
     if (!port) return exitCode;
-    const std::string portName = PortName(port);
+    const std::string portName = ComPortName(port);
 
     if (options.command == CliCommand::Query) {
         std::fprintf(stderr, "querying the country on %s...\n", portName.c_str());
-        const PortState state = QueryCountry(port, table, count, country);
-        if (state != PortState::Answered) return PortFailure(port, state);
+        const QueryResult query = QueryCountry(link, portName.c_str(), table, count);
+        if (!query.report.usable) return PortFailure(portName, query.report);
+        country = query.answer.country;
         const char* name = country < 0 ? nullptr : table[country].name;
         if (options.json)
             std::printf("{\"port\":\"%s\",\"country\":%s,\"code\":%s}\n", portName.c_str(),
@@ -152,16 +154,15 @@ int Run(const CliOptions& options) {
 
     std::fprintf(stderr, "setting %s (%s) on %s...\n", table[country].name, table[country].code,
                  portName.c_str());
-    bool acknowledged = false;
-    const PortState state = SetCountry(port, table[country].code, acknowledged);
-    if (state != PortState::Answered) return PortFailure(port, state);
-    const char* result = acknowledged ? "set" : "not acknowledged";
+    const SetResult set = SetCountry(link, portName.c_str(), table[country].code);
+    if (!set.report.usable) return PortFailure(portName, set.report);
+    const char* result = set.acknowledged ? "set" : "not acknowledged";
     if (options.json)
         std::printf("{\"port\":\"%s\",\"country\":%s,\"code\":%s,\"result\":\"%s\"}\n", portName.c_str(),
                     JsonString(table[country].name).c_str(), JsonString(table[country].code).c_str(), result);
     else
         std::printf("%s\n", result);
-    return acknowledged ? kDone : kNoModem;
+    return set.acknowledged ? kDone : kNoModem;
 }
 
 }  // namespace

@@ -34,7 +34,6 @@ void ModemLink::Open(const char* name, LinkMode mode) {
         m_port.Release(PortRelease::Close);
     }
     m_report = LinkReport();
-    m_readFailed = false;
     m_matcher = LineMatcher();
     m_report.open = m_port.Open(name);
     // Nothing is received before the settings: the pause is slept.
@@ -59,14 +58,13 @@ void ModemLink::Write(const char* bytes, std::size_t count) {
 }
 
 std::size_t ModemLink::Receive(Deadline until) {
-    if (!m_port.IsOpen() || m_readFailed) return 0;
+    if (!m_port.IsOpen()) return 0;
     char buffer[kReceiveBuffer];
     const PortRead got = m_port.Read(buffer, sizeof buffer, until);
     if (!got.status.Ok()) {
-        // Reported once; the rest of every wait is slept, so a port that
-        // fails at once on every read is not read in a loop.
+        // Reported; the rest of this wait is slept, so a port that fails at
+        // once on every read is never read in a loop.
         KeepFirstFailure(m_report.line, got.status);
-        m_readFailed = true;
         return 0;
     }
     m_matcher.Feed(buffer, static_cast<int>(got.count));

@@ -55,7 +55,7 @@ public:
     // Writes "at<command>\r\n".
     void SendAt(const char* command);
     // Reads the line until the deadline, feeding the matcher; with no port
-    // open, or after a failed read, sleeps until then.
+    // open, or once a read failed, sleeps until then.
     void ListenUntil(Deadline until);
     void ListenFor(std::chrono::milliseconds time) { ListenUntil(ModemClock::now() + time); }
 
@@ -91,5 +91,4 @@ private:
     const ModemTiming& m_timing;
     LineMatcher m_matcher;
     LinkReport m_report;
-    bool m_readFailed = false;
 };

@@ -68,8 +68,9 @@ public:
     // Waits until received bytes are there or the deadline has passed, then
     // copies at most room of them into buffer in arrival order. A deadline
     // already past takes what has arrived without waiting. Returns at once,
-    // with nothing, while no port is open; a failed reading is reported once
-    // in the status (the operations then wait out their time without reading).
+    // with nothing, while no port is open. A failed reading is reported in
+    // the status; the operations sleep out the wait it came in and read again
+    // at the next.
     virtual PortRead Read(char* buffer, std::size_t room, Deadline deadline) = 0;
 
     // Ends reception: nothing received from here on reaches a Read. The

@@ -3,9 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "link/at_command.h"
+#include "core/modem_commands.h"
 #include "link/line_settings.h"
-#include "link/reply_capture.h"
 #include "tests/link/link_fixture.h"
 
 namespace lnk {
@@ -28,7 +27,6 @@ TEST_F(LinkTest, ProbeAsksOnceAndOnlyAnIdentificationInItsOwnCaseCounts) {
         SCOPED_TRACE(c.line);
         AttachModem(3);
         SetKnob(3, c.knob, c.value);
-        ResetReply();
         Connect(3, true);
         // The detection run looks at found 300 ms after the probe was written.
         EXPECT_EQ(WaitForFound(300), c.found);
@@ -43,7 +41,6 @@ TEST_F(LinkTest, ProbeAsksOnceAndOnlyAnIdentificationInItsOwnCaseCounts) {
 
 TEST_F(LinkTest, PlainConnectionWritesNothingAndMatchesNothing) {
     AttachModem(4);
-    ResetReply();
     Connect(4, false);
     ASSERT_TRUE(modem_->Send(4, "\\r\\n" + kId1 + "\\r\\n\\r\\nOK\\r\\n"));
     EXPECT_TRUE(WaitForCapture(kId1 + "OK"));
@@ -85,7 +82,7 @@ TEST(LineSettings, ClearTheFlagBits0x1310AndSet0x202FCarryingTheRestOver) {
 
 TEST_F(LinkTest, FramedCommandsGoOutWithTheirTextUnchanged) {
     AttachModem(2);
-    CPortReader* reader = Connect(2, false);
+    Connect(2, false);
     struct Case {
         std::string command, line;
     } const cases[] = {{"i9", "ati9\r\n"}, {"%t19,0,3D", "at%t19,0,3D\r\n"}};
@@ -93,21 +90,12 @@ TEST_F(LinkTest, FramedCommandsGoOutWithTheirTextUnchanged) {
         SCOPED_TRACE(c.command);
         ASSERT_TRUE(modem_->Clear(2));
         // As the country setting does it: a fresh "OK" pattern, then the command.
-        reader->found = 0;
-        reader->SetPattern(0, "OK");
-        char framed[kFramedCommandSize];
-        link_->Write(framed, static_cast<DWORD>(FrameAtCommand(c.command.c_str(), framed)));
+        link_->Matcher().Rearm(kAcknowledgement, true);
+        link_->SendAt(c.command.c_str());
         EXPECT_TRUE(WaitForFound(kReplyLimit));
         EXPECT_EQ(Received(Transcript(2)), c.line);
     }
     EXPECT_EQ(modem_->Get(2, "country").value_or(""), "3D");
-
-    // Too long for the frame: cut, still ended by CR and LF.
-    char framed[kFramedCommandSize];
-    const std::string longCommand(400, 'x');
-    const size_t length = FrameAtCommand(longCommand.c_str(), framed);
-    EXPECT_EQ(length, kFramedCommandSize - 1);
-    EXPECT_EQ(std::string(framed + length - 2), "\r\n");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The reader thread on a Wine pty: it reads everything that waits, keeps
 // lines together across reads, and waits quietly on a silent line.
-#include "link/reply_capture.h"
 #include "tests/link/link_fixture.h"
 
 namespace lnk {
@@ -17,12 +16,11 @@ TEST_F(LinkTest, AllOf1500WaitingBytesAreFedInOrder) {
         text.push_back(c == '\\' ? '#' : c);
     }
     AttachModem(2);
-    CPortReader* reader = Connect(2, false);
-    ResetReply();
-    reader->SetPattern(0, text.substr(1440).c_str());
+    Connect(2, false);
+    link_->Matcher().SetPattern(0, text.substr(1440).c_str());
     ASSERT_TRUE(modem_->Send(2, text + "\\r"));
     EXPECT_TRUE(WaitForFound(kReplyLimit));
-    EXPECT_EQ(Capture(), text.substr(0, kReplyCap));
+    EXPECT_EQ(Capture(), text.substr(0, ReplyCapture::kReplyCap));
 
     const std::vector<drv::TranscriptEntry> line = Transcript(2);
     ASSERT_EQ(line.size(), 1u) << "the modem did not write the bytes at once";
@@ -59,7 +57,6 @@ TEST_F(LinkTest, ReaderWaitsQuietlyOnASilentLine) {
         << "threads come and go while the line is silent";
 
     // The reader still reads.
-    ResetReply();
     ASSERT_TRUE(modem_->Send(2, "\\r\\nOK\\r\\n"));
     EXPECT_TRUE(WaitForCapture("OK"));
 }

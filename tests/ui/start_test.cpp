@@ -10,7 +10,7 @@
 #include <fstream>
 #include <memory>
 
-#include "country/country_file.h"
+#include "core/country_table.h"
 #include "tools/driver/message_box.h"
 #include "tests/ui/scenario.h"
 #include "tools/driver/program.h"

@@ -1,4 +1,4 @@
-#include "app/app_dir.h"
+#include "framework/app_dir.h"
 
 #include <cstring>
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "link/port_reader.h"
-#include "link/reply_capture.h"
+#include "core/line_matcher.h"
+#include "core/modem_commands.h"
 
 namespace {
 
@@ -27,6 +27,7 @@ TEST(LineMatcher, Rows) {
         {"in its own letter case only", id1.c_str(), false, {"qtrxfm330hwnf1*gen\r\n"}, false},
         {"with every character", id1.c_str(), false, {"QTRXFM330HWNF1?GEN\r\n"}, false},
         {"a line assembled across reads", id1.c_str(), false, {"QTRXFM3", "30HWNF1*G", "EN\r"}, true},
+        {"the second string", id1.c_str(), false, {"x" + id2 + "\r\nERROR\r\n"}, true},
         {"a run of line ends after text ends one line", "CD", true, {"AB\r\n\r\nCD\r"}, true},
         {"an LF beginning the next read ends an empty line", "OK", true, {"O\r", "\nK\r"}, false},
         {"wrapped at 80: only the tail is tested", "12345", false, {std::string(80, 'x') + "12345\r"}, true},
@@ -41,29 +42,35 @@ TEST(LineMatcher, Rows) {
         {"whole line: ok in lower case", "OK", true, {"ok\r\n"}, false},
         {"whole line: OK with no line end yet", "OK", true, {"ERROR\r\nOK"}, false},
         {"within a line: OK in BROKEN counts", "OK", false, {"BROKEN\r\n"}, true},
+        {"found stays set", "OK", true, {"OK\r\n", "ERROR\r\n"}, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        CPortReader reader;
-        reader.SetPattern(0, row.pattern0, row.wholeLine);
-        if (row.pattern0 == id1) reader.SetPattern(1, id2.c_str());
-        for (const std::string& chunk : row.chunks) reader.Feed(chunk.data(), static_cast<int>(chunk.size()));
-        EXPECT_EQ(reader.found.load(), row.found ? 1 : 0);
+        LineMatcher matcher;
+        matcher.SetPattern(0, row.pattern0, row.wholeLine);
+        if (row.pattern0 == id1) matcher.SetPattern(1, id2.c_str());
+        for (const std::string& chunk : row.chunks) matcher.Feed(chunk.data(), static_cast<int>(chunk.size()));
+        EXPECT_EQ(matcher.Found(), row.found);
     }
 }
 
-TEST(LineMatcher, FoundStaysSetAndTheSecondPatternCounts) {
-    CPortReader reader;
-    reader.SetPattern(0, kModemId1);
-    reader.SetPattern(1, kModemId2);
-    const std::string bytes = std::string("x") + kModemId2 + "\r\nERROR\r\n";
-    reader.Feed(bytes.data(), static_cast<int>(bytes.size()));
-    EXPECT_EQ(reader.found.load(), 1);
+TEST(LineMatcher, RearmClearsFoundAndLeavesOnePattern) {
+    LineMatcher matcher;
+    matcher.SetPattern(0, kModemId1);
+    matcher.SetPattern(1, "ERROR");
+    matcher.Feed("ERROR\r", 6);
+    ASSERT_TRUE(matcher.Found());
+    matcher.Rearm(kAcknowledgement, true);
+    EXPECT_FALSE(matcher.Found());
+    matcher.Feed("ERROR\r", 6);
+    EXPECT_FALSE(matcher.Found()) << "the old second pattern still counts";
+    matcher.Feed("OK\r", 3);
+    EXPECT_TRUE(matcher.Found());
 }
 
-std::string Capture() {
-    char text[80];
-    TakeReply(text);
+std::string Capture(const LineMatcher& matcher) {
+    ReplyCapture::Text text;
+    matcher.Capture().Take(text);
     return text;
 }
 
@@ -73,19 +80,40 @@ TEST(ReplyCapture, HoldsTheFirst78CharactersWithoutLineEnds) {
     for (int i = 0; i < 120; ++i) data += static_cast<char>(33 + (i * 37) % 94);
     std::string withLineEnds;
     for (size_t i = 0; i < data.size(); ++i) withLineEnds += data.substr(i, 1) + (i % 7 == 3 ? "\r\n" : i % 11 == 5 ? "\r" : "");
-    CPortReader reader;
-    ResetReply();
-    reader.Feed(withLineEnds.data(), 40);
-    reader.Feed(withLineEnds.data() + 40, static_cast<int>(withLineEnds.size()) - 40);
-    EXPECT_EQ(g_replyLen.load(), 78u);
-    EXPECT_EQ(Capture(), data.substr(0, 78));
+    LineMatcher matcher;
+    matcher.Feed(withLineEnds.data(), 40);
+    matcher.Feed(withLineEnds.data() + 40, static_cast<int>(withLineEnds.size()) - 40);
+    EXPECT_EQ(matcher.Capture().Length(), 78u);
+    EXPECT_EQ(Capture(matcher), data.substr(0, 78));
 
-    ResetReply();
-    reader.Feed("abc", 0);
-    reader.Feed("abc", -5);
-    EXPECT_EQ(Capture(), "");
-    reader.Feed("at\r\nUNITED\r\nSTATES\r\n", 20);
-    EXPECT_EQ(Capture(), "atUNITEDSTATES");
+    matcher.Capture().Reset();
+    matcher.Feed("abc", 0);
+    matcher.Feed("abc", -5);
+    EXPECT_EQ(Capture(matcher), "");
+    matcher.Feed("at\r\nUNITED\r\nSTATES\r\n", 20);
+    EXPECT_EQ(Capture(matcher), "atUNITEDSTATES");
+}
+
+TEST(ReplyCapture, EachConnectionHasItsOwn) {
+    LineMatcher first, second;
+    first.Feed("FIRST\r\n", 7);
+    second.Feed("SECOND\r\n", 8);
+    EXPECT_EQ(Capture(first), "FIRST");
+    EXPECT_EQ(Capture(second), "SECOND");
+}
+
+TEST(AtFraming, TextUnchangedAndATooLongCommandCut) {
+    char framed[kFramedCommandSize];
+    const struct { std::string command, line; } rows[] = {
+        {"i9", "ati9\r\n"}, {"%t19,0,3D", "at%t19,0,3D\r\n"}, {"%s%d%%", "at%s%d%%\r\n"}, {"", "at\r\n"}};
+    for (const auto& row : rows) {
+        const size_t length = FrameAtCommand(row.command.c_str(), framed);
+        EXPECT_EQ(std::string(framed, length), row.line);
+    }
+    const std::string longCommand(400, 'x');
+    const size_t length = FrameAtCommand(longCommand.c_str(), framed);
+    EXPECT_EQ(length, kFramedCommandSize - 1);
+    EXPECT_EQ(std::string(framed + length - 2), "\r\n");
 }
 
 }  // namespace

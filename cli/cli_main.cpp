@@ -1,168 +1,62 @@
-// korvane-cli: detects the modem, queries and sets its country from a script,
-// with the modem core's operations on the Windows port and the program's
-// country table. Progress goes to standard error, results to standard output.
-//
-// Exit codes: 0 done; 1 no modem, or no acknowledgement; 2 bad usage, an
-// unknown country or a bad table; 3 the port is in use, or the program that
-// owns the modem is running.
+// korvane-cli on Windows: the shared commands over the Windows port. Ports
+// are COM1 to COM6, probed in the program's order; the country table lies
+// beside the executable; nothing touches a modem while the program that owns
+// it has its window open.
 #include <windows.h>
 
 #include <atomic>
 #include <cstdio>
 #include <string>
 
-#include "cli/cli_options.h"
-#include "cli/json_text.h"
+#include "cli/cli_run.h"
 #include "core/country_table.h"
-#include "core/modem_operations.h"
 #include "core/probe_order.h"
 #include "framework/app_dir.h"
 #include "link/port_connection.h"
 
-namespace {
+const char kCliUsage[] =
+    "usage: korvane-cli list [--table FILE] [--verbose]\n"
+    "       korvane-cli detect [--ports COMn,...] [--json] [--verbose]\n"
+    "       korvane-cli query [--port COMn | --ports COMn,...] [--table FILE] [--json] [--verbose]\n"
+    "       korvane-cli set COUNTRY [--port COMn | --ports COMn,...] [--table FILE] [--json] [--verbose]\n"
+    "COUNTRY is a name from korvane.ini (letter case ignored) or its code; n is 1 to 6.\n";
 
-enum ExitCode { kDone = 0, kNoModem = 1, kBadInput = 2, kBusy = 3 };
+namespace {
 
 const char kBlockingWindow[] = "Vantoria Select";
 
-// What became of a port, as the output names it.
-enum class PortState {
-    Answered,    // the port was worked (a probe: the modem identified itself)
-    Silent,      // a probe only: the port was worked, but no supported modem answered
-    CannotOpen,  // no such port, or a handle that is no working serial port
-    InUse,       // another program holds the port
+class WindowsCli : public CliPlatform {
+public:
+    ModemPort& Port() override { return m_port; }
+    std::vector<std::string> SystemPorts() override {
+        std::vector<std::string> ports;
+        for (int port : kProbeOrder) ports.push_back(ComPortName(port));
+        return ports;
+    }
+    std::string TablePath(const std::string& given, std::string& /*error*/) override {
+        if (!given.empty()) return given;
+        char path[MAX_PATH + sizeof kCountryTableFile];
+        ExeDirFromCommandLine(GetCommandLineA(), path, MAX_PATH);
+        lstrcatA(path, kCountryTableFile);
+        return path;
+    }
+    std::string Blocker() override {
+        if (!FindWindowA(nullptr, kBlockingWindow)) return "";
+        return std::string("a window titled \"") + kBlockingWindow + "\" is open: its program owns the modem";
+    }
+
+private:
+    std::atomic<int> m_stop{0};
+    PortConnection m_port{m_stop};
 };
 
-PortState StateOf(const LinkReport& report, bool answered) {
-    if (report.open.fault == PortFault::InUse) return PortState::InUse;
-    if (!report.usable) return PortState::CannotOpen;
-    return answered ? PortState::Answered : PortState::Silent;
-}
-
-int Fail(int code, const std::string& message) {
-    std::fprintf(stderr, "korvane-cli: %s\n", message.c_str());
-    return code;
-}
-
-const char* StateText(PortState state) {
-    switch (state) {
-    case PortState::Answered: return "modem";
-    case PortState::Silent: return "no modem";
-    case PortState::InUse: return "in use";
-    case PortState::CannotOpen: break;
-    }
-    return "cannot open";
-}
-
-// The table beside the executable; false, with the reason, when it gives no country.
-bool LoadTable(CountryRecord* table, int& count, std::string& error) {
-    char path[MAX_PATH + sizeof kCountryTableFile];
-    ExeDirFromCommandLine(GetCommandLineA(), path, MAX_PATH);
-    lstrcatA(path, kCountryTableFile);
-    count = LoadCountryFile(path, table);
-    if (count < 0) error = std::string("the country table could not be read: ") + path;
-    if (count == 0) error = std::string("the country table holds no country: ") + path;
-    return count > 0;
-}
-
-// Probes the ports in the program's order, printing each verdict; returns
-// the first port whose modem answered, or 0. inUse tells whether a port was held.
-int Detect(ModemPort& link, bool print, bool json, bool& inUse) {
-    int first = 0;
-    inUse = false;
-    std::string entries;
-    for (int port : kProbeOrder) {
-        const std::string name = ComPortName(port);
-        std::fprintf(stderr, "probing %s...\n", name.c_str());
-        const ProbeResult probe = ProbePort(link, name.c_str());
-        const PortState state = StateOf(probe.report, probe.identified);
-        inUse = inUse || state == PortState::InUse;
-        if (state == PortState::Answered && first == 0) first = port;
-        if (!print) {
-            if (first) break;  // a query or setting needs only the first modem
-            continue;
-        }
-        if (json)
-            entries += std::string(entries.empty() ? "" : ",") + "{\"port\":\"" + name + "\",\"state\":\"" +
-                       StateText(state) + "\"}";
-        else
-            std::printf("%s: %s\n", name.c_str(), StateText(state));
-    }
-    if (print && json) std::printf("{\"ports\":[%s]}\n", entries.c_str());
-    return first;
-}
-
-// The port a query or a setting works on: the one given, or the first modem found.
-int ChoosePort(ModemPort& link, const CliOptions& options, int& exitCode) {
-    if (options.port) return options.port;
-    bool inUse = false;
-    const int port = Detect(link, false, false, inUse);
-    if (!port) exitCode = inUse ? Fail(kBusy, "no modem answered, and a port is in use")
-                                : Fail(kNoModem, "no modem found on COM1 to COM6");
-    return port;
-}
-
-int PortFailure(const std::string& name, const LinkReport& report) {
-    return StateOf(report, false) == PortState::InUse ? Fail(kBusy, name + " is in use by another program")
-                                                       : Fail(kNoModem, name + " cannot be opened");
-}
-
-int Run(const CliOptions& options) {
-    static CountryRecord table[kMaxCountries];
-    int count = 0;
-    std::string error;
-    if (options.command == CliCommand::List) {
-        if (!LoadTable(table, count, error)) return Fail(kBadInput, error);
-        for (int i = 0; i < count; ++i) std::printf("%-2s  %s\n", table[i].code, table[i].name);
-        return kDone;
-    }
-    if (FindWindowA(nullptr, kBlockingWindow))
-        return Fail(kBusy, std::string("a window titled \"") + kBlockingWindow +
-                               "\" is open: its program owns the modem");
-    std::atomic<int> stop{0};
-    PortConnection link(stop);
-    if (options.command == CliCommand::Detect) {
-        bool inUse = false;
-        const int found = Detect(link, true, options.json, inUse);
-        return found ? kDone : inUse ? kBusy : kNoModem;
-    }
-    if (!LoadTable(table, count, error)) return Fail(kBadInput, error);
-    int country = -1;
-    if (options.command == CliCommand::Set) {
-        country = FindCountryByNameOrCode(options.country.c_str(), table, count);
-        if (country < 0)
-            return Fail(kBadInput, "unknown country '" + options.country + "' (korvane-cli list shows the table)");
-    }
-    int exitCode = kDone;
-    const int port = ChoosePort(link, options, exitCode);
-    if (!port) return exitCode;
-    const std::string portName = ComPortName(port);
-
-    if (options.command == CliCommand::Query) {
-        std::fprintf(stderr, "querying the country on %s...\n", portName.c_str());
-        const QueryResult query = QueryCountry(link, portName.c_str(), table, count);
-        if (!query.report.usable) return PortFailure(portName, query.report);
-        country = query.answer.country;
-        const char* name = country < 0 ? nullptr : table[country].name;
-        if (options.json)
-            std::printf("{\"port\":\"%s\",\"country\":%s,\"code\":%s}\n", portName.c_str(),
-                        JsonString(name).c_str(), JsonString(name ? table[country].code : nullptr).c_str());
-        else
-            std::printf("%s\n", name ? name : "unknown");
-        return kDone;
-    }
-
-    std::fprintf(stderr, "setting %s (%s) on %s...\n", table[country].name, table[country].code,
-                 portName.c_str());
-    const SetResult set = SetCountry(link, portName.c_str(), table[country].code);
-    if (!set.report.usable) return PortFailure(portName, set.report);
-    const char* result = set.acknowledged ? "set" : "not acknowledged";
-    if (options.json)
-        std::printf("{\"port\":\"%s\",\"country\":%s,\"code\":%s,\"result\":\"%s\"}\n", portName.c_str(),
-                    JsonString(table[country].name).c_str(), JsonString(table[country].code).c_str(), result);
-    else
-        std::printf("%s\n", result);
-    return set.acknowledged ? kDone : kNoModem;
+// "COM1" to "COM6", letter case ignored; anything else names no port we probe.
+std::string CheckComPort(const std::string& text, std::string& error) {
+    if (text.size() == 4 && (text[0] | 0x20) == 'c' && (text[1] | 0x20) == 'o' && (text[2] | 0x20) == 'm' &&
+        text[3] >= '1' && text[3] <= '6')
+        return ComPortName(text[3] - '0');
+    error = "'" + text + "' is not a port Korvane uses: COM1 to COM6";
+    return "";
 }
 
 }  // namespace
@@ -170,11 +64,12 @@ int Run(const CliOptions& options) {
 int main(int argc, char** argv) {
     CliOptions options;
     std::string error;
-    if (!ParseCliOptions(argc, argv, options, error)) {
+    if (!ParseCliOptions(argc, argv, CheckComPort, options, error)) {
         std::fprintf(stderr, "korvane-cli: %s\n%s", error.c_str(), kCliUsage);
         return kBadInput;
     }
-    const int code = Run(options);
+    WindowsCli platform;
+    const int code = RunCli(options, platform);
     std::fflush(stdout);
     return code;
 }

@@ -49,6 +49,8 @@ TEST_F(LinkTest, ConfigureSetsTheLineSettingsThePtyCanShow) {
     ASSERT_EQ(fresh.find(settings[0]), std::string::npos) << "a fresh pty must not already run at 19200";
     ASSERT_EQ(fresh.find(settings[2]), std::string::npos);
     Connect(2, false);
+    // Every setting taken, so nothing is reported.
+    EXPECT_TRUE(link_->Report().configure.Ok()) << link_->Report().configure.call;
     const std::string set = modem_->Termios(2).value_or("") + " ";
     for (const char* setting : settings) EXPECT_NE(set.find(setting), std::string::npos) << setting << " in " << set;
 }

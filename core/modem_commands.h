@@ -25,3 +25,12 @@ constexpr std::size_t kFramedCommandSize = 256;
 // text, never a format: a percent sign goes out unchanged. A command too long
 // for out is cut so that the frame still ends with CR and LF.
 std::size_t FrameAtCommand(const char* command, char (&out)[kFramedCommandSize]);
+
+// The standard country command of other modems, followed by "?" for the
+// country's code, "=?" for the codes supported and "=" with a code to set
+// one; each answered by a final OK or ERROR. A modem is one when it answers
+// the bare attention command ("at") with OK.
+constexpr char kAttentionCommand[] = "";
+constexpr char kGciQueryCommand[] = "+GCI?";
+constexpr char kGciListCommand[] = "+GCI=?";
+constexpr char kGciSetCommand[] = "+GCI=";

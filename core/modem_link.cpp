@@ -31,6 +31,7 @@ ModemLink::~ModemLink() {
 void ModemLink::Open(const char* name, LinkMode mode) {
     m_report = LinkReport();
     m_matcher = LineMatcher();
+    m_answer.Reset();
     m_report.open = m_port.Open(name);
     // Nothing is received before the settings: the pause is slept.
     std::this_thread::sleep_for(m_timing.settle);
@@ -41,7 +42,10 @@ void ModemLink::Open(const char* name, LinkMode mode) {
         m_matcher.SetPattern(1, kModemId2);
     }
     ListenFor(m_timing.readerStart);
-    if (mode == LinkMode::Probe) Write(kProbeCommand, kProbeCommandLength);
+    if (mode != LinkMode::Probe) return;
+    // A result code that came before the probe answers nothing.
+    m_answer.Reset();
+    Write(kProbeCommand, kProbeCommandLength);
 }
 
 void ModemLink::SendAt(const char* command) {
@@ -64,34 +68,51 @@ std::size_t ModemLink::Receive(Deadline until) {
         return 0;
     }
     m_matcher.Feed(buffer, static_cast<int>(got.count));
+    m_answer.Feed(buffer, got.count);
     return got.count;
 }
 
-bool ModemLink::Listen(Deadline until, bool untilFound) {
+bool ModemLink::Ended(WaitEnd end) const {
+    switch (end) {
+    case WaitEnd::Deadline: return false;
+    case WaitEnd::Found: return m_matcher.Found();
+    case WaitEnd::FoundOrFinal: return m_matcher.Found() || m_answer.Final() != FinalResult::None;
+    case WaitEnd::Final: return m_answer.Final() != FinalResult::None;
+    case WaitEnd::Ok: return m_answer.Final() == FinalResult::Ok;
+    }
+    return false;
+}
+
+bool ModemLink::Listen(Deadline until, WaitEnd end) {
     std::size_t late = 0;
-    while (!(untilFound && m_matcher.Found()) && late < kLateBytes) {
+    while (!Ended(end) && late < kLateBytes) {
         const std::size_t got = Receive(until);
         if (got == 0) break;
         if (ModemClock::now() > until) late += got;
     }
-    const bool found = m_matcher.Found();
-    if (!(untilFound && found)) std::this_thread::sleep_until(until);
-    return found;
+    if (!Ended(end)) std::this_thread::sleep_until(until);
+    return m_matcher.Found();
 }
 
-void ModemLink::ListenUntil(Deadline until) { Listen(until, false); }
+void ModemLink::ListenUntil(Deadline until) { Listen(until, WaitEnd::Deadline); }
 
 bool ModemLink::Identified() {
     ListenUntil(ModemClock::now());
     return m_matcher.Found();
 }
 
+bool ModemLink::AwaitIdentification() {
+    Listen(ModemClock::now() + m_timing.probeWindow, EndOf(WaitEnd::FoundOrFinal, WaitEnd::Deadline));
+    return Identified();
+}
+
 CountryAnswer ModemLink::AskCountry(const CountryRecord* table, int count) {
     // What came before the command takes no part in the reply.
     ListenUntil(ModemClock::now());
     m_matcher.Capture().Reset();
+    m_answer.Reset();
     SendAt(kCountryInfoCommand);
-    ListenFor(m_timing.queryWindow);
+    Listen(ModemClock::now() + m_timing.queryWindow, EndOf(WaitEnd::Final, WaitEnd::Deadline));
     // Taken now: what arrives from here on takes no part in the match.
     CountryAnswer answer;
     m_matcher.Capture().Take(answer.reply);
@@ -106,8 +127,17 @@ bool ModemLink::WriteCountryCode(const char* code) {
     ListenUntil(ModemClock::now());
     // The modem's acknowledgement is a line of its own: noise holding "OK" is none.
     m_matcher.Rearm(kAcknowledgement, true);
+    m_answer.Reset();
     SendAt(command);
-    return Listen(ModemClock::now() + m_timing.setWindow, true);
+    return Listen(ModemClock::now() + m_timing.setWindow, EndOf(WaitEnd::FoundOrFinal, WaitEnd::Found));
+}
+
+FinalResult ModemLink::Exchange(const char* command, std::chrono::milliseconds window, WaitEnd pacedEnd) {
+    ListenUntil(ModemClock::now());
+    m_answer.Reset();
+    SendAt(command);
+    Listen(ModemClock::now() + window, EndOf(WaitEnd::Final, pacedEnd));
+    return m_answer.Final();
 }
 
 void ModemLink::Pause(std::chrono::milliseconds time, PauseFn pause) {

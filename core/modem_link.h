@@ -6,6 +6,7 @@
 #pragma once
 #include <chrono>
 
+#include "core/answer_lines.h"
 #include "core/country_table.h"
 #include "core/line_matcher.h"
 #include "core/modem_port.h"
@@ -39,6 +40,15 @@ struct CountryAnswer {
     int country = -1;
 };
 
+// What ends a wait before its deadline.
+enum class WaitEnd {
+    Deadline,      // nothing: the window is waited out
+    Found,         // a line held a pattern
+    FoundOrFinal,  // that, or the command's final result code
+    Final,         // the final result code, OK or ERROR
+    Ok,            // the final result code OK
+};
+
 class ModemLink {
 public:
     explicit ModemLink(ModemPort& port, const ModemTiming& timing = kProgramPace);
@@ -63,12 +73,21 @@ public:
     // The probe's verdict, from what has arrived by now: a line held an
     // identification string.
     bool Identified();
+    // Waits for the answer to "ati3", written by Open in probe mode, for at
+    // most probeWindow; prompt, only until the identification or the final
+    // result code has come. Returns the verdict.
+    bool AwaitIdentification();
     // The country information: the capture reset, "i9" sent, the reply taken
     // queryWindow later and looked up in the table.
     CountryAnswer AskCountry(const CountryRecord* table, int count);
     // The setting: "%t19,0," and the code sent, then true as soon as an
     // acknowledgement line ends, false once setWindow has passed.
     bool WriteCountryCode(const char* code);
+    // Any other command: what came before it dropped, "at<command>" sent,
+    // its answer read for at most window, ending early on pacedEnd, or
+    // prompt on its final result code. The answer's lines stay in Answer().
+    FinalResult Exchange(const char* command, std::chrono::milliseconds window, WaitEnd pacedEnd = WaitEnd::Deadline);
+    const AnswerLines& Answer() const { return m_answer; }
 
     // Stops reception, pauses as the teardown asks, and closes the port. With
     // no port open only the pauses are taken.
@@ -83,13 +102,16 @@ private:
     void Write(const char* bytes, std::size_t count);
     // One read until the deadline, fed to the matcher; the count read.
     std::size_t Receive(Deadline until);
-    // Reads until the deadline, or until a line held a pattern when
-    // untilFound; returns found.
-    bool Listen(Deadline until, bool untilFound);
+    // Reads until the deadline, or until end has come; returns found.
+    bool Listen(Deadline until, WaitEnd end);
+    bool Ended(WaitEnd end) const;
+    // The end of a wait: promptEnd at the prompt pace, pacedEnd otherwise.
+    WaitEnd EndOf(WaitEnd promptEnd, WaitEnd pacedEnd) const { return m_timing.prompt ? promptEnd : pacedEnd; }
     void Pause(std::chrono::milliseconds time, PauseFn pause);
 
     ModemPort& m_port;
     const ModemTiming& m_timing;
     LineMatcher m_matcher;
+    AnswerLines m_answer;
     LinkReport m_report;
 };

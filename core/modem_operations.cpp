@@ -1,37 +1,28 @@
 #include "core/modem_operations.h"
 
-#include <thread>
+#include <cstring>
 
+#include "core/dialect_operations.h"
+
+// The card's operations are the t19 dialect's, with nothing asked of the modem first.
 ProbeResult ProbePort(ModemPort& port, const char* name, const ModemTiming& timing) {
-    ModemLink link(port, timing);
-    link.Open(name, LinkMode::Probe);
-    // A port that did not open is given its windows too, as a detection run does.
-    link.ListenFor(timing.probeWindow);
-    ProbeResult result;
-    result.identified = link.Identified();
-    link.Release(Teardown::AfterProbe);
-    std::this_thread::sleep_for(timing.nextProbe);
-    result.report = link.Report();
-    return result;
+    const DetectResult detected = DetectModem(port, name, Dialect::T19, timing);
+    return {detected.report, detected.dialect == Dialect::T19};
 }
 
 QueryResult QueryCountry(ModemPort& port, const char* name, const CountryRecord* table, int count,
                          const ModemTiming& timing) {
-    ModemLink link(port, timing);
-    link.Open(name, LinkMode::Plain);
+    const CountryQuery query = QueryCountryIn(port, name, Dialect::T19, table, count, timing);
     QueryResult result;
-    if (link.IsOpen()) result.answer = link.AskCountry(table, count);
-    link.Release(Teardown::AfterCommand);
-    result.report = link.Report();
+    result.report = query.report;
+    result.answer.country = query.country;
+    std::memcpy(result.answer.reply, query.reply, sizeof result.answer.reply);
     return result;
 }
 
 SetResult SetCountry(ModemPort& port, const char* name, const char* code, const ModemTiming& timing) {
-    ModemLink link(port, timing);
-    link.Open(name, LinkMode::Plain);
-    SetResult result;
-    if (link.IsOpen()) result.acknowledged = link.WriteCountryCode(code);
-    link.Release(Teardown::AfterCommand);
-    result.report = link.Report();
-    return result;
+    CountryRecord country = {};
+    std::strncpy(country.code, code, sizeof country.code - 1);
+    const CountrySet set = SetCountryIn(port, name, Dialect::T19, country, timing);
+    return {set.report, set.outcome == SetOutcome::Set};
 }

@@ -23,7 +23,21 @@ struct ModemTiming {
     // and when the program quits.
     Ms commandRelease{100};
     Ms quitRelease{100};
+    // Prompt: a wait ends as soon as its answer is complete (the
+    // identification seen, a final OK or ERROR), the windows above being only
+    // its upper bounds, and a detection probes all its ports at once.
+    // Otherwise every window is waited out, but for a setting's OK.
+    bool prompt = false;
 };
 
-// The program's own pace.
+// The program's own pace, the window's.
 constexpr ModemTiming kProgramPace{};
+
+// The command line's pace: the settling pause stays, which a card needs
+// after its port is opened; nothing else is waited for that has not to be.
+constexpr ModemTiming kPromptPace = [] {
+    ModemTiming timing;
+    timing.readerStart = timing.nextProbe = timing.commandRelease = ModemTiming::Ms(0);
+    timing.prompt = true;
+    return timing;
+}();

@@ -163,7 +163,7 @@ bool country_of_installation(Cursor& in, ModemSettings& s, std::vector<std::stri
         return false;
     std::optional<int> second = in.hex_digit();
     auto code = static_cast<std::uint8_t>(second ? *first * 16 + *second : *first);
-    std::optional<GciCodes> supported = parse_gci_list(s.gcilist);
+    std::optional<SupportedCodes> supported = parse_gci_list(s.gcilist);
     if (!supported || !supported->test(code))
         return false;
     if (s.ignoreset || code == s.country)

@@ -33,7 +33,7 @@ std::optional<std::uint8_t> parse_country(const ModemSettings& s, std::string_vi
         return std::nullopt;
     auto code = static_cast<std::uint8_t>(high * 16 + low);
     if (s.personality == Personality::Gci) {
-        std::optional<GciCodes> supported = parse_gci_list(s.gcilist);
+        std::optional<SupportedCodes> supported = parse_gci_list(s.gcilist);
         if (supported && supported->test(code))
             return code;
     }

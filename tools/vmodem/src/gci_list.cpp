@@ -20,9 +20,9 @@ std::optional<int> parse_code(std::string_view text)
 
 }  // namespace
 
-std::optional<GciCodes> parse_gci_list(std::string_view text)
+std::optional<SupportedCodes> parse_gci_list(std::string_view text)
 {
-    GciCodes codes;
+    SupportedCodes codes;
     while (true) {
         std::size_t comma = std::min(text.find(','), text.size());
         std::string_view item = text.substr(0, comma);

@@ -22,28 +22,8 @@ make_table hostile ',,,\n\x1a\x00\xff,\n'"$(head -c 3000 /dev/zero | tr '\0' ','
 make_table onechar "$(sed 's/^Germany,GERMANY,GERMANY,04$/Germany,GERMANY,GERMANY,4/' "$shipped_ini")\n"
 
 exec 3<>"/dev/tcp/127.0.0.1/$KORVANE_VMODEM_PORT" || exit 2
-# vm REQUEST: one control request; its answer ends with OK or ERR.
-vm() {
-  local line
-  printf '%s\n' "$*" >&3
-  while IFS= read -r -t 5 line <&3; do
-    line=${line%$'\r'}
-    case $line in OK) return 0 ;; ERR*) echo "vmodem: $* -> $line"; return 1 ;; =*) reply=${line#= } ;; esac
-  done
-  return 1
-}
-# modems PORT:COUNTRY[:KNOB=VALUE...]...: only the modems named, e.g. 4:B5 or 4:B5:seterror=1:okword=ok;
-# "-" keeps those attached as they are.
-modems() {
-  local n modem fields knob
-  [ "${1:-}" = - ] && return
-  for n in 1 2 3 4 5 6; do vm detach $n; done
-  for modem in "$@"; do
-    IFS=: read -ra fields <<<"$modem"
-    vm attach "${fields[0]}" && vm set "${fields[0]}" country "${fields[1]}" && vm clear "${fields[0]}"
-    for knob in "${fields[@]:2}"; do vm set "${fields[0]}" "${knob%%=*}" "${knob#*=}"; done
-  done
-}
+# shellcheck source=../harness/vmodem_control.sh
+. "$(dirname "$0")/../harness/vmodem_control.sh"
 
 failures=0 passed=0
 # row NAME "MODEMS" TABLE "ARGS" EXIT STDOUT-REGEX [HEX-RECEIVED-ON-COM4]

@@ -29,10 +29,6 @@ ModemLink::~ModemLink() {
 }
 
 void ModemLink::Open(const char* name, LinkMode mode) {
-    if (m_port.IsOpen()) {
-        m_port.StopReceiving();
-        m_port.Release(PortRelease::Close);
-    }
     m_report = LinkReport();
     m_matcher = LineMatcher();
     m_report.open = m_port.Open(name);

@@ -50,7 +50,8 @@ public:
     // matcher (the identification strings in probe mode), pauses readerStart
     // and, in probe mode, writes "ati3", so the probe window starts on
     // return. A port that does not open, or is unusable, takes its pauses all
-    // the same and yields no reply. A connection still open is ended first.
+    // the same and yields no reply. A connection still open is ended first
+    // (the port's Open does that).
     void Open(const char* name, LinkMode mode);
     // Writes "at<command>\r\n".
     void SendAt(const char* command);

@@ -15,21 +15,21 @@ work=${MUTATE_DIR:-/tmp/korvane-mutate}
 
 # name@file@perl substitution@the fault it brings back
 mutations=(
-  'ok-anywhere@country/country_setting.cpp@s/SetPattern\(0, "OK", true\)/SetPattern(0, "OK", false)/@a line merely holding OK acknowledges a setting'
+  'ok-anywhere@core/modem_link.cpp@s/Rearm\(kAcknowledgement, true\)/Rearm(kAcknowledgement, false)/@a line merely holding OK acknowledges a setting'
   'tip-after-removal@country/country_setting.cpp@s/if \(m_modemFound\)\n/if (true)\n/@a removal during the success box is followed by the country tip'
   'removal-during-run@app/device_events.cpp@s/if \(!m_busy\) OnCardRemoved\(\);/OnCardRemoved();/@a removal during a run clears its verdict'
   'arrival-during-run@app/device_events.cpp@s/if \(!m_busy\) AutoDetect\(\);/AutoDetect();/@an arrival during a run starts another run inside it'
   'template-picture-leak@framework/dialog.cpp@s/if \(picture\) DeleteObject\(reinterpret_cast<HGDIOBJ>\(picture\)\);/(void)picture;/@every dialog leaks its template pictures'
   'flag-leak@country/country_list.cpp@s/const ScopedGdiObject gone\(replaced != flag \? replaced : nullptr\);/(void)replaced;/@the flag a new selection replaces is leaked'
-  'setting-window-short@link/at_command.h@s/kSetCountryWindow = 2000;/kSetCountryWindow = 1700;/@the setting waits 1700 ms for OK, not 2000'
-  'setting-window-long@link/at_command.h@s/kSetCountryWindow = 2000;/kSetCountryWindow = 2400;/@the setting waits 2400 ms for OK'
-  'query-window-long@link/at_command.h@s/kCountryInfoWindow = 200;/kCountryInfoWindow = 300;/@the query waits 300 ms for its reply, not 200'
-  'probe-window-short@link/at_command.h@s/kProbeWindow = 300;/kProbeWindow = 200;/@the probe is checked after 200 ms, not 300'
-  'capture-79@link/reply_capture.h@s/kReplyCap = 78;/kReplyCap = 79;/@the reply capture holds 79 characters'
+  'setting-window-short@core/modem_timing.h@s/setWindow\{2000\}/setWindow{1700}/@the setting waits 1700 ms for OK, not 2000'
+  'setting-window-long@core/modem_timing.h@s/setWindow\{2000\}/setWindow{2400}/@the setting waits 2400 ms for OK'
+  'query-window-long@core/modem_timing.h@s/queryWindow\{200\}/queryWindow{300}/@the query waits 300 ms for its reply, not 200'
+  'probe-window-short@core/modem_timing.h@s/probeWindow\{300\}/probeWindow{200}/@the probe is checked after 200 ms, not 300'
+  'capture-79@core/line_matcher.h@s/kReplyCap = kLineSize - 2;/kReplyCap = kLineSize - 1;/@the reply capture holds 79 characters'
   'set-without-selection@country/country_setting.cpp@s/if \(selection < 0 \|\| selection >= m_countryCount\)/if (false)/@Set with no selection sends a code'
   'record-size-unchecked@app/supported_modems.cpp@s/if \(!std::memchr\(name, .\\0., room\)\) return false;//@a device name is read past the record'
   'close-during-run@app/commands.cpp@s/if \(m_confirmingQuit \|\| m_busy\) return 0;/if (m_confirmingQuit) return 0;/@WM_CLOSE during a run asks to quit'
-  'open-over-open@link/port_connection.cpp@s/if \(IsOpen\(\) \|\| m_thread.IsValid\(\) \|\| m_reader\) \{/if (false) {/@opening a port while a connection is open leaks it and its reader'
+  'open-over-open@link/port_connection.cpp@s/if \(IsOpen\(\) \|\| m_thread.IsValid\(\) \|\| m_queue\) \{/if (false) {/@opening a port while a connection is open leaks it and its reader'
   'second-close@app/commands.cpp@s/if \(m_confirmingQuit \|\| m_busy\) return 0;/if (m_busy) return 0;/@a second WM_CLOSE opens a second confirmation'
 )
 

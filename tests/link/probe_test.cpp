@@ -10,7 +10,7 @@
 namespace lnk {
 namespace {
 
-const std::string kId1 = "QTRXFM330HWNF1*GEN";
+const std::string kId1 = kModemId1;
 
 TEST_F(LinkTest, ProbeAsksOnceAndOnlyAnIdentificationInItsOwnCaseCounts) {
     struct Case {
@@ -20,7 +20,7 @@ TEST_F(LinkTest, ProbeAsksOnceAndOnlyAnIdentificationInItsOwnCaseCounts) {
         bool found;
     } const cases[] = {
         {"id", "1", kId1, true},
-        {"id", "2", "QTRXPM330HWTF1*GEN", true},
+        {"id", "2", kModemId2, true},
         {"idtext", "qtrxfm330hwnf1*gen", "qtrxfm330hwnf1*gen", false},
     };
     for (const Case& c : cases) {

@@ -152,7 +152,7 @@ else
      echo "exit $?" >"$work/exit") &
     for _ in $(seq 120); do
       [ -e "$work/exit" ] && { cat "$work/exit"; break; }
-      wine "$poke" count '#32770' "Korvane 2.6" 1011 >"$work/count.txt" 2>/dev/null </dev/null &&
+      wine "$poke" count '#32770' "$(bash -c '. "$1/tools/common.sh" && main_window_title' _ "$src")" 1011 >"$work/count.txt" 2>/dev/null </dev/null &&
         { tr -d '\r' <"$work/count.txt"; break; }
       sleep 0.2
     done

@@ -63,7 +63,7 @@ hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
 # What standard error shows.
 probing() { local p; for p in "$@"; do printf 'probing COM%s\\.\\.\\.\\n' "$p"; done; }
 all6=$(probing 3 4 2 1 5 6)
-usage='\nusage: korvane-cli list\n.*n is 1 to 6\.'
+usage='\nusage: korvane-cli list .*n is 1 to 6\.'
 table_path='[^\n]*korvane\.ini'
 
 #   name                        modems              table    arguments                    exit stdout / stderr / COM4
@@ -72,7 +72,7 @@ row "detect, two modems"        "3:B5:silent=1 2:04 4:B5" shipped "detect"      
   "${all6%\\n}" "$(hex $'ati3\r\n')"
 row "detect, json, no modem"    ""                  shipped  "detect --json"              1 '\{"ports":\[\{"port":"COM3","state":"cannot open"\},\{"port":"COM4","state":"cannot open"\},.*\]\}' \
   "${all6%\\n}"
-row "query, no modem"           ""                  shipped  "query"                      1 '' "${all6}korvane-cli: no modem found on COM1 to COM6"
+row "query, no modem"           ""                  shipped  "query"                      1 '' "${all6}korvane-cli: no modem found on COM3, COM4, COM2, COM1, COM5, COM6"
 row "query, first modem found"  "2:04 4:B5"         shipped  "query"                      0 'United States' \
   "$(probing 3 4)querying the country on COM4\.\.\." "$(hex $'ati3\r\nati9\r\n')"
 row "query, given port"         "2:04 4:B5"         shipped  "query --port com2 --json"   0 '\{"port":"COM2","country":"Germany","code":"04"\}' \

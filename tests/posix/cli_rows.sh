@@ -127,7 +127,14 @@ detection() {
 }
 
 commands() {
-  row "query" "3:B5" 0 '^United States$' '' "3:$(hex $'ati9\r\n')" "$K" query --port ports/com3
+  row "query" "3:B5" 0 '^United States$' '^querying the country on ports/com3\.\.\. $' "3:$(hex $'ati9\r\n')" \
+    "$K" query --port ports/com3
+  vm termios 3
+  [ "$reply" = "baud=19200 csize=8 parenb=0 cstopb=0 crtscts=1" ] && verdict "the line settings" ||
+    verdict "the line settings" "the port was left with $reply"
+  row "query --verbose: what the port could not do" "-" 0 '^United States$' \
+    "country table .* refuses the modem-line calls \(TIOCMBIS: Inappropriate ioctl for device\), as a pseudo-terminal does: going on without DTR" \
+    "" "$K" query --verbose --port ports/com3
   row "query --json, by device path" "-" 0 "^\\{\"port\":\"$(device 3)\",\"country\":\"United States\",\"code\":\"B5\"\\}\$" \
     '' "" "$K" query --json --port "$(device 3)"
   row "set by name, --json" "3:B5" 0 '^\{"port":"ports/com3","country":"Germany","code":"04","result":"set"\}$' '' \

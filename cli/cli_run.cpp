@@ -50,7 +50,8 @@ bool LoadTable(CliPlatform& platform, const CliOptions& options, CountryRecord* 
 }
 
 struct Detection {
-    std::string first;  // the first port whose modem answered; "" when none did
+    std::string probed;  // the ports probed, as a message names them
+    std::string first;   // the first port whose modem answered; "" when none did
     bool inUse = false;
     bool noPermission = false;
 };
@@ -63,6 +64,7 @@ Detection Detect(CliPlatform& platform, const CliOptions& options, bool print) {
     std::string entries;
     for (const std::string& name : ports) {
         std::fprintf(stderr, "probing %s...\n", name.c_str());
+        found.probed += (found.probed.empty() ? "" : ", ") + name;
         const ProbeResult probe = ProbePort(platform.Port(), name.c_str());
         const PortState state = StateOf(probe.report, probe.identified);
         found.inUse = found.inUse || state == PortState::InUse;
@@ -91,7 +93,7 @@ Detection Detect(CliPlatform& platform, const CliOptions& options, bool print) {
 int DetectionFailure(const Detection& found) {
     if (found.inUse) return CliFail(kBusy, "no modem answered, and a port is in use");
     if (found.noPermission) return CliFail(kNoPermission, "no modem answered, and a port may not be opened");
-    return CliFail(kNoModem, "no modem found");
+    return CliFail(kNoModem, "no modem found" + (found.probed.empty() ? "" : " on " + found.probed));
 }
 
 int PortFailure(const std::string& name, const LinkReport& report) {

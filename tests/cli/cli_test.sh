@@ -23,28 +23,8 @@ make_table hostile ',,,\n\x1a\x00\xff,\n'"$(head -c 3000 /dev/zero | tr '\0' ','
 make_table onechar "$(sed 's/^Germany,GERMANY,GERMANY,04$/Germany,GERMANY,GERMANY,4/' "$shipped_ini")\n"
 
 exec 3<>"/dev/tcp/127.0.0.1/$KORVANE_VMODEM_PORT" || exit 2
-# vm REQUEST: one control request; its answer ends with OK or ERR.
-vm() {
-  local line
-  printf '%s\n' "$*" >&3
-  while IFS= read -r -t 5 line <&3; do
-    line=${line%$'\r'}
-    case $line in OK) return 0 ;; ERR*) echo "vmodem: $* -> $line"; return 1 ;; =*) reply=${line#= } ;; esac
-  done
-  return 1
-}
-# modems PORT:COUNTRY[:KNOB=VALUE...]...: only the modems named, e.g. 4:B5 or 4:B5:seterror=1:okword=ok;
-# "-" keeps those attached as they are.
-modems() {
-  local n modem fields knob
-  [ "${1:-}" = - ] && return
-  for n in 1 2 3 4 5 6; do vm detach $n; done
-  for modem in "$@"; do
-    IFS=: read -ra fields <<<"$modem"
-    vm attach "${fields[0]}" && vm set "${fields[0]}" country "${fields[1]}" && vm clear "${fields[0]}"
-    for knob in "${fields[@]:2}"; do vm set "${fields[0]}" "${knob%%=*}" "${knob#*=}"; done
-  done
-}
+# shellcheck source=../harness/vmodem_control.sh
+. "$(dirname "$0")/../harness/vmodem_control.sh"
 
 failures=0 passed=0
 # row NAME "MODEMS" TABLE "ARGS" EXIT STDOUT-REGEX STDERR-REGEX [HEX-RECEIVED-ON-COM4 | -]
@@ -83,7 +63,7 @@ hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
 # What standard error shows.
 probing() { local p; for p in "$@"; do printf 'probing COM%s\\.\\.\\.\\n' "$p"; done; }
 all6=$(probing 3 4 2 1 5 6)
-usage='\nusage: korvane-cli list\n.*n is 1 to 6\.'
+usage='\nusage: korvane-cli list .*n is 1 to 6\.'
 table_path='[^\n]*korvane\.ini'
 
 #   name                        modems              table    arguments                    exit stdout / stderr / COM4
@@ -92,7 +72,7 @@ row "detect, two modems"        "3:B5:silent=1 2:04 4:B5" shipped "detect"      
   "${all6%\\n}" "$(hex $'ati3\r\n')"
 row "detect, json, no modem"    ""                  shipped  "detect --json"              1 '\{"ports":\[\{"port":"COM3","state":"cannot open"\},\{"port":"COM4","state":"cannot open"\},.*\]\}' \
   "${all6%\\n}"
-row "query, no modem"           ""                  shipped  "query"                      1 '' "${all6}korvane-cli: no modem found on COM1 to COM6"
+row "query, no modem"           ""                  shipped  "query"                      1 '' "${all6}korvane-cli: no modem found on COM3, COM4, COM2, COM1, COM5, COM6"
 row "query, first modem found"  "2:04 4:B5"         shipped  "query"                      0 'United States' \
   "$(probing 3 4)querying the country on COM4\.\.\." "$(hex $'ati3\r\nati9\r\n')"
 row "query, given port"         "2:04 4:B5"         shipped  "query --port com2 --json"   0 '\{"port":"COM2","country":"Germany","code":"04"\}' \

@@ -38,27 +38,8 @@ for _ in $(seq 100); do [ -s "$scratch/ready" ] && break; sleep 0.05; done
 control=$(sed -n 's/^control //p' "$scratch/ready" 2>/dev/null)
 [ -n "$control" ] || { echo "the virtual modem did not start"; cat "$scratch/vmodem.log"; exit 2; }
 
-# vm REQUEST: one request on the lane's control connection (fd 3); its answer
-# ends with OK or ERR, and "= value" lands in $reply.
-vm() {
-  local line
-  printf '%s\n' "$*" >&3
-  while IFS= read -r -t 5 line <&3; do
-    line=${line%$'\r'}
-    case $line in OK) return 0 ;; ERR*) echo "vmodem: $* -> $line"; return 1 ;; =*) reply=${line#= } ;; esac
-  done
-  return 1
-}
-# modems SPEC...: the lane's ports hold only the modems named.
-modems() {
-  local n modem fields knob
-  for n in $lane_ports; do vm detach "$n"; done
-  for modem in "$@"; do
-    IFS=: read -ra fields <<<"$modem"
-    vm attach "${fields[0]}" && vm set "${fields[0]}" country "${fields[1]}"
-    for knob in "${fields[@]:2}"; do vm set "${fields[0]}" "${knob%%=*}" "${knob#*=}"; done
-  done
-}
+# shellcheck source=../harness/vmodem_control.sh
+. "$(dirname "$0")/../harness/vmodem_control.sh"
 # received N: the hex of every byte modem N has received since it was cleared.
 received() {
   local line all=
@@ -78,11 +59,9 @@ lock_of() { local dev; dev=$(device "$1"); dev=${dev#/dev/}; echo "LCK..${dev//\
 row() {
   local name=$1 attached=$2 want=$3 out_re=$4 err_re=$5 bytes=$6 status out err problem= n
   shift 6
-  if [ "$attached" != - ]; then
-    # shellcheck disable=SC2086
-    modems $attached
-  fi
-  for n in $lane_ports; do vm clear "$n" >/dev/null 2>&1; done
+  # shellcheck disable=SC2086
+  modems $attached
+  for n in $modem_ports; do vm clear "$n" >/dev/null 2>&1; done
   (cd "$scratch" && "$@" >"$lane_dir/out" 2>"$lane_dir/err" </dev/null)
   status=$?
   out=$(cat "$lane_dir/out")
@@ -128,7 +107,7 @@ run_lane() {
   mkdir -p "$dir"
   (
     exec 3<>"/dev/tcp/127.0.0.1/$control" || exit 2
-    lane_ports=$1 lane_dir=$dir
+    modem_ports=$1 lane_dir=$dir
     "$2"
     echo "lane done"
   ) >"$dir.log" 2>&1 &
@@ -148,7 +127,14 @@ detection() {
 }
 
 commands() {
-  row "query" "3:B5" 0 '^United States$' '' "3:$(hex $'ati9\r\n')" "$K" query --port ports/com3
+  row "query" "3:B5" 0 '^United States$' '^querying the country on ports/com3\.\.\. $' "3:$(hex $'ati9\r\n')" \
+    "$K" query --port ports/com3
+  vm termios 3
+  [ "$reply" = "baud=19200 csize=8 parenb=0 cstopb=0 crtscts=1" ] && verdict "the line settings" ||
+    verdict "the line settings" "the port was left with $reply"
+  row "query --verbose: what the port could not do" "-" 0 '^United States$' \
+    "country table .* refuses the modem-line calls \(TIOCMBIS: Inappropriate ioctl for device\), as a pseudo-terminal does: going on without DTR" \
+    "" "$K" query --verbose --port ports/com3
   row "query --json, by device path" "-" 0 "^\\{\"port\":\"$(device 3)\",\"country\":\"United States\",\"code\":\"B5\"\\}\$" \
     '' "" "$K" query --json --port "$(device 3)"
   row "set by name, --json" "3:B5" 0 '^\{"port":"ports/com3","country":"Germany","code":"04","result":"set"\}$' '' \

@@ -1,11 +1,12 @@
-// korvane-cli on Windows: the shared commands over the Windows port. Ports
-// are COM1 to COM6, probed in the program's order; the country table lies
-// beside the executable; nothing touches a modem while the program that owns
-// it has its window open.
+// korvane-cli on Windows: the shared commands over the Windows port. A
+// detection probes COM1 to COM6 in the program's order; a port given may be
+// any of COM1 to COM256; the country table lies beside the executable;
+// nothing touches a modem while the program that owns it has its window open.
 #include <windows.h>
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "cli/cli_run.h"
@@ -16,18 +17,36 @@
 
 const char kCliUsage[] =
     "usage: korvane-cli list [--table FILE] [--verbose]\n"
-    "       korvane-cli detect [--ports COMn,...] [--json] [--verbose]\n"
-    "       korvane-cli query [--port COMn | --ports COMn,...] [--table FILE] [--json] [--verbose]\n"
-    "       korvane-cli set COUNTRY [--port COMn | --ports COMn,...] [--table FILE] [--json] [--verbose]\n"
-    "COUNTRY is a name from korvane.ini (letter case ignored) or its code; n is 1 to 6.\n";
+    "       korvane-cli detect [--ports COMn,...] [TALK] [--json] [--verbose]\n"
+    "       korvane-cli query [--port COMn | --ports COMn,...] [TALK] [--table FILE] [--json] [--verbose]\n"
+    "       korvane-cli supported [--port COMn | --ports COMn,...] [TALK] [--table FILE] [--json] [--verbose]\n"
+    "       korvane-cli set COUNTRY [--port COMn | --ports COMn,...] [TALK] [--table FILE] [--json] [--verbose]\n"
+    "TALK is --dialect auto|t19|gci, --paced and --settle MS. COUNTRY is a name from\n"
+    "korvane.ini (letter case ignored) or its code; n is 1 to 256.\n";
 
 namespace {
 
 const char kBlockingWindow[] = "Vantoria Select";
+constexpr int kHighestComPort = 256;
+
+// The caller's stop flag of a port connection, made before the connection.
+struct StopFlag {
+    std::atomic<int> stop{0};
+};
+
+// A COM port opened by its device name, \\.\COMn, which every COM port
+// has; the plain name reaches COM1 to COM9 only.
+class ComPort : private StopFlag, public PortConnection {
+public:
+    ComPort() : PortConnection(stop) {}
+    PortStatus Open(const char* name) override {
+        return PortConnection::Open(("\\\\.\\" + std::string(name)).c_str());
+    }
+};
 
 class WindowsCli : public CliPlatform {
 public:
-    ModemPort& Port() override { return m_port; }
+    std::unique_ptr<ModemPort> NewPort() override { return std::make_unique<ComPort>(); }
     std::vector<std::string> SystemPorts() override {
         std::vector<std::string> ports;
         for (int port : kProbeOrder) ports.push_back(ComPortName(port));
@@ -44,18 +63,17 @@ public:
         if (!FindWindowA(nullptr, kBlockingWindow)) return "";
         return std::string("a window titled \"") + kBlockingWindow + "\" is open: its program owns the modem";
     }
-
-private:
-    std::atomic<int> m_stop{0};
-    PortConnection m_port{m_stop};
 };
 
-// "COM1" to "COM6", letter case ignored; anything else names no port we probe.
+// "COM1" to "COM256", letter case ignored, no leading zero; anything else names no COM port.
 std::string CheckComPort(const std::string& text, std::string& error) {
-    if (text.size() == 4 && (text[0] | 0x20) == 'c' && (text[1] | 0x20) == 'o' && (text[2] | 0x20) == 'm' &&
-        text[3] >= '1' && text[3] <= '6')
-        return ComPortName(text[3] - '0');
-    error = "'" + text + "' is not a port Korvane uses: COM1 to COM6";
+    const bool com = text.size() >= 4 && text.size() <= 6 && (text[0] | 0x20) == 'c' && (text[1] | 0x20) == 'o' &&
+                     (text[2] | 0x20) == 'm' && text[3] != '0';
+    int number = 0;
+    for (std::size_t i = 3; com && i < text.size() && number <= kHighestComPort; ++i)
+        number = text[i] >= '0' && text[i] <= '9' ? number * 10 + (text[i] - '0') : kHighestComPort + 1;
+    if (com && number >= 1 && number <= kHighestComPort) return ComPortName(number);
+    error = "'" + text + "' is not a COM port: COM1 to COM256";
     return "";
 }
 

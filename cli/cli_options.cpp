@@ -1,13 +1,14 @@
 #include "cli/cli_options.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
 
 bool ParseCommand(const char* word, CliCommand& command) {
     static const struct { const char* name; CliCommand command; } kCommands[] = {
-        {"list", CliCommand::List}, {"detect", CliCommand::Detect},
-        {"query", CliCommand::Query}, {"set", CliCommand::Set}};
+        {"list", CliCommand::List}, {"detect", CliCommand::Detect}, {"query", CliCommand::Query},
+        {"set", CliCommand::Set}, {"supported", CliCommand::Supported}};
     for (const auto& entry : kCommands)
         if (std::strcmp(word, entry.name) == 0) {
             command = entry.command;
@@ -33,6 +34,21 @@ bool ParsePortList(const char* list, PortNameCheck checkPort, std::vector<std::s
     return !ports.empty();
 }
 
+// The longest settling pause taken: a minute.
+constexpr long kSettleLimit = 60000;
+
+bool ParseSettle(const char* text, int& ms, std::string& error) {
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (!*text || *end || value < 0 || value > kSettleLimit) {
+        error = std::string("--settle needs milliseconds from 0 to ") + std::to_string(kSettleLimit) + ", not '" +
+                text + "'";
+        return false;
+    }
+    ms = static_cast<int>(value);
+    return true;
+}
+
 }  // namespace
 
 bool ParseCliOptions(int argc, const char* const* argv, PortNameCheck checkPort, CliOptions& options,
@@ -45,14 +61,14 @@ bool ParseCliOptions(int argc, const char* const* argv, PortNameCheck checkPort,
         error = std::string("unknown command '") + argv[1] + "'";
         return false;
     }
-    const bool takesPort = options.command == CliCommand::Query || options.command == CliCommand::Set;
-    const bool takesJson = options.command != CliCommand::List;
+    const bool takesPort = options.command != CliCommand::List && options.command != CliCommand::Detect;
+    const bool talks = options.command != CliCommand::List;
     const bool takesTable = options.command != CliCommand::Detect;
     bool haveCountry = false;
     for (int i = 2; i < argc; ++i) {
         const char* arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (takesJson && std::strcmp(arg, "--json") == 0) {
+        if (talks && std::strcmp(arg, "--json") == 0) {
             options.json = true;
         } else if (std::strcmp(arg, "--verbose") == 0) {
             options.verbose = true;
@@ -63,7 +79,21 @@ bool ParseCliOptions(int argc, const char* const* argv, PortNameCheck checkPort,
             }
             options.port = checkPort(argv[++i], error);
             if (options.port.empty()) return false;
-        } else if (options.command != CliCommand::List && std::strcmp(arg, "--ports") == 0) {
+        } else if (talks && std::strcmp(arg, "--dialect") == 0) {
+            if (!hasValue || !ParseDialect(argv[i + 1], options.dialect)) {
+                error = "--dialect needs auto, t19 or gci";
+                return false;
+            }
+            ++i;
+        } else if (talks && std::strcmp(arg, "--paced") == 0) {
+            options.paced = true;
+        } else if (talks && std::strcmp(arg, "--settle") == 0) {
+            if (!hasValue) {
+                error = "--settle needs milliseconds";
+                return false;
+            }
+            if (!ParseSettle(argv[++i], options.settleMs, error)) return false;
+        } else if (talks && std::strcmp(arg, "--ports") == 0) {
             if (!hasValue) {
                 error = "--ports needs a comma-separated list of ports";
                 return false;

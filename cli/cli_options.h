@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
-enum class CliCommand { List, Detect, Query, Set };
+#include "core/dialect.h"
+
+enum class CliCommand { List, Detect, Query, Set, Supported };
 
 struct CliOptions {
     CliCommand command = CliCommand::List;
@@ -13,6 +15,9 @@ struct CliOptions {
     // modem when no --port is given, in order; empty when not given
     std::vector<std::string> ports;
     std::string table;               // --table FILE; "" when not given
+    Dialect dialect = Dialect::Auto; // --dialect
+    bool paced = false;              // --paced: the window's pace, every window waited out
+    int settleMs = -1;               // --settle MS: the pause after opening; -1 when not given
     bool json = false;
     bool verbose = false;
 };

@@ -3,11 +3,13 @@
 // platform supplies its port, the ports a detection probes and where the
 // country table lies.
 //
-// Exit codes: 0 done; 1 no modem, no acknowledgement, or a port that cannot
-// be opened; 2 bad usage, an unknown country or a bad table; 3 the port is in
-// use, or the program that owns the modem is running; 4 no permission to open
-// the port.
+// Exit codes: 0 done; 1 no modem, no acknowledgement (or a country the modem
+// did not take), or a port that cannot be opened; 2 bad usage, an unknown
+// country, a country the modem does not support, or a bad table; 3 the port
+// is in use, or the program that owns the modem is running; 4 no permission
+// to open the port.
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,8 +21,9 @@ enum CliExit { kDone = 0, kNoModem = 1, kBadInput = 2, kBusy = 3, kNoPermission 
 class CliPlatform {
 public:
     virtual ~CliPlatform() = default;
-    // The port the operations drive, one for the whole command.
-    virtual ModemPort& Port() = 0;
+    // A port for the operations to drive: one for each connection a
+    // detection makes at once, one for a command.
+    virtual std::unique_ptr<ModemPort> NewPort() = 0;
     // The ports a detection probes, in order, when --ports gives none.
     virtual std::vector<std::string> SystemPorts() = 0;
     // Another name of the port that detect shows beside it ("" for none).

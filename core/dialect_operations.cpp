@@ -80,11 +80,12 @@ DetectResult DetectModem(ModemPort& port, const char* name, Dialect wanted, cons
 }
 
 std::vector<DetectResult> DetectModems(const PortMaker& makePort, const std::vector<std::string>& names, Dialect wanted,
-                                       const ModemTiming& timing, bool firstOnly) {
+                                       const ModemTiming& timing, bool firstOnly, const ProbeStart& probing) {
     std::vector<DetectResult> results(names.size());
     if (!timing.prompt) {
         const std::unique_ptr<ModemPort> port = makePort();
         for (std::size_t i = 0; i < names.size(); ++i) {
+            if (probing) probing(names[i]);
             results[i] = DetectModem(*port, names[i].c_str(), wanted, timing);
             if (firstOnly && results[i].dialect != Dialect::Auto) {
                 results.resize(i + 1);
@@ -94,7 +95,10 @@ std::vector<DetectResult> DetectModems(const PortMaker& makePort, const std::vec
         return results;
     }
     std::vector<std::unique_ptr<ModemPort>> ports;
-    for (std::size_t i = 0; i < names.size(); ++i) ports.push_back(makePort());
+    for (const std::string& name : names) {
+        if (probing) probing(name);
+        ports.push_back(makePort());
+    }
     std::vector<std::thread> probes;
     for (std::size_t i = 0; i < names.size(); ++i)
         probes.emplace_back([&, i] { results[i] = DetectModem(*ports[i], names[i].c_str(), wanted, timing); });

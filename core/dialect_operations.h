@@ -31,12 +31,14 @@ DetectResult DetectModem(ModemPort& port, const char* name, Dialect wanted, cons
 
 // A fresh port for each of the ports a detection probes at once.
 using PortMaker = std::function<std::unique_ptr<ModemPort>()>;
+// Told of each port just before it is probed.
+using ProbeStart = std::function<void(const std::string& name)>;
 // Every port, in order: at the prompt pace all at once, each on a port of
 // its own, so the whole costs one settling pause and one window; otherwise
 // one after another on one port, as the window probes, stopping after the
-// first modem when firstOnly.
+// first modem when firstOnly. One result for each port probed.
 std::vector<DetectResult> DetectModems(const PortMaker& makePort, const std::vector<std::string>& names, Dialect wanted,
-                                       const ModemTiming& timing, bool firstOnly);
+                                       const ModemTiming& timing, bool firstOnly, const ProbeStart& probing = nullptr);
 
 // The modem's country. t19: the reply to "i9" looked up in the table by its
 // identification text; gci: the code of "+GCI?" looked up by the countries'

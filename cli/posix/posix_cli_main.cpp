@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <string>
 
 #include "cli/cli_run.h"
@@ -17,19 +19,21 @@
 
 const char kCliUsage[] =
     "usage: korvane-cli list [--table FILE] [--verbose]\n"
-    "       korvane-cli detect [--ports PORT,...] [--json] [--verbose]\n"
-    "       korvane-cli query [--port PORT | --ports PORT,...] [--table FILE] [--json] [--verbose]\n"
-    "       korvane-cli set COUNTRY [--port PORT | --ports PORT,...] [--table FILE] [--json] [--verbose]\n"
-    "COUNTRY is a name from the table (letter case ignored) or its code; PORT is a\n"
-    "device path (/dev/ttyUSB0), a name under /dev (ttyUSB0) or a /dev/serial/by-id link.\n";
+    "       korvane-cli detect [--ports PORT,...] [TALK] [--json] [--verbose]\n"
+    "       korvane-cli query [--port PORT | --ports PORT,...] [TALK] [--table FILE] [--json] [--verbose]\n"
+    "       korvane-cli supported [--port PORT | --ports PORT,...] [TALK] [--table FILE] [--json] [--verbose]\n"
+    "       korvane-cli set COUNTRY [--port PORT | --ports PORT,...] [TALK] [--table FILE] [--json] [--verbose]\n"
+    "TALK is --dialect auto|t19|gci, --paced and --settle MS. COUNTRY is a name from the\n"
+    "table (letter case ignored) or its code; PORT is a device path (/dev/ttyUSB0), a\n"
+    "name under /dev (ttyUSB0) or a /dev/serial/by-id link.\n";
 
 namespace {
 
 class PosixCli : public CliPlatform {
 public:
-    explicit PosixCli(PosixPortSettings settings) : m_port(std::move(settings)) {}
+    explicit PosixCli(PosixPortSettings settings) : m_settings(std::move(settings)) {}
 
-    ModemPort& Port() override { return m_port; }
+    std::unique_ptr<ModemPort> NewPort() override { return std::make_unique<PosixPort>(m_settings); }
     std::vector<std::string> SystemPorts() override { return SystemSerialPorts(); }
     std::string AlsoKnownAs(const std::string& port) override {
         const std::string byId = ByIdName(port);
@@ -46,8 +50,16 @@ public:
     }
 
 private:
-    PosixPort m_port;
+    PosixPortSettings m_settings;
 };
+
+// A note said once however many ports say it: a detection opens them all at once.
+void SayOnce(const std::string& note) {
+    static std::mutex lock;
+    static std::set<std::string> said;
+    const std::lock_guard<std::mutex> hold(lock);
+    if (said.insert(note).second) std::fprintf(stderr, "korvane-cli: %s\n", note.c_str());
+}
 
 // A port argument as its path. One that exists but is no device is refused at
 // once; a missing one is left to the open, which says that there is no such port.
@@ -82,7 +94,7 @@ int main(int argc, char** argv) {
     InstallExitRelease();
     PosixPortSettings settings;
     settings.verbose = options.verbose;
-    settings.say = [](const std::string& note) { std::fprintf(stderr, "korvane-cli: %s\n", note.c_str()); };
+    settings.say = SayOnce;
     PosixCli platform(std::move(settings));
     const int code = RunCli(options, platform);
     std::fflush(stdout);

@@ -5,29 +5,40 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 
 namespace {
 
-// Read by the handler, which may run at any moment: plain buffers, and a flag
-// that says whether they hold a lock, set only after they are filled.
-char g_path[PATH_MAX];
-char g_content[32];
-volatile sig_atomic_t g_armed = 0;
+// Read by the handler, which may run at any moment: plain buffers, and a
+// state that says whether they hold a lock, set only after they are filled.
+// The state is a lock-free atomic, which a handler may read, and by which a
+// thread claims a free slot.
+enum SlotState { kFree, kFilling, kArmed };
+struct Slot {
+    char path[PATH_MAX];
+    char content[32];
+    std::atomic<int> state{kFree};
+};
+// More than the serial ports a system has.
+constexpr int kSlots = 64;
+Slot g_slots[kSlots];
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the slots' states");
 
 const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2};
 
 // Only async-signal-safe calls: the lock goes only if it still holds our content.
 void OnEndingSignal(int signal) {
-    if (g_armed) {
-        char seen[sizeof g_content] = {};
-        const int fd = open(g_path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    for (Slot& slot : g_slots) {
+        if (slot.state.load() != kArmed) continue;
+        char seen[sizeof slot.content] = {};
+        const int fd = open(slot.path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
         if (fd >= 0) {
             const ssize_t n = read(fd, seen, sizeof seen - 1);
             close(fd);
-            if (n > 0 && std::strcmp(seen, g_content) == 0) unlink(g_path);
+            if (n > 0 && std::strcmp(seen, slot.content) == 0) unlink(slot.path);
         }
-        g_armed = 0;
+        slot.state.store(kFree);
     }
     // SA_RESETHAND has put the default action back: the signal now ends us.
     raise(signal);
@@ -49,11 +60,21 @@ void InstallExitRelease() {
     }
 }
 
-void ArmExitRelease(const char* path, const char* content) {
-    g_armed = 0;
-    std::strncpy(g_path, path, sizeof g_path - 1);
-    std::strncpy(g_content, content, sizeof g_content - 1);
-    g_armed = 1;
+int ArmExitRelease(const char* path, const char* content) {
+    for (int i = 0; i < kSlots; ++i) {
+        Slot& slot = g_slots[i];
+        int free = kFree;
+        if (!slot.state.compare_exchange_strong(free, kFilling)) continue;
+        std::strncpy(slot.path, path, sizeof slot.path - 1);
+        slot.path[sizeof slot.path - 1] = '\0';
+        std::strncpy(slot.content, content, sizeof slot.content - 1);
+        slot.content[sizeof slot.content - 1] = '\0';
+        slot.state.store(kArmed);
+        return i;
+    }
+    return -1;
 }
 
-void DisarmExitRelease() { g_armed = 0; }
+void DisarmExitRelease(int slot) {
+    if (slot >= 0 && slot < kSlots) g_slots[slot].state.store(kFree);
+}

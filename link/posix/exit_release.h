@@ -9,6 +9,8 @@
 // Installs the handlers; once, at start-up.
 void InstallExitRelease();
 // The lock file at path, holding content, is removed if a signal ends the
-// process. One lock at a time; both strings are copied.
-void ArmExitRelease(const char* path, const char* content);
-void DisarmExitRelease();
+// process; both strings are copied. Locks taken at once, by the threads of a
+// detection, each have a slot of their own: the one returned, which Disarm
+// takes back (-1 when all were taken; the lock then goes unguarded).
+int ArmExitRelease(const char* path, const char* content);
+void DisarmExitRelease(int slot);

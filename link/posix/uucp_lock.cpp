@@ -94,7 +94,8 @@ LockResult UucpLock::Take(const std::string& directory, const std::string& devic
     const std::string mine = LockContent(getpid());
     // Written whole under a name of our own, then linked into place: the lock
     // appears with its content or not at all, and only one taker's link wins.
-    const std::string temporary = directory + "/LTMP." + std::to_string(getpid());
+    // The device's part keeps the locks of ports taken at once apart.
+    const std::string temporary = directory + "/LTMP." + std::to_string(getpid()) + "." + LockFileName(devicePath).substr(5);
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::string content;
         struct stat info;
@@ -128,7 +129,7 @@ LockResult UucpLock::Take(const std::string& directory, const std::string& devic
         if (linked == 0) {
             m_path = path;
             m_held = true;
-            ArmExitRelease(m_path.c_str(), mine.c_str());
+            m_exitSlot = ArmExitRelease(m_path.c_str(), mine.c_str());
             return LockResult::Taken;
         }
         if (!written || linkError != EEXIST) {
@@ -143,7 +144,7 @@ LockResult UucpLock::Take(const std::string& directory, const std::string& devic
 
 void UucpLock::Release() {
     if (!m_held) return;
-    DisarmExitRelease();
+    DisarmExitRelease(m_exitSlot);
     std::string content;
     if (ReadSmallFile(m_path, content) && content == LockContent(getpid())) unlink(m_path.c_str());
     m_held = false;

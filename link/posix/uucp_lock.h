@@ -51,6 +51,7 @@ public:
 private:
     std::string m_path;  // set while we hold the lock
     bool m_held = false;
+    int m_exitSlot = -1;  // where the exit release keeps it
 };
 
 // The command name of a running process (/proc/<pid>/comm), or "unknown".

@@ -92,6 +92,7 @@ hold() {
   local mode=$1 port=$2 program=$scratch/bin/port_holder
   shift 2
   [ "${1:-}" = ModemManager ] && { program=$scratch/bin/ModemManager; shift; }
+  rm -f "$lane_dir/holder"
   "$@" "$program" "$mode" "$(device "$port")" >"$lane_dir/holder" 2>&1 &
   holder=$!
   for _ in $(seq 100); do grep -q ready "$lane_dir/holder" && return; sleep 0.02; done
@@ -116,7 +117,7 @@ run_lane() {
 }
 
 detection() {
-  row "detect, two modems" "1:B5 2:04" 0 '^ports/com1: modem\nports/com2: modem$' 'probing ports/com1' "1:$(hex $'ati3\r\n')" \
+  row "detect, two modems" "1:B5 2:04" 0 '^ports/com1: modem \(t19\)\nports/com2: modem \(t19\)$' 'probing ports/com1' "1:$(hex $'ati3\r\n')" \
     "$K" detect --ports ports/com1,ports/com2
   row "detect --json: a silent modem, no modem" "1:B5:silent=1" 1 \
     '^\{"ports":\[\{"port":"ports/com1","state":"no modem"\},\{"port":"ports/com2","state":"cannot open"\}\]\}$' \
@@ -126,8 +127,47 @@ detection() {
     "$K" query --ports ports/com1,ports/com2
 }
 
+# The standard country command, on modems of the virtual modem's gci
+# personality; and the windows as upper bounds of the prompt pace.
+gci() {
+  local g=personality=gci
+  row "detect: the card and a gci modem" "1:B5 2:B5:$g" 0 '^ports/com1: modem \(t19\)\nports/com2: modem \(gci\)$' '' \
+    "2:$(hex $'ati3\r\nat\r\n')" "$K" detect --ports ports/com1,ports/com2
+  row "query: +GCI: B4" "2:B4:$g" 0 '^\{"port":"ports/com2","country":"United Kingdom","code":"B4","dialect":"gci"\}$' \
+    '^querying the country on ports/com2 \(gci\)\.\.\. $' "2:$(hex $'ati3\r\nat\r\nat+GCI?\r\n')" \
+    "$K" query --json --port ports/com2
+  row "query: +GCI:42 is Germany" "2:B5:$g:gcispace=0:gcilist=00,42,B5:country=42" 0 '"country":"Germany","code":"42"' '' \
+    "" "$K" query --json --port ports/com2
+  row "supported: a list" "2:B5:$g:gcilist=00,8A,B4,B5" 0 '^00  Japan\nB4  United Kingdom\nB5  United States$' \
+    'lists \(00,8A,B4,B5\)' "2:$(hex $'at+GCI=?\r\n')" "$K" supported --port ports/com2 --dialect gci
+  row "supported: a range" "2:B5:$g:gcilist=00-FF" 0 '^\{"port":"ports/com2","dialect":"gci","listed":"00-FF","countries":\[\{"code":"00","country":"Japan"\},.*"FE","country":"Taiwan"\}\]\}$' \
+    '' "" "$K" supported --json --port ports/com2
+  row "set: Germany as 42 where the modem lists 42 alone" "2:B5:$g:gcilist=00,42,B5" 0 \
+    '^\{"port":"ports/com2","country":"Germany","code":"42","dialect":"gci","result":"set"\}$' '^setting Germany on ports/com2 \(gci\)\.\.\. $' \
+    "2:$(hex $'at+GCI=?\r\nat+GCI=42\r\nat+GCI?\r\n')" "$K" set Germany --json --port ports/com2
+  vm get 2 country
+  [ "$reply" = 42 ] && verdict "then the modem is set to 42" || verdict "then the modem is set to 42" "it is set to $reply"
+  row "set: a country outside the modem's list" "2:B5:$g:gcilist=00,B4,B5" 2 '^$' \
+    "^setting Germany on ports/com2 \(gci\)\.\.\. korvane-cli: Germany \(\+GCI 04 or 42\) is not among the codes the modem on ports/com2 supports \(00,B4,B5\): 00 Japan, B4 United Kingdom, B5 United States $" \
+    "2:$(hex $'at\r\nat+GCI=?\r\n')" "$K" set Germany --port ports/com2
+  row "set: ERROR to every +GCI command" "2:B5:$g:gcierror=1" 1 '^$' 'answered ERROR to AT\+GCI=\?' "" \
+    "$K" set Japan --port ports/com2
+  row "set: OK, but the old country kept" "2:B5:$g:ignoreset=1" 1 '^not taken$' \
+    'answered OK to AT\+GCI=B4 but still reports B5 \(United States\)' "" "$K" set 'United Kingdom' --port ports/com2
+  row "set: a modem that resets on the change" "2:B5:$g:echo=0:gcireset=1" 0 '^set$' '' "" \
+    "$K" set Japan --port ports/com2 --dialect gci
+  row "query --dialect gci of the card" "1:B5" 1 '^$' 'the modem on ports/com1 answered ERROR to AT\+GCI\?' \
+    "1:$(hex $'at+GCI?\r\n')" "$K" query --port ports/com1 --dialect gci
+  row "query --paced of a gci modem" "2:B4:$g" 0 '^United Kingdom$' '' "" "$K" query --port ports/com2 --paced
+  # The probe window, 300 ms after ati3, at the prompt pace: a reply just inside is a modem, just outside none.
+  row "prompt: an identification 250 ms after ati3" "1:B5:delay=250" 0 '^ports/com1: modem \(t19\)$' '' "" \
+    "$K" detect --ports ports/com1 --settle 0
+  row "prompt: an identification 350 ms after ati3" "1:B5:delay=350" 1 '^ports/com1: no modem$' '' "" \
+    "$K" detect --ports ports/com1 --settle 0 --dialect t19
+}
+
 commands() {
-  row "query" "3:B5" 0 '^United States$' '^querying the country on ports/com3\.\.\. $' "3:$(hex $'ati9\r\n')" \
+  row "query" "3:B5" 0 '^United States$' '^querying the country on ports/com3 \(t19\)\.\.\. $' "3:$(hex $'ati3\r\nati9\r\n')" \
     "$K" query --port ports/com3
   vm termios 3
   [ "$reply" = "baud=19200 csize=8 parenb=0 cstopb=0 crtscts=1" ] && verdict "the line settings" ||
@@ -135,9 +175,9 @@ commands() {
   row "query --verbose: what the port could not do" "-" 0 '^United States$' \
     "country table .* refuses the modem-line calls \(TIOCMBIS: Inappropriate ioctl for device\), as a pseudo-terminal does: going on without DTR" \
     "" "$K" query --verbose --port ports/com3
-  row "query --json, by device path" "-" 0 "^\\{\"port\":\"$(device 3)\",\"country\":\"United States\",\"code\":\"B5\"\\}\$" \
+  row "query --json, by device path" "-" 0 "^\\{\"port\":\"$(device 3)\",\"country\":\"United States\",\"code\":\"B5\",\"dialect\":\"t19\"\\}\$" \
     '' "" "$K" query --json --port "$(device 3)"
-  row "set by name, --json" "3:B5" 0 '^\{"port":"ports/com3","country":"Germany","code":"04","result":"set"\}$' '' \
+  row "set by name, --json" "3:B5" 0 '^\{"port":"ports/com3","country":"Germany","code":"04","dialect":"t19","result":"set"\}$' '' \
     "3:$(hex $'at%t19,0,04\r\n')" "$K" set gERMANY --json --port ports/com3
   row "then query" "-" 0 '^Germany$' '' "" "$K" query --port ports/com3
   row "set by code, a one-character code" "3:B5" 0 '^set$' 'setting Germany \(4\)' "3:$(hex $'at%t19,0,4\r\n')" \
@@ -145,8 +185,10 @@ commands() {
   row "set, modem says ERROR" "3:B5:seterror=1" 1 '^not acknowledged$' '' "3:$(hex 'at%t19,0,00')" \
     "$K" set Japan --port ports/com3
   row "set, lower-case ok" "3:B5:okword=ok" 1 '^not acknowledged$' '' "" "$K" set Japan --port ports/com3
-  row "set, silent modem" "3:B5:silent=1" 1 '^not acknowledged$' '' "" "$K" set Japan --port ports/com3
-  row "query, no country in the reply" "-" 0 '^unknown$' '' "3:$(hex ati9)" "$K" query --port ports/com3
+  row "set, silent card" "3:B5:silent=1" 1 '^not acknowledged$' '' "" "$K" set Japan --port ports/com3 --dialect t19
+  row "query, no country in the reply" "-" 0 '^unknown$' '' "3:$(hex ati9)" "$K" query --port ports/com3 --dialect t19
+  row "set, a silent port: no modem to ask" "-" 1 '^$' '^korvane-cli: no modem answered on ports/com3 $' \
+    "3:$(hex $'ati3\r\n')" "$K" set Japan --port ports/com3
 }
 
 # Lock files in the forms serial programs write them, live and stale.
@@ -260,7 +302,8 @@ bad_input() {
   row "an option of another command" "" 2 '^$' "unexpected argument '--json'" "" "$K" list --json
 }
 
-run_lane "1 2" detection
+detection_and_gci() { detection; gci; }
+run_lane "1 2" detection_and_gci
 run_lane "3" commands
 run_lane "4" locks
 run_lane "5" holders

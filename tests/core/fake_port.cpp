@@ -6,23 +6,15 @@
 
 namespace fake {
 
-void Port::Log(const std::string& what) {
-    std::lock_guard<std::mutex> hold(m_lock);
-    m_calls.push_back({what, ModemClock::now()});
-}
-
 void Port::Schedule(Send::From from) {
-    const ModemClock::time_point now = ModemClock::now();
     for (const Send& send : script)
-        if (send.from == from) m_arrivals.push_back({now + send.after, send.bytes});
-    std::stable_sort(m_arrivals.begin(), m_arrivals.end(),
-                     [](const Arrival& a, const Arrival& b) { return a.at < b.at; });
+        if (send.from == from) m_arrivals.emplace_back(ModemClock::now() + send.after, send.bytes);
+    std::stable_sort(m_arrivals.begin(), m_arrivals.end(), [](auto& a, auto& b) { return a.first < b.first; });
 }
 
 PortStatus Port::Open(const char* name) {
     Log(std::string("open ") + name);
     m_open = openStatus.Ok();
-    m_receiving = false;
     m_arrivals.clear();
     if (m_open) Schedule(Send::Open);
     return openStatus;
@@ -41,31 +33,24 @@ PortStatus Port::Write(const char* bytes, std::size_t count) {
     return {};
 }
 
+// The modem's pieces reach the reader one at a time, each once its time has
+// come; whether a piece is in time depends on its time, not on when the
+// reader gets to it, so the rows hold on a busy machine too.
 PortRead Port::Read(char* buffer, std::size_t room, Deadline deadline) {
     PortRead read;
     if (!m_open || !m_receiving) return read;
-    if (!readStatus.Ok()) {
-        read.status = readStatus;
-        return read;
-    }
-    // The first arrival, once its time has come: the modem's pieces reach
-    // the reader one at a time, as a line delivers them.
-    if (m_arrivals.empty() || m_arrivals.front().at > deadline) {
+    if (!readStatus.Ok()) return {0, readStatus};
+    if (m_arrivals.empty() || m_arrivals.front().first > deadline) {
         std::this_thread::sleep_until(deadline);
         return read;
     }
-    std::this_thread::sleep_until(m_arrivals.front().at);
-    Arrival& next = m_arrivals.front();
-    read.count = std::min(room, next.bytes.size());
-    std::memcpy(buffer, next.bytes.data(), read.count);
-    next.bytes.erase(0, read.count);
-    if (next.bytes.empty()) m_arrivals.erase(m_arrivals.begin());
+    std::this_thread::sleep_until(m_arrivals.front().first);
+    std::string& next = m_arrivals.front().second;
+    read.count = std::min(room, next.size());
+    std::memcpy(buffer, next.data(), read.count);
+    next.erase(0, read.count);
+    if (next.empty()) m_arrivals.erase(m_arrivals.begin());
     return read;
-}
-
-void Port::StopReceiving() {
-    Log("stop");
-    m_receiving = false;
 }
 
 void Port::Release(PortRelease how) {
@@ -74,20 +59,15 @@ void Port::Release(PortRelease how) {
     m_open = false;
 }
 
-std::vector<Call> Port::Calls() const {
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_calls;
-}
-
 ModemClock::time_point Port::When(const std::string& what) const {
-    for (const Call& call : Calls())
+    for (const Call& call : calls)
         if (call.what.compare(0, what.size(), what) == 0) return call.at;
     return {};
 }
 
 std::string Port::Written() const {
     std::string bytes;
-    for (const Call& call : Calls())
+    for (const Call& call : calls)
         if (call.what.compare(0, 6, "write ") == 0) bytes += call.what.substr(6);
     return bytes;
 }

@@ -1,9 +1,9 @@
 // A port whose modem is a script: the bytes it sends, each so long after the
 // open or after a write, and the faults of the port itself. It logs every
-// call with the time it came.
+// call ("open COM3", "configure", "write <bytes>", "stop", "close", "drop and
+// close") with the time it came.
 #pragma once
 #include <chrono>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,57 +13,46 @@ namespace fake {
 
 using Ms = std::chrono::milliseconds;
 
-// Bytes the modem sends: after the open, or after the write of the command.
 struct Send {
     enum From { Open, Write } from;
     Ms after;
     std::string bytes;
 };
 
-// One call on the port, with its time.
 struct Call {
-    std::string what;  // "open COM3", "configure", "write <bytes>", "stop", "close", "drop and close"
+    std::string what;
     ModemClock::time_point at;
 };
 
 class Port : public ModemPort {
 public:
-    // The faults of this port: its open, its settings (configureCloses: a
-    // failed setting leaves the port unusable, and closed) and its reading.
-    PortStatus openStatus;
-    PortStatus configureStatus;
+    // The port's faults: configureCloses makes a failed setting leave no port.
+    PortStatus openStatus, configureStatus, readStatus;
     bool configureCloses = false;
-    PortStatus readStatus;
-    // The modem's part.
     std::vector<Send> script;
+    std::vector<Call> calls;
 
     PortStatus Open(const char* name) override;
     PortStatus Configure() override;
     bool IsOpen() const override { return m_open; }
     PortStatus Write(const char* bytes, std::size_t count) override;
     PortRead Read(char* buffer, std::size_t room, Deadline deadline) override;
-    void StopReceiving() override;
+    void StopReceiving() override {
+        Log("stop");
+        m_receiving = false;
+    }
     void Release(PortRelease how) override;
 
-    std::vector<Call> Calls() const;
-    // The time of the first call that begins with what; the epoch when none did.
+    // The time of the first call that begins with what.
     ModemClock::time_point When(const std::string& what) const;
-    // Everything written, in order.
     std::string Written() const;
 
 private:
-    struct Arrival {
-        ModemClock::time_point at;
-        std::string bytes;
-    };
-    void Log(const std::string& what);
+    void Log(const std::string& what) { calls.push_back({what, ModemClock::now()}); }
     void Schedule(Send::From from);
 
-    mutable std::mutex m_lock;
-    std::vector<Call> m_calls;
-    std::vector<Arrival> m_arrivals;  // in order of their times
-    bool m_open = false;
-    bool m_receiving = false;
+    std::vector<std::pair<ModemClock::time_point, std::string>> m_arrivals;  // in time order
+    bool m_open = false, m_receiving = false;
 };
 
 }  // namespace fake

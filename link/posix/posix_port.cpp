@@ -73,7 +73,7 @@ PortStatus PosixPort::Open(const char* name) {
         return Fail(PortFault::InUse, "lock", EBUSY,
                     device + " is locked by " +
                         (m_lock.holderPid ? "PID " + std::to_string(m_lock.holderPid) + " (" + m_lock.holderCommand + ")"
-                                          : std::string("a lock that names no process yet")) +
+                                          : std::string("a lock file whose PID cannot be read")) +
                         " in " + m_settings.lockDir);
     if (lock == LockResult::NotWritable)
         SayOnce(m_saidLockDir, m_lock.writeError + "; going on with flock and exclusive mode (TIOCEXCL) only");

@@ -97,9 +97,16 @@ LockResult UucpLock::Take(const std::string& directory, const std::string& devic
     // The device's part keeps the locks of ports taken at once apart.
     const std::string temporary = directory + "/LTMP." + std::to_string(getpid()) + "." + LockFileName(devicePath).substr(5);
     for (int attempt = 0; attempt < 3; ++attempt) {
-        std::string content;
         struct stat info;
-        if (lstat(path.c_str(), &info) == 0 && ReadSmallFile(path, content)) {
+        const bool exists = lstat(path.c_str(), &info) == 0;
+        std::string content;
+        if (exists && !ReadSmallFile(path, content)) {
+            if (errno == ENOENT) continue;  // removed meanwhile: look again
+            // Another user's lock that we may not read: its owner is using the port.
+            holderCommand = "unknown";
+            return LockResult::InUse;
+        }
+        if (exists) {
             const pid_t pid = ParseLockPid(content);
             const bool unreadableButYoung = pid == 0 && time(nullptr) - info.st_mtime < kUnreadableLockAge;
             if (unreadableButYoung || (pid != 0 && pid != getpid() && ProcessAlive(pid))) {

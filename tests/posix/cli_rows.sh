@@ -209,6 +209,13 @@ locks() {
       "$K" query --port ports/com4
     [ -e "$lock" ] || echo "FAIL the live lock $(printf '%q' "$form") was removed"
   done
+  # Another user's lock that we may not read, however old.
+  chmod 600 "$lock"
+  touch -d '-1 hour' "$lock"
+  open_to_all 4
+  row "a lock we may not read" - 3 '^$' "is locked by a lock file whose PID cannot be read in $KORVANE_LOCK_DIR" "4:-" \
+    $NOBODY "$K" query --port ports/com4
+  chmod 644 "$lock"
   kill $sleeper
   sh -c 'exit 0' &
   gone=$!

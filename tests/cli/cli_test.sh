@@ -63,35 +63,36 @@ hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
 # What standard error shows.
 probing() { local p; for p in "$@"; do printf 'probing COM%s\\.\\.\\.\\n' "$p"; done; }
 all6=$(probing 3 4 2 1 5 6)
-usage='\nusage: korvane-cli list .*n is 1 to 6\.'
+usage='\nusage: korvane-cli list .*n is 1 to 256\.'
 table_path='[^\n]*korvane\.ini'
 
 #   name                        modems              table    arguments                    exit stdout / stderr / COM4
 row "list"                      ""                  shipped  "list"                       0 '09  Australia\n.*B5  United States' ''
-row "detect, two modems"        "3:B5:silent=1 2:04 4:B5" shipped "detect"              0 'COM3: no modem\nCOM4: modem\nCOM2: modem\nCOM1: cannot open\nCOM5: cannot open\nCOM6: cannot open' \
+row "detect, two modems"        "3:B5:silent=1 2:04 4:B5" shipped "detect"              0 'COM3: no modem\nCOM4: modem \(t19\)\nCOM2: modem \(t19\)\nCOM1: cannot open\nCOM5: cannot open\nCOM6: cannot open' \
   "${all6%\\n}" "$(hex $'ati3\r\n')"
 row "detect, json, no modem"    ""                  shipped  "detect --json"              1 '\{"ports":\[\{"port":"COM3","state":"cannot open"\},\{"port":"COM4","state":"cannot open"\},.*\]\}' \
   "${all6%\\n}"
 row "query, no modem"           ""                  shipped  "query"                      1 '' "${all6}korvane-cli: no modem found on COM3, COM4, COM2, COM1, COM5, COM6"
 row "query, first modem found"  "2:04 4:B5"         shipped  "query"                      0 'United States' \
-  "$(probing 3 4)querying the country on COM4\.\.\." "$(hex $'ati3\r\nati9\r\n')"
-row "query, given port"         "2:04 4:B5"         shipped  "query --port com2 --json"   0 '\{"port":"COM2","country":"Germany","code":"04"\}' \
-  'querying the country on COM2\.\.\.' -
-row "query, unknown country"    "4:B5:silent=1"     shipped  "query --port COM4"          0 'unknown' 'querying the country on COM4\.\.\.'
-row "query, closed port"        ""                  shipped  "query --port COM4"          1 '' 'querying the country on COM4\.\.\.\nkorvane-cli: COM4 cannot be opened'
-row "set by name"               "4:B5"              shipped  "set gERMANY --json"         0 '\{"port":"COM4","country":"Germany","code":"04","result":"set"\}' \
-  "$(probing 3 4)setting Germany \(04\) on COM4\.\.\." "$(hex $'ati3\r\nat%t19,0,04\r\n')"
-row "then query"                "-"                 shipped  "query --port COM4"          0 'Germany' 'querying the country on COM4\.\.\.'
-row "set by code"               "4:B5"              shipped  "set 0a --port COM4"         0 'set' 'setting Austria \(0A\) on COM4\.\.\.' \
-  "$(hex $'at%t19,0,0A\r\n')"
-row "set, one-character code"   "4:B5"              onechar  "set Germany --port COM4"    0 'set' 'setting Germany \(4\) on COM4\.\.\.' \
-  "$(hex $'at%t19,0,4\r\n')"
-row "set, modem says ERROR"     "4:B5:seterror=1"   shipped  "set Japan --port COM4"      1 'not acknowledged' 'setting Japan \(00\) on COM4\.\.\.'
-row "set, lower-case ok"        "4:B5:okword=ok"    shipped  "set Japan --port COM4"      1 'not acknowledged' 'setting Japan \(00\) on COM4\.\.\.'
-row "set, silent modem"         "4:B5:silent=1"     shipped  "set Japan --port COM4"      1 'not acknowledged' 'setting Japan \(00\) on COM4\.\.\.'
+  "${all6}querying the country on COM4 \(t19\)\.\.\." "$(hex $'ati3\r\nati9\r\n')"
+row "query, given port"         "2:04 4:B5"         shipped  "query --port com2 --json"   0 '\{"port":"COM2","country":"Germany","code":"04","dialect":"t19"\}' \
+  'querying the country on COM2 \(t19\)\.\.\.' -
+row "query, unknown country"    "4:B5:silent=1"     shipped  "query --port COM4 --dialect t19" 0 'unknown' 'querying the country on COM4 \(t19\)\.\.\.'
+row "query, closed port"        ""                  shipped  "query --port COM4"          1 '' 'korvane-cli: COM4 cannot be opened'
+row "set by name"               "4:B5"              shipped  "set gERMANY --json"         0 '\{"port":"COM4","country":"Germany","code":"04","dialect":"t19","result":"set"\}' \
+  "${all6}setting Germany \(04\) on COM4 \(t19\)\.\.\." "$(hex $'ati3\r\nat%t19,0,04\r\n')"
+row "then query"                "-"                 shipped  "query --port COM4"          0 'Germany' 'querying the country on COM4 \(t19\)\.\.\.'
+row "set by code"               "4:B5"              shipped  "set 0a --port COM4"         0 'set' 'setting Austria \(0A\) on COM4 \(t19\)\.\.\.' \
+  "$(hex $'ati3\r\nat%t19,0,0A\r\n')"
+row "set, one-character code"   "4:B5"              onechar  "set Germany --port COM4"    0 'set' 'setting Germany \(4\) on COM4 \(t19\)\.\.\.' \
+  "$(hex $'ati3\r\nat%t19,0,4\r\n')"
+row "set, modem says ERROR"     "4:B5:seterror=1"   shipped  "set Japan --port COM4"      1 'not acknowledged' 'setting Japan \(00\) on COM4 \(t19\)\.\.\.'
+row "set, lower-case ok"        "4:B5:okword=ok"    shipped  "set Japan --port COM4"      1 'not acknowledged' 'setting Japan \(00\) on COM4 \(t19\)\.\.\.'
+row "set, silent card"          "4:B5:silent=1"     shipped  "set Japan --port COM4 --dialect t19" 1 'not acknowledged' 'setting Japan \(00\) on COM4 \(t19\)\.\.\.'
 row "unknown country"           "4:B5"              shipped  "set Narnia"                 2 '' "korvane-cli: unknown country 'Narnia' \(korvane-cli list shows the table\)" -
-row "COM9"                      "4:B5"              shipped  "query --port COM9"          2 '' "korvane-cli: 'COM9' is not a port Korvane uses: COM1 to COM6$usage" -
-row "LPT1"                      "4:B5"              shipped  "set Japan --port LPT1"      2 '' "korvane-cli: 'LPT1' is not a port Korvane uses: COM1 to COM6$usage" -
+row "COM12, beyond the window's" "4:B5"            shipped  "query --port COM12"         1 '' "korvane-cli: COM12 cannot be opened" -
+row "COM257"                    "4:B5"              shipped  "query --port COM257"        2 '' "korvane-cli: 'COM257' is not a COM port: COM1 to COM256$usage" -
+row "LPT1"                      "4:B5"              shipped  "set Japan --port LPT1"      2 '' "korvane-cli: 'LPT1' is not a COM port: COM1 to COM256$usage" -
 row "set without a country"     "4:B5"              shipped  "set --port COM4"            2 '' "korvane-cli: set needs a country: a name from the table or its code$usage" -
 row "no command"                "4:B5"              shipped  ""                           2 '' "korvane-cli: no command given$usage"
 row "missing table, list"       "4:B5"              missing  "list"                       2 '' "korvane-cli: the country table could not be read: $table_path"
@@ -101,9 +102,22 @@ row "hostile table"             "4:B5"              hostile  "query --port COM4"
 # Set, then query, for a handful of countries on one modem.
 for country in "Japan:00" "United Kingdom:B4" "Taiwan:FE" "South Africa:9F"; do
   row "set ${country%%:*}" "4:B5" shipped "set ${country##*:} --port COM4" 0 'set' \
-    "setting ${country%%:*} \(${country##*:}\) on COM4\.\.\." "$(hex "at%t19,0,${country##*:}"$'\r\n')"
-  row "then query ${country%%:*}" - shipped "query --port COM4" 0 "${country%%:*}" 'querying the country on COM4\.\.\.'
+    "setting ${country%%:*} \(${country##*:}\) on COM4 \(t19\)\.\.\." "$(hex $'ati3\r\n'"at%t19,0,${country##*:}"$'\r\n')"
+  row "then query ${country%%:*}" - shipped "query --port COM4" 0 "${country%%:*}" 'querying the country on COM4 \(t19\)\.\.\.'
 done
+
+# A modem of the standard country command; the window's pace; the probe
+# window's edges at the prompt pace (a reply 250 ms after ati3 is in time, one
+# 350 ms after it is not).
+row "gci: query"                "4:B5:personality=gci" shipped "query --port COM4 --json" 0 \
+  '\{"port":"COM4","country":"United States","code":"B5","dialect":"gci"\}' 'querying the country on COM4 \(gci\)\.\.\.' \
+  "$(hex $'ati3\r\nat\r\nat+GCI?\r\n')"
+row "gci: set"                  "4:B5:personality=gci" shipped "set b4 --port COM4"       0 'set' \
+  'setting United Kingdom on COM4 \(gci\)\.\.\.' "$(hex $'ati3\r\nat\r\nat+GCI=?\r\nat+GCI=B4\r\nat+GCI?\r\n')"
+row "paced: the window's query" "4:B5"              shipped  "query --port COM4 --paced --dialect t19" 0 'United States' \
+  'querying the country on COM4 \(t19\)\.\.\.' "$(hex $'ati9\r\n')"
+row "prompt: a reply in time"   "4:B5:delay=250"    shipped  "detect --ports COM4 --settle 0" 0 'COM4: modem \(t19\)' 'probing COM4\.\.\.'
+row "prompt: a reply too late"  "4:B5:delay=350"    shipped  "detect --ports COM4 --settle 0" 1 'COM4: no modem' 'probing COM4\.\.\.'
 
 # The program that owns the modem is running: refused, and the modem keeps its country.
 (cd "$scratch" && exec wine "$title_window" "Vantoria Select" >"$scratch/window" 2>&1 </dev/null) &

@@ -3,6 +3,7 @@
 #include "app/about_dialog.h"
 #include "app/main_dialog.h"
 #include "app/tray.h"
+#include "core/line_size.h"
 #include "detect/detected_modems.h"
 #include "detect/modem_list_dialog.h"
 #include "res/resource.h"
@@ -18,8 +19,8 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
         ShowWindow(m_hWnd, SW_SHOW);
         SetForegroundWindow(m_hWnd);
         break;
-    case ID_TRAY_QUIT:
-        if (!m_busy) PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+    case ID_TRAY_QUIT:  // refused during a run, as every close request is
+        PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
         break;
     }
     return CDialog::OnCommand(wParam, lParam);
@@ -35,7 +36,7 @@ LRESULT CMainDlg::OnSysCommand(WPARAM command, LPARAM) {
 }
 
 void CMainDlg::ShowModemStatus(int modemIndex) {
-    char text[80];
+    char text[kLineSize];
     wsprintfA(text, "Modem connected to COM%d", g_modemPorts[modemIndex]);
     SetDlgItemTextA(m_hWnd, IDC_MODEM_STATUS, text);
 }

@@ -6,11 +6,11 @@
 
 #include <atomic>
 
-#include "country/country_record.h"
+#include "core/country_table.h"
+#include "core/modem_link.h"
 #include "framework/dialog.h"
 #include "framework/menu.h"
 #include "link/port_connection.h"
-#include "link/port_reader.h"
 
 // Tray notification message and icon identifier.
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 100;
@@ -21,14 +21,17 @@ public:
     explicit CMainDlg(HWND parent = nullptr);
     ~CMainDlg() override;
 
-    // Port connection (app/port_operations.cpp). One at a time, on the UI
-    // thread; opening ends a connection still open, and the teardowns may be
-    // called with no port open.
+    // Port connection (app/port_operations.cpp): the modem link's steps on
+    // COM<port>. One at a time, on the UI thread; opening ends a connection
+    // still open, and the teardowns may be called with no port open.
     void OpenPort(int port, bool probe);
     void SendAt(const char* command);
     void ClosePort();              // after a detection probe: no pause
     void ClosePortAfterCommand();  // after a query or setting: 100 ms, then a beep
-    void ReleasePortOnQuit();      // when the user quits: 100 ms, drop DTR, purge
+    void ReleasePortOnQuit();      // when the user quits: 100 ms of messages, drop DTR, purge
+    // The verdict of the probe on the port now open, read before its
+    // teardown: true when its modem identified itself, which marks a modem found.
+    bool CheckProbe();
 
     // The detection run, behind the progress dialog.
     void AutoDetect();
@@ -46,8 +49,6 @@ public:
     int m_countryCount = 0;
     int m_modemFound = 0;
     int m_busy = 0;
-    // The current connection's record, valid until its teardown; not ours to free.
-    CPortReader* m_reader = nullptr;
 
 protected:
     BOOL OnInitDialog() override;
@@ -79,6 +80,8 @@ private:
     // The port connection: owns the open port's handle (none between
     // operations), its reader thread and the write in flight.
     PortConnection m_hComm{m_stopReader};
+    // The modem's side of the connection: its steps, pauses and line matcher.
+    ModemLink m_link{m_hComm};
     char m_appDir[MAX_PATH] = {};
     CountryRecord m_countries[kMaxCountries] = {};
     HICON m_hIcon = nullptr;

@@ -6,7 +6,7 @@
 #include "framework/scoped_handle.h"
 #include "framework/win_app.h"
 
-int g_trayState = kTrayNoModem;
+TrayState g_trayState = kTrayNoModem;
 
 HICON LoadTrayIcon(int id) {
     return static_cast<HICON>(

@@ -4,7 +4,7 @@
 
 // What a left click on the icon does. UI thread only.
 enum TrayState { kTrayNoModem = 0, kTrayModemKnown = 1, kTrayDetecting = 2 };
-extern int g_trayState;
+extern TrayState g_trayState;
 
 // Loads one of the program's icons at the notification area's 16 x 16 pixels.
 HICON LoadTrayIcon(int id);

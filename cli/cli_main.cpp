@@ -1,170 +1,107 @@
-// korvane-cli: detects the modem, queries and sets its country from a script,
-// with the program's own link, steps and country table. Progress goes to
-// standard error, results to standard output.
-//
-// Exit codes: 0 done; 1 no modem, or no acknowledgement; 2 bad usage, an
-// unknown country or a bad table; 3 the port is in use, or the program that
-// owns the modem is running.
+// korvane-cli on Windows: the shared commands over the Windows port. A
+// detection probes COM1 to COM6 in the program's order; a port given may be
+// any of COM1 to COM256; the country table lies beside the executable;
+// nothing touches a modem while the program that owns it has its window open.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 
-#include "cli/cli_options.h"
-#include "cli/json_text.h"
-#include "cli/modem_operations.h"
+#include "cli/cli_run.h"
 #include "cli/module_folder.h"
-#include "country/country_file.h"
-#include "detect/detected_modems.h"
+#include "core/country_table.h"
+#include "core/probe_order.h"
 #include "framework/dll_search.h"
+#include "link/port_connection.h"
+
+const char kCliUsage[] =
+    "usage: korvane-cli list [--table FILE] [--verbose]\n"
+    "       korvane-cli detect [--ports COMn,...] [TALK] [--json] [--verbose]\n"
+    "       korvane-cli query [--port COMn | --ports COMn,...] [TALK] [--table FILE] [--json] [--verbose]\n"
+    "       korvane-cli supported [--port COMn | --ports COMn,...] [TALK] [--table FILE] [--json] [--verbose]\n"
+    "       korvane-cli set COUNTRY [--port COMn | --ports COMn,...] [TALK] [--table FILE] [--json] [--verbose]\n"
+    "TALK is --dialect auto|t19|gci, --paced and --settle MS. COUNTRY is a name from\n"
+    "korvane.ini (letter case ignored) or its code; n is 1 to 256.\n";
 
 namespace {
 
-enum ExitCode { kDone = 0, kNoModem = 1, kBadInput = 2, kBusy = 3 };
-
-const wchar_t kTableFile[] = L"korvane.ini";
 const char kBlockingWindow[] = "Vantoria Select";
+constexpr int kHighestComPort = 256;
 
-int Fail(int code, const std::string& message) {
-    std::fprintf(stderr, "korvane-cli: %s\n", message.c_str());
-    return code;
+// The caller's stop flag of a port connection, made before the connection.
+struct StopFlag {
+    std::atomic<int> stop{0};
+};
+
+// A COM port opened by its device name, \\.\COMn, which every COM port
+// has; the plain name reaches COM1 to COM9 only.
+class ComPort : private StopFlag, public PortConnection {
+public:
+    ComPort() : PortConnection(stop) {}
+    PortStatus Open(const char* name) override {
+        return PortConnection::Open(("\\\\.\\" + std::string(name)).c_str());
+    }
+};
+
+class WindowsCli : public CliPlatform {
+public:
+    std::unique_ptr<ModemPort> NewPort() override { return std::make_unique<ComPort>(); }
+    std::vector<std::string> SystemPorts() override {
+        std::vector<std::string> ports;
+        for (int port : kProbeOrder) ports.push_back(ComPortName(port));
+        return ports;
+    }
+    // Beside the executable, found from its module: started through PATH, the
+    // command line names no folder.
+    std::string TablePath(const std::string& given, std::string& error) override {
+        if (!given.empty()) return given;
+        const std::wstring folder = ModuleFolder();
+        const std::wstring path = folder + std::wstring(kCountryTableFile, kCountryTableFile + sizeof kCountryTableFile - 1);
+        const std::string opened = FopenPath(path);
+        if (folder.empty() || opened.empty())
+            error = "the folder of korvane-cli cannot be named to the C runtime: " + PathForMessage(path);
+        return folder.empty() ? std::string() : opened;
+    }
+    std::string Blocker() override {
+        if (!FindWindowA(nullptr, kBlockingWindow)) return "";
+        return std::string("a window titled \"") + kBlockingWindow + "\" is open: its program owns the modem";
+    }
+};
+
+// The path as the C runtime's fopen takes it: in the system's code page, or
+// its short form where the long one has characters the code page lacks or
+// runs past MAX_PATH; "" when neither will do.
+std::string FopenPath(const std::wstring& path) {
+    const auto narrow = [](const std::wstring& wide) {
+        BOOL lossy = FALSE;
+        const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr, &lossy);
+        std::string text(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+        if (size <= 1 || lossy || size > MAX_PATH) return std::string();
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, &text[0], size, nullptr, nullptr);
+        text.resize(static_cast<std::size_t>(size - 1));
+        return text;
+    };
+    std::string text = narrow(path);
+    if (!text.empty()) return text;
+    std::wstring shortPath(path.size() + 1, L'\0');
+    const DWORD length = GetShortPathNameW(path.c_str(), &shortPath[0], static_cast<DWORD>(shortPath.size()));
+    if (length == 0 || length >= shortPath.size()) return std::string();
+    shortPath.resize(length);
+    return narrow(shortPath);
 }
 
-std::string PortName(int port) { return "COM" + std::to_string(port); }
-
-const char* StateText(PortState state) {
-    switch (state) {
-    case PortState::Answered: return "modem";
-    case PortState::Silent: return "no modem";
-    case PortState::InUse: return "in use";
-    case PortState::CannotOpen: break;
-    }
-    return "cannot open";
-}
-
-// The table beside the executable, wherever it was started from; false, with
-// the reason, when it gives no country.
-bool LoadTable(CountryRecord* table, int& count, std::string& error) {
-    const std::wstring path = ModuleFolder() + kTableFile;
-    count = 0;
-    std::FILE* file = _wfopen(path.c_str(), L"r");
-    if (!file) {
-        error = "the country table could not be read: " + PathForMessage(path);
-        return false;
-    }
-    count = ReadCountryTable(file, table);
-    std::fclose(file);
-    if (count == 0) error = "the country table holds no country: " + PathForMessage(path);
-    return count > 0;
-}
-
-// The first country whose name (ASCII letter case ignored) or code is text; -1 if none.
-int FindByNameOrCode(const char* text, const CountryRecord* table, int count) {
-    for (int i = 0; i < count; ++i)
-        if (lstrcmpiA(table[i].name, text) == 0) return i;
-    for (int i = 0; i < count; ++i)
-        if (lstrcmpiA(table[i].code, text) == 0) return i;
-    return -1;
-}
-
-// Probes the ports in the program's order, printing each verdict; returns
-// the first port whose modem answered, or 0. inUse tells whether a port was held.
-int Detect(bool print, bool json, bool& inUse) {
-    FillProbeOrder();
-    int first = 0;
-    inUse = false;
-    std::string entries;
-    for (int port : g_probePorts) {
-        std::fprintf(stderr, "probing %s...\n", PortName(port).c_str());
-        const PortState state = ProbePort(port);
-        inUse = inUse || state == PortState::InUse;
-        if (state == PortState::Answered && first == 0) first = port;
-        if (!print) {
-            if (first) break;  // a query or setting needs only the first modem
-            continue;
-        }
-        if (json)
-            entries += std::string(entries.empty() ? "" : ",") + "{\"port\":\"" + PortName(port) +
-                       "\",\"state\":\"" + StateText(state) + "\"}";
-        else
-            std::printf("%s: %s\n", PortName(port).c_str(), StateText(state));
-    }
-    if (print && json) std::printf("{\"ports\":[%s]}\n", entries.c_str());
-    return first;
-}
-
-// The port a query or a setting works on: the one given, or the first modem found.
-int ChoosePort(const CliOptions& options, int& exitCode) {
-    if (options.port) return options.port;
-    bool inUse = false;
-    const int port = Detect(false, false, inUse);
-    if (!port) exitCode = inUse ? Fail(kBusy, "no modem answered, and a port is in use")
-                                : Fail(kNoModem, "no modem found on COM1 to COM6");
-    return port;
-}
-
-int PortFailure(int port, PortState state) {
-    switch (state) {
-    case PortState::InUse: return Fail(kBusy, PortName(port) + " is in use by another program");
-    case PortState::Silent: return Fail(kNoModem, "no modem answered on " + PortName(port));
-    default: return Fail(kNoModem, PortName(port) + " cannot be opened");
-    }
-}
-
-int Run(const CliOptions& options) {
-    static CountryRecord table[kMaxCountries];
-    int count = 0;
-    std::string error;
-    if (options.command == CliCommand::List) {
-        if (!LoadTable(table, count, error)) return Fail(kBadInput, error);
-        for (int i = 0; i < count; ++i) std::printf("%-2s  %s\n", table[i].code, table[i].name);
-        return kDone;
-    }
-    if (FindWindowA(nullptr, kBlockingWindow))
-        return Fail(kBusy, std::string("a window titled \"") + kBlockingWindow +
-                               "\" is open: its program owns the modem");
-    if (options.command == CliCommand::Detect) {
-        bool inUse = false;
-        const int found = Detect(true, options.json, inUse);
-        return found ? kDone : inUse ? kBusy : kNoModem;
-    }
-    if (!LoadTable(table, count, error)) return Fail(kBadInput, error);
-    int country = -1;
-    if (options.command == CliCommand::Set) {
-        country = FindByNameOrCode(options.country.c_str(), table, count);
-        if (country < 0)
-            return Fail(kBadInput, "unknown country '" + options.country + "' (korvane-cli list shows the table)");
-    }
-    int exitCode = kDone;
-    const int port = ChoosePort(options, exitCode);
-    if (!port) return exitCode;
-    const std::string portName = PortName(port);
-
-    if (options.command == CliCommand::Query) {
-        std::fprintf(stderr, "querying the country on %s...\n", portName.c_str());
-        const PortState state = QueryCountry(port, table, count, country);
-        if (state != PortState::Answered) return PortFailure(port, state);
-        const char* name = country < 0 ? nullptr : table[country].name;
-        if (options.json)
-            std::printf("{\"port\":\"%s\",\"country\":%s,\"code\":%s}\n", portName.c_str(),
-                        JsonString(name).c_str(), JsonString(name ? table[country].code : nullptr).c_str());
-        else
-            std::printf("%s\n", name ? name : "unknown");
-        return kDone;
-    }
-
-    std::fprintf(stderr, "setting %s (%s) on %s...\n", table[country].name, table[country].code,
-                 portName.c_str());
-    bool acknowledged = false;
-    const PortState state = SetCountry(port, table[country].code, acknowledged);
-    if (state != PortState::Answered) return PortFailure(port, state);
-    const char* result = acknowledged ? "set" : "not acknowledged";
-    if (options.json)
-        std::printf("{\"port\":\"%s\",\"country\":%s,\"code\":%s,\"result\":\"%s\"}\n", portName.c_str(),
-                    JsonString(table[country].name).c_str(), JsonString(table[country].code).c_str(), result);
-    else
-        std::printf("%s\n", result);
-    return acknowledged ? kDone : kNoModem;
+// "COM1" to "COM256", letter case ignored, no leading zero; anything else names no COM port.
+std::string CheckComPort(const std::string& text, std::string& error) {
+    const bool com = text.size() >= 4 && text.size() <= 6 && (text[0] | 0x20) == 'c' && (text[1] | 0x20) == 'o' &&
+                     (text[2] | 0x20) == 'm' && text[3] != '0';
+    int number = 0;
+    for (std::size_t i = 3; com && i < text.size() && number <= kHighestComPort; ++i)
+        number = text[i] >= '0' && text[i] <= '9' ? number * 10 + (text[i] - '0') : kHighestComPort + 1;
+    if (com && number >= 1 && number <= kHighestComPort) return ComPortName(number);
+    error = "'" + text + "' is not a COM port: COM1 to COM256";
+    return "";
 }
 
 }  // namespace
@@ -173,11 +110,12 @@ int main(int argc, char** argv) {
     LoadSystemDllsFromSystemFolderOnly();
     CliOptions options;
     std::string error;
-    if (!ParseCliOptions(argc, argv, options, error)) {
+    if (!ParseCliOptions(argc, argv, CheckComPort, options, error)) {
         std::fprintf(stderr, "korvane-cli: %s\n%s", error.c_str(), kCliUsage);
         return kBadInput;
     }
-    const int code = Run(options);
+    WindowsCli platform;
+    const int code = RunCli(options, platform);
     std::fflush(stdout);
     return code;
 }

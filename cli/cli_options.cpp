@@ -1,28 +1,14 @@
 #include "cli/cli_options.h"
 
+#include <cstdlib>
 #include <cstring>
-
-const char kCliUsage[] =
-    "usage: korvane-cli list\n"
-    "       korvane-cli detect [--json]\n"
-    "       korvane-cli query [--port COMn] [--json]\n"
-    "       korvane-cli set COUNTRY [--port COMn] [--json]\n"
-    "COUNTRY is a name from korvane.ini (letter case ignored) or its code; n is 1 to 6.\n";
 
 namespace {
 
-// "COM1" to "COM6", letter case ignored; anything else names no port we probe.
-int ParsePort(const char* text) {
-    if (std::strlen(text) != 4 || (text[0] | 0x20) != 'c' || (text[1] | 0x20) != 'o' ||
-        (text[2] | 0x20) != 'm' || text[3] < '1' || text[3] > '6')
-        return 0;
-    return text[3] - '0';
-}
-
 bool ParseCommand(const char* word, CliCommand& command) {
     static const struct { const char* name; CliCommand command; } kCommands[] = {
-        {"list", CliCommand::List}, {"detect", CliCommand::Detect},
-        {"query", CliCommand::Query}, {"set", CliCommand::Set}};
+        {"list", CliCommand::List}, {"detect", CliCommand::Detect}, {"query", CliCommand::Query},
+        {"set", CliCommand::Set}, {"supported", CliCommand::Supported}};
     for (const auto& entry : kCommands)
         if (std::strcmp(word, entry.name) == 0) {
             command = entry.command;
@@ -31,9 +17,42 @@ bool ParseCommand(const char* word, CliCommand& command) {
     return false;
 }
 
+// The comma-separated ports of --ports, each checked; false at the first bad one.
+bool ParsePortList(const char* list, PortNameCheck checkPort, std::vector<std::string>& ports, std::string& error) {
+    const std::string text = list;
+    for (std::size_t start = 0; start <= text.size();) {
+        std::size_t comma = text.find(',', start);
+        if (comma == std::string::npos) comma = text.size();
+        if (comma > start) {
+            const std::string port = checkPort(text.substr(start, comma - start), error);
+            if (port.empty()) return false;
+            ports.push_back(port);
+        }
+        start = comma + 1;
+    }
+    if (ports.empty()) error = "--ports needs at least one port";
+    return !ports.empty();
+}
+
+// The longest settling pause taken: a minute.
+constexpr long kSettleLimit = 60000;
+
+bool ParseSettle(const char* text, int& ms, std::string& error) {
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (!*text || *end || value < 0 || value > kSettleLimit) {
+        error = std::string("--settle needs milliseconds from 0 to ") + std::to_string(kSettleLimit) + ", not '" +
+                text + "'";
+        return false;
+    }
+    ms = static_cast<int>(value);
+    return true;
+}
+
 }  // namespace
 
-bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error) {
+bool ParseCliOptions(int argc, const char* const* argv, PortNameCheck checkPort, CliOptions& options,
+                     std::string& error) {
     if (argc < 2) {
         error = "no command given";
         return false;
@@ -42,23 +61,50 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
         error = std::string("unknown command '") + argv[1] + "'";
         return false;
     }
-    const bool takesPort = options.command == CliCommand::Query || options.command == CliCommand::Set;
-    const bool takesJson = options.command != CliCommand::List;
+    const bool takesPort = options.command != CliCommand::List && options.command != CliCommand::Detect;
+    const bool talks = options.command != CliCommand::List;
+    const bool takesTable = options.command != CliCommand::Detect;
     bool haveCountry = false;
     for (int i = 2; i < argc; ++i) {
         const char* arg = argv[i];
-        if (takesJson && std::strcmp(arg, "--json") == 0) {
+        const bool hasValue = i + 1 < argc;
+        if (talks && std::strcmp(arg, "--json") == 0) {
             options.json = true;
+        } else if (std::strcmp(arg, "--verbose") == 0) {
+            options.verbose = true;
         } else if (takesPort && std::strcmp(arg, "--port") == 0) {
-            if (i + 1 >= argc) {
-                error = "--port needs a port name, COM1 to COM6";
+            if (!hasValue) {
+                error = "--port needs a port";
                 return false;
             }
-            options.port = ParsePort(argv[++i]);
-            if (options.port == 0) {
-                error = std::string("'") + argv[i] + "' is not a port Korvane uses: COM1 to COM6";
+            options.port = checkPort(argv[++i], error);
+            if (options.port.empty()) return false;
+        } else if (talks && std::strcmp(arg, "--dialect") == 0) {
+            if (!hasValue || !ParseDialect(argv[i + 1], options.dialect)) {
+                error = "--dialect needs auto, t19 or gci";
                 return false;
             }
+            ++i;
+        } else if (talks && std::strcmp(arg, "--paced") == 0) {
+            options.paced = true;
+        } else if (talks && std::strcmp(arg, "--settle") == 0) {
+            if (!hasValue) {
+                error = "--settle needs milliseconds";
+                return false;
+            }
+            if (!ParseSettle(argv[++i], options.settleMs, error)) return false;
+        } else if (talks && std::strcmp(arg, "--ports") == 0) {
+            if (!hasValue) {
+                error = "--ports needs a comma-separated list of ports";
+                return false;
+            }
+            if (!ParsePortList(argv[++i], checkPort, options.ports, error)) return false;
+        } else if (takesTable && std::strcmp(arg, "--table") == 0) {
+            if (!hasValue || !*argv[i + 1]) {
+                error = "--table needs a file";
+                return false;
+            }
+            options.table = argv[++i];
         } else if (options.command == CliCommand::Set && !haveCountry && arg[0] != '-') {
             options.country = arg;
             haveCountry = true;
@@ -67,7 +113,7 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
             return false;
         }
     }
-    if (options.command == CliCommand::Set && !haveCountry) {
+    if (options.command == CliCommand::Set && (!haveCountry || options.country.empty())) {
         error = "set needs a country: a name from the table or its code";
         return false;
     }

@@ -1,31 +1,23 @@
 // Loading the country table, and showing a country's name and flag.
-#include <cstdio>
-#include <cstring>
-
 #include "app/main_dialog.h"
-#include "country/country_file.h"
+#include "country/selected_country.h"
 #include "framework/scoped_handle.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 
-namespace {
-const char kTableFile[] = "korvane.ini";
-}
+int g_selectedCountry;
 
 void CMainDlg::LoadCountryTable() {
-    char path[MAX_PATH + sizeof kTableFile];
+    char path[MAX_PATH + sizeof kCountryTableFile];
     lstrcpynA(path, m_appDir, sizeof path);
-    lstrcatA(path, kTableFile);
-    m_countryCount = 0;
-    std::FILE* file = std::fopen(path, "r");
-    if (!file) {
+    lstrcatA(path, kCountryTableFile);
+    m_countryCount = LoadCountryFile(path, m_countries);
+    if (m_countryCount < 0) {
+        m_countryCount = 0;
         char message[sizeof path + 64];
         wsprintfA(message, "The country table could not be read:\n%s", path);
         MessageBoxA(m_hWnd, message, "Korvane", MB_OK | MB_ICONWARNING);
-        return;
     }
-    m_countryCount = ReadCountryTable(file, m_countries);
-    std::fclose(file);
 }
 
 void CMainDlg::SetFlag(HBITMAP flag) {

@@ -2,21 +2,12 @@
 // waits for its "OK".
 #include <windows.h>
 
-#include <ctime>
-
 #include "app/main_dialog.h"
 #include "app/tray.h"
-#include "country/country_match.h"
+#include "country/selected_country.h"
 #include "detect/modem_in_use.h"
 #include "framework/wait_cursor.h"
-#include "link/at_command.h"
 #include "res/resource.h"
-
-namespace {
-
-bool Acknowledged(const CPortReader* reader) { return reader && reader->found.load() != 0; }
-
-}  // namespace
 
 void CMainDlg::OnSet() {
     const LRESULT selection = SendDlgItemMessageA(m_hWnd, IDC_COUNTRY_LIST, CB_GETCURSEL, 0, 0);
@@ -28,20 +19,7 @@ void CMainDlg::OnSet() {
     CWaitCursor wait;
     OpenPort(SelectedModemPort(), false);
     g_selectedCountry = static_cast<int>(selection);
-    char command[80];
-    wsprintfA(command, "%s%s", kSetCountryCommand, m_countries[g_selectedCountry].code);
-    if (m_reader) {
-        m_reader->found = 0;
-        // The modem's acknowledgement is a line of its own: noise holding "OK" is none.
-        m_reader->SetPattern(0, "OK", true);
-    }
-    SendAt(command);
-
-    // Busy-waits on the process clock; equal to the deadline is not yet late.
-    const long deadline = static_cast<long>(std::clock()) + kSetCountryWindow;
-    bool success = Acknowledged(m_reader);
-    while (!success && static_cast<long>(std::clock()) <= deadline)
-        success = Acknowledged(m_reader);
+    const bool success = m_link.WriteCountryCode(m_countries[g_selectedCountry].code);
     ClosePortAfterCommand();
 
     if (success) {

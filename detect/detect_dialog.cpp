@@ -3,14 +3,18 @@
 #include <commctrl.h>
 
 #include "app/main_dialog.h"
+#include "core/line_size.h"
+#include "core/modem_timing.h"
 #include "detect/detected_modems.h"
 #include "detect/modem_list_dialog.h"
-#include "link/at_command.h"
 #include "res/resource.h"
 
 namespace {
 constexpr UINT_PTR kTimer = 0;
-constexpr UINT kFirstTick = 1;     // ms
+constexpr UINT kFirstTick = 1;  // ms
+// The check comes one probe window after the command; the timer runs on at
+// that period, so the next port opens one window after the check.
+constexpr UINT kProbeTick = static_cast<UINT>(kProgramPace.probeWindow.count());
 }
 
 const MessageEntry<CDetectDlg> CDetectDlg::kMessageMap[] = {
@@ -52,7 +56,7 @@ void CDetectDlg::OnDetectOk() {
 }
 
 LRESULT CDetectDlg::OnTimer(WPARAM, LPARAM) {
-    char text[80];
+    char text[kLineSize];
     if (m_openPhase == 1 && g_probeIndex < kProbePortCount)
         OpenNextPort(text);
     else if (m_openPhase == 0)
@@ -74,17 +78,14 @@ void CDetectDlg::OpenNextPort(char* text) {
     const int port = g_probePorts[g_probeIndex];
     wsprintfA(text, "Detecting COM%d...Please wait...", port);
     m_pMain->OpenPort(port, true);
-    SetTimer(m_hWnd, kTimer, kProbeWindow, nullptr);
+    SetTimer(m_hWnd, kTimer, kProbeTick, nullptr);
 }
 
 void CDetectDlg::CheckPort(char* text) {
     const int port = g_probePorts[g_probeIndex];
-    // Read before the teardown, while the reader and its record still exist.
-    const CPortReader* reader = m_pMain->m_reader;
-    if (reader && reader->found.load() == 1) {
+    if (m_pMain->CheckProbe()) {
         wsprintfA(text, "Modem connected to COM%d", port);
         g_modemPorts[g_modemCount++] = port;
-        m_pMain->m_modemFound = 1;
     } else {
         wsprintfA(text, "No modem on COM%d", port);
     }

@@ -9,8 +9,7 @@ int g_selectedModem;
 unsigned g_modemListVersion;
 
 void FillProbeOrder() {
-    static const int kOrder[kProbePortCount] = {3, 4, 2, 1, 5, 6};
-    for (int i = 0; i < kProbePortCount; ++i) g_probePorts[i] = kOrder[i];
+    for (int i = 0; i < kProbePortCount; ++i) g_probePorts[i] = kProbeOrder[i];
 }
 
 void KeepSelectedModemInList() {

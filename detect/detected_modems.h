@@ -1,8 +1,7 @@
 // The modems found by the last detection run, and the order in which ports are probed.
 // UI thread only.
 #pragma once
-
-constexpr int kProbePortCount = 6;
+#include "core/probe_order.h"
 
 extern int g_probePorts[kProbePortCount];  // COM numbers in probe order
 extern int g_probeIndex;                   // the port the run works on
@@ -13,6 +12,7 @@ extern int g_selectedModem;                // the modem the country operations u
 // older list is never applied to a newer one.
 extern unsigned g_modemListVersion;
 
+// Copies the probe order into g_probePorts.
 void FillProbeOrder();
 // Brings g_selectedModem back into the list (to 0) when it points outside it.
 void KeepSelectedModemInList();

@@ -1,5 +1,6 @@
 #include "detect/modem_list_dialog.h"
 
+#include "core/line_size.h"
 #include "detect/detected_modems.h"
 #include "res/resource.h"
 
@@ -31,7 +32,7 @@ BOOL CModemListDlg::OnInitDialog() {
     m_previousSelection = g_selectedModem;
     m_list = GetDlgItem(IDC_MODEM_LIST);
     for (int i = 0; i < g_modemCount; ++i) {
-        char line[80];
+        char line[kLineSize];
         wsprintfA(line, "Modem connected to COM%d", g_modemPorts[i]);
         SendMessageA(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
     }

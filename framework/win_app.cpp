@@ -12,14 +12,11 @@ CWinApp::~CWinApp() {
 
 HINSTANCE AppInstance() { return GetModuleHandleA(nullptr); }
 
-int RunApplication(HINSTANCE instance) {
+int RunApplication() {
     CWinApp* app = CWinApp::Get();
     if (!app) return 1;
-    app->m_hInstance = instance;
     app->InitInstance();
     return 0;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    return RunApplication(instance);
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunApplication(); }

@@ -16,18 +16,15 @@ public:
     virtual BOOL InitInstance() = 0;
 
     static CWinApp* Get() { return s_app; }
-    HINSTANCE Instance() const { return m_hInstance; }
 
     CDialog* m_pMainWnd = nullptr;
 
 private:
-    friend int RunApplication(HINSTANCE);
-    HINSTANCE m_hInstance = nullptr;
     static CWinApp* s_app;
 };
 
-// Entry of the program: switches on the common controls, then InitInstance.
-int RunApplication(HINSTANCE instance);
+// Entry of the program: runs the application object's InitInstance.
+int RunApplication();
 
 // The module that holds the program's resources.
 HINSTANCE AppInstance();

@@ -2,14 +2,13 @@
 //
 // Threads. The caller's thread (the program's UI thread) runs every method
 // here. Each connection with an open port has one reader thread, which
-// waits for received characters, reads them and feeds the record's line
-// matcher; the caller learns of replies only by looking at the record's
-// `found` flag or at the reply capture.
+// waits for received characters and reads them into the connection's
+// receive queue; the caller takes them from there in Read.
 //
 // Ownership. The connection owns the port handle, its stop event, the events
 // it makes for the reader and the write in flight. The reader thread owns
-// its ReaderRun: the record (held by a unique_ptr until the thread takes it),
-// duplicates of the port handle and of the stop event, and its two events.
+// its ReaderRun: a hold on the receive queue, duplicates of the port handle
+// and of the stop event, and its two events.
 // So the connection may close its own handles whenever it likes: the port
 // object stays open under a reader until that reader has ended.
 //
@@ -21,9 +20,10 @@
 //
 // Teardowns. All three make the stop request, then End: End waits for the
 // reader for at most kReaderEndLimit (it ends within milliseconds; a read in
-// progress is bounded by the read timeout), cancels and finishes a write in
-// flight, and closes the port. The caller holds the pauses between the two
-// (none, 100 ms asleep, 100 ms dispatching messages) and drops DTR on quit.
+// progress is bounded by the read timeout), lets go of the queue, cancels and
+// finishes a write in flight, and closes the port. The caller holds the
+// pauses between the two (none, 100 ms asleep, 100 ms dispatching messages)
+// and has DTR dropped on quit.
 // A reader that has not ended by then keeps its own port handle, and closes
 // it when it ends.
 //
@@ -33,7 +33,10 @@
 // not wait for. A write still in flight is finished before the next, and End
 // cancels it before the buffer and record can go away.
 //
-// Wine. A comm-event wait on a pseudo-terminal fails at once; the reader then
+// Failures. Every call of Configure, the reader's readings and each write are
+// checked and reported to the caller; none of them changes the steps.
+//
+// Wine: a comm-event wait on a pseudo-terminal fails at once; the reader then
 // polls the input queue every few milliseconds instead.
 #include "link/port_connection.h"
 
@@ -55,67 +58,82 @@ bool DuplicateForThread(HANDLE source, ScopedHandle& target) {
     return true;
 }
 
+PortStatus LastError(const char* call) {
+    const DWORD error = GetLastError();
+    PortFault fault = PortFault::Failed;
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) fault = PortFault::NoSuchPort;
+    // A COM port is opened for exclusive use: a port held by another program is refused.
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) fault = PortFault::InUse;
+    return PortStatus::Failure(fault, call, static_cast<int>(error));
+}
+
 }  // namespace
 
 PortConnection::PortConnection(std::atomic<int>& stopFlag, const LinkCalls& calls)
     : m_stopFlag(stopFlag), m_calls(calls) {}
 
 PortConnection::~PortConnection() {
-    RequestStop();
+    StopReceiving();
     End();
 }
 
-bool PortConnection::Open(int port) {
-    if (IsOpen() || m_thread.IsValid() || m_reader) {
-        RequestStop();
+PortStatus PortConnection::Open(const char* name) {
+    if (IsOpen() || m_thread.IsValid() || m_queue) {
+        StopReceiving();
         End();
     }
-    char name[16];
-    wsprintfA(name, "COM%d", port);
+    m_configureError = {};
     m_port.Reset(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr));
-    m_openError = IsOpen() ? ERROR_SUCCESS : GetLastError();
-    return IsOpen();
+    m_openError = IsOpen() ? PortStatus() : LastError("CreateFileA");
+    return m_openError;
 }
 
-bool PortConnection::Configure() {
-    if (!IsOpen()) return false;
+bool PortConnection::Check(BOOL done, const char* call) {
+    if (!done && m_configureError.Ok()) m_configureError = LastError(call);
+    return done != FALSE;
+}
+
+PortStatus PortConnection::Configure() {
+    m_configureError = {};
+    if (!IsOpen()) return PortStatus::Failure(PortFault::NoSuchPort, "Configure", ERROR_INVALID_HANDLE);
     const HANDLE port = m_port.Get();
-    SetCommMask(port, EV_RXCHAR);
-    SetupComm(port, kQueueSize, kQueueSize);
-    PurgeComm(port, kPurgeAll);
+    Check(SetCommMask(port, EV_RXCHAR), "SetCommMask");
+    Check(SetupComm(port, kQueueSize, kQueueSize), "SetupComm");
+    Check(PurgeComm(port, kPurgeAll), "PurgeComm");
     COMMTIMEOUTS timeouts = ConnectionTimeouts();
-    SetCommTimeouts(port, &timeouts);
+    Check(SetCommTimeouts(port, &timeouts), "SetCommTimeouts");
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
     // Wine, say, opens a COM name whose device has vanished and fails every call on it.
-    bool working = GetCommState(port, &dcb);
+    bool working = Check(GetCommState(port, &dcb), "GetCommState");
     if (working) {
         ApplyLineSettings(dcb);
-        SetCommState(port, &dcb);
-        m_stop = m_calls.NewEvent();
-        m_waitDone = m_calls.NewEvent();
-        m_readDone = m_calls.NewEvent();
-        m_writeDone = m_calls.NewEvent();
-        working = m_stop.IsValid() && m_waitDone.IsValid() && m_readDone.IsValid() && m_writeDone.IsValid();
+        Check(SetCommState(port, &dcb), "SetCommState");
+        for (ScopedHandle* event : {&m_stop, &m_waitDone, &m_readDone, &m_writeDone, &m_arrived}) {
+            *event = m_calls.NewEvent();
+            if (!Check(event->IsValid(), "CreateEventA")) {
+                working = false;
+                break;
+            }
+        }
     }
-    if (!working) End();
-    return working;
+    if (!working) {
+        End();
+        return m_configureError;
+    }
+    m_stopFlag = 0;
+    // Without a reader the port is worked all the same: nothing is received.
+    Check(StartReader(), "_beginthreadex");
+    return m_configureError;
 }
 
-CPortReader* PortConnection::StartReader(const char* firstPattern, const char* secondPattern) {
+bool PortConnection::StartReader() {
     auto run = std::make_unique<ReaderRun>();
-    run->record = std::make_unique<CPortReader>();
-    run->record->SetPattern(0, firstPattern);
-    run->record->SetPattern(1, secondPattern);
+    m_queue = std::make_shared<ReceiveQueue>(std::move(m_arrived));
+    run->queue = m_queue;
     run->stopFlag = &m_stopFlag;
     run->calls = m_calls;
-    m_reader = run->record.get();
-    if (!IsOpen() || !StartThread(run)) m_idleRun = std::move(run);
-    return m_reader;
-}
-
-bool PortConnection::StartThread(std::unique_ptr<ReaderRun>& run) {
     if (!DuplicateForThread(m_port.Get(), run->port) || !DuplicateForThread(m_stop.Get(), run->stop))
         return false;
     run->waitDone = std::move(m_waitDone);
@@ -126,8 +144,8 @@ bool PortConnection::StartThread(std::unique_ptr<ReaderRun>& run) {
     return true;
 }
 
-void PortConnection::Write(const char* bytes, DWORD count) {
-    if (!IsOpen()) return;
+PortStatus PortConnection::Write(const char* bytes, std::size_t count) {
+    if (!IsOpen()) return PortStatus::Failure(PortFault::NoSuchPort, "WriteFile", ERROR_INVALID_HANDLE);
     FinishWrite(false);
     if (count > kWriteBuffer) count = kWriteBuffer;
     std::memcpy(m_writeBytes, bytes, count);
@@ -135,8 +153,15 @@ void PortConnection::Write(const char* bytes, DWORD count) {
     m_write.hEvent = m_writeDone.Get();
     ResetEvent(m_write.hEvent);
     DWORD written = 0;
-    m_writePending = !WriteFile(m_port.Get(), m_writeBytes, count, &written, &m_write) &&
-                     GetLastError() == ERROR_IO_PENDING;
+    if (m_calls.writeFile(m_port.Get(), m_writeBytes, static_cast<DWORD>(count), &written, &m_write)) return {};
+    if (GetLastError() != ERROR_IO_PENDING) return LastError("WriteFile");
+    m_writePending = true;
+    return {};
+}
+
+PortRead PortConnection::Read(char* buffer, std::size_t room, Deadline deadline) {
+    if (!IsOpen() || !m_queue) return {};
+    return m_queue->Take(buffer, room, deadline);
 }
 
 void PortConnection::FinishWrite(bool cancel) {
@@ -148,13 +173,18 @@ void PortConnection::FinishWrite(bool cancel) {
     m_writePending = false;
 }
 
-void PortConnection::RequestStop() {
-    // Once the reader sees a stop request it may free its record, so neither
-    // request touches the record.
+void PortConnection::StopReceiving() {
+    // Once the reader sees a stop request it may end at any time, so neither
+    // request touches what it holds.
     m_stopFlag = 1;
     if (m_stop.IsValid()) SetEvent(m_stop.Get());
     // Clearing the event mask ends a pending wait of the reader.
     if (IsOpen()) SetCommMask(m_port.Get(), 0);
+}
+
+void PortConnection::Release(PortRelease how) {
+    if (how == PortRelease::DropLineAndClose) DropDtrAndPurge();
+    End();
 }
 
 void PortConnection::DropDtrAndPurge() {
@@ -165,17 +195,17 @@ void PortConnection::DropDtrAndPurge() {
 
 void PortConnection::End() {
     if (m_thread.IsValid()) {
-        // Once ended, the reader has freed its record. One that is late keeps
-        // its own port handle, so closing ours below never pulls the port from under it.
+        // A reader that is late keeps its own port handle and its hold on the
+        // queue, so closing ours below never pulls anything from under it.
         WaitForSingleObject(m_thread.Get(), kReaderEndLimit);
         m_thread.Reset();
     }
-    m_idleRun.reset();
-    m_reader = nullptr;
+    m_queue.reset();
     FinishWrite(true);
     m_port.Reset();
     m_stop.Reset();
     m_waitDone.Reset();
     m_readDone.Reset();
     m_writeDone.Reset();
+    m_arrived.Reset();
 }

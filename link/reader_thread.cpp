@@ -57,18 +57,27 @@ private:
     void ReadQueued() {
         DWORD errors = 0;
         COMSTAT status = {};
-        if (!ClearCommError(m_port, &errors, &status)) return;
-        const DWORD wanted = status.cbInQue < kReceiveBuffer ? status.cbInQue : kReceiveBuffer;
+        if (!ClearCommError(m_port, &errors, &status)) return Failed("ClearCommError");
+        DWORD wanted = status.cbInQue < kReceiveBuffer ? status.cbInQue : kReceiveBuffer;
+        // A full queue leaves the rest in the port's own until the caller takes some.
+        const std::size_t room = m_run.queue->Room();
+        if (wanted > room) wanted = static_cast<DWORD>(room);
         if (wanted == 0) return;
         OVERLAPPED read = {};
         read.hEvent = m_run.readDone.Get();
         DWORD got = 0;
         if (!m_run.calls.readFile(m_port, m_buffer, wanted, &got, &read)) {
-            if (GetLastError() != ERROR_IO_PENDING) return;
+            if (GetLastError() != ERROR_IO_PENDING) return Failed("ReadFile");
             // Bounded by the port's read timeout.
-            if (!GetOverlappedResult(m_port, &read, &got, TRUE)) return;
+            if (!GetOverlappedResult(m_port, &read, &got, TRUE)) return Failed("ReadFile");
         }
-        m_run.record->Feed(m_buffer, static_cast<int>(got));
+        m_run.queue->Push(m_buffer, got);
+    }
+
+    // Kept for the caller; the reader goes on looking, as a port that fails
+    // for a moment may work again.
+    void Failed(const char* call) {
+        m_run.queue->Fail(PortStatus::Failure(PortFault::Failed, call, static_cast<int>(GetLastError())));
     }
 
     ReaderRun& m_run;

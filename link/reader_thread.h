@@ -7,13 +7,13 @@
 
 #include "framework/scoped_handle.h"
 #include "link/link_calls.h"
-#include "link/port_reader.h"
+#include "link/receive_queue.h"
 
 // Everything a reader thread uses. The connection fills it completely, the
-// thread takes it at its start and frees it when it ends; nothing in it is
-// shared with the connection except the caller's stop flag.
+// thread takes it at its start and frees it when it ends; it shares with the
+// connection only the caller's stop flag and the receive queue.
 struct ReaderRun {
-    std::unique_ptr<CPortReader> record;
+    std::shared_ptr<ReceiveQueue> queue;
     // The caller's flag, read afresh at each check: not 0 asks the reader to end.
     const std::atomic<int>* stopFlag = nullptr;
     // The reader's own duplicates of the connection's port handle and stop
@@ -26,6 +26,7 @@ struct ReaderRun {
     LinkCalls calls;
 };
 
-// Waits for received characters, reads them and feeds them to the record's
-// line matcher until the connection asks it to stop; then frees its ReaderRun.
+// Waits for received characters, reads them into the queue, and keeps the
+// first failure of a reading there, until the connection asks it to stop;
+// then frees its ReaderRun.
 unsigned __stdcall ReaderThreadProc(void* run);

@@ -1,6 +1,11 @@
-// Identifiers of the program's resources, controls and commands, grouped by kind.
-// Within one group no two identifiers share a value.
+// Identifiers of the program's resources, controls and commands, grouped by
+// kind, and the main window's title. Within one group no two identifiers
+// share a value. Read by the resource compiler, the program, its test driver
+// and benchmark, and (the title) by the shell scripts through tools/common.sh.
 #pragma once
+
+// The main window's title, by which tools and tests find the program
+#define MAIN_WINDOW_TITLE "Korvane 2.6"
 
 // Dialog templates
 #define IDD_ABOUTBOX 100

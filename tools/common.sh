@@ -4,6 +4,11 @@
 
 korvane_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# The main window's title, as res/resource.h defines it for the program.
+main_window_title() {
+  sed -n 's/^#define MAIN_WINDOW_TITLE "\(.*\)"$/\1/p' "$korvane_top/res/resource.h"
+}
+
 # A command that fails outside a step still says where the script stopped.
 trap 'echo "error: ${0##*/} stopped at line $LINENO (status $?)" >&2' ERR
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building, running, testing and packaging Korvane needs on
 # Debian 12: the MinGW-w64 cross compilers for both targets, 32-bit Wine and
-# wine64, Xvfb, GoogleTest's sources, the screenshot tool and the MSI tools.
+# wine64, Xvfb, GoogleTest's sources, the screenshot tool, the MSI tools, and
+# for korvane-cli on Linux the man page tool, the Debian package tools and
+# what its tests check the package's examples with.
 # Does nothing when everything is there already.
 #
 #   tools/install-deps.sh [LOG]      (default: build/install.log)
@@ -20,6 +22,7 @@ packages=(
   xvfb x11-utils imagemagick
   googletest
   wixl msitools nsis zip unzip
+  scdoc dpkg-dev lintian systemd bash-completion
 )
 
 missing=()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # korvane-cli against the virtual modem: one row a case. A row attaches the
 # modems it names (port:country[:knob=value...]), picks the table the program
-# finds beside it, runs it and checks the exit code, standard output and,
-# where given, the bytes the modem on COM4 received.
+# finds beside it, runs it and checks the exit code, the whole of standard
+# output and of standard error and, where given, every byte the modem on COM4
+# received.
 #   cli_test.sh <build-dir> <korvane-cli.exe> <title_window.exe> <korvane.ini>
 set -u
 build=$1 cli=$2 title_window=$3 shipped_ini=$4
@@ -18,100 +19,117 @@ make_table() {
 make_table shipped "$(cat "$shipped_ini")\n"
 make_table missing
 make_table hostile ',,,\n\x1a\x00\xff,\n'"$(head -c 3000 /dev/zero | tr '\0' ',')"'\n'
+# Germany's code written with one character, as a table may have it.
 # A table without the modem's country.
 make_table nous "$(grep -v '^United States,' "$shipped_ini")\n"
-# Germany's code written with one character, as a table may have it.
 make_table onechar "$(sed 's/^Germany,GERMANY,GERMANY,04$/Germany,GERMANY,GERMANY,4/' "$shipped_ini")\n"
 
 exec 3<>"/dev/tcp/127.0.0.1/$KORVANE_VMODEM_PORT" || exit 2
-# vm REQUEST: one control request; its answer ends with OK or ERR.
-vm() {
-  local line
-  printf '%s\n' "$*" >&3
-  while IFS= read -r -t 5 line <&3; do
-    line=${line%$'\r'}
-    case $line in OK) return 0 ;; ERR*) echo "vmodem: $* -> $line"; return 1 ;; =*) reply=${line#= } ;; esac
-  done
-  return 1
-}
-# modems PORT:COUNTRY[:KNOB=VALUE...]...: only the modems named, e.g. 4:B5 or 4:B5:seterror=1:okword=ok;
-# "-" keeps those attached as they are.
-modems() {
-  local n modem fields knob
-  [ "${1:-}" = - ] && return
-  for n in 1 2 3 4 5 6; do vm detach $n; done
-  for modem in "$@"; do
-    IFS=: read -ra fields <<<"$modem"
-    vm attach "${fields[0]}" && vm set "${fields[0]}" country "${fields[1]}" && vm clear "${fields[0]}"
-    for knob in "${fields[@]:2}"; do vm set "${fields[0]}" "${knob%%=*}" "${knob#*=}"; done
-  done
-}
+# shellcheck source=../harness/vmodem_control.sh
+. "$(dirname "$0")/../harness/vmodem_control.sh"
 
 failures=0 passed=0
-# row NAME "MODEMS" TABLE "ARGS" EXIT STDOUT-REGEX [HEX-RECEIVED-ON-COM4]
+# row NAME "MODEMS" TABLE "ARGS" EXIT STDOUT-REGEX STDERR-REGEX [HEX-RECEIVED-ON-COM4 | -]
+# The regexes match the whole output (. matches line ends too); the hex is all
+# COM4 received, in order ("-": nothing).
 row() {
-  local name=$1 attached=$2 table=$3 args=$4 want=$5 pattern=$6 hex=${7:-} status out
+  local name=$1 attached=$2 table=$3 args=$4 want=$5 pattern=$6 errors=$7 hex=${8:-} status out err
   # shellcheck disable=SC2086
   modems $attached
   (cd "$scratch/$table" && wine korvane-cli.exe $args >"$scratch/out" 2>"$scratch/err" </dev/null)
   status=$?
   out=$(tr -d '\r' <"$scratch/out")
+  err=$(tr -d '\r' <"$scratch/err")
   local problem=
   [ "$status" = "$want" ] || problem="exit $status, want $want"
-  [[ $out =~ $(printf '%b' "$pattern") ]] || problem="$problem; stdout does not match /$pattern/"
+  [[ $out =~ ^$(printf '%b' "$pattern")$ ]] || problem="$problem; stdout does not match /$pattern/"
+  [[ $err =~ ^$(printf '%b' "$errors")$ ]] || problem="$problem; stderr does not match /$errors/"
   if [ -n "$hex" ]; then
     printf 'transcript 4\n' >&3
-    local transcript= line
-    while IFS= read -r -t 5 line <&3; do line=${line%$'\r'}; [ "$line" = OK ] && break; transcript+="$line"$'\n'; done
-    grep -q "^rx [0-9]* .*$hex" <<<"$transcript" || problem="$problem; COM4 did not receive $hex"
+    local received= line
+    while IFS= read -r -t 5 line <&3; do
+      line=${line%$'\r'}
+      [ "$line" = OK ] && break
+      [[ $line =~ ^rx\ [0-9]+\ ([0-9a-f]+)$ ]] && received+=${BASH_REMATCH[1]}
+    done
+    [ "$received" = "${hex#-}" ] || problem="$problem; COM4 received ${received:-nothing}, want ${hex#-}"
   fi
   if [ -n "$problem" ]; then
     failures=$((failures + 1))
-    printf 'FAIL %s: %s\n--- stdout\n%s\n--- stderr\n%s\n' "$name" "$problem" "$out" "$(cat "$scratch/err")"
+    printf 'FAIL %s: %s\n--- stdout\n%s\n--- stderr\n%s\n' "$name" "$problem" "$out" "$err"
   else
     passed=$((passed + 1))
   fi
 }
 hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
+# What standard error shows.
+probing() { local p; for p in "$@"; do printf 'probing COM%s\\.\\.\\.\\n' "$p"; done; }
+all6=$(probing 3 4 2 1 5 6)
+usage='\nusage: korvane-cli list .*n is 1 to 256\.'
+table_path='[^\n]*korvane\.ini'
 
-#   name                        modems              table    arguments                    exit stdout
-row "list"                      ""                  shipped  "list"                       0 '^09  Australia\n.*B5  United States$'
-row "detect, two modems"        "3:B5:silent=1 2:04 4:B5" shipped "detect"              0 '^COM3: no modem\nCOM4: modem\nCOM2: modem\nCOM1: cannot open\nCOM5: cannot open\nCOM6: cannot open$'
-row "detect, json, no modem"    ""                  shipped  "detect --json"              1 '^\{"ports":\[\{"port":"COM3","state":"cannot open"\},\{"port":"COM4","state":"cannot open"\},'
-row "query, no modem"           ""                  shipped  "query"                      1 '^$'
-row "query, first modem found"  "2:04 4:B5"         shipped  "query"                      0 '^United States$'
-row "query, given port"         "2:04 4:B5"         shipped  "query --port com2 --json"   0 '^\{"port":"COM2","country":"Germany","code":"04"\}$'
-row "query, unknown country"    "4:B5"              nous     "query --port COM4"          0 '^unknown$'
-row "query, silent modem"       "4:B5:silent=1"     shipped  "query --port COM4"          1 '^$'
-row "query, closed port"        ""                  shipped  "query --port COM4"          1 '^$'
-row "set by name"               "4:B5"              shipped  "set gERMANY --json"         0 '"country":"Germany","code":"04","result":"set"' "$(hex 'at%t19,0,04')"
-row "then query"                "-"                 shipped  "query --port COM4"          0 '^Germany$'
-row "set by code"               "4:B5"              shipped  "set 0a --port COM4"         0 '^set$' "$(hex 'at%t19,0,0A')"
-row "set, one-character code"   "4:B5"              onechar  "set Germany --port COM4"    0 '^set$' "$(hex $'at%t19,0,4\r\n')"
-row "set, modem says ERROR"     "4:B5:seterror=1"   shipped  "set Japan --port COM4"      1 '^not acknowledged$'
-row "set, lower-case ok"        "4:B5:okword=ok"    shipped  "set Japan --port COM4"      1 '^not acknowledged$'
-row "set, silent modem"         "4:B5:silent=1"     shipped  "set Japan --port COM4"      1 '^not acknowledged$'
-row "unknown country"           "4:B5"              shipped  "set Narnia"                 2 '^$'
-row "COM9"                      "4:B5"              shipped  "query --port COM9"          2 '^$'
-row "LPT1"                      "4:B5"              shipped  "set Japan --port LPT1"      2 '^$'
-row "set without a country"     "4:B5"              shipped  "set --port COM4"            2 '^$'
-row "no command"                "4:B5"              shipped  ""                           2 '^$'
-row "missing table, list"       "4:B5"              missing  "list"                       2 '^$'
-row "missing table, set"        "4:B5"              missing  "set Japan --port COM4"      2 '^$'
-row "hostile table"             "4:B5"              hostile  "query --port COM4"          2 '^$'
+#   name                        modems              table    arguments                    exit stdout / stderr / COM4
+row "list"                      ""                  shipped  "list"                       0 '09  Australia\n.*B5  United States' ''
+row "detect, two modems"        "3:B5:silent=1 2:04 4:B5" shipped "detect"              0 'COM3: no modem\nCOM4: modem \(t19\)\nCOM2: modem \(t19\)\nCOM1: cannot open\nCOM5: cannot open\nCOM6: cannot open' \
+  "${all6%\\n}" "$(hex $'ati3\r\n')"
+row "detect, json, no modem"    ""                  shipped  "detect --json"              1 '\{"ports":\[\{"port":"COM3","state":"cannot open"\},\{"port":"COM4","state":"cannot open"\},.*\]\}' \
+  "${all6%\\n}"
+row "query, no modem"           ""                  shipped  "query"                      1 '' "${all6}korvane-cli: no modem found on COM3, COM4, COM2, COM1, COM5, COM6"
+row "query, first modem found"  "2:04 4:B5"         shipped  "query"                      0 'United States' \
+  "${all6}querying the country on COM4 \(t19\)\.\.\." "$(hex $'ati3\r\nati9\r\n')"
+row "query, given port"         "2:04 4:B5"         shipped  "query --port com2 --json"   0 '\{"port":"COM2","country":"Germany","code":"04","dialect":"t19"\}' \
+  'querying the country on COM2 \(t19\)\.\.\.' -
+row "query, unknown country"    "4:B5"              nous     "query --port COM4 --dialect t19" 0 'unknown' 'querying the country on COM4 \(t19\)\.\.\.'
+row "query, silent modem"       "4:B5:silent=1"     shipped  "query --port COM4 --dialect t19" 1 '' \
+  'querying the country on COM4 \(t19\)\.\.\.\nkorvane-cli: no modem answered ATi9 on COM4'
+row "query, closed port"        ""                  shipped  "query --port COM4"          1 '' 'korvane-cli: COM4 cannot be opened'
+row "set by name"               "4:B5"              shipped  "set gERMANY --json"         0 '\{"port":"COM4","country":"Germany","code":"04","dialect":"t19","result":"set"\}' \
+  "${all6}setting Germany \(04\) on COM4 \(t19\)\.\.\." "$(hex $'ati3\r\nat%t19,0,04\r\n')"
+row "then query"                "-"                 shipped  "query --port COM4"          0 'Germany' 'querying the country on COM4 \(t19\)\.\.\.'
+row "set by code"               "4:B5"              shipped  "set 0a --port COM4"         0 'set' 'setting Austria \(0A\) on COM4 \(t19\)\.\.\.' \
+  "$(hex $'ati3\r\nat%t19,0,0A\r\n')"
+row "set, one-character code"   "4:B5"              onechar  "set Germany --port COM4"    0 'set' 'setting Germany \(4\) on COM4 \(t19\)\.\.\.' \
+  "$(hex $'ati3\r\nat%t19,0,4\r\n')"
+row "set, modem says ERROR"     "4:B5:seterror=1"   shipped  "set Japan --port COM4"      1 'not acknowledged' 'setting Japan \(00\) on COM4 \(t19\)\.\.\.'
+row "set, lower-case ok"        "4:B5:okword=ok"    shipped  "set Japan --port COM4"      1 'not acknowledged' 'setting Japan \(00\) on COM4 \(t19\)\.\.\.'
+row "set, silent card"          "4:B5:silent=1"     shipped  "set Japan --port COM4 --dialect t19" 1 'not acknowledged' 'setting Japan \(00\) on COM4 \(t19\)\.\.\.'
+row "unknown country"           "4:B5"              shipped  "set Narnia"                 2 '' "korvane-cli: unknown country 'Narnia' \(korvane-cli list shows the table\)" -
+row "COM12, beyond the window's" "4:B5"            shipped  "query --port COM12"         1 '' "korvane-cli: COM12 cannot be opened" -
+row "COM257"                    "4:B5"              shipped  "query --port COM257"        2 '' "korvane-cli: 'COM257' is not a COM port: COM1 to COM256$usage" -
+row "LPT1"                      "4:B5"              shipped  "set Japan --port LPT1"      2 '' "korvane-cli: 'LPT1' is not a COM port: COM1 to COM256$usage" -
+row "set without a country"     "4:B5"              shipped  "set --port COM4"            2 '' "korvane-cli: set needs a country: a name from the table or its code$usage" -
+row "no command"                "4:B5"              shipped  ""                           2 '' "korvane-cli: no command given$usage"
+row "missing table, list"       "4:B5"              missing  "list"                       2 '' "korvane-cli: the country table could not be read: $table_path"
+row "missing table, set"        "4:B5"              missing  "set Japan --port COM4"      2 '' "korvane-cli: the country table could not be read: $table_path" -
+row "hostile table"             "4:B5"              hostile  "query --port COM4"          2 '' "korvane-cli: the country table holds no country: $table_path" -
 
 # Set, then query, for a handful of countries on one modem.
 for country in "Japan:00" "United Kingdom:B4" "Taiwan:FE" "South Africa:9F"; do
-  row "set ${country%%:*}" "4:B5" shipped "set ${country##*:} --port COM4" 0 '^set$'
-  row "then query ${country%%:*}" - shipped "query --port COM4" 0 "^${country%%:*}\$"
+  row "set ${country%%:*}" "4:B5" shipped "set ${country##*:} --port COM4" 0 'set' \
+    "setting ${country%%:*} \(${country##*:}\) on COM4 \(t19\)\.\.\." "$(hex $'ati3\r\n'"at%t19,0,${country##*:}"$'\r\n')"
+  row "then query ${country%%:*}" - shipped "query --port COM4" 0 "${country%%:*}" 'querying the country on COM4 \(t19\)\.\.\.'
 done
+
+# A modem of the standard country command; the window's pace; the probe
+# window's edges at the prompt pace (a reply 250 ms after ati3 is in time, one
+# 350 ms after it is not).
+row "gci: query"                "4:B5:personality=gci" shipped "query --port COM4 --json" 0 \
+  '\{"port":"COM4","country":"United States","code":"B5","dialect":"gci"\}' 'querying the country on COM4 \(gci\)\.\.\.' \
+  "$(hex $'ati3\r\nat\r\nat+GCI?\r\n')"
+row "gci: set"                  "4:B5:personality=gci" shipped "set b4 --port COM4"       0 'set' \
+  'setting United Kingdom on COM4 \(gci\)\.\.\.' "$(hex $'ati3\r\nat\r\nat+GCI=?\r\nat+GCI=B4\r\nat+GCI?\r\n')"
+row "paced: the window's query" "4:B5"              shipped  "query --port COM4 --paced --dialect t19" 0 'United States' \
+  'querying the country on COM4 \(t19\)\.\.\.' "$(hex $'ati9\r\n')"
+row "prompt: a reply in time"   "4:B5:delay=250"    shipped  "detect --ports COM4 --settle 0" 0 'COM4: modem \(t19\)' 'probing COM4\.\.\.'
+row "prompt: a reply too late"  "4:B5:delay=350"    shipped  "detect --ports COM4 --settle 0" 1 'COM4: no modem' 'probing COM4\.\.\.'
 
 # The program that owns the modem is running: refused, and the modem keeps its country.
 (cd "$scratch" && exec wine "$title_window" "Vantoria Select" >"$scratch/window" 2>&1 </dev/null) &
 window_pid=$!
 for _ in $(seq 100); do grep -q ready "$scratch/window" 2>/dev/null && break; sleep 0.1; done
-row "owner running, set"        "4:B5"              shipped  "set Japan --port COM4"      3 '^$'
-row "owner running, detect"     "4:B5"              shipped  "detect"                     3 '^$'
+owned='korvane-cli: a window titled "Vantoria Select" is open: its program owns the modem'
+row "owner running, set"        "4:B5"              shipped  "set Japan --port COM4"      3 '' "$owned" -
+row "owner running, detect"     "4:B5"              shipped  "detect"                     3 '' "$owned" -
 kill $window_pid; wait $window_pid 2>/dev/null; window_pid=
 vm get 4 country && [ "$reply" = B5 ] && passed=$((passed + 1)) ||
   { failures=$((failures + 1)); echo "FAIL the refused set changed the country to $reply"; }

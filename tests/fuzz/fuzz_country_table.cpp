@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "country/country_file.h"
+#include "core/country_table.h"
 
 namespace {
 

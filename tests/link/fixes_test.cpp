@@ -12,7 +12,7 @@ TEST_F(LinkTest, ProbeOnALineThatHoldsItBackLeavesTheProbeWindowWhole) {
     Connect(2, false);
     ASSERT_TRUE(link_->IsOpen());
     const DWORD start = GetTickCount();
-    link_->Write(kProbeCommand, kProbeCommandLength);
+    port_->Write(kProbeCommand, kProbeCommandLength);
     // A write that waited would take the whole write timeout, 1000 ms.
     EXPECT_LT(GetTickCount() - start, 300u) << "the write waited for the held line";
     Sleep(300);
@@ -26,8 +26,8 @@ TEST_F(LinkTest, OpeningWhileOpenEndsTheOpenConnectionFirst) {
     AttachModem(2);
     AttachModem(3);
     Connect(2, false);
-    const HANDLE firstReader = CopyHandle(link_->ReaderThread());
-    const HANDLE firstPort = link_->Handle();
+    const HANDLE firstReader = CopyHandle(port_->ReaderThread());
+    const HANDLE firstPort = port_->Handle();
     const std::wstring firstObject = ObjectName(firstPort);
     ASSERT_FALSE(firstObject.empty());
     Connect(3, true);
@@ -61,7 +61,7 @@ TEST_F(LinkTest, ReaderHeldInsideAReadPastTheEndsBoundKeepsItsPort) {
     LinkCalls calls;
     calls.readFile = &held::HeldRead;
     Connect(2, false, calls);
-    const HANDLE reader = CopyHandle(link_->ReaderThread());
+    const HANDLE reader = CopyHandle(port_->ReaderThread());
     ASSERT_TRUE(modem_->Send(2, "x"));
     ASSERT_EQ(WaitForSingleObject(held::entered, kReplyLimit), WAIT_OBJECT_0) << "the reader did not read";
     Close();  // gives up waiting for the reader after its bound
@@ -89,18 +89,43 @@ TEST_F(LinkTest, EventThatCannotBeMadeEndsLikeAPortThatFailedToOpen) {
     AttachModem(2);
     LinkCalls calls;
     calls.createEvent = &failing::CreateEventFailingOnce;
-    for (int failAt = 1; failAt <= 4; ++failAt) {
+    for (int failAt = 1; failAt <= 5; ++failAt) {
         SCOPED_TRACE("event " + std::to_string(failAt) + " fails");
         failing::calls = 0;
         failing::failAt = failAt;
         ASSERT_TRUE(modem_->Clear(2));
-        CPortReader* reader = Connect(2, true, calls);
+        Connect(2, true, calls);
         ASSERT_GE(failing::calls.load(), failAt) << "the failure was never injected";
         EXPECT_FALSE(link_->IsOpen());
-        EXPECT_EQ(link_->ReaderThread(), nullptr);
-        ASSERT_NE(reader, nullptr);
+        EXPECT_EQ(port_->ReaderThread(), nullptr);
+        // Reported, with the call and the system's code.
+        EXPECT_FALSE(link_->Report().usable);
+        EXPECT_STREQ(link_->Report().configure.call, "CreateEventA");
+        EXPECT_EQ(link_->Report().configure.systemError, ERROR_NO_SYSTEM_RESOURCES);
         Sleep(300);
         EXPECT_EQ(Received(Transcript(2)), "") << "the probe went out";
+        Close();
+    }
+}
+
+// A read and a write that fail outright, as on a port whose device went away.
+BOOL WINAPI RefusedRead(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) { return SetLastError(ERROR_BAD_COMMAND), FALSE; }
+BOOL WINAPI RefusedWrite(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) { return SetLastError(ERROR_GEN_FAILURE), FALSE; }
+
+TEST_F(LinkTest, AFailedReadOrWriteIsReportedAndTheStepsGoOn) {
+    AttachModem(2);
+    for (const bool read : {true, false}) {
+        SCOPED_TRACE(read ? "read" : "write");
+        LinkCalls calls;
+        if (read) calls.readFile = &RefusedRead;
+        else calls.writeFile = &RefusedWrite;
+        link_.reset();
+        port_.reset();
+        Connect(2, true, calls);  // the modem answers the probe unless the write failed
+        EXPECT_TRUE(drv::WaitUntil([&] { return !Found() && !link_->Report().line.Ok(); }, kReplyLimit));
+        EXPECT_STREQ(link_->Report().line.call, read ? "ReadFile" : "WriteFile");
+        EXPECT_EQ(link_->Report().line.systemError, read ? ERROR_BAD_COMMAND : ERROR_GEN_FAILURE);
+        EXPECT_TRUE(link_->IsOpen()) << "a failure of the line closed the port";
         Close();
     }
 }

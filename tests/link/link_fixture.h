@@ -1,5 +1,6 @@
-// A port connection made the way the program makes one, without its pauses
-// and without any window, and the virtual modem on the other end of the line.
+// A port connection made the way the program makes one, through the modem
+// link but without its pauses and without any window, and the virtual modem
+// on the other end of the line.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/modem_link.h"
+#include "core/probe_order.h"
 #include "link/port_connection.h"
 #include "tests/link/link_support.h"
 #include "tools/driver/vmodem_client.h"
@@ -36,25 +39,21 @@ protected:
     void SetUp() override { ASSERT_TRUE(setupError_.empty()) << setupError_; }
     void TearDown() override {
         link_.reset();
+        port_.reset();
         for (int com = 1; com <= 6; ++com) modem_->Detach(com);
     }
 
     // Opens COMn as OpenPort does: open, settings, reader (probe patterns in
-    // probe mode), and in probe mode the probe. Returns the record. The
-    // test's one connection is made, with its calls, at the first Connect.
-    CPortReader* Connect(int com, bool probe, const LinkCalls& calls = LinkCalls()) {
-        if (!link_) link_ = std::make_unique<PortConnection>(stop_, calls);
-        link_->Open(com);
-        link_->Configure();
-        stop_ = 0;
-        CPortReader* reader = link_->StartReader(probe ? kModemId1 : "", probe ? kModemId2 : "");
-        if (probe) link_->Write(kProbeCommand, kProbeCommandLength);
-        return reader;
+    // probe mode), and in probe mode the probe. The test's one connection is
+    // made, with its calls, at the first Connect.
+    void Connect(int com, bool probe, const LinkCalls& calls = LinkCalls()) {
+        if (!port_) {
+            port_ = std::make_unique<PortConnection>(stop_, calls);
+            link_ = std::make_unique<ModemLink>(*port_, kNoPauses);
+        }
+        link_->Open(ComPortName(com).c_str(), probe ? LinkMode::Probe : LinkMode::Plain);
     }
-    void Close() {
-        link_->RequestStop();
-        link_->End();
-    }
+    void Close() { link_->Release(Teardown::AfterProbe); }
 
     // A fresh modem (default knobs, empty transcript) on COMn.
     static void AttachModem(int com) { ASSERT_TRUE(modem_->Attach(com)) << "COM" << com; }
@@ -67,18 +66,32 @@ protected:
         return entries.value_or(std::vector<drv::TranscriptEntry>{});
     }
 
-    bool Found() const { return link_->Reader() && link_->Reader()->found.load() == 1; }
+    // What has arrived by now, through the connection's matcher.
+    bool Found() { return link_->Identified(); }
+    std::string Capture() {
+        link_->ListenUntil(ModemClock::now());
+        ReplyCapture::Text text;
+        link_->Matcher().Capture().Take(text);
+        return text;
+    }
     bool WaitForFound(DWORD limit) {
         return drv::WaitUntil([&] { return Found(); }, limit);
     }
-    static bool WaitForCapture(const std::string& text) {
+    bool WaitForCapture(const std::string& text) {
         return drv::WaitUntil([&] { return Capture().find(text) != std::string::npos; }, kReplyLimit);
     }
 
+    static constexpr ModemTiming kNoPauses = [] {
+        ModemTiming timing;
+        timing.settle = timing.readerStart = timing.nextProbe = ModemTiming::Ms(0);
+        timing.commandRelease = timing.quitRelease = ModemTiming::Ms(0);
+        return timing;
+    }();
     static inline std::unique_ptr<drv::VModemClient> modem_;
     static inline std::string setupError_;
     std::atomic<int> stop_{0};
-    std::unique_ptr<PortConnection> link_;
+    std::unique_ptr<PortConnection> port_;
+    std::unique_ptr<ModemLink> link_;
 };
 
 }  // namespace lnk

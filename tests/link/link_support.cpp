@@ -2,8 +2,6 @@
 
 #include <tlhelp32.h>
 
-#include "link/reply_capture.h"
-
 namespace lnk {
 
 namespace {
@@ -90,11 +88,5 @@ std::vector<HANDLE> TakeHandleValue(HANDLE value, HANDLE first) {
 
 std::string Received(const std::vector<drv::TranscriptEntry>& entries) { return Direction(entries, true); }
 std::string Sent(const std::vector<drv::TranscriptEntry>& entries) { return Direction(entries, false); }
-
-std::string Capture() {
-    char text[80];
-    TakeReply(text);
-    return text;
-}
 
 }  // namespace lnk

@@ -36,7 +36,4 @@ std::vector<HANDLE> TakeHandleValue(HANDLE value, HANDLE first);
 std::string Received(const std::vector<drv::TranscriptEntry>& entries);
 std::string Sent(const std::vector<drv::TranscriptEntry>& entries);
 
-// The program's reply capture as it stands.
-std::string Capture();
-
 }  // namespace lnk

@@ -1,6 +1,5 @@
-// The reader thread on a Wine pty: it reads everything that waits, keeps
-// lines together across reads, and waits quietly on a silent line.
-#include "link/reply_capture.h"
+// The reader thread on a Wine pty: it reads everything that waits, in order,
+// and waits quietly on a silent line.
 #include "tests/link/link_fixture.h"
 
 namespace lnk {
@@ -17,34 +16,15 @@ TEST_F(LinkTest, AllOf1500WaitingBytesAreFedInOrder) {
         text.push_back(c == '\\' ? '#' : c);
     }
     AttachModem(2);
-    CPortReader* reader = Connect(2, false);
-    ResetReply();
-    reader->SetPattern(0, text.substr(1440).c_str());
+    Connect(2, false);
+    link_->Matcher().SetPattern(0, text.substr(1440).c_str());
     ASSERT_TRUE(modem_->Send(2, text + "\\r"));
     EXPECT_TRUE(WaitForFound(kReplyLimit));
-    EXPECT_EQ(Capture(), text.substr(0, kReplyCap));
+    EXPECT_EQ(Capture(), text.substr(0, ReplyCapture::kReplyCap));
 
     const std::vector<drv::TranscriptEntry> line = Transcript(2);
     ASSERT_EQ(line.size(), 1u) << "the modem did not write the bytes at once";
     EXPECT_EQ(line.front().bytes, text + "\r");
-}
-
-TEST_F(LinkTest, ReplyInSingleBytesWithGapsAndCrOnlyLineEndsStillFindsTheModem) {
-    AttachModem(2);
-    SetKnob(2, "split", "1");
-    SetKnob(2, "gap", "10");
-    SetKnob(2, "cronly", "1");
-    Connect(2, true);
-    EXPECT_TRUE(WaitForFound(kReplyLimit));
-
-    const std::vector<drv::TranscriptEntry> line = Transcript(2);
-    const std::string sent = Sent(line);
-    // The program may see found before the rest of the reply goes out.
-    EXPECT_NE(sent.find("QTRXFM330HWNF1*GEN\r"), std::string::npos) << sent;
-    EXPECT_EQ(sent.find("QTRXFM330HWNF1*GEN\r\n"), std::string::npos) << "not CR-only: " << sent;
-    size_t singles = 0;
-    for (const drv::TranscriptEntry& e : line) singles += !e.received && e.bytes.size() == 1;
-    EXPECT_GE(singles, 20u) << "the reply did not come in single bytes";
 }
 
 // Under Wine a comm-event wait on a pty runs on a helper thread of its own and
@@ -59,7 +39,6 @@ TEST_F(LinkTest, ReaderWaitsQuietlyOnASilentLine) {
         << "threads come and go while the line is silent";
 
     // The reader still reads.
-    ResetReply();
     ASSERT_TRUE(modem_->Send(2, "\\r\\nOK\\r\\n"));
     EXPECT_TRUE(WaitForCapture("OK"));
 }

@@ -2,7 +2,6 @@
 // the reader. Under Wine a COM port can be opened again while another handle
 // holds it, so the tests look at the connection's handle itself: its value
 // and the object behind it.
-#include "link/reply_capture.h"
 #include "tests/link/link_fixture.h"
 
 namespace lnk {
@@ -15,13 +14,11 @@ TEST_F(LinkTest, PortWithoutAModemGetsARecordButNoReaderAndNoWrite) {
     SetKnob(6, "present", "0");
     for (int port : {9, 5, 6}) {  // no device; never attached; attached but not present
         SCOPED_TRACE("COM" + std::to_string(port));
-        CPortReader* reader = Connect(port, true);
+        Connect(port, true);
         EXPECT_FALSE(link_->IsOpen());
-        EXPECT_EQ(link_->ReaderThread(), nullptr) << "a reader runs without a port";
-        ASSERT_NE(reader, nullptr);
-        EXPECT_EQ(reader->found.load(), 0);
+        EXPECT_EQ(port_->ReaderThread(), nullptr) << "a reader runs without a port";
+        EXPECT_FALSE(Found());
         Close();
-        EXPECT_EQ(link_->Reader(), nullptr);
     }
     EXPECT_EQ(Received(Transcript(6)), "");
 }
@@ -29,7 +26,7 @@ TEST_F(LinkTest, PortWithoutAModemGetsARecordButNoReaderAndNoWrite) {
 TEST_F(LinkTest, SecondEndInARowClosesNothing) {
     AttachModem(2);
     Connect(2, false);
-    const HANDLE programPort = link_->Handle();
+    const HANDLE programPort = port_->Handle();
     Close();
     // Reopen the port at once and take the connection's old handle value,
     // so that a second close of it would close a handle of ours.
@@ -37,9 +34,7 @@ TEST_F(LinkTest, SecondEndInARowClosesNothing) {
     ASSERT_NE(ours, INVALID_HANDLE_VALUE);
     const std::vector<HANDLE> held = TakeHandleValue(programPort, ours);
     ASSERT_FALSE(held.empty()) << "the connection's port handle value never came free";
-    link_->RequestStop();
-    link_->DropDtrAndPurge();  // the second end as on quit: no line call either
-    link_->End();
+    link_->Release(Teardown::OnQuit);  // the second end as on quit: no line call either
     DWORD flags;
     for (HANDLE h : held) EXPECT_TRUE(GetHandleInformation(h, &flags)) << h << " was closed";
     DCB dcb = {};
@@ -54,20 +49,17 @@ TEST_F(LinkTest, EveryEndStopsTheReaderAndClosesThePortAlsoWhileBytesArrive) {
         for (bool dropDtr : {false, true}) {
             SCOPED_TRACE(std::string(dropDtr ? "as on quit" : "plain") +
                          (streaming ? " while bytes arrive" : " on a quiet line"));
-            ResetReply();
             Connect(2, false);
-            const HANDLE reader = CopyHandle(link_->ReaderThread());
+            const HANDLE reader = CopyHandle(port_->ReaderThread());
             ASSERT_NE(reader, nullptr);
-            const HANDLE programPort = link_->Handle();
+            const HANDLE programPort = port_->Handle();
             const std::wstring portObject = ObjectName(programPort);
             ASSERT_FALSE(portObject.empty());
             if (streaming) {
                 ASSERT_TRUE(modem_->Request("endless 2 1").ok);
-                EXPECT_TRUE(drv::WaitUntil([] { return Capture().size() == kReplyCap; }, kReplyLimit));
+                EXPECT_TRUE(drv::WaitUntil([&] { return Capture().size() == ReplyCapture::kReplyCap; }, kReplyLimit));
             }
-            link_->RequestStop();
-            if (dropDtr) link_->DropDtrAndPurge();
-            link_->End();
+            link_->Release(dropDtr ? Teardown::OnQuit : Teardown::AfterProbe);
             EXPECT_TRUE(ThreadEnded(reader));
             EXPECT_NE(ObjectName(programPort), portObject) << "the connection's port handle is still open";
             if (streaming) modem_->Request("endless 2 0");

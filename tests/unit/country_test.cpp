@@ -1,15 +1,12 @@
 // The country table loader, fed hostile files through the Windows C
-// runtime's text mode; the shipped table against the modem's T.35 codes; and
-// recognising a country in the modem's reply.
+// runtime's text mode: CR LF read as LF, Ctrl-Z as the end of the file.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "country/country_file.h"
-#include "country/country_match.h"
-#include "country_table.h"
+#include "core/country_table.h"
 #include "tests/support/random_table.h"
 
 namespace {
@@ -67,33 +64,6 @@ TEST(CountryFile, HostileFiles) {
     ASSERT_EQ(loaded.size(), 200u);
     EXPECT_EQ(loaded.back(), "C199|ID|BMP|01");
     ASSERT_EQ(many.records.size(), 200u) << "the random table must run past 200 records";
-}
-
-TEST(ShippedTable, EveryCountryIsOneTheModemKnowsAndItsReplyNamesItFirst) {
-    CountryRecord table[kMaxCountries];
-    std::FILE* file = std::fopen(KORVANE_INI_PATH, "r");
-    ASSERT_NE(file, nullptr);
-    const int count = ReadCountryTable(file, table);
-    std::fclose(file);
-    ASSERT_EQ(count, 35);
-    for (int i = 0; i < count; ++i) {
-        SCOPED_TRACE(table[i].name);
-        // The code is the T.35 code of the country whose name the modem reports.
-        ASSERT_EQ(std::string(table[i].code).size(), 2u);
-        const char* reported = country_name(static_cast<std::uint8_t>(std::stoul(table[i].code, nullptr, 16)));
-        ASSERT_NE(reported, nullptr) << "the modem does not know the code " << table[i].code;
-        const std::string reply = std::string("ati9\r") + "\r\n" + reported + "\r\n\r\nOK\r\n";
-        EXPECT_EQ(FindCountry(reply.c_str(), table, count), i);
-        EXPECT_EQ(FindCountry("ati9\r\r\n\r\nOK\r\n", table, count), -1) << "the echo or the OK names a country";
-    }
-}
-
-TEST(FindCountry, FoldsAsciiLettersOnlyAndTheFirstRecordWins) {
-    CountryRecord table[3] = {{"Niger", "NIGER", "N", "80"}, {"Nigeria", "NIGERIA", "NG", "81"}, {"Accents", "\xC9TAT", "E", "01"}};
-    const struct { const char* reply; int count; int found; } rows[] = {
-        {"xx nigeria xx", 3, 0}, {"NiGeRiA", 3, 0}, {"\xC9tat", 3, 2}, {"\xE9tat", 3, -1}, {"", 3, -1}, {"niger", 0, -1}};
-    for (const auto& row : rows) EXPECT_EQ(FindCountry(row.reply, table, row.count), row.found) << row.reply;
-    EXPECT_STREQ(table[1].modemId, "NIGERIA");  // the table is left as it was
 }
 
 }  // namespace

@@ -3,16 +3,17 @@
 #pragma once
 #include <string>
 
+#include "res/resource.h"
 #include "tools/bench/options.h"
 #include "tools/driver/fake_tray.h"
 #include "tools/driver/vmodem_client.h"
 
 namespace bench {
 
-constexpr char kMainTitle[] = "Korvane 2.6";
+constexpr char kMainTitle[] = MAIN_WINDOW_TITLE;
 constexpr char kDetectTitle[] = "Automatic Modem Detection";
-constexpr int kSetButton = 1005;
-constexpr int kCurrentButton = 1023;
+constexpr int kSetButton = IDC_SET;
+constexpr int kCurrentButton = IDC_CURRENT;
 constexpr int kModemCom = 4;
 constexpr int kProbeCom = 3;  // probed first, so a trial ends early
 

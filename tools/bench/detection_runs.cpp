@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/modem_commands.h"
 #include "tools/bench/window_edge.h"
 
 namespace bench {
@@ -59,7 +60,7 @@ std::optional<bool> ProbeTrial(Context& context, int delayMs) {
         if (transcript)
             for (const drv::TranscriptEntry& e : *transcript) {
                 if (e.received && received < 0) received = static_cast<double>(e.ms) + offset;
-                if (!e.received && e.bytes.find("QTRXFM330HWNF1*GEN") != std::string::npos)
+                if (!e.received && e.bytes.find(kModemId1) != std::string::npos)
                     replied = static_cast<double>(e.ms) + offset;
             }
         if (written && received >= 0)

@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "core/modem_link.h"
+#include "core/probe_order.h"
 #include "link/port_connection.h"
 #include "tools/bench/timed_program.h"
 
@@ -25,23 +27,19 @@ double OwnCpuMs() {
 class Connection {
 public:
     explicit Connection(bool probe) {
-        link_.Open(kModemCom);
-        link_.Configure();
-        stop_ = 0;
-        link_.StartReader(probe ? kModemId1 : "", probe ? kModemId2 : "");
-        Sleep(500);  // the program's pause before its probe: the reader is at its first wait
-        if (probe) link_.Write(kProbeCommand, kProbeCommandLength);
+        // The program's pause before its probe: the reader is at its first wait.
+        timing_.settle = ModemTiming::Ms(0);
+        link_.Open(ComPortName(kModemCom).c_str(), probe ? LinkMode::Probe : LinkMode::Plain);
     }
-    ~Connection() {
-        link_.RequestStop();
-        link_.End();
-    }
-    bool Found() const { return link_.Reader() && link_.Reader()->found.load() == 1; }
-    bool Listening() const { return link_.IsOpen() && link_.ReaderThread(); }
+    ~Connection() { link_.Release(Teardown::AfterProbe); }
+    bool Found() { return link_.Identified(); }
+    bool Listening() const { return link_.IsOpen() && port_.ReaderThread(); }
 
 private:
     std::atomic<int> stop_{0};
-    PortConnection link_{stop_};
+    PortConnection port_{stop_};
+    ModemTiming timing_;
+    ModemLink link_{port_, timing_};
 };
 
 // The modem's write of the identification, in our clock; -1 when not sent.

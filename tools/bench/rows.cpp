@@ -33,16 +33,16 @@ std::vector<Row> TableRows(const Options& opt, const Figures& f) {
                     " ms)",
                 "ms", o.settingEdge, Goal::kEdge, kAnswerWindow, "nominal 2000 ms"),
         MakeRow("Reply latency",
-                "modem's reply write (transcript tx time, clocks aligned with `now`) to `found` seen by the link "
-                "layer (korvane_core in the benchmark, probe mode)",
+                "modem's reply write (transcript tx time, clocks aligned with `now`) to the identification seen "
+                "through the link (the core's ModemLink on link/'s port, in the benchmark, probe mode)",
                 "ms", f.link.latency, Goal::kBelow, kLatencyTarget, "target under 20 ms"),
         MakeRow("CPU while idle",
                 "CPU time of the korvane.exe process over " + std::to_string(opt.idleSeconds) +
                     " s with the window idle after the run and the query (/proc/<pid>/stat, 10 ms resolution)",
                 "ms", o.idleCpu, Goal::kZero, 0, "0 ms"),
         MakeRow("CPU with a port open",
-                "CPU time of the benchmark process while its link layer (korvane_core) holds a port open with the "
-                "modem silent, over " + std::to_string(opt.portSeconds) +
+                "CPU time of the benchmark process while its link (link/'s port under the core's ModemLink) holds "
+                "a port open with the modem silent, over " + std::to_string(opt.portSeconds) +
                     " s (/proc/self/stat), as % of one core",
                 "%", f.link.portCpu, Goal::kBelow, kPortCpuTarget, "target under 2 % of one core"),
         MakeRow("Memory, peak working set",

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "res/resource.h"
 #include "tools/driver/fake_tray.h"
 #include "tools/driver/korvane_process.h"
 #include "tools/driver/process_meter.h"
@@ -17,7 +18,7 @@
 
 namespace drv {
 
-constexpr char kMainTitle[] = "Korvane 2.6";
+constexpr char kMainTitle[] = MAIN_WINDOW_TITLE;
 constexpr char kProgressTitle[] = "Automatic Modem Detection";
 constexpr char kSelectionTitle[] = "Modem Selection";
 constexpr char kDetectingTip[] = "Detecting Modem ...Please wait.";
@@ -25,10 +26,13 @@ constexpr DWORD kRunLimit = 60000;   // ms; a detection run takes about 13 s
 constexpr DWORD kStepLimit = 20000;  // ms; anything else takes a few seconds
 
 enum Control : int {
-    kSet = 1005, kOtherModem = 1007, kCountryName = 1008, kFlag = 1009, kCountryList = 1011,
-    kCurrent = 1023, kModemStatus = 1024, kQuit = 1027, kModemList = 1030, kProgressStatus = 1008,
+    kSet = IDC_SET, kOtherModem = IDC_OTHER_MODEM, kCountryName = IDC_COUNTRY_NAME, kFlag = IDC_FLAG,
+    kCountryList = IDC_COUNTRY_LIST, kCurrent = IDC_CURRENT, kModemStatus = IDC_MODEM_STATUS, kQuit = IDC_QUIT,
+    kModemList = IDC_MODEM_LIST, kProgressStatus = IDC_DETECT_STATUS,
 };
-enum Command : WPARAM { kAutoDetect = 1124, kShowWindow = 1125, kTrayQuit = 1126, kAbout = 0x10 };
+enum Command : WPARAM {
+    kAutoDetect = ID_TRAY_AUTODETECT, kShowWindow = ID_TRAY_SHOW, kTrayQuit = ID_TRAY_QUIT, kAbout = IDM_ABOUTBOX
+};
 
 // COM number -> the knobs of a fresh modem there ("delay=150 country=3D").
 using Modems = std::map<int, std::string>;

@@ -127,7 +127,8 @@ set_dpi() {
   wineserver -w
 }
 
-main_title="Korvane 2.6"
+# shellcheck source=../common.sh
+main_title=$(. "$top/tools/common.sh" && main_window_title)
 if [ -n "$all_windows" ]; then
   # The notification-area icons, at the 16x16 size the tray shows, doubled.
   for icon in globe detecting no_modem; do

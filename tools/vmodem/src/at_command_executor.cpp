@@ -1,6 +1,7 @@
 #include "at_command_executor.h"
 
 #include <cctype>
+#include <cstdio>
 #include <optional>
 
 namespace {
@@ -8,6 +9,7 @@ namespace {
 constexpr const char* kIdentification1 = "QTRXFM330HWNF1*GEN";
 constexpr const char* kIdentification2 = "QTRXPM330HWTF1*GEN";
 constexpr const char* kProductCode = "33600";
+constexpr const char* kGciIdentification = "V.92 DATA/FAX USB MODEM";
 
 // Reads a command line character by character; spaces are not significant.
 class Cursor {
@@ -80,6 +82,7 @@ bool set_flag(Cursor& in, bool& flag)
 
 bool identify(Cursor& in, const ModemSettings& s, std::vector<std::string>& info)
 {
+    const bool card = s.personality == Personality::Card;
     switch (in.number(0).value_or(-1)) {
     case 0:
         info.emplace_back(kProductCode);
@@ -87,10 +90,14 @@ bool identify(Cursor& in, const ModemSettings& s, std::vector<std::string>& info
     case 3:
         if (!s.idtext.empty())
             info.push_back(s.idtext);
+        else if (!card)
+            info.emplace_back(kGciIdentification);
         else
             info.emplace_back(s.id == 2 ? kIdentification2 : kIdentification1);
         return true;
     case 9: {
+        if (!card)
+            return false;
         const char* name = country_name(s.country);
         info.emplace_back(name ? name : "UNKNOWN");
         return true;
@@ -115,6 +122,55 @@ bool set_country(Cursor& in, ModemSettings& s)
         return false;
     if (!s.ignoreset)
         s.country = code;
+    return true;
+}
+
+// What AT&F restores: the settings the host changes with commands. The
+// country of installation stays.
+void factory_defaults(ModemSettings& s)
+{
+    const ModemSettings defaults;
+    s.echo = defaults.echo;
+    s.quiet = defaults.quiet;
+}
+
+std::string hex_code(std::uint8_t code)
+{
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02X", code);
+    return hex;
+}
+
+// +GCI?, +GCI=? and +GCI=<hh>: the country of installation by its T.35 code,
+// as the gci personality takes it. A code outside the modem's list fails.
+bool country_of_installation(Cursor& in, ModemSettings& s, std::vector<std::string>& info)
+{
+    if (!in.accept('G') || !in.accept('C') || !in.accept('I') || s.gcierror)
+        return false;
+    const std::string prefix = s.gcispace ? "+GCI: " : "+GCI:";
+    if (in.accept('?')) {
+        info.push_back(prefix + hex_code(s.country));
+        return true;
+    }
+    if (!in.accept('='))
+        return false;
+    if (in.accept('?')) {
+        info.push_back(prefix + "(" + s.gcilist + ")");
+        return true;
+    }
+    std::optional<int> first = in.hex_digit();
+    if (!first)
+        return false;
+    std::optional<int> second = in.hex_digit();
+    auto code = static_cast<std::uint8_t>(second ? *first * 16 + *second : *first);
+    std::optional<SupportedCodes> supported = parse_gci_list(s.gcilist);
+    if (!supported || !supported->test(code))
+        return false;
+    if (s.ignoreset || code == s.country)
+        return true;
+    s.country = code;
+    if (s.gcireset)
+        factory_defaults(s);
     return true;
 }
 
@@ -146,7 +202,15 @@ CommandResult execute_command_line(std::string_view body, ModemSettings& setting
             good = identify(in, settings, result.info);
             break;
         case '%':
-            good = set_country(in, settings);
+            good = settings.personality == Personality::Card && set_country(in, settings);
+            break;
+        case '&':  // &F: factory defaults, which only the gci personality knows
+            good = settings.personality == Personality::Gci && in.accept('F') && in.number(0) == 0;
+            if (good)
+                factory_defaults(settings);
+            break;
+        case '+':
+            good = settings.personality == Personality::Gci && country_of_installation(in, settings, result.info);
             break;
         case ';':  // separates extended commands
             good = true;

@@ -21,7 +21,9 @@ std::optional<std::uint32_t> parse_uint(std::string_view text, std::uint32_t max
     return value;
 }
 
-std::optional<std::uint8_t> parse_country(std::string_view text)
+// A country the modem can be set to: one it has a name for, or for the gci
+// personality any code in its list.
+std::optional<std::uint8_t> parse_country(const ModemSettings& s, std::string_view text)
 {
     if (text.size() != 2)
         return std::nullopt;
@@ -30,6 +32,11 @@ std::optional<std::uint8_t> parse_country(std::string_view text)
     if (high < 0 || low < 0)
         return std::nullopt;
     auto code = static_cast<std::uint8_t>(high * 16 + low);
+    if (s.personality == Personality::Gci) {
+        std::optional<SupportedCodes> supported = parse_gci_list(s.gcilist);
+        if (supported && supported->test(code))
+            return code;
+    }
     if (!country_name(code))
         return std::nullopt;
     return code;
@@ -37,7 +44,7 @@ std::optional<std::uint8_t> parse_country(std::string_view text)
 
 struct Knob {
     const char* name;
-    enum class Kind { Flag, Number, Text, Id, Country } kind;
+    enum class Kind { Flag, Number, Text, Id, Country, Personality, GciList } kind;
     std::uint32_t max;  // Number only
     bool ModemSettings::*flag;
     std::uint32_t ModemSettings::*number;
@@ -63,6 +70,9 @@ const Knob kKnobs[] = {
     flag("cronly", &ModemSettings::cronly),
     flag("ignoreset", &ModemSettings::ignoreset),
     flag("seterror", &ModemSettings::seterror),
+    flag("gcispace", &ModemSettings::gcispace),
+    flag("gcireset", &ModemSettings::gcireset),
+    flag("gcierror", &ModemSettings::gcierror),
     number("delay", 600000, &ModemSettings::delay_ms),
     number("split", 1 << 20, &ModemSettings::split),
     number("gap", 60000, &ModemSettings::gap_ms),
@@ -71,6 +81,8 @@ const Knob kKnobs[] = {
     text("okword", &ModemSettings::okword),
     {"id", Knob::Kind::Id, 0, nullptr, nullptr, nullptr},
     {"country", Knob::Kind::Country, 0, nullptr, nullptr, nullptr},
+    {"personality", Knob::Kind::Personality, 0, nullptr, nullptr, nullptr},
+    {"gcilist", Knob::Kind::GciList, 0, nullptr, nullptr, &ModemSettings::gcilist},
 };
 
 const Knob* find_knob(std::string_view name)
@@ -115,12 +127,22 @@ std::optional<std::string> set_knob(ModemSettings& s, std::string_view name, std
         s.idtext.clear();
         return std::nullopt;
     case Knob::Kind::Country: {
-        std::optional<std::uint8_t> code = parse_country(value);
+        std::optional<std::uint8_t> code = parse_country(s, value);
         if (!code)
             return "unknown country";
         s.country = *code;
         return std::nullopt;
     }
+    case Knob::Kind::Personality:
+        if (value != "card" && value != "gci")
+            return "expected card or gci";
+        s.personality = value == "card" ? Personality::Card : Personality::Gci;
+        return std::nullopt;
+    case Knob::Kind::GciList:
+        if (!parse_gci_list(value))
+            return "expected codes and ranges of two hex digits, comma-separated";
+        s.gcilist = std::string(value);
+        return std::nullopt;
     }
     return "unknown knob";
 }
@@ -136,7 +158,10 @@ std::optional<std::string> get_knob(const ModemSettings& s, std::string_view nam
     case Knob::Kind::Number:
         return std::to_string(s.*knob->number);
     case Knob::Kind::Text:
+    case Knob::Kind::GciList:
         return escape(s.*knob->text);
+    case Knob::Kind::Personality:
+        return std::string(s.personality == Personality::Card ? "card" : "gci");
     case Knob::Kind::Id:
         return std::to_string(s.id);
     case Knob::Kind::Country: {

@@ -4,6 +4,11 @@
 #include <string>
 
 #include "country_table.h"
+#include "gci_list.h"
+
+// Which modem it is: the PC card of the %T19 dialect, or a modem that takes
+// its country with the standard +GCI command.
+enum class Personality { Card, Gci };
 
 // Everything that decides how a modem answers: the state AT commands change
 // and the behaviour knobs a test sets through the control channel.
@@ -14,6 +19,7 @@ struct ModemSettings {
     std::uint8_t country = kDefaultCountry;
 
     // Behaviour knobs.
+    Personality personality = Personality::Card;
     int id = 1;               // which identification string I3 reports
     std::string idtext;       // non-empty: I3 reports this instead
     std::uint32_t delay_ms = 0;
@@ -22,7 +28,13 @@ struct ModemSettings {
     std::uint32_t split = 0;  // max bytes per write of a reply, 0 = whole
     std::uint32_t gap_ms = 0; // pause between split writes
     bool cronly = false;      // end lines with CR instead of CR LF
-    bool ignoreset = false;   // %T answers OK without changing the country
+    bool ignoreset = false;   // %T or +GCI= answers OK without changing the country
     std::string okword = "OK";
     bool seterror = false;    // %T answers ERROR
+
+    // The gci personality's own.
+    bool gcispace = true;                         // "+GCI: B5"; off: "+GCI:B5"
+    std::string gcilist = known_countries_list();  // what +GCI=? lists, and what +GCI= takes
+    bool gcireset = false;    // a change of country puts the other settings back, as AT&F does
+    bool gcierror = false;    // every +GCI command answers ERROR
 };

@@ -1,0 +1,41 @@
+// The commands of korvane-cli over the modem core, the same on every
+// platform: what they print, to which stream, and their exit codes. A
+// platform supplies its port, the ports a detection probes and where the
+// country table lies.
+//
+// Exit codes: 0 done; 1 no modem, no acknowledgement (or a country the modem
+// did not take), or a port that cannot be opened; 2 bad usage, an unknown
+// country, a country the modem does not support, or a bad table; 3 the port
+// is in use, or the program that owns the modem is running; 4 no permission
+// to open the port.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "core/modem_port.h"
+
+enum CliExit { kDone = 0, kNoModem = 1, kBadInput = 2, kBusy = 3, kNoPermission = 4 };
+
+class CliPlatform {
+public:
+    virtual ~CliPlatform() = default;
+    // A port for the operations to drive: one for each connection a
+    // detection makes at once, one for a command.
+    virtual std::unique_ptr<ModemPort> NewPort() = 0;
+    // The ports a detection probes, in order, when --ports gives none.
+    virtual std::vector<std::string> SystemPorts() = 0;
+    // Another name of the port that detect shows beside it ("" for none).
+    virtual std::string AlsoKnownAs(const std::string& /*port*/) { return ""; }
+    // The country table to read: the one given, or where the platform keeps it.
+    // "" with the reason in error when there is none.
+    virtual std::string TablePath(const std::string& given, std::string& error) = 0;
+    // Why no modem may be touched now ("" when nothing stands in the way).
+    virtual std::string Blocker() { return ""; }
+};
+
+int RunCli(const CliOptions& options, CliPlatform& platform);
+
+// Prints "korvane-cli: <message>" on standard error and returns code.
+int CliFail(int code, const std::string& message);

@@ -1,0 +1,192 @@
+#include "core/dialect_operations.h"
+
+#include <cstring>
+#include <thread>
+
+#include "core/gci_reply.h"
+#include "core/modem_commands.h"
+
+namespace {
+
+// One connection in the dialect it speaks.
+class DialectLink {
+public:
+    DialectLink(ModemPort& port, const ModemTiming& timing) : m_link(port, timing), m_timing(timing) {}
+
+    // Opens the port and settles the dialect: a given one as it is unless
+    // check, Auto by asking. Auto when no modem answered as asked.
+    Dialect Open(const char* name, Dialect wanted, bool check) {
+        const bool probe = wanted == Dialect::Auto || (wanted == Dialect::T19 && check);
+        m_link.Open(name, probe ? LinkMode::Probe : LinkMode::Plain);
+        if (!m_link.IsOpen()) {
+            // A port that did not open takes its window all the same, as the window's probe does.
+            if (check) m_link.ListenFor(m_timing.probeWindow);
+            return Dialect::Auto;
+        }
+        if (!probe && !check) return wanted;
+        if (probe) {
+            if (m_link.AwaitIdentification()) return Dialect::T19;
+            // Silence, or no card where only a card was wanted.
+            if (wanted == Dialect::T19 || m_link.Answer().Final() == FinalResult::None) return Dialect::Auto;
+        }
+        return m_link.Exchange(kAttentionCommand, m_timing.probeWindow) == FinalResult::Ok ? Dialect::Gci
+                                                                                            : Dialect::Auto;
+    }
+
+    ModemLink& Link() { return m_link; }
+
+    // "+GCI?": the code reported, -1 when none.
+    int AskGciCountry(FinalResult& final) {
+        final = m_link.Exchange(kGciQueryCommand, m_timing.queryWindow);
+        return final == FinalResult::Ok ? ParseGciCountry(m_link.Answer().Lines()) : -1;
+    }
+
+    // "+GCI=?": true with the list when the modem gave one.
+    bool AskGciList(FinalResult& final, GciCodeSet& codes, std::string& text) {
+        final = m_link.Exchange(kGciListCommand, m_timing.queryWindow);
+        return final == FinalResult::Ok && ParseGciList(m_link.Answer().Lines(), codes, text);
+    }
+
+    FinalResult SetGciCountry(int code) {
+        const std::string command = kGciSetCommand + GciCodeText(code);
+        // As the card's setting, an OK ends the wait at any pace.
+        return m_link.Exchange(command.c_str(), m_timing.setWindow, WaitEnd::Ok);
+    }
+
+    void Release() { m_link.Release(Teardown::AfterCommand); }
+    const LinkReport& Report() const { return m_link.Report(); }
+
+private:
+    ModemLink m_link;
+    const ModemTiming& m_timing;
+};
+
+void Tell(const DialectSettled& settled, Dialect dialect) {
+    if (settled && dialect != Dialect::Auto) settled(dialect);
+}
+
+}  // namespace
+
+DetectResult DetectModem(ModemPort& port, const char* name, Dialect wanted, const ModemTiming& timing) {
+    DetectResult result;
+    {
+        DialectLink link(port, timing);
+        result.dialect = link.Open(name, wanted, true);
+        link.Link().Release(Teardown::AfterProbe);
+        result.report = link.Report();
+    }
+    std::this_thread::sleep_for(timing.nextProbe);
+    return result;
+}
+
+std::vector<DetectResult> DetectModems(const PortMaker& makePort, const std::vector<std::string>& names, Dialect wanted,
+                                       const ModemTiming& timing, bool firstOnly, const ProbeStart& probing) {
+    std::vector<DetectResult> results(names.size());
+    if (!timing.prompt) {
+        const std::unique_ptr<ModemPort> port = makePort();
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (probing) probing(names[i]);
+            results[i] = DetectModem(*port, names[i].c_str(), wanted, timing);
+            if (firstOnly && results[i].dialect != Dialect::Auto) {
+                results.resize(i + 1);
+                break;
+            }
+        }
+        return results;
+    }
+    std::vector<std::unique_ptr<ModemPort>> ports;
+    for (const std::string& name : names) {
+        if (probing) probing(name);
+        ports.push_back(makePort());
+    }
+    std::vector<std::thread> probes;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        probes.emplace_back([&, i] { results[i] = DetectModem(*ports[i], names[i].c_str(), wanted, timing); });
+    for (std::thread& probe : probes) probe.join();
+    return results;
+}
+
+CountryQuery QueryCountryIn(ModemPort& port, const char* name, Dialect dialect, const CountryRecord* table, int count,
+                            const ModemTiming& timing, const DialectSettled& settled) {
+    CountryQuery result;
+    DialectLink link(port, timing);
+    result.dialect = link.Open(name, dialect, false);
+    Tell(settled, result.dialect);
+    if (result.dialect == Dialect::T19) {
+        const CountryAnswer answer = link.Link().AskCountry(table, count);
+        result.country = answer.country;
+        std::memcpy(result.reply, answer.reply, sizeof result.reply);
+    } else if (result.dialect == Dialect::Gci && link.Link().IsOpen()) {
+        result.gciCode = link.AskGciCountry(result.final);
+        if (result.gciCode >= 0) result.country = FindCountryByGciCode(result.gciCode, table, count);
+    }
+    link.Release();
+    result.report = link.Report();
+    return result;
+}
+
+SupportedQuery QuerySupported(ModemPort& port, const char* name, Dialect dialect, const ModemTiming& timing,
+                              const DialectSettled& settled) {
+    SupportedQuery result;
+    DialectLink link(port, timing);
+    result.dialect = link.Open(name, dialect, false);
+    Tell(settled, result.dialect);
+    if (result.dialect == Dialect::Gci && link.Link().IsOpen())
+        result.listed = link.AskGciList(result.final, result.codes, result.text);
+    link.Release();
+    result.report = link.Report();
+    return result;
+}
+
+namespace {
+
+void SetByGci(DialectLink& link, const CountryRecord& country, CountrySet& result) {
+    const GciCodes codes = GciCodesOf(country);
+    if (codes.count == 0) {
+        result.outcome = SetOutcome::NoGciCode;
+        return;
+    }
+    result.gciCode = codes.code[0];
+    if (!link.AskGciList(result.listFinal, result.supported, result.listed)) {
+        result.outcome = SetOutcome::NoList;
+        return;
+    }
+    const int code = ChooseGciCode(codes, result.supported);
+    if (code < 0) {
+        result.outcome = SetOutcome::Unsupported;
+        return;
+    }
+    result.gciCode = code;
+    if (link.SetGciCountry(code) != FinalResult::Ok) {
+        result.outcome = SetOutcome::NotAcknowledged;
+        return;
+    }
+    // Some modems say OK and keep their old country: only the modem's own
+    // word afterwards tells.
+    FinalResult final;
+    result.readBack = link.AskGciCountry(final);
+    result.outcome = result.readBack == code ? SetOutcome::Set : SetOutcome::NotTaken;
+}
+
+}  // namespace
+
+CountrySet SetCountryIn(ModemPort& port, const char* name, Dialect dialect, const CountryRecord& country,
+                        const ModemTiming& timing, const DialectSettled& settled) {
+    CountrySet result;
+    DialectLink link(port, timing);
+    result.dialect = link.Open(name, dialect, false);
+    Tell(settled, result.dialect);
+    if (result.dialect == Dialect::T19) {
+        // A port that did not open is no acknowledgement either.
+        const bool acknowledged = link.Link().IsOpen() && link.Link().WriteCountryCode(country.code);
+        result.outcome = acknowledged ? SetOutcome::Set : SetOutcome::NotAcknowledged;
+    } else if (result.dialect == Dialect::Gci) {
+        if (link.Link().IsOpen())
+            SetByGci(link, country, result);
+        else
+            result.outcome = SetOutcome::NotAcknowledged;
+    }
+    link.Release();
+    result.report = link.Report();
+    return result;
+}

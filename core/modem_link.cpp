@@ -1,0 +1,155 @@
+#include "core/modem_link.h"
+
+#include <cstdio>
+#include <thread>
+
+#include "core/modem_commands.h"
+
+namespace {
+
+// The most a read takes from the port at once.
+constexpr std::size_t kReceiveBuffer = 1024;
+// Past its deadline a wait takes only what had arrived by then, which no back
+// end holds more of than this: a line that never falls silent cannot keep
+// the caller waiting.
+constexpr std::size_t kLateBytes = 4096;
+
+void KeepFirstFailure(PortStatus& kept, const PortStatus& status) {
+    if (kept.Ok() && !status.Ok()) kept = status;
+}
+
+}  // namespace
+
+ModemLink::ModemLink(ModemPort& port, const ModemTiming& timing) : m_port(port), m_timing(timing) {}
+
+ModemLink::~ModemLink() {
+    if (!m_port.IsOpen()) return;
+    m_port.StopReceiving();
+    m_port.Release(PortRelease::Close);
+}
+
+void ModemLink::Open(const char* name, LinkMode mode) {
+    m_report = LinkReport();
+    m_matcher = LineMatcher();
+    m_answer.Reset();
+    m_report.open = m_port.Open(name);
+    // Nothing is received before the settings: the pause is slept.
+    std::this_thread::sleep_for(m_timing.settle);
+    if (m_report.open.Ok()) m_report.configure = m_port.Configure();
+    m_report.usable = m_port.IsOpen();
+    if (mode == LinkMode::Probe) {
+        m_matcher.SetPattern(0, kModemId1);
+        m_matcher.SetPattern(1, kModemId2);
+    }
+    ListenFor(m_timing.readerStart);
+    if (mode != LinkMode::Probe) return;
+    // A result code that came before the probe answers nothing.
+    m_answer.Reset();
+    Write(kProbeCommand, kProbeCommandLength);
+}
+
+void ModemLink::SendAt(const char* command) {
+    char framed[kFramedCommandSize];
+    Write(framed, FrameAtCommand(command, framed));
+}
+
+void ModemLink::Write(const char* bytes, std::size_t count) {
+    if (m_port.IsOpen()) KeepFirstFailure(m_report.line, m_port.Write(bytes, count));
+}
+
+std::size_t ModemLink::Receive(Deadline until) {
+    if (!m_port.IsOpen()) return 0;
+    char buffer[kReceiveBuffer];
+    const PortRead got = m_port.Read(buffer, sizeof buffer, until);
+    if (!got.status.Ok()) {
+        // Reported; the rest of this wait is slept, so a port that fails at
+        // once on every read is never read in a loop.
+        KeepFirstFailure(m_report.line, got.status);
+        return 0;
+    }
+    m_matcher.Feed(buffer, static_cast<int>(got.count));
+    m_answer.Feed(buffer, got.count);
+    return got.count;
+}
+
+bool ModemLink::Ended(WaitEnd end) const {
+    switch (end) {
+    case WaitEnd::Deadline: return false;
+    case WaitEnd::Found: return m_matcher.Found();
+    case WaitEnd::FoundOrFinal: return m_matcher.Found() || m_answer.Final() != FinalResult::None;
+    case WaitEnd::Final: return m_answer.Final() != FinalResult::None;
+    case WaitEnd::Ok: return m_answer.Final() == FinalResult::Ok;
+    }
+    return false;
+}
+
+bool ModemLink::Listen(Deadline until, WaitEnd end) {
+    std::size_t late = 0;
+    while (!Ended(end) && late < kLateBytes) {
+        const std::size_t got = Receive(until);
+        if (got == 0) break;
+        if (ModemClock::now() > until) late += got;
+    }
+    if (!Ended(end)) std::this_thread::sleep_until(until);
+    return m_matcher.Found();
+}
+
+void ModemLink::ListenUntil(Deadline until) { Listen(until, WaitEnd::Deadline); }
+
+bool ModemLink::Identified() {
+    ListenUntil(ModemClock::now());
+    return m_matcher.Found();
+}
+
+bool ModemLink::AwaitIdentification() {
+    Listen(ModemClock::now() + m_timing.probeWindow, EndOf(WaitEnd::FoundOrFinal, WaitEnd::Deadline));
+    return Identified();
+}
+
+CountryAnswer ModemLink::AskCountry(const CountryRecord* table, int count) {
+    // What came before the command takes no part in the reply.
+    ListenUntil(ModemClock::now());
+    m_matcher.Capture().Reset();
+    m_answer.Reset();
+    SendAt(kCountryInfoCommand);
+    Listen(ModemClock::now() + m_timing.queryWindow, EndOf(WaitEnd::Final, WaitEnd::Deadline));
+    // Taken now: what arrives from here on takes no part in the match.
+    CountryAnswer answer;
+    m_matcher.Capture().Take(answer.reply);
+    answer.country = FindCountry(answer.reply, table, count);
+    return answer;
+}
+
+bool ModemLink::WriteCountryCode(const char* code) {
+    char command[kLineSize];
+    std::snprintf(command, sizeof command, "%s%s", kSetCountryCommand, code);
+    // Lines that came before the command cannot acknowledge it.
+    ListenUntil(ModemClock::now());
+    // The modem's acknowledgement is a line of its own: noise holding "OK" is none.
+    m_matcher.Rearm(kAcknowledgement, true);
+    m_answer.Reset();
+    SendAt(command);
+    return Listen(ModemClock::now() + m_timing.setWindow, EndOf(WaitEnd::FoundOrFinal, WaitEnd::Found));
+}
+
+FinalResult ModemLink::Exchange(const char* command, std::chrono::milliseconds window, WaitEnd pacedEnd) {
+    ListenUntil(ModemClock::now());
+    m_answer.Reset();
+    SendAt(command);
+    Listen(ModemClock::now() + window, EndOf(WaitEnd::Final, pacedEnd));
+    return m_answer.Final();
+}
+
+void ModemLink::Pause(std::chrono::milliseconds time, PauseFn pause) {
+    if (pause)
+        pause(time);
+    else
+        std::this_thread::sleep_for(time);
+}
+
+void ModemLink::Release(Teardown kind, PauseFn pause) {
+    m_port.StopReceiving();
+    if (kind == Teardown::AfterCommand) Pause(m_timing.commandRelease, pause);
+    if (kind == Teardown::OnQuit) Pause(m_timing.quitRelease, pause);
+    m_port.Release(kind == Teardown::OnQuit ? PortRelease::DropLineAndClose : PortRelease::Close);
+}

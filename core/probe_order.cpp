@@ -1,0 +1,3 @@
+#include "core/probe_order.h"
+
+std::string ComPortName(int number) { return "COM" + std::to_string(number); }

@@ -1,0 +1,28 @@
+// Naming and finding the serial ports of a Linux system.
+#pragma once
+#include <string>
+#include <vector>
+
+// The path a port argument names: "/dev/ttyUSB0" and "/dev/serial/by-id/..."
+// as they are, "ttyUSB0" under /dev.
+std::string PortPath(const std::string& text);
+
+// The device behind a path with every link followed ("" when it does not
+// exist): two names of one device share its lock.
+std::string RealDevice(const std::string& path);
+
+// The serial ports the system really has, as /dev paths, in a stable order
+// (ttyACM, ttyUSB, then ttyS, each by number): every ttyUSB and ttyACM, and
+// the ttyS that are real UARTs. A PC kernel makes 32 ttyS placeholders
+// whether or not a UART is there; the serial core gives those the port type 0
+// (unknown) in sysfs, and a port without a type is a placeholder when it
+// hangs off the "platform" bus.
+std::vector<std::string> SystemSerialPorts(const std::string& sysClassTty = "/sys/class/tty");
+
+// The stable name udev gives a device under /dev/serial/by-id, or "" when it
+// has none (built-in UARTs, pseudo-terminals).
+std::string ByIdName(const std::string& device, const std::string& byIdDir = "/dev/serial/by-id");
+
+// A comma-separated list of port arguments ("ttyUSB0,/dev/ttyACM0"), each
+// turned into its path; empty items are dropped.
+std::vector<std::string> SplitPortList(const std::string& list);

@@ -1,0 +1,115 @@
+// The line matcher and the reply capture, as rows: the patterns set, the
+// bytes fed (one Feed call a chunk), and whether a pattern was found.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/line_matcher.h"
+#include "core/modem_commands.h"
+
+namespace {
+
+struct Row {
+    const char* what;
+    const char* pattern0;
+    bool wholeLine;
+    std::vector<std::string> chunks;
+    bool found;
+};
+
+TEST(LineMatcher, Rows) {
+    const std::string id1 = kModemId1, id2 = kModemId2;
+    const Row rows[] = {
+        {"the identification on a finished line", id1.c_str(), false, {"ati3\r\n" + id1 + "\r"}, true},
+        {"not before its line ends", id1.c_str(), false, {"ati3\r\n" + id1}, false},
+        {"anywhere within its line", id1.c_str(), false, {"xx" + id1 + "yy\n"}, true},
+        {"in its own letter case only", id1.c_str(), false, {"qtrxfm330hwnf1*gen\r\n"}, false},
+        {"with every character", id1.c_str(), false, {"QTRXFM330HWNF1?GEN\r\n"}, false},
+        {"a line assembled across reads", id1.c_str(), false, {"QTRXFM3", "30HWNF1*G", "EN\r"}, true},
+        {"the second string", id1.c_str(), false, {"x" + id2 + "\r\nERROR\r\n"}, true},
+        {"a run of line ends after text ends one line", "CD", true, {"AB\r\n\r\nCD\r"}, true},
+        {"an LF beginning the next read ends an empty line", "OK", true, {"O\r", "\nK\r"}, false},
+        {"wrapped at 80: only the tail is tested", "12345", false, {std::string(80, 'x') + "12345\r"}, true},
+        {"a pattern straddling the wrap is lost", "abcd", false, {std::string(78, 'x') + "abcd\r"}, false},
+        {"an empty pattern never matches", "", false, {"\r\nanything\r\n", std::string("\0\r", 2)}, false},
+        {"whole line: OK", "OK", true, {"\r\nOK\r\n"}, true},
+        {"whole line: OK split across two reads", "OK", true, {"at%t19,0,04\r\r\nO", "K\r\n"}, true},
+        {"whole line: OK after a CR-only line", "OK", true, {"ERROR\rOK\r"}, true},
+        {"whole line: OK at the end of a line", "OK", true, {"BROKEN\r\n"}, false},
+        {"whole line: OK within a noise line", "OK", true, {"\x7f#TOKEN\x01\r\n"}, false},
+        {"whole line: OK followed by a space", "OK", true, {"OK \r\n"}, false},
+        {"whole line: ok in lower case", "OK", true, {"ok\r\n"}, false},
+        {"whole line: OK with no line end yet", "OK", true, {"ERROR\r\nOK"}, false},
+        {"within a line: OK in BROKEN counts", "OK", false, {"BROKEN\r\n"}, true},
+        {"found stays set", "OK", true, {"OK\r\n", "ERROR\r\n"}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        LineMatcher matcher;
+        matcher.SetPattern(0, row.pattern0, row.wholeLine);
+        if (row.pattern0 == id1) matcher.SetPattern(1, id2.c_str());
+        for (const std::string& chunk : row.chunks) matcher.Feed(chunk.data(), static_cast<int>(chunk.size()));
+        EXPECT_EQ(matcher.Found(), row.found);
+    }
+}
+
+TEST(LineMatcher, RearmClearsFoundAndLeavesOnePattern) {
+    LineMatcher matcher;
+    matcher.SetPattern(0, kModemId1);
+    matcher.SetPattern(1, "ERROR");
+    matcher.Feed("ERROR\r", 6);
+    ASSERT_TRUE(matcher.Found());
+    matcher.Rearm(kAcknowledgement, true);
+    EXPECT_FALSE(matcher.Found());
+    matcher.Feed("ERROR\r", 6);
+    EXPECT_FALSE(matcher.Found()) << "the old second pattern still counts";
+    matcher.Feed("OK\r", 3);
+    EXPECT_TRUE(matcher.Found());
+}
+
+std::string Capture(const LineMatcher& matcher) {
+    ReplyCapture::Text text;
+    matcher.Capture().Take(text);
+    return text;
+}
+
+TEST(ReplyCapture, HoldsTheFirst78CharactersWithoutLineEnds) {
+    // No run of the data repeats, so a capture that skips or repeats bytes shows.
+    std::string data;
+    for (int i = 0; i < 120; ++i) data += static_cast<char>(33 + (i * 37) % 94);
+    std::string withLineEnds;
+    for (size_t i = 0; i < data.size(); ++i) withLineEnds += data.substr(i, 1) + (i % 7 == 3 ? "\r\n" : i % 11 == 5 ? "\r" : "");
+    LineMatcher matcher;
+    matcher.Feed(withLineEnds.data(), 40);
+    matcher.Feed(withLineEnds.data() + 40, static_cast<int>(withLineEnds.size()) - 40);
+    EXPECT_EQ(matcher.Capture().Length(), 78u);
+    EXPECT_EQ(Capture(matcher), data.substr(0, 78));
+
+    matcher.Capture().Reset();
+    matcher.Feed("abc", 0);
+    matcher.Feed("abc", -5);
+    EXPECT_EQ(Capture(matcher), "");
+    matcher.Feed("at\r\nUNITED\r\nSTATES\r\n", 20);
+    EXPECT_EQ(Capture(matcher), "atUNITEDSTATES");
+}
+
+TEST(ReplyCapture, EachConnectionHasItsOwn) {
+    LineMatcher first, second;
+    first.Feed("FIRST\r\n", 7);
+    second.Feed("SECOND\r\n", 8);
+    EXPECT_EQ(Capture(first), "FIRST");
+    EXPECT_EQ(Capture(second), "SECOND");
+}
+
+// The commands' framing is in every row of the operations' test; only a
+// command too long for the frame is not.
+TEST(AtFraming, ATooLongCommandIsCutAndStillEndsItsLine) {
+    char framed[kFramedCommandSize];
+    const std::string longCommand(400, 'x');
+    const size_t length = FrameAtCommand(longCommand.c_str(), framed);
+    EXPECT_EQ(length, kFramedCommandSize - 1);
+    EXPECT_EQ(std::string(framed + length - 2), "\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,248 @@
+// The three operations against a scripted modem, one table of rows run by one
+// engine: replies early, late, split, noisy and never; a port in use, a port
+// whose settings fail, a port whose reading fails. The windows are the
+// program's own; only the pauses of opening and closing are left out (a test
+// of their own checks them). The rows run side by side, each on its own
+// port and connection.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/modem_commands.h"
+#include "core/modem_operations.h"
+#include "tests/core/fake_port.h"
+
+namespace {
+
+using fake::Ms;
+using fake::Send;
+
+enum class Op { Probe, Query, Set };
+
+struct Row {
+    const char* what;
+    Op op;
+    std::vector<Send> script;
+    // What the operation must give: the modem identified, the country
+    // acknowledged, or the index of the country named (-1: none).
+    int answer;
+    // The bytes written, exactly.
+    std::string written;
+    // The operation's duration, bounds included.
+    Ms atLeast, atMost;
+    // Query only: the capture, exactly.
+    const char* reply = nullptr;
+    // The port's faults, and the call the report must name ("": none).
+    PortStatus open = {}, configure = {}, read = {};
+    bool configureCloses = false;
+    const char* reported = "";
+    bool usable = true;
+    const char* code = "B5";
+};
+
+const CountryRecord kTable[] = {{"Germany", "GERMANY", "GERMANY", "04"}, {"United States", "UNITED STATES", "USA", "B5"}};
+
+const std::string kId1 = kModemId1;
+const std::string kProbe = "ati3\r\n";
+const std::string kAsk = "ati9\r\n";
+const std::string kSetUs = "at%t19,0,B5\r\n";
+const PortStatus kInUse = PortStatus::Failure(PortFault::InUse, "open", 16, "held by another program");
+const PortStatus kNoState = PortStatus::Failure(PortFault::Failed, "GetCommState", 5);
+const PortStatus kNoQueues = PortStatus::Failure(PortFault::Failed, "SetupComm", 87);
+const PortStatus kReadGone = PortStatus::Failure(PortFault::Failed, "read", 5);
+
+Send AfterWrite(int ms, std::string bytes) { return {Send::Write, Ms(ms), std::move(bytes)}; }
+Send AfterOpen(int ms, std::string bytes) { return {Send::Open, Ms(ms), std::move(bytes)}; }
+
+// The reply in single bytes, one every gap milliseconds from the write on.
+std::vector<Send> Trickle(const std::string& bytes, int gap) {
+    std::vector<Send> sends;
+    for (size_t i = 0; i < bytes.size(); ++i) sends.push_back(AfterWrite(static_cast<int>(i) * gap, bytes.substr(i, 1)));
+    return sends;
+}
+
+constexpr ModemTiming kPrompt = [] {
+    ModemTiming timing;
+    timing.settle = timing.readerStart = timing.nextProbe = Ms(0);
+    timing.commandRelease = timing.quitRelease = Ms(0);
+    return timing;
+}();
+
+struct Outcome {
+    int answer = -1;
+    std::string reply;
+    LinkReport report;
+    Ms took{0};
+    std::vector<fake::Call> calls;
+    std::string written;
+};
+
+Outcome Play(const Row& row) {
+    fake::Port port;
+    port.script = row.script;
+    port.openStatus = row.open;
+    port.configureStatus = row.configure;
+    port.configureCloses = row.configureCloses;
+    port.readStatus = row.read;
+    const ModemTiming& timing = kPrompt;
+    Outcome out;
+    const auto start = ModemClock::now();
+    switch (row.op) {
+    case Op::Probe: {
+        const ProbeResult probe = ProbePort(port, "COM3", timing);
+        out.answer = probe.identified;
+        out.report = probe.report;
+        break;
+    }
+    case Op::Query: {
+        const QueryResult query = QueryCountry(port, "COM3", kTable, 2, timing);
+        out.answer = query.answer.country;
+        out.reply = query.answer.reply;
+        out.report = query.report;
+        break;
+    }
+    case Op::Set: {
+        const SetResult set = SetCountry(port, "COM3", row.code, timing);
+        out.answer = set.acknowledged;
+        out.report = set.report;
+        break;
+    }
+    }
+    out.took = std::chrono::duration_cast<Ms>(ModemClock::now() - start);
+    out.calls = port.calls;
+    out.written = port.Written();
+    return out;
+}
+
+const char* ReportedCall(const LinkReport& report) {
+    if (!report.open.Ok()) return report.open.call;
+    if (!report.configure.Ok()) return report.configure.call;
+    return report.line.call;
+}
+
+TEST(Operations, Rows) {
+    const std::string usReply = "ati9\r\r\nUNITED STATES\r\n\r\nOK\r\n";
+    const Row rows[] = {
+        // The probe: a line holding an identification string within 300 ms of "ati3".
+        {"probe: answered early", Op::Probe, {AfterWrite(150, "ati3\r\r\n" + kId1 + "\r\n\r\nOK\r\n")}, 1, kProbe, Ms(300), Ms(700)},
+        {"probe: the second string, in single bytes", Op::Probe, Trickle("\r\nQTRXPM330HWTF1*GEN\r", 5), 1, kProbe, Ms(300), Ms(700)},
+        {"probe: answered late", Op::Probe, {AfterWrite(450, kId1 + "\r\n")}, 0, kProbe, Ms(300), Ms(700)},
+        {"probe: noise, the string in lower case, no line end", Op::Probe,
+         {AfterWrite(50, std::string("\0\xff\x7f#", 4) + "qtrxfm330hwnf1*gen\r\n"), AfterWrite(100, kId1)}, 0, kProbe, Ms(300), Ms(700)},
+        {"probe: never", Op::Probe, {}, 0, kProbe, Ms(300), Ms(700)},
+        {"probe: port in use takes its window and writes nothing", Op::Probe, {}, 0, "", Ms(300), Ms(700),
+         nullptr, kInUse, {}, {}, false, "open", false},
+        {"probe: settings that leave no port", Op::Probe, {AfterWrite(0, kId1 + "\r")}, 0, "", Ms(300), Ms(700),
+         nullptr, {}, kNoState, {}, true, "GetCommState", false},
+        {"probe: a failed setting reported, the port worked as before", Op::Probe, {AfterWrite(100, kId1 + "\r")}, 1, kProbe,
+         Ms(300), Ms(700), nullptr, {}, kNoQueues, {}, false, "SetupComm"},
+        {"probe: the read fails, the window is waited out", Op::Probe, {AfterWrite(100, kId1 + "\r")}, 0, kProbe, Ms(300),
+         Ms(700), nullptr, {}, {}, kReadGone, false, "read"},
+
+        // The query: the reply taken 200 ms after "ati9", line ends left out.
+        {"query: answered early", Op::Query, {AfterWrite(50, usReply)}, 1, kAsk, Ms(200), Ms(600), "ati9UNITED STATESOK"},
+        {"query: answered in pieces", Op::Query, {AfterWrite(20, "ati9\r\r\nUNI"), AfterWrite(60, "TED ST"), AfterWrite(120, "ATES\r\n")},
+         1, kAsk, Ms(200), Ms(600), "ati9UNITED STATES"},
+        {"query: answered late", Op::Query, {AfterWrite(250, usReply)}, -1, kAsk, Ms(200), Ms(600), ""},
+        {"query: what came before the command takes no part", Op::Query, {AfterOpen(0, "GERMANY\r\n")}, -1, kAsk, Ms(200),
+         Ms(600), ""},
+        {"query: the first 78 characters only", Op::Query, {AfterWrite(10, std::string(70, '.') + "UNITED STATES\r\n")}, -1,
+         kAsk, Ms(200), Ms(600), "......................................................................UNITED S"},
+        {"query: letter case ignored, first in the table wins", Op::Query, {AfterWrite(10, "germany, united states\r\n")}, 0,
+         kAsk, Ms(200), Ms(600), "germany, united states"},
+        {"query: never", Op::Query, {}, -1, kAsk, Ms(200), Ms(600), ""},
+        {"query: port in use", Op::Query, {}, -1, "", Ms(0), Ms(400), "", kInUse, {}, {}, false, "open", false},
+
+        // The setting: a line that is exactly "OK" within 2000 ms of the command.
+        {"set: acknowledged early", Op::Set, {AfterWrite(100, "at%t19,0,B5\r\r\nOK\r\n")}, 1, kSetUs, Ms(100), Ms(500)},
+        {"set: OK in two pieces", Op::Set, {AfterWrite(100, "\r\nO"), AfterWrite(200, "K\r\n")}, 1, kSetUs, Ms(200), Ms(600)},
+        {"set: acknowledged near the end of the window", Op::Set, {AfterWrite(1850, "OK\r\n")}, 1, kSetUs, Ms(1850), Ms(2300)},
+        {"set: acknowledged late", Op::Set, {AfterWrite(2150, "OK\r\n")}, 0, kSetUs, Ms(2000), Ms(2400)},
+        {"set: ERROR", Op::Set, {AfterWrite(100, "\r\nERROR\r\n")}, 0, kSetUs, Ms(2000), Ms(2400)},
+        {"set: noise holding OK, ok, OK with no line end", Op::Set,
+         {AfterWrite(50, "BROKEN\r\nok\r\nOK \r\n\x01OK\x02\r\n"), AfterWrite(100, "OK")}, 0, kSetUs, Ms(2000), Ms(2400)},
+        {"set: an OK before the command acknowledges nothing", Op::Set, {AfterOpen(0, "\r\nOK\r\n")}, 0, kSetUs, Ms(2000), Ms(2400)},
+        {"set: a one-character code", Op::Set, {AfterWrite(100, "OK\r")}, 1, "at%t19,0,4\r\n", Ms(100), Ms(500),
+         nullptr, {}, {}, {}, false, "", true, "4"},
+        {"set: settings that leave no port", Op::Set, {}, 0, "", Ms(0), Ms(400), nullptr, {}, kNoState, {}, true,
+         "GetCommState", false},
+        {"set: port in use", Op::Set, {}, 0, "", Ms(0), Ms(400), nullptr, kInUse, {}, {}, false, "open", false},
+        {"set: the read fails", Op::Set, {AfterWrite(100, "OK\r\n")}, 0, kSetUs, Ms(2000), Ms(2400), nullptr, {}, {}, kReadGone,
+         false, "read"},
+    };
+    std::vector<std::future<Outcome>> played;
+    for (const Row& row : rows) played.push_back(std::async(std::launch::async, Play, std::cref(row)));
+    for (size_t i = 0; i < played.size(); ++i) {
+        const Row& row = rows[i];
+        const Outcome out = played[i].get();
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(out.answer, row.answer);
+        EXPECT_EQ(out.written, row.written);
+        if (row.reply) {
+            EXPECT_EQ(out.reply, row.reply);
+        }
+        EXPECT_STREQ(ReportedCall(out.report), row.reported);
+        EXPECT_EQ(out.report.usable, row.usable);
+        EXPECT_GE(out.took.count(), row.atLeast.count());
+        EXPECT_LE(out.took.count(), row.atMost.count());
+        // Every connection ends: reception stopped, then the port closed, if it was open.
+        ASSERT_FALSE(out.calls.empty());
+        EXPECT_EQ(out.calls.front().what, "open COM3");
+        if (row.usable) {
+            ASSERT_GE(out.calls.size(), 2u);
+            EXPECT_EQ(out.calls[out.calls.size() - 2].what, "stop");
+            EXPECT_EQ(out.calls.back().what, "close");
+        }
+    }
+}
+
+// What the modem sends between the open and the command takes no part: not
+// in the query's reply, and no "OK" acknowledges a setting before it is sent.
+TEST(Link, WhatArrivesBeforeTheCommandTakesNoPart) {
+    for (bool query : {true, false}) {
+        SCOPED_TRACE(query ? "query" : "set");
+        fake::Port port;
+        port.script = {AfterOpen(20, query ? "GERMANY\r\n" : "OK\r\n")};
+        ModemLink link(port, kPrompt);
+        link.Open("COM2", LinkMode::Plain);
+        std::this_thread::sleep_for(Ms(60));  // the caller's own business, after the open
+        if (query)
+            EXPECT_EQ(link.AskCountry(kTable, 2).country, -1);
+        else
+            EXPECT_FALSE(link.WriteCountryCode("04"));
+        link.Release(Teardown::AfterCommand);
+    }
+}
+
+// The pauses of opening and closing, at the program's pace: settings 1000 ms
+// after the open, the command 500 ms after them, the close 100 ms after the
+// stop; a quit's pause is the caller's, and it drops the line.
+TEST(Operations, PausesOfOpeningAndClosing) {
+    fake::Port port;
+    port.script = {AfterWrite(10, "OK\r\n")};
+    const SetResult set = SetCountry(port, "COM4", "04", kProgramPace);
+    EXPECT_TRUE(set.acknowledged);
+    const auto ms = [&](const char* from, const char* to) {
+        return std::chrono::duration_cast<Ms>(port.When(to) - port.When(from)).count();
+    };
+    EXPECT_GE(ms("open", "configure"), 1000);
+    EXPECT_LT(ms("open", "configure"), 1200);
+    EXPECT_GE(ms("configure", "write"), 500);
+    EXPECT_LT(ms("configure", "write"), 700);
+    EXPECT_GE(ms("stop", "close"), 100);
+    EXPECT_LT(ms("stop", "close"), 300);
+
+    fake::Port quitting;
+    static Ms paused{0};
+    ModemLink(quitting, kProgramPace).Release(Teardown::OnQuit, [](Ms pause) { paused = pause; });
+    EXPECT_EQ(paused, Ms(100)) << "no port open: the pause all the same";
+    ModemLink link(quitting, kPrompt);
+    link.Open("COM4", LinkMode::Plain);
+    link.Release(Teardown::OnQuit, [](Ms) {});
+    EXPECT_EQ(quitting.calls.back().what, "drop and close");
+}
+
+}  // namespace

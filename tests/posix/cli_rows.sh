@@ -1,0 +1,328 @@
+#!/usr/bin/env bash
+# korvane-cli for Linux against the virtual modem, natively, one row a case.
+# A row attaches the modems it names (port:country[:knob=value...]; "-"
+# keeps those attached), runs the program and checks its exit code, its
+# standard output and standard error (regular expressions; standard error's
+# lines joined by spaces) and the bytes a modem received (port:hex, or
+# port:- for nothing at all).
+#
+# The rows run in lanes side by side, each lane on ports of its own, with its
+# own connection to the modem's control channel; a lane's rows run in turn.
+#   cli_rows.sh <korvane-cli> <vmodem> <port_holder> <korvane.ini>
+set -u
+[ $# -eq 4 ] || { echo "usage: cli_rows.sh <korvane-cli> <vmodem> <port_holder> <korvane.ini>" >&2; exit 2; }
+started=$SECONDS
+scratch=$(mktemp -d /tmp/korvane-rows.XXXXXX)
+vmodem_pid=
+trap 'kill $vmodem_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$scratch"' EXIT
+# Everything a row may run as nobody lies in the scratch directory, open to all.
+chmod 755 "$scratch"
+mkdir -p "$scratch/bin" "$scratch/ports" "$scratch/rolocks"
+mkdir -m 1777 "$scratch/locks"
+cp "$1" "$scratch/bin/korvane-cli"
+cp "$3" "$scratch/bin/port_holder"
+cp "$3" "$scratch/bin/ModemManager"  # the same holder, under the name ModemManager runs by
+cp "$4" "$scratch/shipped.ini"
+cp "$4" "$scratch/bin/korvane.ini"  # a build tree's table, beside the program
+# Germany's code written with one character, as a table may have it.
+sed 's/^Germany,GERMANY,GERMANY,04$/Germany,GERMANY,GERMANY,4/' "$4" >"$scratch/onechar.ini"
+printf ',,,\n\x1a\x00\xff,\n%s\n' "$(head -c 3000 /dev/zero | tr '\0' ',')" >"$scratch/hostile.ini"
+chmod -R a+rX "$scratch/bin" "$scratch"/*.ini
+export KORVANE_LOCK_DIR=$scratch/locks
+K=$scratch/bin/korvane-cli
+NOBODY="setpriv --reuid=nobody --regid=nogroup --clear-groups"
+
+"$2" --dir "$scratch/ports" --control 0 --ready-file "$scratch/ready" >"$scratch/vmodem.log" 2>&1 &
+vmodem_pid=$!
+for _ in $(seq 100); do [ -s "$scratch/ready" ] && break; sleep 0.05; done
+control=$(sed -n 's/^control //p' "$scratch/ready" 2>/dev/null)
+[ -n "$control" ] || { echo "the virtual modem did not start"; cat "$scratch/vmodem.log"; exit 2; }
+
+# shellcheck source=../harness/vmodem_control.sh
+. "$(dirname "$0")/../harness/vmodem_control.sh"
+# received N: the hex of every byte modem N has received since it was cleared.
+received() {
+  local line all=
+  printf 'transcript %s\n' "$1" >&3
+  while IFS= read -r -t 5 line <&3; do
+    line=${line%$'\r'}
+    [ "$line" = OK ] && break
+    [[ $line == rx\ * ]] && all+=${line##* }
+  done
+  printf '%s' "$all"
+}
+hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
+device() { readlink -f "$scratch/ports/com$1"; }
+lock_of() { local dev; dev=$(device "$1"); dev=${dev#/dev/}; echo "LCK..${dev//\//_}"; }
+
+# row NAME MODEMS EXIT STDOUT-RE STDERR-RE RECEIVED COMMAND...
+row() {
+  local name=$1 attached=$2 want=$3 out_re=$4 err_re=$5 bytes=$6 status out err problem= n
+  shift 6
+  # shellcheck disable=SC2086
+  modems $attached
+  for n in $modem_ports; do vm clear "$n" >/dev/null 2>&1; done
+  (cd "$scratch" && "$@" >"$lane_dir/out" 2>"$lane_dir/err" </dev/null)
+  status=$?
+  out=$(cat "$lane_dir/out")
+  err=$(tr '\n' ' ' <"$lane_dir/err")
+  [ "$status" = "$want" ] || problem="exit $status, want $want"
+  [[ $out =~ $(printf '%b' "$out_re") ]] || problem+="; stdout does not match /$out_re/"
+  [ -z "$err_re" ] || [[ $err =~ $err_re ]] || problem+="; stderr does not match /$err_re/"
+  if [ -n "$bytes" ]; then
+    local got
+    got=$(received "${bytes%%:*}")
+    case ${bytes#*:} in
+      -) [ -z "$got" ] || problem+="; modem ${bytes%%:*} received $got, want nothing" ;;
+      *) [[ $got == *"${bytes#*:}"* ]] || problem+="; modem ${bytes%%:*} did not receive ${bytes#*:} (got $got)" ;;
+    esac
+  fi
+  verdict "$name" "$problem" "--- stdout
+$out
+--- stderr
+$(cat "$lane_dir/err")"
+}
+# verdict NAME PROBLEM [DETAILS]: one PASS or FAIL line, with details on failure.
+verdict() {
+  if [ -z "${2:-}" ]; then echo "PASS $1"; else printf 'FAIL %s: %s\n%s\n' "$1" "${2#; }" "${3:-}"; fi
+}
+# hold MODE PORT [RUNNER...]: another program keeps the port (open, flock or
+# excl), started by RUNNER (e.g. $NOBODY); its PID lands in $holder.
+hold() {
+  local mode=$1 port=$2 program=$scratch/bin/port_holder
+  shift 2
+  [ "${1:-}" = ModemManager ] && { program=$scratch/bin/ModemManager; shift; }
+  rm -f "$lane_dir/holder"
+  "$@" "$program" "$mode" "$(device "$port")" >"$lane_dir/holder" 2>&1 &
+  holder=$!
+  for _ in $(seq 100); do grep -q ready "$lane_dir/holder" && return; sleep 0.02; done
+  echo "FAIL the port holder did not start: $(cat "$lane_dir/holder")"
+}
+unhold() { kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; }
+open_to_all() { chmod 666 "$(device "$1")"; }
+
+# run_lane PORTS BODY: runs the lane's rows in the background.
+lanes=() lane_pids=()
+run_lane() {
+  local dir=$scratch/lane-${1// /-}
+  mkdir -p "$dir"
+  (
+    exec 3<>"/dev/tcp/127.0.0.1/$control" || exit 2
+    modem_ports=$1 lane_dir=$dir
+    "$2"
+    echo "lane done"
+  ) >"$dir.log" 2>&1 &
+  lane_pids+=($!)
+  lanes+=("$dir.log")
+}
+
+detection() {
+  row "detect, two modems" "1:B5 2:04" 0 '^ports/com1: modem \(t19\)\nports/com2: modem \(t19\)$' 'probing ports/com1' "1:$(hex $'ati3\r\n')" \
+    "$K" detect --ports ports/com1,ports/com2
+  row "detect --json: a silent modem, no modem" "1:B5:silent=1" 1 \
+    '^\{"ports":\[\{"port":"ports/com1","state":"no modem"\},\{"port":"ports/com2","state":"cannot open"\}\]\}$' \
+    'probing ports/com2' "1:$(hex ati3)" "$K" detect --json --ports ports/com1,ports/com2
+  row "query --ports: the first modem found" "1:B5:silent=1 2:04" 0 '^Germany$' \
+    'probing ports/com1.*probing ports/com2.*querying the country on ports/com2' "2:$(hex $'ati9\r\n')" \
+    "$K" query --ports ports/com1,ports/com2
+}
+
+# The standard country command, on modems of the virtual modem's gci
+# personality; and the windows as upper bounds of the prompt pace.
+gci() {
+  local g=personality=gci
+  row "detect: the card and a gci modem" "1:B5 2:B5:$g" 0 '^ports/com1: modem \(t19\)\nports/com2: modem \(gci\)$' '' \
+    "2:$(hex $'ati3\r\nat\r\n')" "$K" detect --ports ports/com1,ports/com2
+  row "query: +GCI: B4" "2:B4:$g" 0 '^\{"port":"ports/com2","country":"United Kingdom","code":"B4","dialect":"gci"\}$' \
+    '^querying the country on ports/com2 \(gci\)\.\.\. $' "2:$(hex $'ati3\r\nat\r\nat+GCI?\r\n')" \
+    "$K" query --json --port ports/com2
+  row "query: +GCI:42 is Germany" "2:B5:$g:gcispace=0:gcilist=00,42,B5:country=42" 0 '"country":"Germany","code":"42"' '' \
+    "" "$K" query --json --port ports/com2
+  row "supported: a list" "2:B5:$g:gcilist=00,8A,B4,B5" 0 '^00  Japan\nB4  United Kingdom\nB5  United States$' \
+    'lists \(00,8A,B4,B5\)' "2:$(hex $'at+GCI=?\r\n')" "$K" supported --port ports/com2 --dialect gci
+  row "supported: a range" "2:B5:$g:gcilist=00-FF" 0 '^\{"port":"ports/com2","dialect":"gci","listed":"00-FF","countries":\[\{"code":"00","country":"Japan"\},.*"FE","country":"Taiwan"\}\]\}$' \
+    '' "" "$K" supported --json --port ports/com2
+  row "set: Germany as 42 where the modem lists 42 alone" "2:B5:$g:gcilist=00,42,B5" 0 \
+    '^\{"port":"ports/com2","country":"Germany","code":"42","dialect":"gci","result":"set"\}$' '^setting Germany on ports/com2 \(gci\)\.\.\. $' \
+    "2:$(hex $'at+GCI=?\r\nat+GCI=42\r\nat+GCI?\r\n')" "$K" set Germany --json --port ports/com2
+  vm get 2 country
+  [ "$reply" = 42 ] && verdict "then the modem is set to 42" || verdict "then the modem is set to 42" "it is set to $reply"
+  row "set: a country outside the modem's list" "2:B5:$g:gcilist=00,B4,B5" 2 '^$' \
+    "^setting Germany on ports/com2 \(gci\)\.\.\. korvane-cli: Germany \(\+GCI 04 or 42\) is not among the codes the modem on ports/com2 supports \(00,B4,B5\): 00 Japan, B4 United Kingdom, B5 United States $" \
+    "2:$(hex $'at\r\nat+GCI=?\r\n')" "$K" set Germany --port ports/com2
+  row "set: ERROR to every +GCI command" "2:B5:$g:gcierror=1" 1 '^$' 'answered ERROR to AT\+GCI=\?' "" \
+    "$K" set Japan --port ports/com2
+  row "set: OK, but the old country kept" "2:B5:$g:ignoreset=1" 1 '^not taken$' \
+    'answered OK to AT\+GCI=B4 but still reports B5 \(United States\)' "" "$K" set 'United Kingdom' --port ports/com2
+  row "set: a modem that resets on the change" "2:B5:$g:echo=0:gcireset=1" 0 '^set$' '' "" \
+    "$K" set Japan --port ports/com2 --dialect gci
+  row "query --dialect gci of the card" "1:B5" 1 '^$' 'the modem on ports/com1 answered ERROR to AT\+GCI\?' \
+    "1:$(hex $'at+GCI?\r\n')" "$K" query --port ports/com1 --dialect gci
+  row "query --paced of a gci modem" "2:B4:$g" 0 '^United Kingdom$' '' "" "$K" query --port ports/com2 --paced
+  # The probe window, 300 ms after ati3, at the prompt pace: a reply just inside is a modem, just outside none.
+  row "prompt: an identification 250 ms after ati3" "1:B5:delay=250" 0 '^ports/com1: modem \(t19\)$' '' "" \
+    "$K" detect --ports ports/com1 --settle 0
+  row "prompt: an identification 350 ms after ati3" "1:B5:delay=350" 1 '^ports/com1: no modem$' '' "" \
+    "$K" detect --ports ports/com1 --settle 0 --dialect t19
+}
+
+commands() {
+  row "query" "3:B5" 0 '^United States$' '^querying the country on ports/com3 \(t19\)\.\.\. $' "3:$(hex $'ati3\r\nati9\r\n')" \
+    "$K" query --port ports/com3
+  vm termios 3
+  [ "$reply" = "baud=19200 csize=8 parenb=0 cstopb=0 crtscts=1" ] && verdict "the line settings" ||
+    verdict "the line settings" "the port was left with $reply"
+  row "query --verbose: what the port could not do" "-" 0 '^United States$' \
+    "country table .* refuses the modem-line calls \(TIOCMBIS: Inappropriate ioctl for device\), as a pseudo-terminal does: going on without DTR" \
+    "" "$K" query --verbose --port ports/com3
+  row "query --json, by device path" "-" 0 "^\\{\"port\":\"$(device 3)\",\"country\":\"United States\",\"code\":\"B5\",\"dialect\":\"t19\"\\}\$" \
+    '' "" "$K" query --json --port "$(device 3)"
+  row "set by name, --json" "3:B5" 0 '^\{"port":"ports/com3","country":"Germany","code":"04","dialect":"t19","result":"set"\}$' '' \
+    "3:$(hex $'at%t19,0,04\r\n')" "$K" set gERMANY --json --port ports/com3
+  row "then query" "-" 0 '^Germany$' '' "" "$K" query --port ports/com3
+  row "set by code, a one-character code" "3:B5" 0 '^set$' 'setting Germany \(4\)' "3:$(hex $'at%t19,0,4\r\n')" \
+    "$K" set 4 --port ports/com3 --table onechar.ini
+  row "set, modem says ERROR" "3:B5:seterror=1" 1 '^not acknowledged$' '' "3:$(hex 'at%t19,0,00')" \
+    "$K" set Japan --port ports/com3
+  row "set, lower-case ok" "3:B5:okword=ok" 1 '^not acknowledged$' '' "" "$K" set Japan --port ports/com3
+  row "set, silent card" "3:B5:silent=1" 1 '^not acknowledged$' '' "" "$K" set Japan --port ports/com3 --dialect t19
+  row "query, no country in the reply" "-" 0 '^unknown$' '' "3:$(hex ati9)" "$K" query --port ports/com3 --dialect t19
+  row "set, a silent port: no modem to ask" "-" 1 '^$' '^korvane-cli: no modem answered on ports/com3 $' \
+    "3:$(hex $'ati3\r\n')" "$K" set Japan --port ports/com3
+}
+
+# Lock files in the forms serial programs write them, live and stale.
+locks() {
+  local sleeper gone lock
+  modems 4:B5
+  lock=$KORVANE_LOCK_DIR/$(lock_of 4)
+  sleep 60 &
+  sleeper=$!
+  for form in "%10d\n" "%d" "binary" "%10d minicom root\n"; do
+    if [ "$form" = binary ]; then
+      printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((sleeper & 255)) $((sleeper >> 8 & 255)) $((sleeper >> 16 & 255)) 0)" >"$lock"
+    else
+      # shellcheck disable=SC2059
+      printf "$form" "$sleeper" >"$lock"
+    fi
+    row "a live lock: $(printf '%q' "$form")" - 3 '^$' "is locked by PID $sleeper \\(sleep\\) in $KORVANE_LOCK_DIR" "4:-" \
+      "$K" query --port ports/com4
+    [ -e "$lock" ] || echo "FAIL the live lock $(printf '%q' "$form") was removed"
+  done
+  # Another user's lock that we may not read, however old.
+  chmod 600 "$lock"
+  touch -d '-1 hour' "$lock"
+  open_to_all 4
+  row "a lock we may not read" - 3 '^$' "is locked by a lock file whose PID cannot be read in $KORVANE_LOCK_DIR" "4:-" \
+    $NOBODY "$K" query --port ports/com4
+  chmod 644 "$lock"
+  kill $sleeper
+  sh -c 'exit 0' &
+  gone=$!
+  wait $gone
+  printf '%10d\n' "$gone" >"$lock"
+  row "a stale lock" - 0 '^United States$' "removed the stale lock $lock of PID $gone, which is gone" "4:$(hex ati9)" \
+    "$K" query --port ports/com4
+  [ ! -e "$lock" ] && verdict "no lock left behind" || verdict "no lock left behind" "$lock is still there"
+
+  # The lock directory of the system itself, as the program finds it.
+  local system_lock
+  system_lock=$([ -d /run/lock ] && echo /run/lock || echo /var/lock)/$(lock_of 4)
+  if [ -e "$system_lock" ]; then
+    verdict "the system's lock directory" "$system_lock exists already: the row would disturb its owner"
+  else
+    row "the system's lock directory" - 0 '^United States$' '' "" env -u KORVANE_LOCK_DIR "$K" query --port ports/com4
+    [ ! -e "$system_lock" ] && verdict "no lock left in the system's directory" ||
+      verdict "no lock left in the system's directory" "$system_lock is still there"
+  fi
+
+  modems 4:B5
+  open_to_all 4
+  row "a lock directory we may not write to" - 0 '^United States$' \
+    "cannot write a lock file in $scratch/rolocks: Permission denied; going on with flock and exclusive mode \\(TIOCEXCL\\) only" \
+    "4:$(hex ati9)" env KORVANE_LOCK_DIR="$scratch/rolocks" $NOBODY "$K" query --port ports/com4
+
+  # SIGTERM while the query waits for the modem.
+  modems 4:B5
+  lock=$KORVANE_LOCK_DIR/$(lock_of 4)
+  (cd "$scratch" && exec "$K" query --port ports/com4 >/dev/null 2>&1) &
+  local query=$! status problem=
+  for _ in $(seq 150); do [ -e "$lock" ] && break; sleep 0.01; done
+  [ -e "$lock" ] || problem="the query took no lock"
+  kill -TERM $query
+  wait $query
+  status=$?
+  [ $status = 143 ] || problem+="; exit $status, want 143 (SIGTERM)"
+  [ -e "$lock" ] && problem+="; $lock is still there"
+  verdict "SIGTERM during a query leaves no lock" "$problem"
+  row "then the port is free" - 0 '^United States$' '' "" "$K" query --port ports/com4
+}
+
+# Another program holding the port: under flock, in exclusive mode, plainly open, or as ModemManager.
+holders() {
+  modems 5:B5
+  hold flock 5
+  row "a port another program holds under flock" - 3 '^$' "locked \\(flock\\) by PID $holder \\(port_holder\\)" "5:-" \
+    "$K" query --port ports/com5
+  row "detect --json: a port in use" - 3 '^\{"ports":\[\{"port":"ports/com5","state":"in use"\}\]\}$' \
+    "PID $holder \\(port_holder\\)" "5:-" "$K" detect --json --ports ports/com5
+  unhold
+  hold open 5
+  row "a port another program keeps open" - 3 '^$' "is open in PID $holder \\(port_holder\\)" "5:-" \
+    "$K" set Japan --port ports/com5
+  unhold
+  hold open 5 ModemManager
+  row "a port ModemManager holds" - 3 '^$' \
+    "open in PID $holder \\(ModemManager\\); a udev rule setting ENV\\{ID_MM_DEVICE_IGNORE\\}=\"1\"" "5:-" \
+    "$K" query --port ports/com5
+  unhold
+  # Root passes exclusive mode: the holder and the program run as nobody.
+  open_to_all 5
+  hold excl 5 $NOBODY
+  row "a port another program holds in exclusive mode" - 3 '^$' \
+    "open for exclusive use \\(TIOCEXCL\\) by PID $holder \\(port_holder\\)" "5:-" $NOBODY "$K" query --port ports/com5
+  unhold
+  # A fresh pseudo-terminal is its owner's and its group's (tty, or root in some containers) alone.
+  modems 5:B5
+  row "no permission to open the port" - 4 '^$' \
+    "no permission to open $(device 5), which belongs to the group $(stat -c %G "$(device 5)"): add the user to it" \
+    "5:-" $NOBODY "$K" query --port ports/com5
+}
+
+bad_input() {
+  row "list" "" 0 '^09  Australia\n.*B5  United States$' '' "" "$K" list
+  row "list --verbose: the table read" "" 0 '^09  Australia' \
+    "country table (/etc/korvane|/usr/share/korvane|$scratch/bin)/korvane.ini \\([0-9]+ countries\\)" "" "$K" list --verbose
+  row "list --table" "" 0 '^09  Australia\n.*B5  United States$' "country table shipped.ini \\(35 countries\\)" "" \
+    "$K" list --table shipped.ini --verbose
+  row "unknown country" "" 2 '^$' "unknown country 'Narnia'" "" "$K" set Narnia --port ports/com6
+  row "a missing port" "" 1 '^$' "/dev/ttyKORVANE9: no such port" "" "$K" query --port ttyKORVANE9
+  row "a path that is no device" "" 2 '^$' "'/etc/passwd' is not a serial port" "" "$K" query --port /etc/passwd
+  row "a device that is no tty" "" 1 '^$' "/dev/null is not a serial port" "" "$K" set Japan --port /dev/null
+  row "a hostile table" "" 2 '^$' "the country table holds no country: hostile.ini" "" \
+    "$K" query --port ports/com6 --table hostile.ini
+  row "a missing table" "" 2 '^$' "no country table: looked for missing.ini" "" "$K" list --table missing.ini
+  row "no command" "" 2 '^$' "no command given" "" "$K"
+  row "set without a country" "" 2 '^$' "set needs a country" "" "$K" set --port ports/com6
+  row "set with an empty country" "" 2 '^$' "set needs a country" "" "$K" set "" --port ports/com6
+  row "--port without a port" "" 2 '^$' "--port needs a port" "" "$K" query --port
+  row "an option of another command" "" 2 '^$' "unexpected argument '--json'" "" "$K" list --json
+}
+
+detection_and_gci() { detection; gci; }
+run_lane "1 2" detection_and_gci
+run_lane "3" commands
+run_lane "4" locks
+run_lane "5" holders
+run_lane "6" bad_input
+wait "${lane_pids[@]}"
+
+passed=$(cat "${lanes[@]}" | grep -c '^PASS ')
+failed=$(cat "${lanes[@]}" | grep -c '^FAIL ')
+for log in "${lanes[@]}"; do
+  # A lane that stopped early says nothing of its last rows: show all it said.
+  grep -qx 'lane done' "$log" || { failed=$((failed + 1)); echo "FAIL lane ${log##*/lane-} stopped early"; }
+  grep -q '^FAIL \|vmodem:' "$log" && sed -n '/^PASS \|^lane done$/!p' "$log"
+done
+echo "$passed passed, $failed failed, in $((SECONDS - started)) s"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -28,6 +28,8 @@ const char kCliUsage[] =
 namespace {
 
 const char kBlockingWindow[] = "Vantoria Select";
+
+std::string FopenPath(const std::wstring& path);
 constexpr int kHighestComPort = 256;
 
 // The caller's stop flag of a port connection, made before the connection.

@@ -25,12 +25,16 @@ lines_end_in_crlf() { [ -s "$1" ] && ! grep -q $'[^\r]$' "$1"; }
 
 # --- ./package and what it writes -------------------------------------------
 # The test tree's own programs go into the packages of its target; the other
-# target gets a release tree of its own.
-x86_build=$build/package-build-x86 x64_build=$build/package-build-x64
-case $(x86_64-w64-mingw32-objdump -f "$build/bin/korvane.exe" 2>/dev/null) in
-  *pei-i386*) x86_build=$build ;;
-  *pei-x86-64*) x64_build=$build ;;
-esac
+# target's come from the tree ./run-tests builds beside it (build-x86 or
+# build-x64) when there is one, else from a release tree of the test's own.
+tree_for() {
+  local toolchain
+  [ "$1" = x86 ] && toolchain=mingw-i686.cmake || toolchain=mingw-x86_64.cmake
+  if grep -q "^CMAKE_TOOLCHAIN_FILE:.*/$toolchain$" "$build/CMakeCache.txt" 2>/dev/null; then echo "$build"
+  elif grep -q "^CMAKE_TOOLCHAIN_FILE:.*/$toolchain$" "$src/build-$1/CMakeCache.txt" 2>/dev/null; then echo "$src/build-$1"
+  else echo "$build/package-build-$1"; fi
+}
+x86_build=$(tree_for x86) x64_build=$(tree_for x64)
 dist=$work/dist
 if ! "$src/package" --build-dir "$x86_build" --x64-build-dir "$x64_build" --dist-dir "$dist" >"$work/package.log" 2>&1; then
   cat "$work/package.log"; fail "./package writes the three packages"; exit 1

@@ -15,8 +15,9 @@
 #include "cli/json_text.h"
 #include "core/country_table.h"
 #include "core/modem_operations.h"
+#include "cli/module_folder.h"
 #include "core/probe_order.h"
-#include "framework/app_dir.h"
+#include "framework/dll_search.h"
 #include "link/port_connection.h"
 
 namespace {
@@ -28,7 +29,7 @@ const char kBlockingWindow[] = "Vantoria Select";
 // What became of a port, as the output names it.
 enum class PortState {
     Answered,    // the port was worked (a probe: the modem identified itself)
-    Silent,      // a probe only: the port was worked, but no supported modem answered
+    Silent,      // the port was worked, but no supported modem answered
     CannotOpen,  // no such port, or a handle that is no working serial port
     InUse,       // another program holds the port
 };
@@ -54,14 +55,17 @@ const char* StateText(PortState state) {
     return "cannot open";
 }
 
-// The table beside the executable; false, with the reason, when it gives no country.
+// The table beside the executable, wherever it was started from; false, with
+// the reason, when it gives no country.
 bool LoadTable(CountryRecord* table, int& count, std::string& error) {
-    char path[MAX_PATH + sizeof kCountryTableFile];
-    ExeDirFromCommandLine(GetCommandLineA(), path, MAX_PATH);
-    lstrcatA(path, kCountryTableFile);
-    count = LoadCountryFile(path, table);
-    if (count < 0) error = std::string("the country table could not be read: ") + path;
-    if (count == 0) error = std::string("the country table holds no country: ") + path;
+    const std::wstring path = ModuleFolder() + L"korvane.ini";
+    count = -1;
+    if (std::FILE* file = _wfopen(path.c_str(), L"r")) {
+        count = ReadCountryTable(file, table);
+        std::fclose(file);
+    }
+    if (count < 0) error = "the country table could not be read: " + PathForMessage(path);
+    if (count == 0) error = "the country table holds no country: " + PathForMessage(path);
     return count > 0;
 }
 
@@ -102,9 +106,12 @@ int ChoosePort(ModemPort& link, const CliOptions& options, int& exitCode) {
     return port;
 }
 
-int PortFailure(const std::string& name, const LinkReport& report) {
-    return StateOf(report, false) == PortState::InUse ? Fail(kBusy, name + " is in use by another program")
-                                                       : Fail(kNoModem, name + " cannot be opened");
+int PortFailure(const std::string& name, PortState state) {
+    switch (state) {
+    case PortState::InUse: return Fail(kBusy, name + " is in use by another program");
+    case PortState::Silent: return Fail(kNoModem, "no modem answered on " + name);
+    default: return Fail(kNoModem, name + " cannot be opened");
+    }
 }
 
 int Run(const CliOptions& options) {
@@ -141,7 +148,8 @@ int Run(const CliOptions& options) {
     if (options.command == CliCommand::Query) {
         std::fprintf(stderr, "querying the country on %s...\n", portName.c_str());
         const QueryResult query = QueryCountry(link, portName.c_str(), table, count);
-        if (!query.report.usable) return PortFailure(portName, query.report);
+        const PortState state = StateOf(query.report, query.answer.answered);
+        if (state != PortState::Answered) return PortFailure(portName, state);
         country = query.answer.country;
         const char* name = country < 0 ? nullptr : table[country].name;
         if (options.json)
@@ -155,7 +163,7 @@ int Run(const CliOptions& options) {
     std::fprintf(stderr, "setting %s (%s) on %s...\n", table[country].name, table[country].code,
                  portName.c_str());
     const SetResult set = SetCountry(link, portName.c_str(), table[country].code);
-    if (!set.report.usable) return PortFailure(portName, set.report);
+    if (!set.report.usable) return PortFailure(portName, StateOf(set.report, false));
     const char* result = set.acknowledged ? "set" : "not acknowledged";
     if (options.json)
         std::printf("{\"port\":\"%s\",\"country\":%s,\"code\":%s,\"result\":\"%s\"}\n", portName.c_str(),
@@ -168,6 +176,7 @@ int Run(const CliOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    LoadSystemDllsFromSystemFolderOnly();
     CliOptions options;
     std::string error;
     if (!ParseCliOptions(argc, argv, options, error)) {

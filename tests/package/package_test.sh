@@ -167,6 +167,7 @@ shortcut_targets_program() {
   link=$(find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/*' -name Korvane.lnk | head -1)
   [ -n "$link" ] && grep -qiF "$1\\korvane.exe" <<<"$(strings -a "$link"; strings -a -e l "$link")"
 }
+main_title=$(bash -c '. "$1/tools/common.sh" && main_window_title' _ "$src")
 # start_and_count <exe> [dll overrides]: the program's country count once its
 # window exists, or "exit <code>" if it ended first.
 start_and_count() {
@@ -175,7 +176,7 @@ start_and_count() {
    echo "exit $?" >"$work/exit") &
   for _ in $(seq 120); do
     [ -e "$work/exit" ] && { cat "$work/exit"; break; }
-    timed 20 wine "$poke" count '#32770' "$(bash -c '. "$1/tools/common.sh" && main_window_title' _ "$src")" 1011 >"$work/count.txt" 2>/dev/null </dev/null &&
+    timed 20 wine "$poke" count '#32770' "$main_title" 1011 >"$work/count.txt" 2>/dev/null </dev/null &&
       { tr -d '\r' <"$work/count.txt"; break; }
     sleep 0.2
   done

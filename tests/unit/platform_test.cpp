@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "framework/app_dir.h"
+#include "app/app_dir.h"
 #include "app/supported_modems.h"
 #include "app/tray_record.h"
 #include "framework/message_wait.h"

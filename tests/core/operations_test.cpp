@@ -22,6 +22,22 @@ using fake::Send;
 
 enum class Op { Probe, Query, Set };
 
+// What is wrong with the port, and the call the report must name then.
+struct Fault {
+    PortStatus open, configure, read;
+    bool configureCloses = false;
+    const char* reported = "";
+    bool usable = true;
+};
+
+PortStatus Failed(PortFault fault, const char* call) { return PortStatus::Failure(fault, call, 5, "why"); }
+
+const Fault kSound;
+const Fault kInUse = {Failed(PortFault::InUse, "open"), {}, {}, false, "open", false};
+const Fault kNoState = {{}, Failed(PortFault::Failed, "GetCommState"), {}, true, "GetCommState", false};
+const Fault kNoQueues = {{}, Failed(PortFault::Failed, "SetupComm"), {}, false, "SetupComm", true};
+const Fault kReadFails = {{}, {}, Failed(PortFault::Failed, "read"), false, "read", true};
+
 struct Row {
     const char* what;
     Op op;
@@ -33,26 +49,19 @@ struct Row {
     std::string written;
     // The operation's duration, bounds included.
     Ms atLeast, atMost;
+    const Fault& fault = kSound;
     // Query only: the capture, exactly.
     const char* reply = nullptr;
-    // The port's faults, and the call the report must name ("": none).
-    PortStatus open = {}, configure = {}, read = {};
-    bool configureCloses = false;
-    const char* reported = "";
-    bool usable = true;
     const char* code = "B5";
 };
 
-const CountryRecord kTable[] = {{"Germany", "GERMANY", "GERMANY", "04"}, {"United States", "UNITED STATES", "USA", "B5"}};
+const CountryRecord kTable[] = {{"Germany", "GERMANY", "GERMANY", "04"},
+                                {"United States", "UNITED STATES", "USA", "B5"}};
 
 const std::string kId1 = kModemId1;
 const std::string kProbe = "ati3\r\n";
 const std::string kAsk = "ati9\r\n";
 const std::string kSetUs = "at%t19,0,B5\r\n";
-const PortStatus kInUse = PortStatus::Failure(PortFault::InUse, "open", 16, "held by another program");
-const PortStatus kNoState = PortStatus::Failure(PortFault::Failed, "GetCommState", 5);
-const PortStatus kNoQueues = PortStatus::Failure(PortFault::Failed, "SetupComm", 87);
-const PortStatus kReadGone = PortStatus::Failure(PortFault::Failed, "read", 5);
 
 Send AfterWrite(int ms, std::string bytes) { return {Send::Write, Ms(ms), std::move(bytes)}; }
 Send AfterOpen(int ms, std::string bytes) { return {Send::Open, Ms(ms), std::move(bytes)}; }
@@ -60,7 +69,8 @@ Send AfterOpen(int ms, std::string bytes) { return {Send::Open, Ms(ms), std::mov
 // The reply in single bytes, one every gap milliseconds from the write on.
 std::vector<Send> Trickle(const std::string& bytes, int gap) {
     std::vector<Send> sends;
-    for (size_t i = 0; i < bytes.size(); ++i) sends.push_back(AfterWrite(static_cast<int>(i) * gap, bytes.substr(i, 1)));
+    for (size_t i = 0; i < bytes.size(); ++i)
+        sends.push_back(AfterWrite(static_cast<int>(i) * gap, bytes.substr(i, 1)));
     return sends;
 }
 
@@ -83,10 +93,10 @@ struct Outcome {
 Outcome Play(const Row& row) {
     fake::Port port;
     port.script = row.script;
-    port.openStatus = row.open;
-    port.configureStatus = row.configure;
-    port.configureCloses = row.configureCloses;
-    port.readStatus = row.read;
+    port.openStatus = row.fault.open;
+    port.configureStatus = row.fault.configure;
+    port.configureCloses = row.fault.configureCloses;
+    port.readStatus = row.fault.read;
     const ModemTiming& timing = kPrompt;
     Outcome out;
     const auto start = ModemClock::now();
@@ -124,55 +134,65 @@ const char* ReportedCall(const LinkReport& report) {
 }
 
 TEST(Operations, Rows) {
-    const std::string usReply = "ati9\r\r\nUNITED STATES\r\n\r\nOK\r\n";
+    const std::string usReply = "ati9\r\r\nUNITED STATES\r\n\r\nOK\r\n", dots(70, '.'), cut = dots + "UNITED S";
+    const std::string id1 = kId1 + "\r\n", noise = std::string("\0\xff\x7f#", 4) + "qtrxfm330hwnf1*gen\r\n";
+    // One row a line or two, laid out by hand.
+    // clang-format off
     const Row rows[] = {
         // The probe: a line holding an identification string within 300 ms of "ati3".
-        {"probe: answered early", Op::Probe, {AfterWrite(150, "ati3\r\r\n" + kId1 + "\r\n\r\nOK\r\n")}, 1, kProbe, Ms(300), Ms(700)},
-        {"probe: the second string, in single bytes", Op::Probe, Trickle("\r\nQTRXPM330HWTF1*GEN\r", 5), 1, kProbe, Ms(300), Ms(700)},
-        {"probe: answered late", Op::Probe, {AfterWrite(450, kId1 + "\r\n")}, 0, kProbe, Ms(300), Ms(700)},
+        {"probe: answered early", Op::Probe, {AfterWrite(150, "ati3\r\r\n" + id1 + "\r\nOK\r\n")}, 1, kProbe,
+         Ms(300), Ms(700)},
+        {"probe: the second string, in single bytes", Op::Probe, Trickle("\r\nQTRXPM330HWTF1*GEN\r", 5), 1, kProbe,
+         Ms(300), Ms(700)},
+        {"probe: answered late", Op::Probe, {AfterWrite(450, id1)}, 0, kProbe, Ms(300), Ms(700)},
         {"probe: noise, the string in lower case, no line end", Op::Probe,
-         {AfterWrite(50, std::string("\0\xff\x7f#", 4) + "qtrxfm330hwnf1*gen\r\n"), AfterWrite(100, kId1)}, 0, kProbe, Ms(300), Ms(700)},
+         {AfterWrite(50, noise), AfterWrite(100, kId1)}, 0, kProbe, Ms(300), Ms(700)},
         {"probe: never", Op::Probe, {}, 0, kProbe, Ms(300), Ms(700)},
-        {"probe: port in use takes its window and writes nothing", Op::Probe, {}, 0, "", Ms(300), Ms(700),
-         nullptr, kInUse, {}, {}, false, "open", false},
-        {"probe: settings that leave no port", Op::Probe, {AfterWrite(0, kId1 + "\r")}, 0, "", Ms(300), Ms(700),
-         nullptr, {}, kNoState, {}, true, "GetCommState", false},
-        {"probe: a failed setting reported, the port worked as before", Op::Probe, {AfterWrite(100, kId1 + "\r")}, 1, kProbe,
-         Ms(300), Ms(700), nullptr, {}, kNoQueues, {}, false, "SetupComm"},
-        {"probe: the read fails, the window is waited out", Op::Probe, {AfterWrite(100, kId1 + "\r")}, 0, kProbe, Ms(300),
-         Ms(700), nullptr, {}, {}, kReadGone, false, "read"},
+        {"probe: port in use takes its window and writes nothing", Op::Probe, {}, 0, "", Ms(300), Ms(700), kInUse},
+        {"probe: settings that leave no port", Op::Probe, {AfterWrite(0, id1)}, 0, "", Ms(300), Ms(700), kNoState},
+        {"probe: a failed setting reported, the port worked as before", Op::Probe, {AfterWrite(100, id1)}, 1,
+         kProbe, Ms(300), Ms(700), kNoQueues},
+        {"probe: the read fails, the window is waited out", Op::Probe, {AfterWrite(100, id1)}, 0, kProbe,
+         Ms(300), Ms(700), kReadFails},
 
         // The query: the reply taken 200 ms after "ati9", line ends left out.
-        {"query: answered early", Op::Query, {AfterWrite(50, usReply)}, 1, kAsk, Ms(200), Ms(600), "ati9UNITED STATESOK"},
-        {"query: answered in pieces", Op::Query, {AfterWrite(20, "ati9\r\r\nUNI"), AfterWrite(60, "TED ST"), AfterWrite(120, "ATES\r\n")},
-         1, kAsk, Ms(200), Ms(600), "ati9UNITED STATES"},
-        {"query: answered late", Op::Query, {AfterWrite(250, usReply)}, -1, kAsk, Ms(200), Ms(600), ""},
-        {"query: what came before the command takes no part", Op::Query, {AfterOpen(0, "GERMANY\r\n")}, -1, kAsk, Ms(200),
-         Ms(600), ""},
-        {"query: the first 78 characters only", Op::Query, {AfterWrite(10, std::string(70, '.') + "UNITED STATES\r\n")}, -1,
-         kAsk, Ms(200), Ms(600), "......................................................................UNITED S"},
-        {"query: letter case ignored, first in the table wins", Op::Query, {AfterWrite(10, "germany, united states\r\n")}, 0,
-         kAsk, Ms(200), Ms(600), "germany, united states"},
-        {"query: never", Op::Query, {}, -1, kAsk, Ms(200), Ms(600), ""},
-        {"query: port in use", Op::Query, {}, -1, "", Ms(0), Ms(400), "", kInUse, {}, {}, false, "open", false},
+        {"query: answered early", Op::Query, {AfterWrite(50, usReply)}, 1, kAsk, Ms(200), Ms(600), kSound,
+         "ati9UNITED STATESOK"},
+        {"query: answered in pieces", Op::Query,
+         {AfterWrite(20, "ati9\r\r\nUNI"), AfterWrite(60, "TED ST"), AfterWrite(120, "ATES\r\n")}, 1, kAsk,
+         Ms(200), Ms(600), kSound, "ati9UNITED STATES"},
+        {"query: answered late", Op::Query, {AfterWrite(250, usReply)}, -1, kAsk, Ms(200), Ms(600), kSound, ""},
+        {"query: what came before the command takes no part", Op::Query, {AfterOpen(0, "GERMANY\r\n")}, -1, kAsk,
+         Ms(200), Ms(600), kSound, ""},
+        {"query: the first 78 characters only", Op::Query, {AfterWrite(10, dots + "UNITED STATES\r\n")}, -1, kAsk,
+         Ms(200), Ms(600), kSound, cut.c_str()},
+        {"query: letter case ignored, first in the table wins", Op::Query,
+         {AfterWrite(10, "germany, united states\r\n")}, 0, kAsk, Ms(200), Ms(600), kSound,
+         "germany, united states"},
+        {"query: never", Op::Query, {}, -1, kAsk, Ms(200), Ms(600), kSound, ""},
+        {"query: port in use", Op::Query, {}, -1, "", Ms(0), Ms(400), kInUse, ""},
 
         // The setting: a line that is exactly "OK" within 2000 ms of the command.
-        {"set: acknowledged early", Op::Set, {AfterWrite(100, "at%t19,0,B5\r\r\nOK\r\n")}, 1, kSetUs, Ms(100), Ms(500)},
-        {"set: OK in two pieces", Op::Set, {AfterWrite(100, "\r\nO"), AfterWrite(200, "K\r\n")}, 1, kSetUs, Ms(200), Ms(600)},
-        {"set: acknowledged near the end of the window", Op::Set, {AfterWrite(1850, "OK\r\n")}, 1, kSetUs, Ms(1850), Ms(2300)},
+        {"set: acknowledged early", Op::Set, {AfterWrite(100, "at%t19,0,B5\r\r\nOK\r\n")}, 1, kSetUs,
+         Ms(100), Ms(500)},
+        {"set: OK in two pieces", Op::Set, {AfterWrite(100, "\r\nO"), AfterWrite(200, "K\r\n")}, 1, kSetUs,
+         Ms(200), Ms(600)},
+        {"set: acknowledged near the end of the window", Op::Set, {AfterWrite(1850, "OK\r\n")}, 1, kSetUs,
+         Ms(1850), Ms(2300)},
         {"set: acknowledged late", Op::Set, {AfterWrite(2150, "OK\r\n")}, 0, kSetUs, Ms(2000), Ms(2400)},
         {"set: ERROR", Op::Set, {AfterWrite(100, "\r\nERROR\r\n")}, 0, kSetUs, Ms(2000), Ms(2400)},
         {"set: noise holding OK, ok, OK with no line end", Op::Set,
-         {AfterWrite(50, "BROKEN\r\nok\r\nOK \r\n\x01OK\x02\r\n"), AfterWrite(100, "OK")}, 0, kSetUs, Ms(2000), Ms(2400)},
-        {"set: an OK before the command acknowledges nothing", Op::Set, {AfterOpen(0, "\r\nOK\r\n")}, 0, kSetUs, Ms(2000), Ms(2400)},
+         {AfterWrite(50, "BROKEN\r\nok\r\nOK \r\n\x01OK\x02\r\n"), AfterWrite(100, "OK")}, 0, kSetUs,
+         Ms(2000), Ms(2400)},
+        {"set: an OK before the command acknowledges nothing", Op::Set, {AfterOpen(0, "\r\nOK\r\n")}, 0, kSetUs,
+         Ms(2000), Ms(2400)},
         {"set: a one-character code", Op::Set, {AfterWrite(100, "OK\r")}, 1, "at%t19,0,4\r\n", Ms(100), Ms(500),
-         nullptr, {}, {}, {}, false, "", true, "4"},
-        {"set: settings that leave no port", Op::Set, {}, 0, "", Ms(0), Ms(400), nullptr, {}, kNoState, {}, true,
-         "GetCommState", false},
-        {"set: port in use", Op::Set, {}, 0, "", Ms(0), Ms(400), nullptr, kInUse, {}, {}, false, "open", false},
-        {"set: the read fails", Op::Set, {AfterWrite(100, "OK\r\n")}, 0, kSetUs, Ms(2000), Ms(2400), nullptr, {}, {}, kReadGone,
-         false, "read"},
+         kSound, nullptr, "4"},
+        {"set: settings that leave no port", Op::Set, {}, 0, "", Ms(0), Ms(400), kNoState},
+        {"set: port in use", Op::Set, {}, 0, "", Ms(0), Ms(400), kInUse},
+        {"set: the read fails", Op::Set, {AfterWrite(100, "OK\r\n")}, 0, kSetUs, Ms(2000), Ms(2400), kReadFails},
     };
+    // clang-format on
     std::vector<std::future<Outcome>> played;
     for (const Row& row : rows) played.push_back(std::async(std::launch::async, Play, std::cref(row)));
     for (size_t i = 0; i < played.size(); ++i) {
@@ -184,14 +204,14 @@ TEST(Operations, Rows) {
         if (row.reply) {
             EXPECT_EQ(out.reply, row.reply);
         }
-        EXPECT_STREQ(ReportedCall(out.report), row.reported);
-        EXPECT_EQ(out.report.usable, row.usable);
+        EXPECT_STREQ(ReportedCall(out.report), row.fault.reported);
+        EXPECT_EQ(out.report.usable, row.fault.usable);
         EXPECT_GE(out.took.count(), row.atLeast.count());
         EXPECT_LE(out.took.count(), row.atMost.count());
         // Every connection ends: reception stopped, then the port closed, if it was open.
         ASSERT_FALSE(out.calls.empty());
         EXPECT_EQ(out.calls.front().what, "open COM3");
-        if (row.usable) {
+        if (row.fault.usable) {
             ASSERT_GE(out.calls.size(), 2u);
             EXPECT_EQ(out.calls[out.calls.size() - 2].what, "stop");
             EXPECT_EQ(out.calls.back().what, "close");

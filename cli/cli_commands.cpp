@@ -33,56 +33,57 @@ int NoModemThere(const std::string& port, const LinkReport& report) {
     return CliFail(kNoModem, "no modem answered on " + port);
 }
 
-std::string RefusalText(const std::string& port, FinalResult final, const char* command) {
-    return final == FinalResult::Error ? "the modem on " + port + " answered ERROR to AT" + command
-                                       : "the modem on " + port + " did not answer AT" + command + " in time";
+// Why a +GCI command gave nothing to go on: an ERROR, no answer, or an answer without the expected.
+std::string RefusalText(const std::string& port, FinalResult final, const char* command, const char* lacking) {
+    const std::string modem = "the modem on " + port;
+    if (final == FinalResult::Ok) return modem + " answered AT" + command + " with no " + lacking;
+    if (final == FinalResult::Error) return modem + " answered ERROR to AT" + command;
+    return modem + " did not answer AT" + command + " in time";
 }
 
 }  // namespace
 
 int QueryCommand(const CliContext& context, const std::string& port, Dialect dialect) {
-    const CountryQuery query =
-        QueryCountryIn(*context.platform.NewPort(), port.c_str(), dialect, context.table, context.count, context.timing,
-                       [&](Dialect spoken) {
-                           std::fprintf(stderr, "querying the country on %s (%s)...\n", port.c_str(), DialectName(spoken));
-                       });
+    const auto querying = [&](Dialect spoken) {
+        std::fprintf(stderr, "querying the country on %s (%s)...\n", port.c_str(), DialectName(spoken));
+    };
+    const CountryQuery query = QueryCountryIn(*context.platform.NewPort(), port.c_str(), dialect, context.table,
+                                              context.count, context.timing, querying);
     if (query.dialect == Dialect::Auto || !query.report.usable) return NoModemThere(port, query.report);
     const bool gci = query.dialect == Dialect::Gci;
-    if (!gci && OnlyEchoOf(query.reply, kCountryInfoCommand))
+    if (!gci && IsOnlyEcho(query.reply, kCountryInfoCommand))
         return CliFail(kNoModem, "no modem answered AT" + std::string(kCountryInfoCommand) + " on " + port);
     if (gci && query.gciCode < 0)
-        return CliFail(kNoModem, query.final == FinalResult::Ok
-                                     ? "the modem on " + port + " answered AT+GCI? with no country code"
-                                     : RefusalText(port, query.final, "+GCI?"));
+        return CliFail(kNoModem, RefusalText(port, query.final, "+GCI?", "country code"));
     const char* name = query.country < 0 ? nullptr : context.table[query.country].name;
     // Each dialect's own code: the card's from the table, a gci modem's as it reported it.
     const std::string code = gci ? GciCodeText(query.gciCode) : name ? context.table[query.country].code : "";
-    if (gci && !name)
-        std::fprintf(stderr, "korvane-cli: +GCI: %s names no country in the table\n", code.c_str());
+    if (gci && !name) std::fprintf(stderr, "korvane-cli: +GCI: %s names no country in the table\n", code.c_str());
     if (context.options.json)
         std::printf("{\"port\":%s,\"country\":%s,\"code\":%s,\"dialect\":\"%s\"}\n", Quoted(port).c_str(),
-                    JsonString(name).c_str(), code.empty() ? "null" : Quoted(code).c_str(), DialectName(query.dialect));
+                    JsonString(name).c_str(), code.empty() ? "null" : Quoted(code).c_str(),
+                    DialectName(query.dialect));
     else
         std::printf("%s\n", name ? name : "unknown");
     return kDone;
 }
 
 int SupportedCommand(const CliContext& context, const std::string& port, Dialect dialect) {
-    const SupportedQuery supported = QuerySupported(
-        *context.platform.NewPort(), port.c_str(), dialect, context.timing, [&](Dialect spoken) {
-            std::fprintf(stderr, "asking %s (%s) for the countries it supports...\n", port.c_str(), DialectName(spoken));
-        });
-    if (supported.dialect == Dialect::Auto || !supported.report.usable) return NoModemThere(port, supported.report);
+    const auto asking = [&](Dialect spoken) {
+        std::fprintf(stderr, "asking %s (%s) for the countries it supports...\n", port.c_str(),
+                     DialectName(spoken));
+    };
+    const SupportedQuery supported =
+        QuerySupported(*context.platform.NewPort(), port.c_str(), dialect, context.timing, asking);
+    if (supported.dialect == Dialect::Auto || !supported.report.usable)
+        return NoModemThere(port, supported.report);
     // The card takes the codes of the table; a gci modem says which it takes.
-    GciCodeSet codes;
     std::vector<std::pair<std::string, const char*>> lines;  // code, name
     if (supported.dialect == Dialect::T19) {
         std::fprintf(stderr, "korvane-cli: the card on %s takes the table's codes\n", port.c_str());
         for (int i = 0; i < context.count; ++i) lines.emplace_back(context.table[i].code, context.table[i].name);
     } else if (!supported.listed) {
-        return CliFail(kNoModem, supported.final == FinalResult::Ok
-                                     ? "the modem on " + port + " answered AT+GCI=? with no list of codes"
-                                     : RefusalText(port, supported.final, "+GCI=?"));
+        return CliFail(kNoModem, RefusalText(port, supported.final, "+GCI=?", "list of codes"));
     } else {
         std::fprintf(stderr, "korvane-cli: the modem on %s lists (%s)\n", port.c_str(), supported.text.c_str());
         for (int code = 0; code < 256; ++code)
@@ -95,8 +96,8 @@ int SupportedCommand(const CliContext& context, const std::string& port, Dialect
             entries += std::string(entries.empty() ? "" : ",") + "{\"code\":" + Quoted(code) +
                        ",\"country\":" + JsonString(name) + "}";
         std::printf("{\"port\":%s,\"dialect\":\"%s\",\"listed\":%s,\"countries\":[%s]}\n", Quoted(port).c_str(),
-                    DialectName(supported.dialect),
-                    supported.listed ? Quoted(supported.text).c_str() : "null", entries.c_str());
+                    DialectName(supported.dialect), supported.listed ? Quoted(supported.text).c_str() : "null",
+                    entries.c_str());
     } else {
         for (const auto& [code, name] : lines) std::printf("%-2s  %s\n", code.c_str(), name);
     }
@@ -105,37 +106,36 @@ int SupportedCommand(const CliContext& context, const std::string& port, Dialect
 
 int SetCommand(const CliContext& context, const std::string& port, Dialect dialect, int country) {
     const CountryRecord& record = context.table[country];
-    const CountrySet set = SetCountryIn(*context.platform.NewPort(), port.c_str(), dialect, record, context.timing,
-                                        [&](Dialect spoken) {
-                                            if (spoken == Dialect::T19)
-                                                std::fprintf(stderr, "setting %s (%s) on %s (t19)...\n", record.name,
-                                                             record.code, port.c_str());
-                                            else
-                                                std::fprintf(stderr, "setting %s on %s (gci)...\n", record.name,
-                                                             port.c_str());
-                                        });
+    const auto setting = [&](Dialect spoken) {
+        // The card is sent the table's code; a gci modem's code is chosen from its list.
+        if (spoken == Dialect::T19)
+            std::fprintf(stderr, "setting %s (%s) on %s (t19)...\n", record.name, record.code, port.c_str());
+        else
+            std::fprintf(stderr, "setting %s on %s (gci)...\n", record.name, port.c_str());
+    };
+    const CountrySet set =
+        SetCountryIn(*context.platform.NewPort(), port.c_str(), dialect, record, context.timing, setting);
     if (set.dialect == Dialect::Auto || !set.report.usable) return NoModemThere(port, set.report);
     const bool gci = set.dialect == Dialect::Gci;
     const std::string code = gci ? (set.gciCode < 0 ? "" : GciCodeText(set.gciCode)) : record.code;
     switch (set.outcome) {
     case SetOutcome::NoGciCode:
-        return CliFail(kBadInput, std::string(record.name) + " has no +GCI country code: its flag " + record.bitmap +
-                                      " names no country Korvane knows one for");
+        return CliFail(kBadInput, std::string(record.name) + " has no +GCI country code: its flag " +
+                                      record.bitmap + " names no country Korvane knows one for");
     case SetOutcome::Unsupported: {
         const GciCodes codes = GciCodesOf(record);
         std::string own = GciCodeText(codes.code[0]);
         if (codes.count > 1) own += " or " + GciCodeText(codes.code[1]);
-        return CliFail(kBadInput, std::string(record.name) + " (+GCI " + own + ") is not among the codes the modem on " +
-                                      port + " supports " + NamedCodes(context, set.supported, set.listed));
+        return CliFail(kBadInput, std::string(record.name) + " (+GCI " + own +
+                                      ") is not among the codes the modem on " + port + " supports " +
+                                      NamedCodes(context, set.supported, set.listed));
     }
-    case SetOutcome::NoList:
-        return CliFail(kNoModem, set.listFinal == FinalResult::Ok
-                                     ? "the modem on " + port + " answered AT+GCI=? with no list of codes"
-                                     : RefusalText(port, set.listFinal, "+GCI=?"));
+    case SetOutcome::NoList: return CliFail(kNoModem, RefusalText(port, set.listFinal, "+GCI=?", "list of codes"));
     case SetOutcome::NotTaken: {
         const char* now = set.readBack < 0 ? nullptr : GciCountryName(context, set.readBack);
         std::fprintf(stderr, "korvane-cli: the modem on %s answered OK to AT+GCI=%s but still reports %s%s\n",
-                     port.c_str(), code.c_str(), set.readBack < 0 ? "no country" : GciCodeText(set.readBack).c_str(),
+                     port.c_str(), code.c_str(),
+                     set.readBack < 0 ? "no country" : GciCodeText(set.readBack).c_str(),
                      now ? (std::string(" (") + now + ")").c_str() : "");
         break;
     }

@@ -39,12 +39,12 @@ Detection Detect(const CliContext& context, bool print) {
     const std::vector<std::string> ports = options.ports.empty() ? context.platform.SystemPorts() : options.ports;
     Detection found;
     // A query or a setting needs only the first modem.
-    const std::vector<DetectResult> results = DetectModems(
-        [&] { return context.platform.NewPort(); }, ports, options.dialect, context.timing, !print,
-        [&](const std::string& name) {
-            std::fprintf(stderr, "probing %s...\n", name.c_str());
-            found.probed += (found.probed.empty() ? "" : ", ") + name;
-        });
+    const std::vector<DetectResult> results =
+        DetectModems([&] { return context.platform.NewPort(); }, ports, options.dialect, context.timing, !print,
+                     [&](const std::string& name) {
+                         std::fprintf(stderr, "probing %s...\n", name.c_str());
+                         found.probed += (found.probed.empty() ? "" : ", ") + name;
+                     });
     std::string entries;
     for (std::size_t i = 0; i < results.size(); ++i) {
         const std::string& name = ports[i];
@@ -68,7 +68,8 @@ Detection Detect(const CliContext& context, bool print) {
                        (alias.empty() ? "" : ",\"by_id\":" + JsonString(alias.c_str())) + "}";
         else
             std::printf("%s%s: %s%s\n", name.c_str(), alias.empty() ? "" : (" (" + alias + ")").c_str(),
-                        StateText(state), modem ? (std::string(" (") + DialectName(probe.dialect) + ")").c_str() : "");
+                        StateText(state),
+                        modem ? (std::string(" (") + DialectName(probe.dialect) + ")").c_str() : "");
     }
     if (print && options.json) std::printf("{\"ports\":[%s]}\n", entries.c_str());
     if (ports.empty()) std::fprintf(stderr, "korvane-cli: this system has no serial port to probe\n");

@@ -33,8 +33,8 @@ int PortFailure(const std::string& name, const LinkReport& report);
 
 // The detection: every port probed, each verdict printed when print is set.
 struct Detection {
-    std::string probed;  // the ports probed, as a message names them
-    std::string first;   // the first port, in order, whose modem answered; "" when none did
+    std::string probed;               // the ports probed, as a message names them
+    std::string first;                // the first port, in order, whose modem answered; "" when none did
     Dialect dialect = Dialect::Auto;  // the dialect the first modem speaks
     bool inUse = false;
     bool noPermission = false;

@@ -54,7 +54,8 @@ int RunCli(const CliOptions& options, CliPlatform& platform) {
     if (options.command == CliCommand::Set) {
         country = FindCountryByNameOrCode(options.country.c_str(), table, context.count);
         if (country < 0)
-            return CliFail(kBadInput, "unknown country '" + options.country + "' (korvane-cli list shows the table)");
+            return CliFail(kBadInput,
+                           "unknown country '" + options.country + "' (korvane-cli list shows the table)");
     }
     // The port given, in the dialect given; or the first modem found, in the dialect it answered in.
     std::string port = options.port;

@@ -30,7 +30,7 @@ public:
             if (wanted == Dialect::T19 || m_link.Answer().Final() == FinalResult::None) return Dialect::Auto;
         }
         return m_link.Exchange(kAttentionCommand, m_timing.probeWindow) == FinalResult::Ok ? Dialect::Gci
-                                                                                            : Dialect::Auto;
+                                                                                           : Dialect::Auto;
     }
 
     ModemLink& Link() { return m_link; }
@@ -79,8 +79,9 @@ DetectResult DetectModem(ModemPort& port, const char* name, Dialect wanted, cons
     return result;
 }
 
-std::vector<DetectResult> DetectModems(const PortMaker& makePort, const std::vector<std::string>& names, Dialect wanted,
-                                       const ModemTiming& timing, bool firstOnly, const ProbeStart& probing) {
+std::vector<DetectResult> DetectModems(const PortMaker& makePort, const std::vector<std::string>& names,
+                                       Dialect wanted, const ModemTiming& timing, bool firstOnly,
+                                       const ProbeStart& probing) {
     std::vector<DetectResult> results(names.size());
     if (!timing.prompt) {
         const std::unique_ptr<ModemPort> port = makePort();
@@ -106,8 +107,8 @@ std::vector<DetectResult> DetectModems(const PortMaker& makePort, const std::vec
     return results;
 }
 
-CountryQuery QueryCountryIn(ModemPort& port, const char* name, Dialect dialect, const CountryRecord* table, int count,
-                            const ModemTiming& timing, const DialectSettled& settled) {
+CountryQuery QueryCountryIn(ModemPort& port, const char* name, Dialect dialect, const CountryRecord* table,
+                            int count, const ModemTiming& timing, const DialectSettled& settled) {
     CountryQuery result;
     DialectLink link(port, timing);
     result.dialect = link.Open(name, dialect, false);

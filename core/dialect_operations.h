@@ -37,22 +37,23 @@ using ProbeStart = std::function<void(const std::string& name)>;
 // its own, so the whole costs one settling pause and one window; otherwise
 // one after another on one port, as the window probes, stopping after the
 // first modem when firstOnly. One result for each port probed.
-std::vector<DetectResult> DetectModems(const PortMaker& makePort, const std::vector<std::string>& names, Dialect wanted,
-                                       const ModemTiming& timing, bool firstOnly, const ProbeStart& probing = nullptr);
+std::vector<DetectResult> DetectModems(const PortMaker& makePort, const std::vector<std::string>& names,
+                                       Dialect wanted, const ModemTiming& timing, bool firstOnly,
+                                       const ProbeStart& probing = nullptr);
 
 // The modem's country. t19: the reply to "i9" looked up in the table by its
 // identification text; gci: the code of "+GCI?" looked up by the countries'
 // +GCI codes.
 struct CountryQuery {
     LinkReport report;
-    Dialect dialect = Dialect::Auto;  // Auto: no modem answered
-    int country = -1;                 // the table line, -1: none
-    ReplyCapture::Text reply = {};    // t19: the reply as captured
+    Dialect dialect = Dialect::Auto;        // Auto: no modem answered
+    int country = -1;                       // the table line, -1: none
+    ReplyCapture::Text reply = {};          // t19: the reply as captured
     FinalResult final = FinalResult::None;  // gci: how "+GCI?" ended
     int gciCode = -1;                       // gci: the code reported, -1: none
 };
-CountryQuery QueryCountryIn(ModemPort& port, const char* name, Dialect dialect, const CountryRecord* table, int count,
-                            const ModemTiming& timing, const DialectSettled& settled = nullptr);
+CountryQuery QueryCountryIn(ModemPort& port, const char* name, Dialect dialect, const CountryRecord* table,
+                            int count, const ModemTiming& timing, const DialectSettled& settled = nullptr);
 
 // The codes a gci modem supports ("+GCI=?"). A card has no such list.
 struct SupportedQuery {
@@ -61,7 +62,7 @@ struct SupportedQuery {
     FinalResult final = FinalResult::None;
     bool listed = false;  // the answer held a list
     GciCodeSet codes;
-    std::string text;     // the list as the modem wrote it
+    std::string text;  // the list as the modem wrote it
 };
 SupportedQuery QuerySupported(ModemPort& port, const char* name, Dialect dialect, const ModemTiming& timing,
                               const DialectSettled& settled = nullptr);
@@ -87,7 +88,7 @@ struct CountrySet {
     GciCodeSet supported;  // gci: the modem's list
     std::string listed;    // gci: the list as the modem wrote it
     FinalResult listFinal = FinalResult::None;
-    int readBack = -1;     // gci: the code the modem reported after the setting
+    int readBack = -1;  // gci: the code the modem reported after the setting
 };
 CountrySet SetCountryIn(ModemPort& port, const char* name, Dialect dialect, const CountryRecord& country,
                         const ModemTiming& timing, const DialectSettled& settled = nullptr);

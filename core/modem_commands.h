@@ -18,10 +18,6 @@ constexpr char kCountryInfoCommand[] = "i9";
 constexpr char kSetCountryCommand[] = "%t19,0,";
 constexpr char kAcknowledgement[] = "OK";
 
-// Whether a captured reply (line ends left out) holds nothing but the modem's
-// echo of the command, or nothing at all: no modem answered it.
-bool OnlyEchoOf(const char* capture, const char* command);
-
 // Room for a framed command: "at", at most 251 characters, CR and LF, zero.
 constexpr std::size_t kFramedCommandSize = 256;
 

@@ -34,7 +34,11 @@ void ModemLink::Open(const char* name, LinkMode mode) {
     m_answer.Reset();
     m_report.open = m_port.Open(name);
     // Nothing is received before the settings: the pause is slept.
-    std::this_thread::sleep_for(m_timing.settle);
+    const ModemClock::time_point opened = m_port.OpenedAt();
+    if (m_timing.prompt && opened != ModemClock::time_point{})
+        std::this_thread::sleep_until(opened + m_timing.settle);
+    else
+        std::this_thread::sleep_for(m_timing.settle);
     if (m_report.open.Ok()) m_report.configure = m_port.Configure();
     m_report.usable = m_port.IsOpen();
     if (mode == LinkMode::Probe) {

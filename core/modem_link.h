@@ -58,16 +58,18 @@ public:
     ModemLink(const ModemLink&) = delete;
     ModemLink& operator=(const ModemLink&) = delete;
 
-    // Opens the named port, pauses settle, configures it, starts a fresh
-    // matcher (the identification strings in probe mode), pauses readerStart
-    // and, in probe mode, writes "ati3", so the probe window starts on
-    // return. A port that does not open, or is unusable, takes its pauses all
-    // the same and yields no reply. A connection still open is ended first
-    // (the port's Open does that).
+    // Opens the named port, pauses settle (at the prompt pace counted from
+    // the device's own open when the port tells it), configures it, starts a
+    // fresh matcher (the identification strings in probe mode), pauses
+    // readerStart and, in probe mode, writes "ati3", so the probe window
+    // starts on return. A port that does not open, or is unusable, takes its
+    // pauses all the same and yields no reply. A connection still open is
+    // ended first (the port's Open does that).
     void Open(const char* name, LinkMode mode);
     // Writes "at<command>\r\n".
     void SendAt(const char* command);
-    // Reads the line until the deadline, feeding the matcher; with no port
+    // Reads the line until the deadline, feeding the matcher and the
+    // answer's lines; with no port
     // open, or once a read failed, sleeps until then.
     void ListenUntil(Deadline until);
     void ListenFor(std::chrono::milliseconds time) { ListenUntil(ModemClock::now() + time); }
@@ -88,7 +90,8 @@ public:
     // Any other command: what came before it dropped, "at<command>" sent,
     // its answer read for at most window, ending early on pacedEnd, or
     // prompt on its final result code. The answer's lines stay in Answer().
-    FinalResult Exchange(const char* command, std::chrono::milliseconds window, WaitEnd pacedEnd = WaitEnd::Deadline);
+    FinalResult Exchange(const char* command, std::chrono::milliseconds window,
+                         WaitEnd pacedEnd = WaitEnd::Deadline);
     const AnswerLines& Answer() const { return m_answer; }
 
     // Stops reception, pauses as the teardown asks, and closes the port. With

@@ -59,6 +59,12 @@ public:
     // (IsOpen() tells).
     virtual PortStatus Configure() = 0;
     virtual bool IsOpen() const = 0;
+    // When the open port's device itself was opened, for a back end whose
+    // Open goes on working after that (looking at who else holds the
+    // device): the prompt pace counts the settling pause from there. The
+    // epoch when the back end does not say; the pause then counts from the
+    // return of Open.
+    virtual ModemClock::time_point OpenedAt() const { return {}; }
 
     // Hands the bytes to the port and returns without waiting for them to go
     // out: a modem that holds CTS low keeps them for the write timeout, and

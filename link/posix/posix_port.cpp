@@ -78,17 +78,17 @@ PortStatus PosixPort::Open(const char* name) {
     if (lock == LockResult::NotWritable)
         SayOnce(m_saidLockDir, m_lock.writeError + "; going on with flock and exclusive mode (TIOCEXCL) only");
 
-    const pid_t modemManager = ModemManagerPid();
-    if (modemManager && !IgnoredByModemManager(device))
-        SayOnce(m_saidModemManager, "ModemManager (PID " + std::to_string(modemManager) + ") is running and may probe " +
-                                        device + " while we use it; " + kModemManagerAdvice);
-
     const PortStatus opened = OpenDevice(device);
     if (!opened.Ok()) {
         m_fd.Reset();
         m_lock.Release();
         return opened;
     }
+    // Looked for once the device is open, so the modem's settling time runs meanwhile.
+    const pid_t modemManager = ModemManagerPid();
+    if (modemManager && !IgnoredByModemManager(device))
+        SayOnce(m_saidModemManager, "ModemManager (PID " + std::to_string(modemManager) + ") is running and may probe " +
+                                        device + " while we use it; " + kModemManagerAdvice);
     m_device = device;
     m_receiving = false;
     m_readFailed = false;
@@ -99,6 +99,7 @@ PortStatus PosixPort::OpenDevice(const std::string& device) {
     // Non-blocking: the open must not wait for the modem's carrier, and reads
     // wait in poll, against a deadline.
     m_fd.Reset(open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    m_openedAt = ModemClock::now();
     if (!m_fd) {
         const int error = errno;
         switch (error) {
@@ -238,5 +239,6 @@ void PosixPort::Release(PortRelease how) {
     }
     m_lock.Release();
     m_device.clear();
+    m_openedAt = {};
     m_receiving = false;
 }

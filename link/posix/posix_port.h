@@ -34,6 +34,8 @@ public:
     // adapters) is worked without them.
     PortStatus Configure() override;
     bool IsOpen() const override { return static_cast<bool>(m_fd); }
+    // The open of the device, before the looks at who else holds it.
+    ModemClock::time_point OpenedAt() const override { return m_openedAt; }
     PortStatus Write(const char* bytes, std::size_t count) override;
     PortRead Read(char* buffer, std::size_t room, Deadline deadline) override;
     void StopReceiving() override { m_receiving = false; }
@@ -52,6 +54,7 @@ private:
     UucpLock m_lock;
     UniqueFd m_fd;
     std::string m_device;
+    ModemClock::time_point m_openedAt{};
     bool m_receiving = false;
     bool m_readFailed = false;
     bool m_saidLockDir = false;

@@ -98,7 +98,8 @@ TEST(Dialects, Rows) {
         {"detect auto: the card", "", Op::Detect, Dialect::Auto, 0, Dialect::T19, 1, -1, kProbe},
         {"detect auto: a gci modem, asked AT after ati3", kGci, Op::Detect, Dialect::Auto, 0, Dialect::Gci, 1, -1,
          kProbe + kAt},
-        {"detect auto: silence is asked nothing more", "silent=1", Op::Detect, Dialect::Auto, 0, Dialect::Auto, 0, -1, kProbe},
+        {"detect auto: silence is asked nothing more", "silent=1", Op::Detect, Dialect::Auto, 0, Dialect::Auto, 0,
+         -1, kProbe},
         {"detect t19: a gci modem is no card", kGci, Op::Detect, Dialect::T19, 0, Dialect::Auto, 0, -1, kProbe},
         {"detect gci: the card answers AT too", "", Op::Detect, Dialect::Gci, 0, Dialect::Gci, 1, -1, kAt},
 
@@ -109,47 +110,52 @@ TEST(Dialects, Rows) {
          Dialect::Gci, kUk, 0xB4, kAsk},
         {"query gci: 42 is Germany", "personality=gci gcilist=00,42,B5 country=42", Op::Query, Dialect::Gci, 0,
          Dialect::Gci, kGermany, 0x42, kAsk},
-        {"query gci: 04 is Germany", "personality=gci country=04", Op::Query, Dialect::Gci, 0, Dialect::Gci, kGermany, 0x04,
-         kAsk},
-        {"query gci: a code of no country in the table", "personality=gci gcilist=00-FF country=8A", Op::Query, Dialect::Gci,
-         0, Dialect::Gci, -1, 0x8A, kAsk},
-        {"query gci: ERROR to +GCI", "personality=gci gcierror=1", Op::Query, Dialect::Gci, 0, Dialect::Gci, -1, -1, kAsk},
-        {"query t19 asked of a gci modem: i9 names nothing", kGci, Op::Query, Dialect::T19, 0, Dialect::T19, -1, -1,
-         "ati9\r\n"},
+        {"query gci: 04 is Germany", "personality=gci country=04", Op::Query, Dialect::Gci, 0, Dialect::Gci,
+         kGermany, 0x04, kAsk},
+        {"query gci: a code of no country in the table", "personality=gci gcilist=00-FF country=8A", Op::Query,
+         Dialect::Gci, 0, Dialect::Gci, -1, 0x8A, kAsk},
+        {"query gci: ERROR to +GCI", "personality=gci gcierror=1", Op::Query, Dialect::Gci, 0, Dialect::Gci, -1,
+         -1, kAsk},
+        {"query t19 asked of a gci modem: i9 names nothing", kGci, Op::Query, Dialect::T19, 0, Dialect::T19, -1,
+         -1, "ati9\r\n"},
 
         // The codes supported, as a list and as a range.
-        {"supported: a list", "personality=gci gcilist=00,B4,B5", Op::Supported, Dialect::Gci, 0, Dialect::Gci, 3, -1, kList},
-        {"supported: a range, no space", "personality=gci gcispace=0 gcilist=00-FF", Op::Supported, Dialect::Auto, 0,
-         Dialect::Gci, 256, -1, kProbe + kAt + kList},
-        {"supported: ERROR to +GCI", "personality=gci gcierror=1", Op::Supported, Dialect::Gci, 0, Dialect::Gci, 0, -1, kList},
+        {"supported: a list", "personality=gci gcilist=00,B4,B5", Op::Supported, Dialect::Gci, 0, Dialect::Gci, 3,
+         -1, kList},
+        {"supported: a range, no space", "personality=gci gcispace=0 gcilist=00-FF", Op::Supported, Dialect::Auto,
+         0, Dialect::Gci, 256, -1, kProbe + kAt + kList},
+        {"supported: ERROR to +GCI", "personality=gci gcierror=1", Op::Supported, Dialect::Gci, 0, Dialect::Gci, 0,
+         -1, kList},
         {"supported: the card has no list", "", Op::Supported, Dialect::Auto, 0, Dialect::T19, 0, -1, kProbe},
 
         // The setting: the list asked, the code sent, the country read back.
-        {"set auto gci: the United Kingdom", kGci, Op::Set, Dialect::Auto, kUk, Dialect::Gci, ToInt(SetOutcome::Set), 0xB4,
-         kProbe + kAt + kList + SetGci("B4") + kAsk},
-        {"set gci: Germany as 04 where the modem lists 04", "personality=gci gcilist=00,04,42,B5", Op::Set, Dialect::Gci,
-         kGermany, Dialect::Gci, ToInt(SetOutcome::Set), 0x04, kList + SetGci("04") + kAsk},
-        {"set gci: Germany as 42 where the modem lists 42 alone", "personality=gci gcilist=00,42,B5", Op::Set, Dialect::Gci,
-         kGermany, Dialect::Gci, ToInt(SetOutcome::Set), 0x42, kList + SetGci("42") + kAsk},
-        {"set gci: Germany not supported, nothing sent", "personality=gci gcilist=00,B4,B5", Op::Set, Dialect::Gci, kGermany,
-         Dialect::Gci, ToInt(SetOutcome::Unsupported), 0x04, kList},
-        {"set gci: ERROR to +GCI, nothing sent", "personality=gci gcierror=1", Op::Set, Dialect::Gci, kUk, Dialect::Gci,
-         ToInt(SetOutcome::NoList), 0xB4, kList},
-        {"set gci: OK, but the old country kept", "personality=gci ignoreset=1", Op::Set, Dialect::Gci, kUk, Dialect::Gci,
-         ToInt(SetOutcome::NotTaken), 0xB4, kList + SetGci("B4") + kAsk},
+        {"set auto gci: the United Kingdom", kGci, Op::Set, Dialect::Auto, kUk, Dialect::Gci,
+         ToInt(SetOutcome::Set), 0xB4, kProbe + kAt + kList + SetGci("B4") + kAsk},
+        {"set gci: Germany as 04 where the modem lists 04", "personality=gci gcilist=00,04,42,B5", Op::Set,
+         Dialect::Gci, kGermany, Dialect::Gci, ToInt(SetOutcome::Set), 0x04, kList + SetGci("04") + kAsk},
+        {"set gci: Germany as 42 where the modem lists 42 alone", "personality=gci gcilist=00,42,B5", Op::Set,
+         Dialect::Gci, kGermany, Dialect::Gci, ToInt(SetOutcome::Set), 0x42, kList + SetGci("42") + kAsk},
+        {"set gci: Germany not supported, nothing sent", "personality=gci gcilist=00,B4,B5", Op::Set, Dialect::Gci,
+         kGermany, Dialect::Gci, ToInt(SetOutcome::Unsupported), 0x04, kList},
+        {"set gci: ERROR to +GCI, nothing sent", "personality=gci gcierror=1", Op::Set, Dialect::Gci, kUk,
+         Dialect::Gci, ToInt(SetOutcome::NoList), 0xB4, kList},
+        {"set gci: OK, but the old country kept", "personality=gci ignoreset=1", Op::Set, Dialect::Gci, kUk,
+         Dialect::Gci, ToInt(SetOutcome::NotTaken), 0xB4, kList + SetGci("B4") + kAsk},
         {"set gci: a modem that resets on the change, echo and all", "personality=gci echo=0 gcireset=1", Op::Set,
          Dialect::Gci, kUk, Dialect::Gci, ToInt(SetOutcome::Set), 0xB4, kList + SetGci("B4") + kAsk},
         {"set gci: a country with no +GCI code, nothing sent", kGci, Op::Set, Dialect::Gci, kNarnia, Dialect::Gci,
          ToInt(SetOutcome::NoGciCode), -1, ""},
-        {"set auto card: the United Kingdom", "", Op::Set, Dialect::Auto, kUk, Dialect::T19, ToInt(SetOutcome::Set), -1,
-         kProbe + "at%t19,0,B4\r\n"},
+        {"set auto card: the United Kingdom", "", Op::Set, Dialect::Auto, kUk, Dialect::T19,
+         ToInt(SetOutcome::Set), -1, kProbe + "at%t19,0,B4\r\n"},
         // The card is sent the table's code as it is (which this card does not know), never a +GCI code.
         {"set card: the table's 42 for Germany", "", Op::Set, Dialect::T19, kGermany, Dialect::T19,
          ToInt(SetOutcome::NotAcknowledged), -1, "at%t19,0,42\r\n"},
-        {"set auto: no modem", "silent=1", Op::Set, Dialect::Auto, kUk, Dialect::Auto, ToInt(SetOutcome::NoModem), -1, kProbe},
+        {"set auto: no modem", "silent=1", Op::Set, Dialect::Auto, kUk, Dialect::Auto, ToInt(SetOutcome::NoModem),
+         -1, kProbe},
     };
     std::vector<std::future<Outcome>> played;
-    for (const Row& row : rows) played.push_back(std::async(std::launch::async, Play, std::cref(row), std::cref(kFast)));
+    for (const Row& row : rows)
+        played.push_back(std::async(std::launch::async, Play, std::cref(row), std::cref(kFast)));
     for (std::size_t i = 0; i < played.size(); ++i) {
         const Row& row = rows[i];
         const Outcome out = played[i].get();
@@ -185,8 +191,10 @@ TEST(PromptPace, WindowsAreUpperBounds) {
         {"+GCI?: just inside", "personality=gci delay=150", Op::Query, Dialect::Gci, kUs, Ms(150), Ms(190)},
         {"+GCI?: just outside", "personality=gci delay=250", Op::Query, Dialect::Gci, -1, Ms(200), Ms(240)},
         {"%t19: OK just inside", "delay=1850", Op::Set, Dialect::T19, ToInt(SetOutcome::Set), Ms(1850), Ms(1890)},
-        {"%t19: OK just outside", "delay=2150", Op::Set, Dialect::T19, ToInt(SetOutcome::NotAcknowledged), Ms(2000), Ms(2040)},
-        {"%t19: ERROR ends the wait", "seterror=1", Op::Set, Dialect::T19, ToInt(SetOutcome::NotAcknowledged), Ms(0), Ms(100)},
+        {"%t19: OK just outside", "delay=2150", Op::Set, Dialect::T19, ToInt(SetOutcome::NotAcknowledged),
+         Ms(2000), Ms(2040)},
+        {"%t19: ERROR ends the wait", "seterror=1", Op::Set, Dialect::T19, ToInt(SetOutcome::NotAcknowledged),
+         Ms(0), Ms(100)},
     };
     std::vector<std::future<std::pair<int, Ms>>> played;
     for (const Edge& edge : edges)
@@ -209,8 +217,8 @@ TEST(PromptPace, WindowsAreUpperBounds) {
 // window for all of them; at the window's pace one port after another,
 // stopping after the first modem when asked to.
 TEST(PromptPace, DetectionProbesEveryPortAtOnce) {
-    const engine::Rack rack = {{"COM3", "silent=1"}, {"COM4", ""}, {"COM2", kGci}, {"COM1", "personality=gci gcierror=1"},
-                               {"COM6", ""}};
+    const engine::Rack rack = {
+        {"COM3", "silent=1"}, {"COM4", ""}, {"COM2", kGci}, {"COM1", "personality=gci gcierror=1"}, {"COM6", ""}};
     const std::vector<std::string> names = {"COM3", "COM4", "COM2", "COM1", "COM5", "COM6"};
     const PortMaker make = [&] { return std::make_unique<engine::Port>(rack); };
     ModemTiming timing = kPromptPace;
@@ -219,7 +227,8 @@ TEST(PromptPace, DetectionProbesEveryPortAtOnce) {
     const std::vector<DetectResult> found = DetectModems(make, names, Dialect::Auto, timing, false);
     const auto took = std::chrono::duration_cast<Ms>(ModemClock::now() - start).count();
     ASSERT_EQ(found.size(), names.size());
-    const Dialect spoken[] = {Dialect::Auto, Dialect::T19, Dialect::Gci, Dialect::Gci, Dialect::Auto, Dialect::T19};
+    const Dialect spoken[] = {Dialect::Auto, Dialect::T19,  Dialect::Gci,
+                              Dialect::Gci,  Dialect::Auto, Dialect::T19};
     for (std::size_t i = 0; i < found.size(); ++i) EXPECT_EQ(found[i].dialect, spoken[i]) << names[i];
     EXPECT_FALSE(found[4].report.usable);
     EXPECT_GE(took, 600);  // the settling pause, and the silent ports' window

@@ -13,7 +13,8 @@ bool Port::SetKnobs(const std::string& knobs) {
     std::istringstream words(knobs);
     for (std::string knob; words >> knob;) {
         const std::size_t equals = knob.find('=');
-        if (equals == std::string::npos || set_knob(m_engine.settings(), knob.substr(0, equals), knob.substr(equals + 1)))
+        if (equals == std::string::npos ||
+            set_knob(m_engine.settings(), knob.substr(0, equals), knob.substr(equals + 1)))
             return false;
     }
     return true;
@@ -29,7 +30,8 @@ PortStatus Port::Open(const char* name) {
     m_receiving = m_open;
     m_arrivals.clear();
     m_engine.reset_line();
-    if (!m_open) return PortStatus::Failure(PortFault::NoSuchPort, "open", 2, std::string(name) + ": no such port");
+    if (!m_open)
+        return PortStatus::Failure(PortFault::NoSuchPort, "open", 2, std::string(name) + ": no such port");
     return {};
 }
 
@@ -38,7 +40,8 @@ PortStatus Port::Write(const char* bytes, std::size_t count) {
     const ModemClock::time_point now = ModemClock::now();
     ModemClock::time_point last = now;
     for (const Emission& emission : m_engine.feed(std::string_view(bytes, count))) {
-        last = std::max(now + std::chrono::milliseconds(emission.delay_ms), last + std::chrono::milliseconds(emission.spacing_ms));
+        last = std::max(now + std::chrono::milliseconds(emission.delay_ms),
+                        last + std::chrono::milliseconds(emission.spacing_ms));
         m_arrivals.emplace_back(last, emission.bytes);
     }
     std::stable_sort(m_arrivals.begin(), m_arrivals.end(), [](auto& a, auto& b) { return a.first < b.first; });

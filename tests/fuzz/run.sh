@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Runs both fuzzers for the given seconds each from the committed seed corpus.
+# Runs every fuzzer for the given seconds each from the committed seed corpus.
 # New inputs go to a work directory beside the binaries, never into the sources.
 # Usage: run.sh <fuzz-build-dir> <seconds>
 set -euo pipefail
 build=$1 seconds=$2
 here=$(cd "$(dirname "$0")" && pwd)
-for fuzzer in country_table line_matcher; do
+for fuzzer in country_table line_matcher gci_answer; do
   work=$build/corpus-$fuzzer
   mkdir -p "$work"
   "$build/fuzz_$fuzzer" -max_total_time="$seconds" -max_len=65536 -print_final_stats=1 \

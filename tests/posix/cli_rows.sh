@@ -186,7 +186,8 @@ commands() {
     "$K" set Japan --port ports/com3
   row "set, lower-case ok" "3:B5:okword=ok" 1 '^not acknowledged$' '' "" "$K" set Japan --port ports/com3
   row "set, silent card" "3:B5:silent=1" 1 '^not acknowledged$' '' "" "$K" set Japan --port ports/com3 --dialect t19
-  row "query, no country in the reply" "-" 0 '^unknown$' '' "3:$(hex ati9)" "$K" query --port ports/com3 --dialect t19
+  row "query, a silent card: only the echo comes back" "-" 1 '^$' 'korvane-cli: no modem answered ATi9 on ports/com3 $' \
+    "3:$(hex ati9)" "$K" query --port ports/com3 --dialect t19
   row "set, a silent port: no modem to ask" "-" 1 '^$' '^korvane-cli: no modem answered on ports/com3 $' \
     "3:$(hex $'ati3\r\n')" "$K" set Japan --port ports/com3
 }

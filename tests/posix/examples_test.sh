@@ -39,9 +39,10 @@ row() {
   verdict "completing '$*'" "$( [ "$got" = "$want" ] || echo "got '$got', want '$want'")"
 }
 row "detect " korvane-cli det
-row "--help --version detect list query set " korvane-cli ""
+row "--help --version detect list query set supported " korvane-cli ""
 row "--port --ports " korvane-cli query --po
-row "--json --ports --verbose " korvane-cli detect ""
+row "--dialect --json --paced --ports --settle --verbose " korvane-cli detect ""
+row "gci " korvane-cli supported --dialect g
 row "United\\ Kingdom United\\ States " korvane-cli set Uni
 row "B4 B5 Belgium " korvane-cli set --port /dev/ttyS0 B
 row "United\\ Kingdom " korvane-cli set "United\\ K"

@@ -299,7 +299,9 @@ Program& Home() {
         // two handles and 1.5 MB some seconds in): its level is taken once
         // a choice, a query and a setting leave it where the last ones did.
         for (int warmUps = 0; warmUps < 4; ++warmUps) {
-            Play(*program, {{"warm-up", "4:", "choose France|query|set United States", "tip=United States"}});
+            // One of each first; then a query at a time, until nothing more comes.
+            Play(*program, {{"warm-up", "4:", warmUps ? "query" : "choose France|query|set United States",
+                             "tip=United States"}});
             const Level now = program->Measure();
             const bool settled = now.process.ok && now.process.handles == program->homeLevel.process.handles &&
                                  now.process.programThreads == program->homeLevel.process.programThreads;

@@ -2,11 +2,13 @@
 // ends, the process ends.
 #include "app/main_dialog.h"
 #include "framework/controls_3d.h"
+#include "framework/dll_search.h"
 #include "framework/win_app.h"
 
 class CMainApp : public CWinApp {
 public:
     BOOL InitInstance() override {
+        LoadSystemDllsFromSystemFolderOnly();
         Enable3dControlsStatic();
         CMainDlg dlg;
         m_pMainWnd = &dlg;

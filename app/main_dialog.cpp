@@ -1,7 +1,7 @@
 // The main window: construction, message table, creation check and initialisation.
 #include "app/main_dialog.h"
 
-#include "framework/app_dir.h"
+#include "app/app_dir.h"
 #include "app/tray.h"
 #include "detect/detected_modems.h"
 #include "framework/win_app.h"

@@ -48,8 +48,10 @@ int QueryCommand(const CliContext& context, const std::string& port, Dialect dia
     };
     const CountryQuery query = QueryCountryIn(*context.platform.NewPort(), port.c_str(), dialect, context.table,
                                               context.count, context.timing, querying);
-    if (query.dialect == Dialect::Auto || !query.report.usable) return NoModemThere(port, query.report);
     const bool gci = query.dialect == Dialect::Gci;
+    // A card that echoed "ati9" and said nothing more is no modem answering either.
+    if (query.dialect == Dialect::Auto || !query.report.usable || (!gci && !query.answered))
+        return NoModemThere(port, query.report);
     if (gci && query.gciCode < 0)
         return CliFail(kNoModem, RefusalText(port, query.final, "+GCI?", "country code"));
     const char* name = query.country < 0 ? nullptr : context.table[query.country].name;

@@ -2,6 +2,8 @@
 // detection probes COM1 to COM6 in the program's order; a port given may be
 // any of COM1 to COM256; the country table lies beside the executable;
 // nothing touches a modem while the program that owns it has its window open.
+// The country table lies beside the program's own module, wherever it was
+// started from, under a name of any length and in any script.
 #include <windows.h>
 
 #include <atomic>
@@ -10,9 +12,10 @@
 #include <string>
 
 #include "cli/cli_run.h"
+#include "cli/module_folder.h"
 #include "core/country_table.h"
 #include "core/probe_order.h"
-#include "framework/app_dir.h"
+#include "framework/dll_search.h"
 #include "link/port_connection.h"
 
 const char kCliUsage[] =
@@ -52,17 +55,26 @@ public:
         for (int port : kProbeOrder) ports.push_back(ComPortName(port));
         return ports;
     }
+    // The table given, or the one beside the program, named for messages in
+    // the console's code page and opened by its full name.
     std::string TablePath(const std::string& given, std::string& /*error*/) override {
         if (!given.empty()) return given;
-        char path[MAX_PATH + sizeof kCountryTableFile];
-        ExeDirFromCommandLine(GetCommandLineA(), path, MAX_PATH);
-        lstrcatA(path, kCountryTableFile);
-        return path;
+        m_besideUs = ModuleFolder() + L"korvane.ini";
+        m_besideUsText = PathForMessage(m_besideUs);
+        return m_besideUsText;
+    }
+    std::FILE* OpenTable(const std::string& path) override {
+        if (!m_besideUs.empty() && path == m_besideUsText) return _wfopen(m_besideUs.c_str(), L"r");
+        return std::fopen(path.c_str(), "r");
     }
     std::string Blocker() override {
         if (!FindWindowA(nullptr, kBlockingWindow)) return "";
         return std::string("a window titled \"") + kBlockingWindow + "\" is open: its program owns the modem";
     }
+
+private:
+    std::wstring m_besideUs;
+    std::string m_besideUsText;
 };
 
 // "COM1" to "COM256", letter case ignored, no leading zero; anything else names no COM port.
@@ -80,6 +92,7 @@ std::string CheckComPort(const std::string& text, std::string& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    LoadSystemDllsFromSystemFolderOnly();
     CliOptions options;
     std::string error;
     if (!ParseCliOptions(argc, argv, CheckComPort, options, error)) {

@@ -21,6 +21,11 @@ constexpr char kAcknowledgement[] = "OK";
 // Room for a framed command: "at", at most 251 characters, CR and LF, zero.
 constexpr std::size_t kFramedCommandSize = 256;
 
+// True when a reply captured without its line ends holds nothing but the
+// modem's echo of the command ("ati9" for "i9"), ASCII letter case ignored:
+// no modem answered it.
+bool IsOnlyEcho(const char* reply, const char* command);
+
 // Writes "at<command>\r\n" into out and returns its length. The command is
 // text, never a format: a percent sign goes out unchanged. A command too long
 // for out is cut so that the frame still ends with CR and LF.

@@ -121,6 +121,7 @@ CountryAnswer ModemLink::AskCountry(const CountryRecord* table, int count) {
     CountryAnswer answer;
     m_matcher.Capture().Take(answer.reply);
     answer.country = FindCountry(answer.reply, table, count);
+    answer.answered = !IsOnlyEcho(answer.reply, kCountryInfoCommand);
     return answer;
 }
 

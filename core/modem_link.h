@@ -34,10 +34,12 @@ struct LinkReport {
     bool usable = false;   // the port opened and stayed open past the settings
 };
 
-// The query's answer: the reply as captured, and the country it names (-1: none).
+// The query's answer: the reply as captured, the country it names (-1: none),
+// and whether anything came back but the modem's echo of the command.
 struct CountryAnswer {
     ReplyCapture::Text reply = {};
     int country = -1;
+    bool answered = false;
 };
 
 // What ends a wait before its deadline.

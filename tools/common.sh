@@ -72,6 +72,22 @@ choose_target() {
   export KORVANE_TARGET
 }
 
+# use_target_wine TARGET DIR: puts the target's Wine loader first in PATH as
+# `wine` (a shim in DIR) and exports WINEARCH and WINELOADER for it. Debian's
+# own `wine` picks the 32-bit loader whenever it is installed, even where it
+# cannot run, so no script calls it.
+use_target_wine() {
+  local target=$1 dir=$2 loader
+  case $target in
+    x86) loader=/usr/lib/wine/wine; WINEARCH=win32 ;;
+    x64) loader=/usr/lib/wine/wine64; WINEARCH=win64 ;;
+    *) fail "no Wine loader for target '$target'" ;;
+  esac
+  mkdir -p "$dir" && printf '#!/bin/sh\nexec %s "$@"\n' "$loader" >"$dir/wine" && chmod +x "$dir/wine" ||
+    fail "cannot write the wine shim in $dir"
+  export WINEARCH WINELOADER=$loader PATH=$dir:$PATH
+}
+
 # The other target, whose program is built but not run.
 other_target() { [ "$1" = x86 ] && echo x64 || echo x86; }
 

@@ -7,8 +7,11 @@
 #
 # The copy and its build live in ${MUTATE_DIR:-/tmp/korvane-mutate} and are
 # reused, so only the first run builds everything; each run's test output is
-# kept in logs/<mutation>.log there. Exits 0 when the tests
-# fail on the mutation (caught) or pass without one (none), 1 otherwise.
+# kept in logs/<mutation>.log there. The build and the tests are those of the
+# host's target (tools/common.sh; KORVANE_ARCH forces one). Exits 0 when a
+# test that ran fails on the mutation (caught) or all pass without one
+# (none), 1 when the mutation survives, 2 when the run could not say (the
+# build failed, the session did not start, tests were not run).
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 work=${MUTATE_DIR:-/tmp/korvane-mutate}
@@ -31,6 +34,17 @@ mutations=(
   'close-during-run@app/commands.cpp@s/if \(m_confirmingQuit \|\| m_busy\) return 0;/if (m_confirmingQuit) return 0;/@WM_CLOSE during a run asks to quit'
   'open-over-open@link/port_connection.cpp@s/if \(IsOpen\(\) \|\| m_thread.IsValid\(\) \|\| m_queue\) \{/if (false) {/@opening a port while a connection is open leaks it and its reader'
   'second-close@app/commands.cpp@s/if \(m_confirmingQuit \|\| m_busy\) return 0;/if (m_busy) return 0;/@a second WM_CLOSE opens a second confirmation'
+  'choice-leak@country/country_list.cpp@s/    ShowCountry\(static_cast<int>\(index\)\);\n/    ShowCountry(static_cast<int>(index));\n    static char* volatile leak; leak = new char[300];\n/@every country choice leaks 300 bytes'
+  'other-pick-ignored@detect/modem_list_dialog.cpp@s/g_selectedModem = static_cast<int>\(SendMessageA\(m_list, LB_GETCURSEL, 0, 0\)\);/g_selectedModem = SendMessageA(m_list, LB_GETCURSEL, 0, 0) == LB_ERR ? LB_ERR : 0;/@Continue in the selection takes the first line, whichever was picked'
+  'table-from-working-dir@country/country_list.cpp@s/lstrcpynA\(path, m_appDir, sizeof path\);/lstrcpynA(path, "", sizeof path);/@the table is read from the working directory, not beside the program'
+  'set-first-modem@country/country_setting.cpp@s/OpenPort\(SelectedModemPort\(\), false\);/OpenPort(g_modemPorts[0], false);/; s/^/#include "detect\/detected_modems.h"\n/@the setting writes to the first modem found, not the one in use'
+  'query-past-table@country/country_query.cpp@s/AskCountry\(m_countries, m_countryCount\)/AskCountry(m_countries, kMaxCountries)/@the query matches records past the loaded table'
+  'no-settle-pause@core/modem_link.cpp@s/    std::this_thread::sleep_for\(m_timing.settle\);\n//@no 1000 ms pause between opening a port and configuring it'
+  'no-reader-pause@core/modem_link.cpp@s/    ListenFor\(m_timing.readerStart\);\n//@no 500 ms pause between starting the reader and the command'
+  'flood-not-sent@tools/vmodem/src/control_requests.cpp@s/present\(rack, n\).flood\(count\);/(void)count;/@a fault injection (the flood) is accepted but never happens'
+  'tray-right-ends@app/tray.cpp@s/if \(mouseMessage != WM_LBUTTONDOWN\) return 0;/if (mouseMessage == WM_RBUTTONDOWN) ExitProcess(0);\n    if (mouseMessage != WM_LBUTTONDOWN) return 0;/@a right click on the tray ends the program quietly'
+  'stray-wineboot@tools/screenshots/make-screenshots.sh@s/  wine wineboot -i/  wineboot -i/@a script makes its prefix with the distribution'"'"'s wineboot, which picks the 32-bit loader'
+  'close-ignored@app/commands.cpp@s/if \(m_confirmingQuit \|\| m_busy\) return 0;/return 0;/@WM_CLOSE is ignored: no confirmation, no quit'
 )
 
 if [ "${1:-}" = --list ] || [ $# -lt 1 ]; then
@@ -66,9 +80,17 @@ if [ "$name" != none ]; then
   [ -n "$found" ] || { echo "mutate: no mutation $name (see --list)" >&2; exit 2; }
 fi
 
-cmake -S "$work/src" -B "$work/build" -DCMAKE_BUILD_TYPE=MinSizeRel >"$work/configure.log" 2>&1 &&
+# The host's target, as the suite chooses it: the x64 build under wine64
+# where the host runs no 32-bit code.
+# shellcheck source=common.sh
+. "$top/tools/common.sh"
+trap - ERR
+korvane_top=$work/src
+fail() { echo "mutate: error: $*" >&2; exit 2; }
+choose_target 2>&1
+( configure "$work/build" "$KORVANE_TARGET" "$work/build-logs/$KORVANE_TARGET" ) >/dev/null 2>&1 &&
   cmake --build "$work/build" -j2 >"$work/build.log" 2>&1 ||
-  { tail -30 "$work/build.log" >&2; exit 2; }
+  { echo "mutate: error: the $KORVANE_TARGET build failed" >&2; tail -30 "$work/build.log" >&2; exit 2; }
 
 case $suite in
   quick) selection=(-L quick) ;;
@@ -79,9 +101,17 @@ ctest --test-dir "$work/build" --output-on-failure "${selection[@]}" >"$work/cte
 rc=$?
 mkdir -p "$work/logs" && cp "$work/ctest.log" "$work/logs/$name.log"
 grep -E '^ *[0-9]+/[0-9]+ Test|tests passed|Total Test time' "$work/ctest.log"
+# Only a test that ran and failed catches a mutation: a session that did not
+# start, tests that were not run or no test at all say nothing of it.
+results=$(grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: ' "$work/ctest.log")
+broken=$(grep -E 'session\.(start|stop) .*(\*\*\*|Failed)|Not Run' <<<"$results")
+[ -n "$results" ] || { echo "mutate: error: no test ran (see $work/ctest.log)" >&2; exit 2; }
+[ -z "$broken" ] || { echo "mutate: error: the run itself failed, so it says nothing:" >&2; echo "$broken" >&2; exit 2; }
+failed=$(grep -E '\*\*\*(Failed|Timeout|Exception)|  Failed ' <<<"$results" | sed -E 's/.*Test +#[0-9]+: ([^ ]+).*/\1/' | tr '\n' ' ')
 if [ "$name" = none ]; then
-  [ $rc -eq 0 ] && { echo "mutate: no mutation, and the tests pass"; exit 0; }
-  echo "mutate: the tests fail without a mutation (see $work/ctest.log)"; exit 1
+  [ $rc -eq 0 ] && { echo "mutate: no mutation, and the tests pass on $KORVANE_TARGET"; exit 0; }
+  echo "mutate: the tests fail without a mutation on $KORVANE_TARGET: $failed(see $work/ctest.log)"; exit 1
 fi
-[ $rc -ne 0 ] && { echo "mutate: $name caught"; exit 0; }
-echo "mutate: $name SURVIVED the $suite tests"; exit 1
+[ -n "$failed" ] && { echo "mutate: $name caught on $KORVANE_TARGET by $failed"; exit 0; }
+[ $rc -ne 0 ] && { echo "mutate: error: ctest failed ($rc) with no failed test (see $work/ctest.log)" >&2; exit 2; }
+echo "mutate: $name SURVIVED the $suite tests on $KORVANE_TARGET"; exit 1

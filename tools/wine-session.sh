@@ -29,8 +29,7 @@ vmodem_options=("$@")
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 [ -n "${KORVANE_TARGET:-}" ] || choose_target
 case $KORVANE_TARGET in
-  x86) loader=/usr/lib/wine/wine; winearch=win32 ;;
-  x64) loader=/usr/lib/wine/wine64; winearch=win64 ;;
+  x86|x64) ;;
   *) die "KORVANE_TARGET must be x86 or x64" ;;
 esac
 
@@ -41,11 +40,10 @@ prefix=$build/wineprefix-$KORVANE_TARGET
 shim_dir=$session_dir/bin
 
 export WINEPREFIX=$prefix
-export WINEARCH=$winearch
-export WINELOADER=$loader
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=-all
-export PATH=$shim_dir:$PATH
+# `wine` is the target's loader from here on, in this script and in session.env.
+use_target_wine "$KORVANE_TARGET" "$shim_dir"
 
 # Polls a shell condition every 50 ms for up to $1 seconds.
 wait_until() {
@@ -132,13 +130,9 @@ start_vmodem() {
 
 start_session() {
     cd / || exit 1
-    mkdir -p "$session_dir" "$ports_dir" "$shim_dir" || die "cannot create $session_dir"
+    mkdir -p "$session_dir" "$ports_dir" || die "cannot create $session_dir"
     # A session left over from an earlier run is ended first.
     stop_session
-    # `wine` is the target's loader: Debian's own `wine` picks the 32-bit
-    # one whenever it is installed, even where it cannot run.
-    printf '#!/bin/sh\nexec %s "$@"\n' "$loader" >"$shim_dir/wine"
-    chmod +x "$shim_dir/wine"
     : >"$session_dir/wineboot.log"
 
     start_xvfb || die "no X display could be started (see $session_dir/xvfb.log)"
@@ -170,8 +164,8 @@ export KORVANE_TARGET=$KORVANE_TARGET
 export PATH=$shim_dir:\$PATH
 export DISPLAY=$display
 export WINEPREFIX=$prefix
-export WINEARCH=$winearch
-export WINELOADER=$loader
+export WINEARCH=$WINEARCH
+export WINELOADER=$WINELOADER
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES"
 export WINEDEBUG=$WINEDEBUG
 export KORVANE_VMODEM_PORT=$vmodem_port

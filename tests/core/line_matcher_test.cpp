@@ -79,7 +79,8 @@ TEST(ReplyCapture, HoldsTheFirst78CharactersWithoutLineEnds) {
     std::string data;
     for (int i = 0; i < 120; ++i) data += static_cast<char>(33 + (i * 37) % 94);
     std::string withLineEnds;
-    for (size_t i = 0; i < data.size(); ++i) withLineEnds += data.substr(i, 1) + (i % 7 == 3 ? "\r\n" : i % 11 == 5 ? "\r" : "");
+    for (size_t i = 0; i < data.size(); ++i)
+        withLineEnds += data.substr(i, 1) + (i % 7 == 3 ? "\r\n" : i % 11 == 5 ? "\r" : "");
     LineMatcher matcher;
     matcher.Feed(withLineEnds.data(), 40);
     matcher.Feed(withLineEnds.data() + 40, static_cast<int>(withLineEnds.size()) - 40);
@@ -110,6 +111,17 @@ TEST(AtFraming, ATooLongCommandIsCutAndStillEndsItsLine) {
     const size_t length = FrameAtCommand(longCommand.c_str(), framed);
     EXPECT_EQ(length, kFramedCommandSize - 1);
     EXPECT_EQ(std::string(framed + length - 2), "\r\n");
+}
+
+// What the query's capture holds when no modem answered: nothing, or only
+// the modem's echo of the command.
+TEST(Echo, NothingButTheEchoIsNoAnswer) {
+    const struct {
+        const char* reply;
+        bool onlyEcho;
+    } rows[] = {{"", true},     {"ati9", true},   {"ATI9", true}, {"aTi9", true},  {"ati9OK", false},
+                {"ati", false}, {"ati9 ", false}, {"OK", false},  {"ati8", false}, {"ati9UNITED STATES", false}};
+    for (const auto& row : rows) EXPECT_EQ(IsOnlyEcho(row.reply, kCountryInfoCommand), row.onlyEcho) << row.reply;
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Packaging tests: ./package, the zip, the exe's manifest, version and imports,
-# and the MSI installed, upgraded and removed silently under Wine as an
-# administrator would, in a Wine prefix of its own inside the build tree.
+# Packaging tests: ./package and the three packages it writes, the programs'
+# manifests, versions and imports, and each MSI installed, repaired, modified,
+# upgraded (once with an upgrade that fails), and removed silently under Wine
+# as an administrator would. Each package runs in a Wine session of its own
+# target (tools/wine-session.sh: a prefix and a display of its own inside the
+# build tree); every Wine call goes through that session's loader and has a
+# time limit.
 #   package_test.sh <source-dir> <build-dir> <window_poke.exe>
 set -uo pipefail
 src=$1 build=$2 poke=$3
@@ -16,180 +20,344 @@ check() {
   if "$@" >"$work/check.out" 2>&1; then pass "$what"; else fail "$what"; sed 's/^/     /' "$work/check.out"; fi
 }
 not() { ! "$@"; }
-same_text() { [ "$1" = "$2" ] || { echo "     expected: $2"; echo "     got:      $1"; return 1; }; }
+same_text() { [ "$1" = "$2" ] || { echo "expected: $2"; echo "got:      $1"; return 1; }; }
+lines_end_in_crlf() { [ -s "$1" ] && ! grep -q $'[^\r]$' "$1"; }
 
 # --- ./package and what it writes -------------------------------------------
+# The test tree's own programs go into the packages of its target; the other
+# target gets a release tree of its own.
+x86_build=$build/package-build-x86 x64_build=$build/package-build-x64
+case $(x86_64-w64-mingw32-objdump -f "$build/bin/korvane.exe" 2>/dev/null) in
+  *pei-i386*) x86_build=$build ;;
+  *pei-x86-64*) x64_build=$build ;;
+esac
 dist=$work/dist
-# The packages ship the 32-bit program: a test tree built for x64 gets a
-# 32-bit package build of its own.
-package_build=$build
-i686-w64-mingw32-objdump -f "$build/bin/korvane.exe" 2>/dev/null | grep -q "pei-i386" ||
-  package_build=$build/package-build
-if ! "$src/package" --build-dir "$package_build" --dist-dir "$dist" >"$work/package.log" 2>&1; then
-  cat "$work/package.log"; fail "./package writes both packages"; exit 1
+if ! "$src/package" --build-dir "$x86_build" --x64-build-dir "$x64_build" --dist-dir "$dist" >"$work/package.log" 2>&1; then
+  cat "$work/package.log"; fail "./package writes the three packages"; exit 1
 fi
-version=$(cat "$package_build/VERSION")
-msi=$dist/korvane-$version.msi zip=$dist/korvane-$version.zip exe=$package_build/bin/korvane.exe
-check "./package writes korvane-$version.msi and .zip" test -s "$msi" -a -s "$zip"
-check "the MSI's ProductVersion is $version" \
-  same_text "$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" {print $2}')" "$version"
-check "the zip holds exactly korvane.exe, korvane-cli.exe, korvane.ini, README.txt, LICENSE.txt" \
-  same_text "$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')" "LICENSE.txt README.txt korvane-cli.exe korvane.exe korvane.ini "
+version=$(cat "$x86_build/VERSION")
+msi_x86=$dist/korvane-$version.msi msi_x64=$dist/korvane-$version-x64.msi zip=$dist/korvane-$version.zip
+check "./package writes korvane-$version.msi, korvane-$version-x64.msi and korvane-$version.zip" \
+  test -s "$msi_x86" -a -s "$msi_x64" -a -s "$zip"
+echo "     sizes: $(stat -c '%n %s bytes' "$msi_x86" "$msi_x64" "$zip" | sed "s|$dist/||" | paste -sd, | sed 's/,/, /g')"
+
+top=korvane-$version
+check "the zip holds the folder $top with both programs, the table, README.txt and LICENSE.txt" \
+  same_text "$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')" \
+  "$top/ $top/LICENSE.txt $top/README.txt $top/korvane-cli.exe $top/korvane.exe $top/korvane.ini "
 unzip -q "$zip" -d "$work/unzipped"
-check "the zip's korvane.exe is the one built" cmp "$work/unzipped/korvane.exe" "$exe"
-check "the zip's korvane.ini is the repository's table" cmp "$work/unzipped/korvane.ini" "$src/korvane.ini"
-check "the zip's licence is the MIT licence" grep -q "MIT License" "$work/unzipped/LICENSE.txt"
+unzipped=$work/unzipped/$top
+check "the zip's programs are the 32-bit ones built" eval \
+  'cmp "$unzipped/korvane.exe" "$x86_build/bin/korvane.exe" && cmp "$unzipped/korvane-cli.exe" "$x86_build/bin/korvane-cli.exe"'
+check "the zip's korvane.ini is the repository's table with Windows line ends" \
+  eval 'lines_end_in_crlf "$unzipped/korvane.ini" && tr -d "\r" <"$unzipped/korvane.ini" | cmp - "$src/korvane.ini"'
+licence_names() {
+  for name in "MIT License" "GCC Runtime Library Exception" "MinGW-w64 runtime" "Zope Public License" \
+              "winpthreads" "Lucent Technologies"; do
+    grep -q "$name" "$unzipped/LICENSE.txt" || echo "missing: $name"
+  done
+}
+check "LICENSE.txt holds the MIT licence and the runtime libraries' notices" same_text "$(licence_names)" ""
+check "README.txt names korvane-shipped.ini and the WOW6432Node Run value" \
+  eval 'grep -q "korvane-shipped.ini" "$unzipped/README.txt" && grep -q "WOW6432Node" "$unzipped/README.txt"'
 
 # ./package names every missing tool before building anything.
 mkdir -p "$work/no-wixl-bin"
-for tool in cmake i686-w64-mingw32-gcc i686-w64-mingw32-windres i686-w64-mingw32-objdump zip sed; do
+for tool in cmake i686-w64-mingw32-gcc x86_64-w64-mingw32-gcc x86_64-w64-mingw32-objdump msibuild zip sed; do
   ln -sf "$(command -v "$tool")" "$work/no-wixl-bin/$tool"
 done
-PATH=$work/no-wixl-bin /bin/bash "$src/package" --build-dir "$package_build" --dist-dir "$work/no-wixl" \
-  >"$work/no-wixl.log" 2>&1
+PATH=$work/no-wixl-bin /bin/bash "$src/package" --build-dir "$x86_build" --x64-build-dir "$x64_build" \
+  --dist-dir "$work/no-wixl" >"$work/no-wixl.log" 2>&1
 check "./package without wixl fails" test $? -ne 0
 check "... saying that wixl is missing and how to install it" \
   grep -q "missing wixl.*install them with tools/install-deps.sh" <(tr '\n' ' ' <"$work/no-wixl.log")
-check "... and writes no package" test ! -e "$work/no-wixl/korvane-$version.msi"
+check "... and writes no package" test ! -e "$work/no-wixl"
 
-# --- the exe: manifest, version resource, imports ---------------------------
-i686-w64-mingw32-windres -J coff -i "$exe" -O rc -o "$work/resources.rc"
-manifest=$(sed -n '/^1 24 /,/^END/p' "$work/resources.rc")
-commas=$(echo "$version.0.0.0" | cut -d. -f1-4 | sed 's/\./, /g')
-check "the manifest asks for no elevation (asInvoker)" grep -q 'level=""asInvoker""' <<<"$manifest"
-check "the manifest names Windows 7, 8, 8.1 and 10/11" \
-  same_text "$(grep -o 'supportedOS Id=""{[0-9a-f-]*}' <<<"$manifest" | wc -l)" 4
-check "the manifest declares the DPI setting" grep -q 'dpiAware' <<<"$manifest"
-check "the manifest keeps the classic controls (no common controls 6)" \
-  not grep -qi "Common-Controls" <<<"$manifest"
-check "FILEVERSION is $commas" grep -q "^ FILEVERSION $commas\$" "$work/resources.rc"
-check "the FileVersion text is $version" grep -q "VALUE \"FileVersion\", \"$version\"" "$work/resources.rc"
+# --- the programs: manifests, version resources, imports --------------------
 known="ADVAPI32.dll GDI32.dll KERNEL32.dll msvcrt.dll SHELL32.dll USER32.dll ole32.dll OLEAUT32.dll SHLWAPI.dll COMDLG32.dll WS2_32.dll"
-unknown=$(i686-w64-mingw32-objdump -p "$exe" "$(dirname "$exe")/korvane-cli.exe" | awk '/DLL Name:/ {print $3}' |
-  while read -r dll; do grep -qiw "$dll" <<<"$known" || echo "$dll"; done)
-check "the import tables of both programs name only known DLLs${unknown:+ (not: $unknown)}" test -z "$unknown"
+commas=$(echo "$version.0.0.0" | cut -d. -f1-4 | sed 's/\./, /g')
+for arch in x86 x64; do
+  [ $arch = x86 ] && tree=$x86_build prefix=i686 || tree=$x64_build prefix=x86_64
+  for exe in korvane.exe korvane-cli.exe; do
+    what="$exe ($arch)"
+    $prefix-w64-mingw32-windres -J coff -i "$tree/bin/$exe" -O rc -o "$work/resources.rc"
+    manifest=$(sed -n '/^1 24 /,/^END/p' "$work/resources.rc")
+    check "$what: its manifest asks for no elevation (asInvoker)" grep -q 'level=""asInvoker""' <<<"$manifest"
+    check "$what: its manifest names Windows 7, 8, 8.1 and 10/11" \
+      same_text "$(grep -o 'supportedOS Id=""{[0-9a-f-]*}' <<<"$manifest" | wc -l)" 4
+    check "$what: FILEVERSION $commas and FileVersion \"$version\"" \
+      eval 'grep -q "^ FILEVERSION $commas\$" "$work/resources.rc" && grep -q "VALUE \"FileVersion\", \"$version\"" "$work/resources.rc"'
+    check "$what: OriginalFilename $exe" grep -q "VALUE \"OriginalFilename\", \"$exe\"" "$work/resources.rc"
+    if [ $exe = korvane.exe ]; then
+      check "$what: its manifest declares the DPI setting and keeps the classic controls" \
+        eval 'grep -q dpiAware <<<"$manifest" && ! grep -qi Common-Controls <<<"$manifest"'
+    fi
+    unknown=$($prefix-w64-mingw32-objdump -p "$tree/bin/$exe" | awk '/DLL Name:/ {print $3}' |
+      while read -r dll; do grep -qiw "$dll" <<<"$known" || echo "$dll"; done)
+    check "$what: its import table names only known DLLs${unknown:+ (not: $unknown)}" test -z "$unknown"
+  done
+done
 
-# --- the MSI under Wine -----------------------------------------------------
-export WINEPREFIX=$build/package-prefix WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
-# One X display for the whole Wine part: the prefix's desktop process starts
-# with the first Wine program and keeps the display it was given.
-display=70
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-trap 'wineserver -k >/dev/null 2>&1; kill $xvfb 2>/dev/null' EXIT
-export DISPLAY=:$display
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-[ -d "$WINEPREFIX/drive_c" ] || wineboot -i >"$work/wineboot.log" 2>&1
-wineserver -k >/dev/null 2>&1; wineserver -w
-drive_c=$WINEPREFIX/drive_c
-folder="$drive_c/Program Files (x86)/Korvane"
-[ -d "$drive_c/Program Files (x86)" ] || folder="$drive_c/Program Files/Korvane"
+# --- the MSIs' tables -------------------------------------------------------
+# msi_field <msi> <table> <key> <column>: one field of the row whose first column is key.
+msi_field() { msiinfo export "$1" "$2" | tr -d '\r' | awk -F'\t' -v key="$3" -v col="$4" 'NR > 3 && $1 == key {print $col}'; }
+for msi in "$msi_x86" "$msi_x64"; do
+  name=${msi##*/}
+  check "$name: ProductVersion is $version" same_text "$(msi_field "$msi" Property ProductVersion 2)" "$version"
+  check "$name: the Start-menu shortcut is not advertised (its target is the file [#KorvaneExe])" \
+    same_text "$(msi_field "$msi" Shortcut StartMenuShortcut 5)" "[#KorvaneExe]"
+done
+check "the 64-bit package is an x64 package" grep -q "Template: x64;1033" <(msiinfo suminfo "$msi_x64")
 
-msiexec_quiet() { wine msiexec "$@" /qn /l*v "$work/msiexec-$1-$(basename "$2").log" >"$work/msiexec.out" 2>&1; }
-# Korvane products an earlier, interrupted run left installed, by product code.
-leftover_products() {
-  wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:32 2>/dev/null |
-    tr -d '\r' | awk '/^HKEY/ {key = $0} /DisplayName +REG_SZ +Korvane$/ {n = split(key, part, "\\"); print part[n]}'
+# --- the MSIs under Wine ----------------------------------------------------
+# Every Wine call goes through the session's loader (`wine` in the session's
+# PATH) with a time limit; one that is reached names the call and fails the test.
+timed() {
+  local limit=$1; shift
+  timeout "$limit" "$@"
+  local status=$?
+  [ $status -eq 124 ] && echo "FAIL - '$*' did not end within $limit s" | tee -a "$work/timeouts" >&2
+  return $status
 }
-for code in $(leftover_products); do msiexec_quiet /x "$code"; done
-rm -rf "$folder"
-
-# A package one patch version higher, from the same files.
-IFS=. read -r major minor patch _ <<<"$version"
-newer=$major.$minor.$((patch + 1))
-cp -r "$package_build/package-stage" "$work/stage-newer"
-"$src/tools/package/build-msi.sh" "$work/stage-newer" "$newer" "$work/korvane-$newer.msi" >"$work/newer.log" 2>&1
-
-run_value() {
-  wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v Korvane /reg:32 >"$work/run.txt" 2>&1
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+msi_runs=0
+# msi ARGS...: one silent msiexec run with a log of its own; its status is msiexec's.
+msi() {
+  msi_runs=$((msi_runs + 1))
+  msi_log=$work/msiexec-$arch-$msi_runs.log
+  timed 120 wine msiexec "$@" /qn /l*v "$(winpath "$msi_log")" >"$work/msiexec.out" 2>&1
 }
-shortcut() { find "$drive_c" -path '*Start Menu/Programs/*' -name Korvane.lnk | grep -q .; }
+# installs <description> ARGS...: a case for an msiexec run that must succeed;
+# on failure it shows the errors of the run's log.
+installs() {
+  local what=$1; shift
+  if msi "$@"; then pass "$what"; else
+    fail "$what: msiexec $* ended with status $?"
+    grep -a "Return value 3\|rror" "$msi_log" 2>/dev/null | head -5 | sed 's/^/     /'
+  fi
+}
+stop_windows() { timed 30 wineserver -k; timed 30 wineserver -w; timed 30 wineserver -p; }
+
+files_in() { (cd "$1" 2>/dev/null && ls -A | LC_ALL=C sort | tr '\n' ' ') || echo "(no folder $1)"; }
+# A Wine child's output is read through a file: a pipe stays open as long as
+# any process Wine started along the way holds it.
+reg_query() {
+  timed 30 wine reg query "$@" $view >"$work/reg.txt" 2>&1
+  local status=$?
+  tr -d '\r' <"$work/reg.txt"
+  return $status
+}
+run_value() { reg_query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v Korvane; }
+# The number of Korvane entries in Add/Remove Programs, or why it cannot be read.
 product_entries() {
-  wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:32 >"$work/arp.txt" 2>&1
-  grep -c "DisplayName    REG_SZ    Korvane" "$work/arp.txt"
+  reg_query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s >"$work/arp.txt" ||
+    { echo "unreadable: reg query ended with status $?"; return; }
+  grep -c "DisplayName    REG_SZ    Korvane$" "$work/arp.txt"
 }
-installed_files() { (cd "$folder" 2>/dev/null && ls | LC_ALL=C sort | tr '\n' ' '); }
+installed_version() {
+  product_entries >/dev/null
+  awk '$1 == "DisplayVersion" {print $3}' "$work/arp.txt" | paste -sd' '
+}
+shortcut_targets_program() {
+  local link
+  link=$(find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/*' -name Korvane.lnk | head -1)
+  [ -n "$link" ] && grep -qiF "$1\\korvane.exe" <<<"$(strings -a "$link"; strings -a -e l "$link")"
+}
+main_title=$(bash -c '. "$1/tools/common.sh" && main_window_title' _ "$src")
+# start_and_count <exe> [dll overrides]: the program's country count once its
+# window exists, or "exit <code>" if it ended first.
+start_and_count() {
+  rm -f "$work/exit"
+  (WINEDLLOVERRIDES="$WINEDLLOVERRIDES;${2:-}" timed 60 wine "$1" >"$work/korvane.log" 2>&1 </dev/null
+   echo "exit $?" >"$work/exit") &
+  for _ in $(seq 120); do
+    [ -e "$work/exit" ] && { cat "$work/exit"; break; }
+    timed 20 wine "$poke" count '#32770' "$main_title" 1011 >"$work/count.txt" 2>/dev/null </dev/null &&
+      { tr -d '\r' <"$work/count.txt"; break; }
+    sleep 0.2
+  done
+  stop_windows >/dev/null 2>&1
+  wait
+}
+# The test-only failing package fails, and in its own action.
+fails_in_its_action() {
+  ! msi /i "$failing" && grep -qa "Action start .*: FailAfterFiles" "$msi_log"
+}
+# korvane-cli list, started through PATH from C:\ as a console user starts it
+# (Wine puts WINEPATH in front of the PATH its programs see).
+cli_through_path() {
+  WINEPATH=$1 timed 60 wine cmd /c "cd /d C:\\ && korvane-cli list" >"$work/cli.txt" 2>&1 </dev/null
+  tr -d '\r' <"$work/cli.txt" | grep -c '^[0-9A-F][0-9A-F]  '
+}
+# Removes the Korvane products and folders an earlier, interrupted run left.
+clean_prefix() {
+  local code
+  for code in $(reg_query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' | grep -o '{[0-9A-F-]*}$'); do
+    grep -q "DisplayName    REG_SZ    Korvane" <<<"$(reg_query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$code")" &&
+      msi /x "$code"
+  done
+  rm -rf "$folder" "$drive_c/Korvane "*
+}
 
-# korvane.exe and the custom actions that keep an edited table are 32-bit
-# code, which a host that cannot run 32-bit Wine cannot start.
+# run_package <x86|x64> <msi> <stage>: the Wine cases for one package.
+run_package() {
+  arch=$1 base=$2 stage=$3
+  local session=$build/package-wine-$arch
+  mkdir -p "$session"
+  if ! timed 240 env KORVANE_TARGET=$arch "$src/tools/wine-session.sh" start "$session" >"$work/session-$arch.log" 2>&1; then
+    fail "the $arch Wine session starts"; cat "$work/session-$arch.log"; return
+  fi
+  # The session's environment stays in this subshell, which counts its own failures.
+  (
+  failures=0
+  # shellcheck source=/dev/null
+  . "$session/session/session.env"
+  drive_c=$WINEPREFIX/drive_c view=
+  if [ $arch = x64 ]; then folder="$drive_c/Program Files/Korvane" view=/reg:64 cc=x86_64-w64-mingw32-gcc
+  else folder="$drive_c/Program Files/Korvane" cc=i686-w64-mingw32-gcc; fi
+  timed 30 wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /f $view >/dev/null 2>&1
+  clean_prefix >/dev/null 2>&1
+  all="LICENSE.txt README.txt korvane-cli.exe korvane-shipped.ini korvane.exe korvane.ini "
+  p="$arch package:"
+
+  # Test-only packages one patch version higher: one whose shipped table has
+  # a country more, and the same with an action that fails once the files
+  # are in place.
+  IFS=. read -r major minor patch _ <<<"$version"
+  newer_version=$major.$minor.$((patch + 1))
+  newer=$work/korvane-$newer_version-$arch.msi failing=$work/korvane-$newer_version-$arch-failing.msi
+  cp -r "$stage" "$work/stage-$arch"
+  printf 'Atlantis,ATLANTIS,USA,99\r\n' >>"$work/stage-$arch/korvane.ini"
+  "$src/tools/package/build-msi.sh" "$work/stage-$arch" "$newer_version" $arch "$newer" >"$work/newer.log" 2>&1 &&
+    cp "$newer" "$failing" &&
+    msibuild "$failing" -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('FailAfterFiles', 1058, 'INSTALLDIR', 'cmd.exe /c exit 1')" \
+      -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('FailAfterFiles', '', 6450)" ||
+    { fail "$p the test-only newer packages are built"; cat "$work/newer.log"; exit $failures; }
+  shipped=$stage/korvane.ini new_table=$work/stage-$arch/korvane.ini
+
+  installs "$p install without start at logon (ADDLOCAL=Program)" /i "$base" ADDLOCAL=Program
+  check "... the files in Program Files\\Korvane" same_text "$(files_in "$folder")" "$all"
+  check "... and no Run value" not run_value
+  installs "... its uninstall" /x "$base"
+  check "... leaves no folder" same_text "$(files_in "$folder")" "(no folder $folder)"
+
+  installs "$p silent install" /i "$base"
+  check "... the files in Program Files\\Korvane" same_text "$(files_in "$folder")" "$all"
+  check "... korvane.ini and korvane-shipped.ini are the shipped table" \
+    eval 'cmp "$folder/korvane.ini" "$shipped" && cmp "$folder/korvane-shipped.ini" "$shipped"'
+  check "... the Start-menu shortcut Korvane points to the program" shortcut_targets_program 'Korvane'
+  check "... the Run value quotes the installed program" \
+    grep -q "Korvane    REG_SZ    \"C:\\\\Program Files\\\\Korvane\\\\korvane.exe\"" <(run_value)
+  check "... one Add/Remove Programs entry" same_text "$(product_entries)" 1
+  check "... with the publisher and the install folder" eval \
+    'grep -q "Publisher    REG_SZ    The Korvane developers" "$work/arp.txt" &&
+     grep -qE "InstallLocation +REG_SZ +C:.Program Files.Korvane.\s*$" "$work/arp.txt"'
+  product_icon=$(view= reg_query 'HKLM\Software\Classes\Installer\Products' /s | awk '$1 == "ProductIcon" {print $3}' | head -1)
+  timed 30 wine winepath -u "$product_icon" >"$work/icon-path.txt" 2>/dev/null
+  check "... and Korvane's icon" cmp "$(cat "$work/icon-path.txt")" "$src/res/icons/globe.ico"
+
+  if [ $arch = x86 ] && [ -n "$refusal" ]; then
+    echo "skip - $p starting the installed programs: this host cannot run 32-bit programs ($refusal)"
+  else
+    check "$p the installed program lists the 35 countries" same_text "$(start_and_count "$folder/korvane.exe")" 35
+    check "$p korvane-cli started through PATH from C:\\ reads the table beside it" \
+      same_text "$(cli_through_path 'C:\Program Files\Korvane')" 35
+    # Windows looks beside the exe first for a DLL that is not a known DLL;
+    # with native DLLs preferred, Wine does the same. comctl32 is loaded
+    # early, uxtheme later by the system's own DLLs.
+    mkdir -p "$work/planted-$arch"
+    cp "$folder/korvane.exe" "$shipped" "$work/planted-$arch/"
+    for dll in comctl32 uxtheme; do $cc -shared -s -o "$work/planted-$arch/$dll.dll" "$src/tests/package/planted_dll.c"; done
+    check "$p a comctl32.dll and a uxtheme.dll planted beside korvane.exe are not loaded" \
+      same_text "$(start_and_count "$work/planted-$arch/korvane.exe" "comctl32,uxtheme=n,b")" 35
+  fi
+
+  # An edited table through repair, modify, a failed upgrade, an upgrade and
+  # an uninstall.
+  printf 'Edited,EDITED,USA,98\r\n' >>"$folder/korvane.ini"
+  cp "$folder/korvane.ini" "$work/edited.ini"
+  rm "$folder/README.txt"
+  installs "$p repair (REINSTALL=ALL, as msiexec /f does)" /i "$base" REINSTALL=ALL REINSTALLMODE=omus
+  check "... puts README.txt back" test -s "$folder/README.txt"
+  check "... and leaves the edited korvane.ini alone" cmp "$folder/korvane.ini" "$work/edited.ini"
+  installs "$p modify: leave out start at logon" /i "$base" REMOVE=StartAtLogon
+  check "... removes the Run value" not run_value
+  check "... and leaves the edited korvane.ini alone" cmp "$folder/korvane.ini" "$work/edited.ini"
+
+  check "$p an upgrade that fails once its files are in place fails" fails_in_its_action
+  check "... and leaves the edited korvane.ini alone" cmp "$folder/korvane.ini" "$work/edited.ini"
+  check "... and $version installed" same_text "$(installed_version)" "$version"
+  # Windows' rollback restores the files the failed upgrade replaced; Wine's
+  # removes them. A repair brings them back.
+  installs "... a repair of $version after it" /i "$base" REINSTALL=ALL REINSTALLMODE=omus
+  check "... which leaves the edited korvane.ini alone" cmp "$folder/korvane.ini" "$work/edited.ini"
+
+  installs "$p upgrade to $newer_version, whose shipped table changed" /i "$newer"
+  check "... one Add/Remove Programs entry, $newer_version" same_text "$(installed_version)" "$newer_version"
+  check "... the edited korvane.ini is still in place" cmp "$folder/korvane.ini" "$work/edited.ini"
+  check "... and the new table beside it as korvane-shipped.ini" cmp "$folder/korvane-shipped.ini" "$new_table"
+  check "... with no other file" same_text "$(files_in "$folder")" "$all"
+
+  installs "$p uninstall" /x "$newer"
+  check "... leaves only the edited korvane.ini" same_text "$(files_in "$folder")" "korvane.ini "
+  check "... as it was" cmp "$folder/korvane.ini" "$work/edited.ini"
+  check "... and removes the shortcut, the Run value and the Add/Remove Programs entry" eval \
+    'same_text "$(product_entries)" 0 && ! run_value && ! shortcut_targets_program Korvane'
+  installs "$p a later install" /i "$base"
+  check "... uses the kept table as it is" cmp "$folder/korvane.ini" "$work/edited.ini"
+  installs "... and its uninstall" /x "$base"
+  check "... keeps it again" same_text "$(files_in "$folder")" "korvane.ini "
+  rm -rf "$folder"
+
+  # An unedited table in a folder of the administrator's choice.
+  custom="$drive_c/Korvane Test"
+  installs "$p install into C:\\Korvane Test" /i "$base" 'INSTALLDIR=C:\Korvane Test'
+  check "... the files are there" same_text "$(files_in "$custom")" "$all"
+  installs "$p upgrade to $newer_version, given no folder" /i "$newer"
+  check "... stays in C:\\Korvane Test" eval \
+    'same_text "$(files_in "$custom")" "$all" && same_text "$(files_in "$folder")" "(no folder $folder)" &&
+     grep -q "REG_SZ    \"C:\\\\Korvane Test\\\\korvane.exe\"" <(run_value)'
+  check "... and the unedited korvane.ini follows it to the new table" cmp "$custom/korvane.ini" "$new_table"
+  installs "... its uninstall" /x "$newer"
+  check "... leaves no folder" same_text "$(files_in "$custom")" "(no folder $custom)"
+
+  installs "$p install into C:\\Korvane Test again" /i "$base" 'INSTALLDIR=C:\Korvane Test'
+  check "$p an upgrade of an unedited table that fails" fails_in_its_action
+  check "... after it had replaced the table" grep -qa "Korvane: korvane.ini is now the new shipped table" "$msi_log"
+  check "... puts the previous table back" cmp "$custom/korvane.ini" "$shipped"
+  check "... with no copy left over" test ! -e "$custom/korvane.ini.previous"
+  installs "... and $version's uninstall" /x "$base"
+  rm -rf "$custom"
+
+  # A standard user who can write the folder the administrator chose makes it
+  # a link to another folder (Wine shows a link to a folder as a reparse point,
+  # as a junction is on Windows). The upgrade, which writes as SYSTEM, must
+  # not follow it.
+  elsewhere="$drive_c/Korvane Elsewhere" linked="$drive_c/Korvane Linked"
+  installs "$p install into C:\\Korvane Linked" /i "$base" 'INSTALLDIR=C:\Korvane Linked'
+  rm -rf "$elsewhere" && mv "$linked" "$elsewhere" && ln -s "$elsewhere" "$linked"
+  installs "... upgrade to $newer_version once the folder is a link" /i "$newer"
+  check "... does not write through it: korvane.ini is still the previous table" cmp "$elsewhere/korvane.ini" "$shipped"
+  check "... and says why in the log" grep -qa "Korvane: the install folder is not a plain folder" "$msi_log"
+  installs "... its uninstall" /x "$newer"
+  rm -rf "$linked" "$elsewhere"
+  check "$p no Korvane product is left" same_text "$(product_entries)" 0
+  exit $failures
+  )
+  failures=$((failures + $?))
+  timed 60 "$src/tools/wine-session.sh" stop "$session" >>"$work/session-$arch.log" 2>&1
+}
+
+# korvane.exe and the table keeper of the 32-bit package are 32-bit code,
+# which a host that cannot run 32-bit programs cannot start.
 refusal=$(bash -c '. "$1/tools/common.sh" && x86_refusal' _ "$src")
-check32() {
-  if [ -n "$refusal" ]; then echo "skip - $1: this host cannot run 32-bit programs ($refusal)"; else check "$@"; fi
-}
-
-msiexec_quiet /i "$msi" ADDLOCAL=Program
-check "install without start at logon (ADDLOCAL=Program): the files" \
-  same_text "$(installed_files)" "LICENSE.txt README.txt korvane-cli.exe korvane.exe korvane.ini "
-check "... and no Run value" not run_value
-msiexec_quiet /x "$msi"
-check "its uninstall leaves no folder" test ! -e "$folder"
-
-msiexec_quiet /i "$msi"
-check "silent install: the files in Program Files\\Korvane" \
-  same_text "$(installed_files)" "LICENSE.txt README.txt korvane-cli.exe korvane.exe korvane.ini "
-check "... the Start-menu shortcut Korvane" shortcut
-check "... the Run value, quoting the installed program" \
-  grep -q "Korvane    REG_SZ    \"C:\\\\Program Files.*\\\\Korvane\\\\korvane.exe\"" < <(run_value; cat "$work/run.txt")
-check "... one Add/Remove Programs entry" same_text "$(product_entries)" 1
-check "... with the publisher" grep -q "Publisher    REG_SZ    The Korvane developers" "$work/arp.txt"
-check "... and the install folder" grep -qE 'InstallLocation +REG_SZ +C:.Program Files.*.Korvane.\s*$' "$work/arp.txt"
-product_icon() {
-  wine reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null | tr -d '\r' |
-    awk '$1 == "ProductIcon" {print $3}' | head -1
-}
-check "... and Korvane's icon" cmp "$(wine winepath -u "$(product_icon)" 2>/dev/null)" "$src/res/icons/globe.ico"
-
-# The installed program, started from its path with spaces, finds its table.
+run_package x64 "$msi_x64" "$x64_build/package-stage"
 if [ -n "$refusal" ]; then
-  echo "skip - starting the installed program: this host cannot run 32-bit programs ($refusal)"
+  echo "skip - the 32-bit package under Wine: this host cannot run 32-bit programs ($refusal)"
 else
-  # start_and_count <exe> [dll overrides]: the program's country count once
-  # its window exists, or "exit <code>" if it ended first.
-  start_and_count() {
-    rm -f "$work/exit"
-    (WINEDLLOVERRIDES="$WINEDLLOVERRIDES;${2:-}" wine "$1" >"$work/korvane.log" 2>&1 </dev/null
-     echo "exit $?" >"$work/exit") &
-    for _ in $(seq 120); do
-      [ -e "$work/exit" ] && { cat "$work/exit"; break; }
-      wine "$poke" count '#32770' "$(bash -c '. "$1/tools/common.sh" && main_window_title' _ "$src")" 1011 >"$work/count.txt" 2>/dev/null </dev/null &&
-        { tr -d '\r' <"$work/count.txt"; break; }
-      sleep 0.2
-    done
-    wineserver -k >/dev/null 2>&1; wineserver -w
-  }
-  check "the installed program lists the 35 countries" same_text "$(start_and_count "$folder/korvane.exe")" 35
-  # Windows looks beside the exe first for a DLL that is not a known DLL; with
-  # native DLLs preferred, Wine does the same.
-  mkdir -p "$work/planted"
-  cp "$exe" "$src/korvane.ini" "$work/planted/"
-  i686-w64-mingw32-gcc -shared -s -o "$work/planted/comctl32.dll" "$src/tests/package/planted_dll.c"
-  check "a comctl32.dll planted beside korvane.exe is not loaded" \
-    same_text "$(start_and_count "$work/planted/korvane.exe" "comctl32=n,b")" 35
+  run_package x86 "$msi_x86" "$x86_build/package-stage"
 fi
 
-# Upgrade with an edited table: one entry, the newer version, the edit kept.
-printf 'Atlantis,ATLANTIS,USA,99\r\n' >>"$folder/korvane.ini"
-cp "$folder/korvane.ini" "$work/edited.ini"
-msiexec_quiet /i "$work/korvane-$newer.msi"
-check "upgrade to $newer: one Add/Remove Programs entry" same_text "$(product_entries)" 1
-check "... which is $newer" grep -q "DisplayVersion    REG_SZ    $newer" "$work/arp.txt"
-check32 "... and the edited korvane.ini is still in place" cmp "$folder/korvane.ini" "$work/edited.ini"
-check32 "... with no copy left over" same_text "$(installed_files)" "LICENSE.txt README.txt korvane-cli.exe korvane.exe korvane.ini "
-
-# Uninstall: everything goes but the edited table, kept under the name README.txt gives.
-msiexec_quiet /x "$work/korvane-$newer.msi"
-check32 "uninstall: only the edited table stays, as korvane.ini.edited" \
-  same_text "$(installed_files)" "korvane.ini.edited "
-check32 "... holding the edit" cmp "$folder/korvane.ini.edited" "$work/edited.ini"
-check "... README.txt names korvane.ini.edited" grep -q "korvane.ini.edited" "$work/unzipped/README.txt"
-check "... the shortcut is gone" not shortcut
-check "... the Run value is gone" not run_value
-check "... the Add/Remove Programs entry is gone" same_text "$(product_entries)" 0
-msiexec_quiet /i "$msi"
-check32 "a later install puts the edited table back" cmp "$folder/korvane.ini" "$work/edited.ini"
-msiexec_quiet /x "$msi"
-rm -f "$folder/korvane.ini.edited" && rmdir "$folder" 2>/dev/null
-
+[ -s "$work/timeouts" ] && failures=$((failures + $(wc -l <"$work/timeouts")))
 echo "$failures failed"
 [ "$failures" -eq 0 ]

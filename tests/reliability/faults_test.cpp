@@ -28,7 +28,7 @@ TEST(Faults, FloodsAndEndlessLines) {
          "tip=Unknow Country"},
         {"the flood over, the country is recognised again", "4:", "query", "tip=United States; level=same"},
         {"an endless line during a query", "4: delay=150", "when 4 got ati9 do endless 4 1|query", "tip=Unknow Country"},
-        {"the OK on a line of its own amid the endless line", "", "set Germany|when 4 got at%t do endless 4 0", kSuccess},
+        {"the OK on a line of its own amid an endless line", "4:", "do endless 4 1|set Germany|do endless 4 0", kSuccess},
         {"OK, then 1 MiB of random bytes", "4:", "when 4 got at%t" + kFlood + "|set Germany", kSuccess},
     });
 }

@@ -14,15 +14,19 @@
 //   tray left|right | hide | about ok|escape|close | progress-keys (Escape, Enter and both closes
 //   sent to the progress dialog) | wait-box | wait-progress | wait-run | burst N (an arrival, then N
 //   removals and arrivals during its run, half of them once the run has found COM4) |
+//   pick N (line N of the open selection dialog, then Continue) |
+//   do REQUEST (a virtual modem request, now) |
 //   when COM got TEXT do REQUEST (a virtual modem request made as soon as the modem on COM
-//   has received TEXT, while the next steps go on)
-// Facts, separated by "; ", each "key=value" or "key>=number":
+//   receives TEXT, while the next steps go on; the row fails if it never is made)
+// Facts, separated by "; ", each "key=value", "key>=number" or "key=low..high":
 //   tip, icon, tips (every tray tip since the row began, joined by " / "), box, caption, boxicon,
-//   wait (ms from the modem's last receipt to the box), status, buttons (on|off|mixed),
+//   wait (ms from the modem's last receipt to the box), lead (ms from the row's last click on
+//   Current or Set to the modem's first receipt on COM4 after it), status, buttons (on|off|mixed),
 //   window (shown|hidden), list (selected line or "(none)"), name, flag (a bitmap resource),
 //   rxN / txN (bytes the modem on COMn received / sent since it was made fresh), probed, found
 //   (ports in probe order, and those whose probe found a modem), runs, menu (open|closed; closes
-//   it), alive (yes|no), level (same: threads, handles and serial handles as before the row),
+//   it), alive (yes|no), level (same: threads, handles and serial handles as when the program first
+//   came home),
 //   selection (the lines of the selection dialog the row saw), boxes (message boxes open now),
 //   gone (yes when the program has ended and its last tray record removed the icon)
 #pragma once

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <memory>
 
-#include "core/country_table.h"
+#include "tests/support/random_table.h"
 #include "tools/driver/message_box.h"
 #include "tests/ui/scenario.h"
 #include "tools/driver/program.h"
@@ -22,14 +22,11 @@ namespace {
 
 using namespace drv;
 
-// The names the program's own loader reads from a table file.
-std::vector<std::string> LoadedNames(const std::string& path) {
-    static CountryRecord table[kMaxCountries];
-    std::FILE* file = std::fopen(path.c_str(), "r");
-    const int count = file ? ReadCountryTable(file, table) : 0;
-    if (file) std::fclose(file);
+// The names of the shipped table, whose lines are plain: each before its first comma.
+std::vector<std::string> ShippedNames() {
+    std::ifstream ini(KorvaneBinDir() + "korvane.ini");
     std::vector<std::string> names;
-    for (int i = 0; i < count; ++i) names.push_back(table[i].name);
+    for (std::string line; std::getline(ini, line);) names.push_back(line.substr(0, line.find(',')));
     return names;
 }
 
@@ -77,7 +74,7 @@ TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
     EXPECT_EQ(system.back().id, 0x10u);
 
     // The list: the table in file order, nothing chosen; each choice shows its name and flag.
-    const std::vector<std::string> names = LoadedNames(KorvaneBinDir() + "korvane.ini");
+    const std::vector<std::string> names = ShippedNames();
     ASSERT_EQ(names.size(), 35u);
     EXPECT_EQ(ComboItems(p.Item(kCountryList)), names);
     EXPECT_EQ(ComboSelection(p.Item(kCountryList)), CB_ERR);
@@ -124,18 +121,16 @@ TEST(Start, AnotherConfigurationToolsWindowEndsTheProgramAtOnce) {
     DestroyWindow(blocker);
 }
 
-// Each copy of the program lists what its loader reads from a bad table,
-// finishes its run and still answers; an unreadable table brings one box.
+// Each copy of the program lists what a bad table holds, finishes its run and
+// still answers; an unreadable table brings one box.
 TEST(Start, BadCountryTablesNeverStopTheProgram) {
     std::string ten(10 * 1024 * 1024, 'x');
     ten += "\nAfter,ID,UK,01\n";
-    std::string binary;
-    for (unsigned state = 12345; binary.size() < 65536;)
-        if (const char c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24); c != '\x1a') binary += c;
-    const struct { const char* what; StartOptions options; } cases[] = {
-        {"missing", {StartOptions::kMissing, ""}}, {"a directory", {StartOptions::kDirectory, ""}},
-        {"64 KiB of random bytes", {StartOptions::kContent, binary}}, {"10 MiB, one line first", {StartOptions::kContent, ten}},
-        {"empty", {StartOptions::kContent, ""}}};
+    const RandomTable random = MakeRandomTable(5, 400);
+    const struct { const char* what; StartOptions options; std::vector<std::string> names; } cases[] = {
+        {"missing", {StartOptions::kMissing, ""}, {}}, {"a directory", {StartOptions::kDirectory, ""}, {}},
+        {"400 random lines", {StartOptions::kContent, random.content}, random.names},
+        {"10 MiB, one line first", {StartOptions::kContent, ten}, {"After"}}, {"empty", {StartOptions::kContent, ""}, {}}};
     std::vector<std::unique_ptr<Program>> copies;
     for (const auto& c : cases) {
         copies.push_back(std::make_unique<Program>());
@@ -145,15 +140,22 @@ TEST(Start, BadCountryTablesNeverStopTheProgram) {
         SCOPED_TRACE(cases[i].what);
         Program& p = *copies[i];
         const std::string ini = p.process.ExePath().substr(0, p.process.ExePath().rfind('\\') + 1) + "korvane.ini";
-        const bool readable = cases[i].options.table == StartOptions::kContent;
-        if (!readable) {
+        if (cases[i].options.table != StartOptions::kContent) {
             EXPECT_EQ(p.AnswerBox().text, "The country table could not be read:\n" + ini);
         }
         ASSERT_TRUE(p.WaitRunEnd({})) << "the run did not end";
         EXPECT_EQ(p.TrayRecords().back().tip, "No Modem found");
-        EXPECT_EQ(ComboItems(p.Item(kCountryList)), readable ? LoadedNames(ini) : std::vector<std::string>{});
+        EXPECT_EQ(ComboItems(p.Item(kCountryList)), cases[i].names);
         EXPECT_EQ(FindMessageBox(p.process.Pid(), nullptr, nullptr), nullptr);
     }
+}
+
+// With no country to name or choose, the query says so and Set sends nothing.
+TEST(Start, BadCountryTablesEmptyBesideAModem) {
+    Program p;
+    ASSERT_TRUE(p.Start({{4, ""}}, {StartOptions::kContent, ""})) << p.error;
+    Play(p, {{"a query, then Set", "", "query|click set|answer ok",
+              "tip=Unknow Country; box=Please select a country from the list first.; rx4=ati3\r\nati9\r\nati9\r\n"}});
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
         char temp[MAX_PATH] = {};
         GetTempPathA(MAX_PATH, temp);
         static int copies = 0;
-        tempDir_ = temp + ("korvane-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++copies) + "\\");
+        tempDir_ = temp + ("korvane test " + std::to_string(GetCurrentProcessId()) + " " + std::to_string(++copies) + "\\");
         const std::string ini = tempDir_ + kIniName;
         const bool ready = CreateDirectoryA(tempDir_.c_str(), nullptr) &&
                            CopyFileA(exePath_.c_str(), (tempDir_ + kExeName).c_str(), FALSE) &&
@@ -63,8 +63,14 @@ bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
         RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
         RegCloseKey(key);
     }
-    const std::string commandLine = "\"" + exePath_ + "\"";
-    const std::string dir = exePath_.substr(0, exePath_.rfind('\\') + 1);
+    // As a shortcut or a script starts it: a quoted path, arguments after it,
+    // and a working directory that is not its own. The built table lies in the
+    // built program's directory, so a copy runs there and the built program in
+    // the temporary directory: a table read from the working directory is the wrong one.
+    const std::string commandLine = "\"" + exePath_ + "\" /start \"an argument\"";
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string dir = tempDir_.empty() ? std::string(temp) : KorvaneBinDir();
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

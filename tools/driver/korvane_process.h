@@ -12,8 +12,9 @@ namespace drv {
 
 struct StartOptions {
     // The built program beside the built table, or a copy in a fresh
-    // temporary directory beside a table of this content, without a table,
-    // or beside a directory named korvane.ini (a table that cannot be read).
+    // temporary directory (its name holds spaces) beside a table of this
+    // content, without a table, or beside a directory named korvane.ini (a
+    // table that cannot be read).
     enum Table { kBuilt, kContent, kMissing, kDirectory } table = kBuilt;
     std::string content;
 };
@@ -29,7 +30,8 @@ public:
     KorvaneProcess(const KorvaneProcess&) = delete;
     KorvaneProcess& operator=(const KorvaneProcess&) = delete;
 
-    // Starts the program with its UI thread hooked by the spy.
+    // Starts the program with its UI thread hooked by the spy, from a working
+    // directory other than its own and with arguments behind its quoted path.
     bool Start(const StartOptions& options, std::string* error);
 
     DWORD Pid() const { return pid_; }

@@ -18,12 +18,18 @@ constexpr ULONG kObjectNameInformation = 1;
 constexpr ULONG kThreadWin32StartAddress = 9;
 constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 
+// The system's list of handles: a count, then one entry per handle. Each entry
+// holds a pointer, so on x64 the entries start 8 bytes in, not 4.
 struct HandleEntry {
     ULONG pid;
     UCHAR type, flags;
     USHORT value;
     void* object;
     ULONG access;
+};
+struct HandleList {
+    ULONG count;
+    HandleEntry entries[1];
 };
 
 struct UnicodeText {
@@ -46,11 +52,12 @@ bool HandleValues(DWORD pid, std::vector<USHORT>* values) {
                                     nullptr)) == kInfoLengthMismatch && buffer.size() < (1u << 26))
         buffer.resize(buffer.size() * 2);
     if (!query || status != 0) return false;
-    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
-    const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG));
-    for (ULONG i = 0; i < count; ++i)
+    const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
+    const HandleEntry* entries = list->entries;
+    for (ULONG i = 0; i < list->count; ++i)
         if (entries[i].pid == pid) values->push_back(entries[i].value);
-    return true;
+    // Every process holds some handles: none at all means the list was misread.
+    return !values->empty();
 }
 
 bool IsSerialDevice(HANDLE handle) {
@@ -59,7 +66,13 @@ bool IsSerialDevice(HANDLE handle) {
     alignas(8) unsigned char buffer[2048] = {};
     if (!query || query(handle, kObjectNameInformation, buffer, sizeof buffer, nullptr) != 0) return false;
     const auto* name = reinterpret_cast<const UnicodeText*>(buffer);
-    return name->buffer && std::wstring(name->buffer, name->length / sizeof(WCHAR)).rfind(L"\\Device\\Serial", 0) == 0;
+    if (!name->buffer) return false;
+    // The 32-bit Wine names an open COM port by its device, the 64-bit one by
+    // the Unix device the port is mapped to (the virtual modem's pty).
+    const std::wstring text(name->buffer, name->length / sizeof(WCHAR));
+    for (const wchar_t* prefix : {L"\\Device\\Serial", L"\\??\\Z:\\dev\\pts\\", L"\\??\\Z:\\dev\\tty"})
+        if (text.rfind(prefix, 0) == 0) return true;
+    return false;
 }
 
 // Whether the address lies in the named module of the process.

@@ -21,7 +21,9 @@ struct ProcessFigures {
     // its system DLLs and come and go as Wine pleases, are not counted.
     int programThreads = 0;
     int handles = 0;
-    int serialHandles = 0;  // handles to "\Device\Serial..." (COM4 is \Device\Serial3)
+    // Open COM ports: "\Device\Serial3" is COM4 under 32-bit Wine,
+    // "\??\Z:\dev\pts\N" (the port's pty) under 64-bit Wine.
+    int serialHandles = 0;
     std::size_t privateBytes = 0;
     std::size_t workingSet = 0;
 };

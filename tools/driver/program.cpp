@@ -205,7 +205,7 @@ Level Program::Measure() { return {MeasureProcess(process.Pid()), process.Spy().
 std::string Describe(const Level& level) {
     const GuiObjects& g = level.gui;
     return Describe(level.process) + "; GDI " + std::to_string(g.gdi) + " (bitmaps " + std::to_string(g.bitmaps) +
-           "), USER " + std::to_string(g.user());
+           "), USER " + std::to_string(g.user()) + ", heap " + std::to_string(g.heapBytes) + " bytes";
 }
 
 }  // namespace drv

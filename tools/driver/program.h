@@ -109,6 +109,10 @@ public:
     std::future<LRESULT> DeviceChange(WPARAM event, const std::string& name, DWORD deviceType = 3 /*DBT_DEVTYP_PORT*/);
 
     Level Measure();
+    // What the program held when it first came home, for leaks of every row since.
+    Level homeLevel;
+    // A row ended the program on purpose.
+    bool mayEnd = false;
 };
 
 std::string Describe(const Level& level);

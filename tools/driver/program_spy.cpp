@@ -124,6 +124,7 @@ GuiObjects ProgramSpy::CountGuiObjects(HWND anyProgramWindow) {
     objects.windows = query.windows;
     objects.menus = query.menus;
     objects.cursors = query.cursors;
+    objects.heapBytes = query.heapBytes;
     objects.ok = true;
     return objects;
 }

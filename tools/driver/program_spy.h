@@ -19,6 +19,7 @@ struct GuiObjects {
     int gdi = 0;  // all types
     int bitmaps = 0, dcs = 0, brushes = 0, fonts = 0;
     int windows = 0, menus = 0, cursors = 0;  // cursors: icons and cursors
+    unsigned long long heapBytes = 0;         // busy in the C runtime's heap, where the program allocates
     int user() const { return windows + menus + cursors; }
 };
 

@@ -35,7 +35,7 @@ enum QueryKind : LONG {
     kQueryBitmapSize = 3,
     kQueryCursor = 4,      // the UI thread's current cursor
     kQuerySystemIcon = 5,  // which system icon (IDI_*) a handle is
-    kQueryGuiObjects = 6,  // the process's GDI and USER objects, counted
+    kQueryGuiObjects = 6,  // the process's GDI and USER objects and C runtime heap bytes
 };
 
 // GetObjectType's values run from OBJ_PEN (1) to OBJ_COLORSPACE (14).
@@ -73,6 +73,8 @@ struct Query {
     // (top-level and child), menus, icons and cursors.
     LONG gdiByType[kGdiTypes];
     LONG windows, menus, cursors;
+    // The bytes in busy blocks of the C runtime's heap.
+    unsigned long long heapBytes;
 };
 
 struct Shared {

@@ -8,7 +8,7 @@
 namespace drv {
 
 namespace {
-constexpr DWORD kAnswerTimeout = 5000;  // ms
+constexpr DWORD kAnswerTimeout = 15000;  // ms; the modem answers in microseconds, a loaded host in seconds
 }  // namespace
 
 VModemClient::~VModemClient() {
@@ -23,6 +23,8 @@ std::optional<int> VModemClient::SessionPort() {
 }
 
 bool VModemClient::Connect(int port, std::string* error) {
+    port_ = port;
+    pending_.clear();
     WSADATA data;
     if (!started_) started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
     socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -66,6 +68,7 @@ VModemAnswer VModemClient::Request(const std::string& line) {
     const std::string out = line + "\n";
     if (send(socket_, out.data(), static_cast<int>(out.size()), 0) != static_cast<int>(out.size())) {
         answer.error = "send failed";
+        Reconnect();
         return answer;
     }
     std::string reply;
@@ -83,8 +86,18 @@ VModemAnswer VModemClient::Request(const std::string& line) {
         else
             answer.lines.push_back(reply);
     }
+    // A read that timed out leaves the stream where a late answer would be
+    // taken for the next request's: start the next one on a fresh connection.
     answer.error = "no answer";
+    Reconnect();
     return answer;
+}
+
+void VModemClient::Reconnect() {
+    closesocket(socket_);
+    socket_ = INVALID_SOCKET;
+    std::string ignored;
+    Connect(port_, &ignored);
 }
 
 std::optional<std::int64_t> VModemClient::Now() {

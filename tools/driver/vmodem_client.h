@@ -59,8 +59,10 @@ public:
 
 private:
     bool ReadLine(std::string* line);
+    void Reconnect();
 
     SOCKET socket_ = INVALID_SOCKET;
+    int port_ = 0;
     bool started_ = false;
     std::string pending_;
 };

@@ -27,18 +27,25 @@ if [ ${#dpis[@]} -eq 0 ]; then all_windows=1; dpis=(96 120 144); fi
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel -DKORVANE_TESTS=OFF >/dev/null
-fi
+# The host's target (tools/common.sh): the shipped 32-bit program where the
+# host runs 32-bit code, the x86-64 build of the same sources where it does not.
+# shellcheck source=../common.sh
+. "$top/tools/common.sh"
+choose_target
+# A prefix is made for one architecture: each target has its own build tree.
+build=$build-$KORVANE_TARGET
+configure "$build" "$KORVANE_TARGET" "$build/logs" -DKORVANE_TESTS=OFF
 cmake --build "$build" --target korvane -j2 >/dev/null
 cmake -S "$top/tools/vmodem" -B "$build/vmodem" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build/vmodem" -j2 >/dev/null
 run=$build/screenshots
 mkdir -p "$run/ports"
 poke_exe=$run/window_poke.exe
-i686-w64-mingw32-gcc -O2 -Wall -Wextra -s -o "$poke_exe" "$top/tools/screenshots/window_poke.c"
+[ "$KORVANE_TARGET" = x86 ] && cc=i686-w64-mingw32-gcc || cc=x86_64-w64-mingw32-gcc
+"$cc" -O2 -Wall -Wextra -s -o "$poke_exe" "$top/tools/screenshots/window_poke.c"
 
 export WINEPREFIX=$run/wineprefix WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+use_target_wine "$KORVANE_TARGET" "$run/bin"
 xvfb_pid= vmodem_pid=
 stop_program() {
   wineserver -k >/dev/null 2>&1 || true
@@ -64,7 +71,7 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; do
 
 # COM1 to COM6 lead to the links the virtual modem makes.
 if [ ! -f "$WINEPREFIX/.korvane-ports" ]; then
-  wineboot -i >"$run/wineboot.log" 2>&1
+  wine wineboot -i >"$run/wineboot.log" 2>&1
   for n in 1 2 3 4 5 6; do
     wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$run/ports/com$n" /f >>"$run/wineboot.log" 2>&1
   done

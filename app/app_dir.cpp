@@ -1,4 +1,4 @@
-#include "framework/app_dir.h"
+#include "app/app_dir.h"
 
 #include <cstring>
 

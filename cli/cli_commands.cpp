@@ -5,7 +5,6 @@
 #include "cli/cli_parts.h"
 #include "cli/json_text.h"
 #include "core/gci_codes.h"
-#include "core/modem_commands.h"
 
 namespace {
 
@@ -49,10 +48,10 @@ int QueryCommand(const CliContext& context, const std::string& port, Dialect dia
     };
     const CountryQuery query = QueryCountryIn(*context.platform.NewPort(), port.c_str(), dialect, context.table,
                                               context.count, context.timing, querying);
-    if (query.dialect == Dialect::Auto || !query.report.usable) return NoModemThere(port, query.report);
     const bool gci = query.dialect == Dialect::Gci;
-    if (!gci && IsOnlyEcho(query.reply, kCountryInfoCommand))
-        return CliFail(kNoModem, "no modem answered AT" + std::string(kCountryInfoCommand) + " on " + port);
+    // A card that echoed "ati9" and said nothing more is no modem answering either.
+    if (query.dialect == Dialect::Auto || !query.report.usable || (!gci && !query.answered))
+        return NoModemThere(port, query.report);
     if (gci && query.gciCode < 0)
         return CliFail(kNoModem, RefusalText(port, query.final, "+GCI?", "country code"));
     const char* name = query.country < 0 ? nullptr : context.table[query.country].name;

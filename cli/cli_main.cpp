@@ -2,6 +2,8 @@
 // detection probes COM1 to COM6 in the program's order; a port given may be
 // any of COM1 to COM256; the country table lies beside the executable;
 // nothing touches a modem while the program that owns it has its window open.
+// The country table lies beside the program's own module, wherever it was
+// started from, under a name of any length and in any script.
 #include <windows.h>
 
 #include <atomic>
@@ -28,8 +30,6 @@ const char kCliUsage[] =
 namespace {
 
 const char kBlockingWindow[] = "Vantoria Select";
-
-std::string FopenPath(const std::wstring& path);
 constexpr int kHighestComPort = 256;
 
 // The caller's stop flag of a port connection, made before the connection.
@@ -55,44 +55,27 @@ public:
         for (int port : kProbeOrder) ports.push_back(ComPortName(port));
         return ports;
     }
-    // Beside the executable, found from its module: started through PATH, the
-    // command line names no folder.
-    std::string TablePath(const std::string& given, std::string& error) override {
+    // The table given, or the one beside the program, named for messages in
+    // the console's code page and opened by its full name.
+    std::string TablePath(const std::string& given, std::string& /*error*/) override {
         if (!given.empty()) return given;
-        const std::wstring folder = ModuleFolder();
-        const std::wstring path = folder + std::wstring(kCountryTableFile, kCountryTableFile + sizeof kCountryTableFile - 1);
-        const std::string opened = FopenPath(path);
-        if (folder.empty() || opened.empty())
-            error = "the folder of korvane-cli cannot be named to the C runtime: " + PathForMessage(path);
-        return folder.empty() ? std::string() : opened;
+        m_besideUs = ModuleFolder() + L"korvane.ini";
+        m_besideUsText = PathForMessage(m_besideUs);
+        return m_besideUsText;
+    }
+    std::FILE* OpenTable(const std::string& path) override {
+        if (!m_besideUs.empty() && path == m_besideUsText) return _wfopen(m_besideUs.c_str(), L"r");
+        return std::fopen(path.c_str(), "r");
     }
     std::string Blocker() override {
         if (!FindWindowA(nullptr, kBlockingWindow)) return "";
         return std::string("a window titled \"") + kBlockingWindow + "\" is open: its program owns the modem";
     }
-};
 
-// The path as the C runtime's fopen takes it: in the system's code page, or
-// its short form where the long one has characters the code page lacks or
-// runs past MAX_PATH; "" when neither will do.
-std::string FopenPath(const std::wstring& path) {
-    const auto narrow = [](const std::wstring& wide) {
-        BOOL lossy = FALSE;
-        const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr, &lossy);
-        std::string text(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-        if (size <= 1 || lossy || size > MAX_PATH) return std::string();
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, &text[0], size, nullptr, nullptr);
-        text.resize(static_cast<std::size_t>(size - 1));
-        return text;
-    };
-    std::string text = narrow(path);
-    if (!text.empty()) return text;
-    std::wstring shortPath(path.size() + 1, L'\0');
-    const DWORD length = GetShortPathNameW(path.c_str(), &shortPath[0], static_cast<DWORD>(shortPath.size()));
-    if (length == 0 || length >= shortPath.size()) return std::string();
-    shortPath.resize(length);
-    return narrow(shortPath);
-}
+private:
+    std::wstring m_besideUs;
+    std::string m_besideUsText;
+};
 
 // "COM1" to "COM256", letter case ignored, no leading zero; anything else names no COM port.
 std::string CheckComPort(const std::string& text, std::string& error) {

@@ -12,7 +12,11 @@ bool LoadTable(CliPlatform& platform, const CliOptions& options, CountryRecord* 
     count = 0;
     const std::string path = platform.TablePath(options.table, error);
     if (path.empty()) return false;
-    count = LoadCountryFile(path.c_str(), table);
+    count = -1;
+    if (std::FILE* file = platform.OpenTable(path)) {
+        count = ReadCountryTable(file, table);
+        std::fclose(file);
+    }
     if (count < 0) error = "the country table could not be read: " + path;
     if (count == 0) error = "the country table holds no country: " + path;
     if (count > 0 && options.verbose)

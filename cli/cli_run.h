@@ -9,6 +9,7 @@
 // is in use, or the program that owns the modem is running; 4 no permission
 // to open the port.
 #pragma once
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,8 @@ public:
     // The country table to read: the one given, or where the platform keeps it.
     // "" with the reason in error when there is none.
     virtual std::string TablePath(const std::string& given, std::string& error) = 0;
+    // Opens the table that TablePath named, for reading as text.
+    virtual std::FILE* OpenTable(const std::string& path) { return std::fopen(path.c_str(), "r"); }
     // Why no modem may be touched now ("" when nothing stands in the way).
     virtual std::string Blocker() { return ""; }
 };

@@ -116,6 +116,7 @@ CountryQuery QueryCountryIn(ModemPort& port, const char* name, Dialect dialect, 
     if (result.dialect == Dialect::T19) {
         const CountryAnswer answer = link.Link().AskCountry(table, count);
         result.country = answer.country;
+        result.answered = answer.answered;
         std::memcpy(result.reply, answer.reply, sizeof result.reply);
     } else if (result.dialect == Dialect::Gci && link.Link().IsOpen()) {
         result.gciCode = link.AskGciCountry(result.final);

@@ -49,6 +49,7 @@ struct CountryQuery {
     Dialect dialect = Dialect::Auto;        // Auto: no modem answered
     int country = -1;                       // the table line, -1: none
     ReplyCapture::Text reply = {};          // t19: the reply as captured
+    bool answered = false;                  // t19: anything came back but the echo
     FinalResult final = FinalResult::None;  // gci: how "+GCI?" ended
     int gciCode = -1;                       // gci: the code reported, -1: none
 };

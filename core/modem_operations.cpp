@@ -16,6 +16,7 @@ QueryResult QueryCountry(ModemPort& port, const char* name, const CountryRecord*
     QueryResult result;
     result.report = query.report;
     result.answer.country = query.country;
+    result.answer.answered = query.answered;
     std::memcpy(result.answer.reply, query.reply, sizeof result.answer.reply);
     return result;
 }

@@ -19,9 +19,9 @@ make_table() {
 make_table shipped "$(cat "$shipped_ini")\n"
 make_table missing
 make_table hostile ',,,\n\x1a\x00\xff,\n'"$(head -c 3000 /dev/zero | tr '\0' ',')"'\n'
-# Germany's code written with one character, as a table may have it.
 # A table without the modem's country.
 make_table nous "$(grep -v '^United States,' "$shipped_ini")\n"
+# Germany's code written with one character, as a table may have it.
 make_table onechar "$(sed 's/^Germany,GERMANY,GERMANY,04$/Germany,GERMANY,GERMANY,4/' "$shipped_ini")\n"
 
 exec 3<>"/dev/tcp/127.0.0.1/$KORVANE_VMODEM_PORT" || exit 2
@@ -79,9 +79,10 @@ row "query, first modem found"  "2:04 4:B5"         shipped  "query"            
   "${all6}querying the country on COM4 \(t19\)\.\.\." "$(hex $'ati3\r\nati9\r\n')"
 row "query, given port"         "2:04 4:B5"         shipped  "query --port com2 --json"   0 '\{"port":"COM2","country":"Germany","code":"04","dialect":"t19"\}' \
   'querying the country on COM2 \(t19\)\.\.\.' -
-row "query, unknown country"    "4:B5"              nous     "query --port COM4 --dialect t19" 0 'unknown' 'querying the country on COM4 \(t19\)\.\.\.'
-row "query, silent modem"       "4:B5:silent=1"     shipped  "query --port COM4 --dialect t19" 1 '' \
-  'querying the country on COM4 \(t19\)\.\.\.\nkorvane-cli: no modem answered ATi9 on COM4'
+row "query, unknown country"    "4:B5"              nous     "query --port COM4"          0 'unknown' 'querying the country on COM4 \(t19\)\.\.\.'
+row "query, silent modem"       "4:B5:silent=1"     shipped  "query --port COM4"          1 '' 'korvane-cli: no modem answered on COM4'
+row "query, silent card"        "4:B5:silent=1"     shipped  "query --port COM4 --dialect t19" 1 '' \
+  'querying the country on COM4 \(t19\)\.\.\.\nkorvane-cli: no modem answered on COM4'
 row "query, closed port"        ""                  shipped  "query --port COM4"          1 '' 'korvane-cli: COM4 cannot be opened'
 row "set by name"               "4:B5"              shipped  "set gERMANY --json"         0 '\{"port":"COM4","country":"Germany","code":"04","dialect":"t19","result":"set"\}' \
   "${all6}setting Germany \(04\) on COM4 \(t19\)\.\.\." "$(hex $'ati3\r\nat%t19,0,04\r\n')"

@@ -26,6 +26,8 @@ cp "$4" "$scratch/shipped.ini"
 cp "$4" "$scratch/bin/korvane.ini"  # a build tree's table, beside the program
 # Germany's code written with one character, as a table may have it.
 sed 's/^Germany,GERMANY,GERMANY,04$/Germany,GERMANY,GERMANY,4/' "$4" >"$scratch/onechar.ini"
+# A table without the country the modem reports.
+grep -v '^United States,' "$4" >"$scratch/nous.ini"
 printf ',,,\n\x1a\x00\xff,\n%s\n' "$(head -c 3000 /dev/zero | tr '\0' ',')" >"$scratch/hostile.ini"
 chmod -R a+rX "$scratch/bin" "$scratch"/*.ini
 export KORVANE_LOCK_DIR=$scratch/locks
@@ -185,9 +187,10 @@ commands() {
   row "set, modem says ERROR" "3:B5:seterror=1" 1 '^not acknowledged$' '' "3:$(hex 'at%t19,0,00')" \
     "$K" set Japan --port ports/com3
   row "set, lower-case ok" "3:B5:okword=ok" 1 '^not acknowledged$' '' "" "$K" set Japan --port ports/com3
+  row "query, a country the table lacks" "3:B5" 0 '^unknown$' '' "" "$K" query --port ports/com3 --table nous.ini
   row "set, silent card" "3:B5:silent=1" 1 '^not acknowledged$' '' "" "$K" set Japan --port ports/com3 --dialect t19
-  row "query, a silent card: only the echo comes back" "-" 1 '^$' 'korvane-cli: no modem answered ATi9 on ports/com3 $' \
-    "3:$(hex ati9)" "$K" query --port ports/com3 --dialect t19
+  row "query, a silent card" "-" 1 '^$' 'no modem answered on ports/com3' "3:$(hex ati9)" \
+    "$K" query --port ports/com3 --dialect t19
   row "set, a silent port: no modem to ask" "-" 1 '^$' '^korvane-cli: no modem answered on ports/com3 $' \
     "3:$(hex $'ati3\r\n')" "$K" set Japan --port ports/com3
 }

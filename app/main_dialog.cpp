@@ -10,7 +10,7 @@
 namespace {
 // A window with this title means another configuration tool owns the modem.
 const char kBlockingWindowTitle[] = "Vantoria Select";
-}
+}  // namespace
 
 const MessageEntry<CMainDlg> CMainDlg::kMessageMap[] = {
     OnMessage(WM_SYSCOMMAND, &CMainDlg::OnSysCommand),

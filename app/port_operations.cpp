@@ -27,7 +27,6 @@ void CMainDlg::ClosePortAfterCommand() {
 }
 
 void CMainDlg::ReleasePortOnQuit() {
-    m_link.Release(Teardown::OnQuit, [](std::chrono::milliseconds pause) {
-        WaitWithMessages(static_cast<int>(pause.count()));
-    });
+    m_link.Release(Teardown::OnQuit,
+                   [](std::chrono::milliseconds pause) { WaitWithMessages(static_cast<int>(pause.count())); });
 }

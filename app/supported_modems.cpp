@@ -7,12 +7,8 @@ namespace {
 
 // The names under which the system announces the supported cards' ports.
 const char* const g_supportedModems[] = {
-    "Brimoth Portaline V.90 Fax Modem (RTI)",
-    "PC Card V.90 Fax Modem (RT)",
-    "PC Card V.90 Fax Modem (RTI)",
-    "Brimoth Portaline 56K PC Card Fax Modem",
-    "56K PC Card Fax Modem",
-    "",
+    "Brimoth Portaline V.90 Fax Modem (RTI)",  "PC Card V.90 Fax Modem (RT)", "PC Card V.90 Fax Modem (RTI)",
+    "Brimoth Portaline 56K PC Card Fax Modem", "56K PC Card Fax Modem",       "",
 };
 
 constexpr std::size_t kNameOffset = offsetof(DEV_BROADCAST_PORT_A, dbcp_name);

@@ -6,9 +6,14 @@
 namespace {
 
 bool ParseCommand(const char* word, CliCommand& command) {
-    static const struct { const char* name; CliCommand command; } kCommands[] = {
-        {"list", CliCommand::List}, {"detect", CliCommand::Detect}, {"query", CliCommand::Query},
-        {"set", CliCommand::Set}, {"supported", CliCommand::Supported}};
+    static const struct {
+        const char* name;
+        CliCommand command;
+    } kCommands[] = {{"list", CliCommand::List},
+                     {"detect", CliCommand::Detect},
+                     {"query", CliCommand::Query},
+                     {"set", CliCommand::Set},
+                     {"supported", CliCommand::Supported}};
     for (const auto& entry : kCommands)
         if (std::strcmp(word, entry.name) == 0) {
             command = entry.command;
@@ -18,7 +23,8 @@ bool ParseCommand(const char* word, CliCommand& command) {
 }
 
 // The comma-separated ports of --ports, each checked; false at the first bad one.
-bool ParsePortList(const char* list, PortNameCheck checkPort, std::vector<std::string>& ports, std::string& error) {
+bool ParsePortList(const char* list, PortNameCheck checkPort, std::vector<std::string>& ports,
+                   std::string& error) {
     const std::string text = list;
     for (std::size_t start = 0; start <= text.size();) {
         std::size_t comma = text.find(',', start);

@@ -9,15 +9,15 @@ enum class CliCommand { List, Detect, Query, Set, Supported };
 
 struct CliOptions {
     CliCommand command = CliCommand::List;
-    std::string country;             // set: a name or a code from the table
-    std::string port;                // --port, as the platform opens it; "" when not given
+    std::string country;  // set: a name or a code from the table
+    std::string port;     // --port, as the platform opens it; "" when not given
     // --ports: where detect probes, and where query and set look for the
     // modem when no --port is given, in order; empty when not given
     std::vector<std::string> ports;
-    std::string table;               // --table FILE; "" when not given
-    Dialect dialect = Dialect::Auto; // --dialect
-    bool paced = false;              // --paced: the window's pace, every window waited out
-    int settleMs = -1;               // --settle MS: the pause after opening; -1 when not given
+    std::string table;                // --table FILE; "" when not given
+    Dialect dialect = Dialect::Auto;  // --dialect
+    bool paced = false;               // --paced: the window's pace, every window waited out
+    int settleMs = -1;                // --settle MS: the pause after opening; -1 when not given
     bool json = false;
     bool verbose = false;
 };

@@ -22,8 +22,7 @@ void AsciiLower(char* text) {
 }
 
 bool SameIgnoringAsciiCase(const char* a, const char* b) {
-    for (; *a && AsciiLower(*a) == AsciiLower(*b); ++a, ++b) {
-    }
+    for (; *a && AsciiLower(*a) == AsciiLower(*b); ++a, ++b) {}
     return *a == *b;
 }
 

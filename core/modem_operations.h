@@ -27,4 +27,5 @@ struct SetResult {
     LinkReport report;
     bool acknowledged = false;
 };
-SetResult SetCountry(ModemPort& port, const char* name, const char* code, const ModemTiming& timing = kProgramPace);
+SetResult SetCountry(ModemPort& port, const char* name, const char* code,
+                     const ModemTiming& timing = kProgramPace);

@@ -21,9 +21,9 @@ enum class PortFault {
 // The outcome of one call on the port.
 struct PortStatus {
     PortFault fault = PortFault::None;
-    int systemError = 0;     // the system's own code: GetLastError(), errno
-    const char* call = "";   // the system call that failed: "SetCommState", "tcsetattr"
-    std::string detail;      // what else the user should be told (who holds the port, say)
+    int systemError = 0;    // the system's own code: GetLastError(), errno
+    const char* call = "";  // the system call that failed: "SetCommState", "tcsetattr"
+    std::string detail;     // what else the user should be told (who holds the port, say)
 
     bool Ok() const { return fault == PortFault::None; }
     static PortStatus Failure(PortFault fault, const char* call, int systemError, std::string detail = {}) {

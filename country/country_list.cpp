@@ -21,8 +21,8 @@ void CMainDlg::LoadCountryTable() {
 }
 
 void CMainDlg::SetFlag(HBITMAP flag) {
-    const LRESULT previous = SendDlgItemMessageA(m_hWnd, IDC_FLAG, STM_SETIMAGE, IMAGE_BITMAP,
-                                                 reinterpret_cast<LPARAM>(flag));
+    const LRESULT previous =
+        SendDlgItemMessageA(m_hWnd, IDC_FLAG, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(flag));
     HGDIOBJ replaced = reinterpret_cast<HGDIOBJ>(previous);
     const ScopedGdiObject gone(replaced != flag ? replaced : nullptr);
 }

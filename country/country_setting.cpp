@@ -12,8 +12,7 @@
 void CMainDlg::OnSet() {
     const LRESULT selection = SendDlgItemMessageA(m_hWnd, IDC_COUNTRY_LIST, CB_GETCURSEL, 0, 0);
     if (selection < 0 || selection >= m_countryCount) {
-        MessageBoxA(m_hWnd, "Please select a country from the list first.", "Korvane",
-                    MB_OK | MB_ICONINFORMATION);
+        MessageBoxA(m_hWnd, "Please select a country from the list first.", "Korvane", MB_OK | MB_ICONINFORMATION);
         return;
     }
     CWaitCursor wait;
@@ -23,11 +22,9 @@ void CMainDlg::OnSet() {
     ClosePortAfterCommand();
 
     if (success) {
-        MessageBoxA(m_hWnd, "Congratulations, country code set successfully.", "Congratulations",
-                    MB_OK);
+        MessageBoxA(m_hWnd, "Congratulations, country code set successfully.", "Congratulations", MB_OK);
         // A card removed while the box was open leaves the tray telling so.
-        if (m_modemFound)
-            ShowTrayIcon(IDR_MAINFRAME, m_countries[g_selectedCountry].name);
+        if (m_modemFound) ShowTrayIcon(IDR_MAINFRAME, m_countries[g_selectedCountry].name);
     } else {
         MessageBoxA(m_hWnd, "Error!  Country code setting failed!", "", MB_ICONEXCLAMATION);
     }

@@ -15,7 +15,7 @@ constexpr UINT kFirstTick = 1;  // ms
 // The check comes one probe window after the command; the timer runs on at
 // that period, so the next port opens one window after the check.
 constexpr UINT kProbeTick = static_cast<UINT>(kProgramPace.probeWindow.count());
-}
+}  // namespace
 
 const MessageEntry<CDetectDlg> CDetectDlg::kMessageMap[] = {
     OnMessage(WM_TIMER, &CDetectDlg::OnTimer),
@@ -23,8 +23,7 @@ const MessageEntry<CDetectDlg> CDetectDlg::kMessageMap[] = {
     EndOfMessages<CDetectDlg>(),
 };
 
-CDetectDlg::CDetectDlg(CMainDlg* main)
-    : CDialogImpl<CDetectDlg>(IDD_DETECT, main->GetSafeHwnd()), m_pMain(main) {}
+CDetectDlg::CDetectDlg(CMainDlg* main) : CDialogImpl<CDetectDlg>(IDD_DETECT, main->GetSafeHwnd()), m_pMain(main) {}
 
 BOOL CDetectDlg::OnInitDialog() {
     CDialog::OnInitDialog();

@@ -7,7 +7,7 @@ extern int g_probePorts[kProbePortCount];  // COM numbers in probe order
 extern int g_probeIndex;                   // the port the run works on
 extern int g_modemPorts[kProbePortCount];  // COM numbers of the modems found, in that order
 extern int g_modemCount;
-extern int g_selectedModem;                // the modem the country operations use
+extern int g_selectedModem;  // the modem the country operations use
 // Counts the runs that refilled the list, so that a selection made on an
 // older list is never applied to a newer one.
 extern unsigned g_modemListVersion;

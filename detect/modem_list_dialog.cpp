@@ -46,8 +46,7 @@ void CModemListDlg::OnOK() {
     }
     g_selectedModem = static_cast<int>(SendMessageA(m_list, LB_GETCURSEL, 0, 0));
     if (g_selectedModem == LB_ERR) {
-        MessageBoxA(m_hWnd, "Click to select the modem to be configured.", "Modem Selection",
-                    MB_OK);
+        MessageBoxA(m_hWnd, "Click to select the modem to be configured.", "Modem Selection", MB_OK);
         return;
     }
     CDialog::OnOK();

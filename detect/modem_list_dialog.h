@@ -19,7 +19,7 @@ protected:
 
 private:
     HWND m_list = nullptr;
-    unsigned m_listVersion = 0;  // the list its lines were built from
+    unsigned m_listVersion = 0;   // the list its lines were built from
     int m_previousSelection = 0;  // g_selectedModem when the dialog opened
     CModemListDlg* m_outer = nullptr;
     static CModemListDlg* s_open;

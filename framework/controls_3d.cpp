@@ -29,8 +29,7 @@ BOOL Enable3dControlsStatic() {
     HMODULE module = LoadCommonControlsFromSystem();
     if (!module) return FALSE;
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    auto init = reinterpret_cast<InitFn>(
-        reinterpret_cast<void*>(GetProcAddress(module, "InitCommonControlsEx")));
+    auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(module, "InitCommonControlsEx")));
     if (!init) return FALSE;
     INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     return init(&classes);

@@ -9,9 +9,7 @@ namespace {
 thread_local CDialog* t_creating = nullptr;
 thread_local HHOOK t_hook = nullptr;
 
-CDialog* FromWindow(HWND hwnd) {
-    return reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-}
+CDialog* FromWindow(HWND hwnd) { return reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
 
 // A picture control never deletes its bitmap, not even one it loaded from the
 // template: take each out and delete it, or every showing of a dialog leaves
@@ -41,8 +39,7 @@ INT_PTR CDialog::DoModal() {
     }
     t_creating = this;
     t_hook = SetWindowsHookExA(WH_CBT, CreationHook, nullptr, GetCurrentThreadId());
-    INT_PTR result = DialogBoxParamA(AppInstance(), MAKEINTRESOURCEA(m_templateId), owner,
-                                     DialogProc, 0);
+    INT_PTR result = DialogBoxParamA(AppInstance(), MAKEINTRESOURCEA(m_templateId), owner, DialogProc, 0);
     if (t_hook) {  // creation never got as far as the hook
         UnhookWindowsHookEx(t_hook);
         t_hook = nullptr;
@@ -67,8 +64,8 @@ LRESULT CALLBACK CDialog::CreationHook(int code, WPARAM wParam, LPARAM lParam) {
 void CDialog::Subclass(HWND hwnd) {
     m_hWnd = hwnd;
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    m_defaultProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
+    m_defaultProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
 }
 
 LRESULT CALLBACK CDialog::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -96,8 +93,7 @@ LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CDialog::Default() {
-    return CallWindowProcA(m_defaultProc, m_hWnd, m_current.message, m_current.wParam,
-                           m_current.lParam);
+    return CallWindowProcA(m_defaultProc, m_hWnd, m_current.message, m_current.wParam, m_current.lParam);
 }
 
 BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -105,12 +101,8 @@ BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
     if (RouteMessage(WM_COMMAND, wParam, lParam, ignored)) return TRUE;
     if (HIWORD(wParam) != BN_CLICKED) return FALSE;
     switch (LOWORD(wParam)) {
-    case IDOK:
-        OnOK();
-        return TRUE;
-    case IDCANCEL:
-        OnCancel();
-        return TRUE;
+    case IDOK: OnOK(); return TRUE;
+    case IDCANCEL: OnCancel(); return TRUE;
     }
     return FALSE;
 }

@@ -134,8 +134,7 @@ bool PortConnection::StartReader() {
     run->queue = m_queue;
     run->stopFlag = &m_stopFlag;
     run->calls = m_calls;
-    if (!DuplicateForThread(m_port.Get(), run->port) || !DuplicateForThread(m_stop.Get(), run->stop))
-        return false;
+    if (!DuplicateForThread(m_port.Get(), run->port) || !DuplicateForThread(m_stop.Get(), run->stop)) return false;
     run->waitDone = std::move(m_waitDone);
     run->readDone = std::move(m_readDone);
     m_thread.Reset(StartWorkerThread(ReaderThreadProc, run.get()));

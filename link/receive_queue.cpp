@@ -29,7 +29,8 @@ PortRead ReceiveQueue::Take(char* buffer, std::size_t room, Deadline deadline) {
             std::lock_guard<std::mutex> hold(m_lock);
             PortRead read;
             if (m_count > 0) {
-                for (; read.count < room && m_count > 0; ++read.count, --m_count, m_first = (m_first + 1) % kCapacity)
+                for (; read.count < room && m_count > 0;
+                     ++read.count, --m_count, m_first = (m_first + 1) % kCapacity)
                     buffer[read.count] = m_bytes[m_first];
             } else if (!m_failure.Ok() && !m_failureTold) {
                 read.status = m_failure;

@@ -75,7 +75,8 @@ bool ReadMajorMinor(const std::string& text, unsigned& fsMajor, unsigned& fsMino
 std::vector<PortHolder> ProcessesHolding(const std::string& device, const std::string& procRoot) {
     std::vector<PortHolder> holders;
     for (pid_t pid : ProcessIds(procRoot))
-        if (pid != getpid() && HasOpen(pid, device, procRoot)) holders.push_back({pid, ProcessCommand(pid, procRoot)});
+        if (pid != getpid() && HasOpen(pid, device, procRoot))
+            holders.push_back({pid, ProcessCommand(pid, procRoot)});
     return holders;
 }
 

@@ -62,7 +62,8 @@ void PosixPort::SayOnce(bool& said, const std::string& note) {
 PortStatus PosixPort::Open(const char* name) {
     Release(PortRelease::Close);
     const std::string device = RealDevice(name);
-    if (device.empty()) return Fail(PortFault::NoSuchPort, "realpath", errno, std::string(name) + ": no such port");
+    if (device.empty())
+        return Fail(PortFault::NoSuchPort, "realpath", errno, std::string(name) + ": no such port");
     struct stat info;
     if (stat(device.c_str(), &info) != 0 || !S_ISCHR(info.st_mode))
         return Fail(PortFault::NoSuchPort, "stat", ENOTTY, std::string(name) + " is not a serial port");
@@ -70,11 +71,12 @@ PortStatus PosixPort::Open(const char* name) {
     const LockResult lock = m_lock.Take(m_settings.lockDir, device);
     if (!m_lock.staleNote.empty()) m_settings.say(m_lock.staleNote);
     if (lock == LockResult::InUse)
-        return Fail(PortFault::InUse, "lock", EBUSY,
-                    device + " is locked by " +
-                        (m_lock.holderPid ? "PID " + std::to_string(m_lock.holderPid) + " (" + m_lock.holderCommand + ")"
-                                          : std::string("a lock file whose PID cannot be read")) +
-                        " in " + m_settings.lockDir);
+        return Fail(
+            PortFault::InUse, "lock", EBUSY,
+            device + " is locked by " +
+                (m_lock.holderPid ? "PID " + std::to_string(m_lock.holderPid) + " (" + m_lock.holderCommand + ")"
+                                  : std::string("a lock file whose PID cannot be read")) +
+                " in " + m_settings.lockDir);
     if (lock == LockResult::NotWritable)
         SayOnce(m_saidLockDir, m_lock.writeError + "; going on with flock and exclusive mode (TIOCEXCL) only");
 
@@ -87,8 +89,9 @@ PortStatus PosixPort::Open(const char* name) {
     // Looked for once the device is open, so the modem's settling time runs meanwhile.
     const pid_t modemManager = ModemManagerPid();
     if (modemManager && !IgnoredByModemManager(device))
-        SayOnce(m_saidModemManager, "ModemManager (PID " + std::to_string(modemManager) + ") is running and may probe " +
-                                        device + " while we use it; " + kModemManagerAdvice);
+        SayOnce(m_saidModemManager, "ModemManager (PID " + std::to_string(modemManager) +
+                                        ") is running and may probe " + device + " while we use it; " +
+                                        kModemManagerAdvice);
     m_device = device;
     m_receiving = false;
     m_readFailed = false;
@@ -167,8 +170,8 @@ PortStatus PosixPort::Configure() {
     }
     int dtr = TIOCM_DTR;
     if (ioctl(fd, TIOCMBIS, &dtr) != 0 && m_settings.verbose)
-        SayOnce(m_saidModemLines, m_device + " refuses the modem-line calls (TIOCMBIS: " +
-                                      std::strerror(errno) + "), as a pseudo-terminal does: going on without DTR");
+        SayOnce(m_saidModemLines, m_device + " refuses the modem-line calls (TIOCMBIS: " + std::strerror(errno) +
+                                      "), as a pseudo-terminal does: going on without DTR");
     // Whatever the modem sent while nobody listened is no answer to us.
     if (tcflush(fd, TCIOFLUSH) != 0 && first.Ok())
         first = Fail(PortFault::Failed, "tcflush", errno, m_device + ": " + std::strerror(errno));

@@ -95,7 +95,8 @@ LockResult UucpLock::Take(const std::string& directory, const std::string& devic
     // Written whole under a name of our own, then linked into place: the lock
     // appears with its content or not at all, and only one taker's link wins.
     // The device's part keeps the locks of ports taken at once apart.
-    const std::string temporary = directory + "/LTMP." + std::to_string(getpid()) + "." + LockFileName(devicePath).substr(5);
+    const std::string temporary =
+        directory + "/LTMP." + std::to_string(getpid()) + "." + LockFileName(devicePath).substr(5);
     for (int attempt = 0; attempt < 3; ++attempt) {
         struct stat info;
         const bool exists = lstat(path.c_str(), &info) == 0;
@@ -140,7 +141,8 @@ LockResult UucpLock::Take(const std::string& directory, const std::string& devic
             return LockResult::Taken;
         }
         if (!written || linkError != EEXIST) {
-            writeError = "cannot write a lock file in " + directory + ": " + std::strerror(written ? linkError : EIO);
+            writeError =
+                "cannot write a lock file in " + directory + ": " + std::strerror(written ? linkError : EIO);
             return LockResult::NotWritable;
         }
         // Another taker was quicker: look at its lock again.

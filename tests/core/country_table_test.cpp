@@ -31,17 +31,26 @@ TEST(ShippedTable, EveryCountryIsOneTheModemKnowsAndItsReplyNamesItFirst) {
 }
 
 TEST(FindCountry, FoldsAsciiLettersOnlyAndTheFirstRecordWins) {
-    CountryRecord table[3] = {{"Niger", "NIGER", "N", "80"}, {"Nigeria", "NIGERIA", "NG", "81"}, {"Accents", "\xC9TAT", "E", "01"}};
-    const struct { const char* reply; int count; int found; } rows[] = {
-        {"xx nigeria xx", 3, 0}, {"NiGeRiA", 3, 0}, {"\xC9tat", 3, 2}, {"\xE9tat", 3, -1}, {"", 3, -1}, {"niger", 0, -1}};
+    CountryRecord table[3] = {
+        {"Niger", "NIGER", "N", "80"}, {"Nigeria", "NIGERIA", "NG", "81"}, {"Accents", "\xC9TAT", "E", "01"}};
+    const struct {
+        const char* reply;
+        int count;
+        int found;
+    } rows[] = {{"xx nigeria xx", 3, 0}, {"NiGeRiA", 3, 0}, {"\xC9tat", 3, 2},
+                {"\xE9tat", 3, -1},      {"", 3, -1},       {"niger", 0, -1}};
     for (const auto& row : rows) EXPECT_EQ(FindCountry(row.reply, table, row.count), row.found) << row.reply;
     EXPECT_STREQ(table[1].modemId, "NIGERIA");  // the table is left as it was
 }
 
 TEST(FindCountryByNameOrCode, WholeNameFirstThenCodeAsciiCaseIgnored) {
-    CountryRecord table[3] = {{"Chad", "CHAD", "C", "80"}, {"80", "EIGHTY", "E", "81"}, {"\xC9tat", "ETAT", "E", "0a"}};
-    const struct { const char* text; int found; } rows[] = {
-        {"chad", 0}, {"CHAD", 0}, {"Cha", -1}, {"Chad ", -1}, {"80", 1}, {"81", 1}, {"0A", 2}, {"\xE9tat", -1}, {"", -1}};
+    CountryRecord table[3] = {
+        {"Chad", "CHAD", "C", "80"}, {"80", "EIGHTY", "E", "81"}, {"\xC9tat", "ETAT", "E", "0a"}};
+    const struct {
+        const char* text;
+        int found;
+    } rows[] = {{"chad", 0}, {"CHAD", 0}, {"Cha", -1},     {"Chad ", -1}, {"80", 1},
+                {"81", 1},   {"0A", 2},   {"\xE9tat", -1}, {"", -1}};
     for (const auto& row : rows) EXPECT_EQ(FindCountryByNameOrCode(row.text, table, 3), row.found) << row.text;
 }
 

@@ -109,16 +109,22 @@ TEST_F(LinkTest, EventThatCannotBeMadeEndsLikeAPortThatFailedToOpen) {
 }
 
 // A read and a write that fail outright, as on a port whose device went away.
-BOOL WINAPI RefusedRead(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) { return SetLastError(ERROR_BAD_COMMAND), FALSE; }
-BOOL WINAPI RefusedWrite(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) { return SetLastError(ERROR_GEN_FAILURE), FALSE; }
+BOOL WINAPI RefusedRead(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) {
+    return SetLastError(ERROR_BAD_COMMAND), FALSE;
+}
+BOOL WINAPI RefusedWrite(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) {
+    return SetLastError(ERROR_GEN_FAILURE), FALSE;
+}
 
 TEST_F(LinkTest, AFailedReadOrWriteIsReportedAndTheStepsGoOn) {
     AttachModem(2);
     for (const bool read : {true, false}) {
         SCOPED_TRACE(read ? "read" : "write");
         LinkCalls calls;
-        if (read) calls.readFile = &RefusedRead;
-        else calls.writeFile = &RefusedWrite;
+        if (read)
+            calls.readFile = &RefusedRead;
+        else
+            calls.writeFile = &RefusedWrite;
         link_.reset();
         port_.reset();
         Connect(2, true, calls);  // the modem answers the probe unless the write failed

@@ -52,7 +52,8 @@ TEST_F(LinkTest, ConfigureSetsTheLineSettingsThePtyCanShow) {
     // Every setting taken, so nothing is reported.
     EXPECT_TRUE(link_->Report().configure.Ok()) << link_->Report().configure.call;
     const std::string set = modem_->Termios(2).value_or("") + " ";
-    for (const char* setting : settings) EXPECT_NE(set.find(setting), std::string::npos) << setting << " in " << set;
+    for (const char* setting : settings)
+        EXPECT_NE(set.find(setting), std::string::npos) << setting << " in " << set;
 }
 
 // 19200 bit/s, 8 data bits, no parity, one stop bit; and in the flag word that

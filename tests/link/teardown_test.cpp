@@ -57,7 +57,8 @@ TEST_F(LinkTest, EveryEndStopsTheReaderAndClosesThePortAlsoWhileBytesArrive) {
             ASSERT_FALSE(portObject.empty());
             if (streaming) {
                 ASSERT_TRUE(modem_->Request("endless 2 1").ok);
-                EXPECT_TRUE(drv::WaitUntil([&] { return Capture().size() == ReplyCapture::kReplyCap; }, kReplyLimit));
+                EXPECT_TRUE(
+                    drv::WaitUntil([&] { return Capture().size() == ReplyCapture::kReplyCap; }, kReplyLimit));
             }
             link_->Release(dropDtr ? Teardown::OnQuit : Teardown::AfterProbe);
             EXPECT_TRUE(ThreadEnded(reader));

@@ -43,7 +43,8 @@ public:
 private:
     // The path of relative, with its directories made.
     std::string Parents(const std::string& relative) const {
-        for (std::size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', slash + 1))
+        for (std::size_t slash = relative.find('/'); slash != std::string::npos;
+             slash = relative.find('/', slash + 1))
             mkdir((m_path + "/" + relative.substr(0, slash)).c_str(), 0755);
         return m_path + "/" + relative;
     }
@@ -71,20 +72,20 @@ TEST(UucpLock, ReadsThePidInEveryForm) {
         std::string content;
         pid_t pid;
     } rows[] = {
-        {"      1234\n", 1234},      // the FHS form: ten digits, right-aligned
-        {"1234\n", 1234},            // no padding
-        {"1234", 1234},              // no newline either
+        {"      1234\n", 1234},           // the FHS form: ten digits, right-aligned
+        {"1234\n", 1234},                 // no padding
+        {"1234", 1234},                   // no newline either
         {"  1234 minicom root\n", 1234},  // lockdev and minicom add the program and user
-        {Binary(1234), 1234},        // old UUCP and Kermit: a native int
-        {Binary(2570), 2570},        // binary bytes that are line feeds: "\n\n\0\0"
-        {Binary(12337), 12337},      // binary bytes that begin like digits: "10\0\0"
+        {Binary(1234), 1234},             // old UUCP and Kermit: a native int
+        {Binary(2570), 2570},             // binary bytes that are line feeds: "\n\n\0\0"
+        {Binary(12337), 12337},           // binary bytes that begin like digits: "10\0\0"
         {"", 0},
         {"\n", 0},
         {"lock\n", 0},
         {"-5\n", 0},
         {"0\n", 0},
         {"99999999999\n", 0},
-        {"12a\n", 0},                // neither text nor a PID the kernel can give
+        {"12a\n", 0},  // neither text nor a PID the kernel can give
         {Binary(-1), 0},
         {Binary(0x7fffffff), 0},
     };
@@ -118,7 +119,8 @@ TEST(UucpLock, TakesLeavesAndClearsLocks) {
          LockResult::InUse, live, false},
         {"live, binary", true, Binary(live), 0, LockResult::InUse, live, false},
         {"live, no padding or newline", true, std::to_string(live), 0, LockResult::InUse, live, false},
-        {"live, with program and user", true, std::to_string(live) + " efax uucp\n", 0, LockResult::InUse, live, false},
+        {"live, with program and user", true, std::to_string(live) + " efax uucp\n", 0, LockResult::InUse, live,
+         false},
         {"stale, ASCII", true, "     " + std::to_string(gone) + "\n", 0, LockResult::Taken, 0, true},
         {"stale, binary", true, Binary(gone), 0, LockResult::Taken, 0, true},
         {"ours, left by a process of our PID", true, mine, 0, LockResult::Taken, 0, true},
@@ -200,14 +202,14 @@ TEST(SerialPorts, FindsRealPortsOnly) {
         const char* type;       // nullptr: the port has no type file
         const char* subsystem;  // where its device's subsystem link leads, if anywhere
     } entries[] = {
-        {"ttyS0", "4\n", nullptr},          // a 16550A
-        {"ttyS1", "0\n", nullptr},          // a placeholder of the serial core
-        {"ttyS2", nullptr, "bus/platform"}, // a placeholder of an older kernel
-        {"ttyS3", nullptr, "bus/pnp"},      // a UART the firmware announced
-        {"ttyS4", nullptr, nullptr},        // nothing known of it
-        {"ttyUSB10", nullptr, nullptr}, {"ttyUSB2", nullptr, nullptr}, {"ttyACM0", nullptr, nullptr},
-        {"tty1", nullptr, nullptr}, {"console", nullptr, nullptr}, {"ttyUSBx", nullptr, nullptr},
-        {"ttyS", nullptr, nullptr}, {"ttyprintk", nullptr, nullptr},
+        {"ttyS0", "4\n", nullptr},           // a 16550A
+        {"ttyS1", "0\n", nullptr},           // a placeholder of the serial core
+        {"ttyS2", nullptr, "bus/platform"},  // a placeholder of an older kernel
+        {"ttyS3", nullptr, "bus/pnp"},       // a UART the firmware announced
+        {"ttyS4", nullptr, nullptr},         // nothing known of it
+        {"ttyUSB10", nullptr, nullptr},     {"ttyUSB2", nullptr, nullptr},   {"ttyACM0", nullptr, nullptr},
+        {"tty1", nullptr, nullptr},         {"console", nullptr, nullptr},   {"ttyUSBx", nullptr, nullptr},
+        {"ttyS", nullptr, nullptr},         {"ttyprintk", nullptr, nullptr},
     };
     for (const auto& entry : entries) {
         sys.Make(std::string("class/tty/") + entry.name + "/dev", "4:64\n");
@@ -218,8 +220,9 @@ TEST(SerialPorts, FindsRealPortsOnly) {
                      sys.Path() + "/" + entry.subsystem);
         }
     }
-    EXPECT_EQ(SystemSerialPorts(sys.Path() + "/class/tty"),
-              (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyS0", "/dev/ttyS3"}));
+    EXPECT_EQ(
+        SystemSerialPorts(sys.Path() + "/class/tty"),
+        (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyS0", "/dev/ttyS3"}));
     EXPECT_TRUE(SystemSerialPorts(sys.Path() + "/missing").empty());
 }
 
@@ -288,7 +291,8 @@ TEST(PortHolders, ReadsProcAndUdev) {
     EXPECT_EQ(flocker.command, "cu");
     EXPECT_EQ(FlockHolder("/dev/zero", proc.Path()).pid, 0);
 
-    const std::string record = "c" + std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev));
+    const std::string record =
+        "c" + std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev));
     EXPECT_EQ(ModemManagerPid(proc.Path()), 812);
     EXPECT_EQ(ModemManagerPid(udev.Path()), 0);
     EXPECT_FALSE(IgnoredByModemManager(device, udev.Path()));

@@ -14,31 +14,36 @@ const std::string kFlood = " do flood 4 1048576";
 
 TEST(Faults, ModemVanishing) {
     Play(Home(), {
-        {"during a query, its reply due at 150 ms", "4: delay=150", "when 4 got ati9 do set 4 present 0|query",
-         "tip=Unknow Country; level=same", true},
-        {"during the wait of a setting, its OK due at 1500 ms", "4: delay=1500",
-         "when 4 got at%t do set 4 present 0|set Germany", kFailure + "; level=same"},
-        {"the modem back: the next setting succeeds", "4:", "set Germany", kSuccess},
-    });
+                     {"during a query, its reply due at 150 ms", "4: delay=150",
+                      "when 4 got ati9 do set 4 present 0|query", "tip=Unknow Country; level=same", true},
+                     {"during the wait of a setting, its OK due at 1500 ms", "4: delay=1500",
+                      "when 4 got at%t do set 4 present 0|set Germany", kFailure + "; level=same"},
+                     {"the modem back: the next setting succeeds", "4:", "set Germany", kSuccess},
+                 });
 }
 
 TEST(Faults, FloodsAndEndlessLines) {
-    Play(Home(), {
-        {"1 MiB of random bytes during a query, before its reply", "4: delay=150", "when 4 got ati9" + kFlood + "|query",
-         "tip=Unknow Country"},
-        {"the flood over, the country is recognised again", "4:", "query", "tip=United States; level=same"},
-        {"an endless line during a query", "4: delay=150", "when 4 got ati9 do endless 4 1|query", "tip=Unknow Country"},
-        {"the OK on a line of its own amid an endless line", "4:", "do endless 4 1|set Germany|do endless 4 0", kSuccess},
-        {"OK, then 1 MiB of random bytes", "4:", "when 4 got at%t" + kFlood + "|set Germany", kSuccess},
-    });
+    Play(Home(),
+         {
+             {"1 MiB of random bytes during a query, before its reply", "4: delay=150",
+              "when 4 got ati9" + kFlood + "|query", "tip=Unknow Country"},
+             {"the flood over, the country is recognised again", "4:", "query", "tip=United States; level=same"},
+             {"an endless line during a query", "4: delay=150", "when 4 got ati9 do endless 4 1|query",
+              "tip=Unknow Country"},
+             {"the OK on a line of its own amid an endless line",
+              "4:", "do endless 4 1|set Germany|do endless 4 0", kSuccess},
+             {"OK, then 1 MiB of random bytes", "4:", "when 4 got at%t" + kFlood + "|set Germany", kSuccess},
+         });
 }
 
 TEST(Faults, OnlyALineThatIsExactlyOkAcknowledgesASetting) {
     Play(Home(), {
-        {"ERROR, then 1 MiB of random bytes", "4: seterror=1", "when 4 got at%t" + kFlood + "|set Germany", kFailure, true},
-        {"ERROR after a noise line holding OK", "4: seterror=1 junk=\\x7f#TOKEN\\x01", "set Germany", kFailure},
-        {"BROKEN instead of OK", "4: okword=BROKEN", "set Germany", kFailure},
-    });
+                     {"ERROR, then 1 MiB of random bytes", "4: seterror=1",
+                      "when 4 got at%t" + kFlood + "|set Germany", kFailure, true},
+                     {"ERROR after a noise line holding OK", "4: seterror=1 junk=\\x7f#TOKEN\\x01", "set Germany",
+                      kFailure},
+                     {"BROKEN instead of OK", "4: okword=BROKEN", "set Germany", kFailure},
+                 });
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ constexpr int kRounds = 3;  // the warm-up and two measured rounds
 // of KiB as heaps settle, and takes Wine's own allocations too (a serial wait
 // on a pseudo-terminal leaves some 350 bytes each time), so it is held to a
 // coarser bar.
-constexpr double kMaxHeapSlope = 256;           // bytes per round
+constexpr double kMaxHeapSlope = 256;            // bytes per round
 constexpr double kMaxPrivateSlope = 128 * 1024;  // bytes per round
 
 // The least-squares slope of the figures, in their unit per round.
@@ -42,11 +42,11 @@ TEST(LongUse, RoundsOfEveryOperationLeaveTheProcessAtItsLevel) {
     for (int round = 1; round <= kRounds; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         Play(p, {
-            {"a run", "4:", "run", "found=4; tip=United States"},
-            {"20 choices", "", choices.substr(1), "name=Mexico"},
-            {"2 queries", "", "query|query", "tips=United States / United States"},
-            {"2 settings", "", "set Germany|set United States", "tips=Germany / United States"},
-        });
+                    {"a run", "4:", "run", "found=4; tip=United States"},
+                    {"20 choices", "", choices.substr(1), "name=Mexico"},
+                    {"2 queries", "", "query|query", "tips=United States / United States"},
+                    {"2 settings", "", "set Germany|set United States", "tips=Germany / United States"},
+                });
         levels.push_back(p.Measure());
         ASSERT_TRUE(levels.back().process.ok && levels.back().gui.ok) << "the process could not be measured";
         std::printf("[ figure   ] after round %d: %s\n", round, drv::Describe(levels.back()).c_str());

@@ -25,7 +25,8 @@ inline RandomTable MakeRandomTable(unsigned seed, int lines) {
         for (unsigned f = 0, count = next(7); f < count; ++f) {
             std::string field;
             for (unsigned n = next(4) == 0 ? 0 : 1 + next(40); field.size() < n;)
-                if (const char c = static_cast<char>(1 + next(255)); c != ',' && c != '\n' && c != '\r' && c != '\x1a')
+                if (const char c = static_cast<char>(1 + next(255));
+                    c != ',' && c != '\n' && c != '\r' && c != '\x1a')
                     field += c;
             line += field + ",";
             if (!field.empty()) fields.push_back(field);

@@ -79,11 +79,16 @@ struct Row {
 
     void Step(const std::string& step) {
         const size_t space = step.find(' ');
-        const std::string verb = step.substr(0, space), arg = space == std::string::npos ? "" : step.substr(space + 1);
-        const std::map<std::string, int> controls = {{"set", kSet}, {"current", kCurrent}, {"other", kOtherModem}, {"quit", kQuit}};
-        const std::map<std::string, std::pair<UINT, WPARAM>> posts = {
-            {"close", {WM_CLOSE, 0}}, {"sysclose", {WM_SYSCOMMAND, SC_CLOSE}}, {"quit", {WM_COMMAND, kTrayQuit}},
-            {"show", {WM_COMMAND, kShowWindow}}, {"autodetect", {WM_COMMAND, kAutoDetect}}, {"about", {WM_SYSCOMMAND, kAbout}}};
+        const std::string verb = step.substr(0, space),
+                          arg = space == std::string::npos ? "" : step.substr(space + 1);
+        const std::map<std::string, int> controls = {
+            {"set", kSet}, {"current", kCurrent}, {"other", kOtherModem}, {"quit", kQuit}};
+        const std::map<std::string, std::pair<UINT, WPARAM>> posts = {{"close", {WM_CLOSE, 0}},
+                                                                      {"sysclose", {WM_SYSCOMMAND, SC_CLOSE}},
+                                                                      {"quit", {WM_COMMAND, kTrayQuit}},
+                                                                      {"show", {WM_COMMAND, kShowWindow}},
+                                                                      {"autodetect", {WM_COMMAND, kAutoDetect}},
+                                                                      {"about", {WM_SYSCOMMAND, kAbout}}};
         const std::map<std::string, int> answers = {{"ok", IDOK}, {"yes", IDYES}, {"no", IDNO}};
         if (verb == "query") {
             const Mark start = p.Now();
@@ -91,8 +96,10 @@ struct Row {
             Click(p.Item(kCurrent));
             EXPECT_TRUE(WaitUntil([&] { return !p.TrayRecords(start).empty(); }, kStepLimit)) << "no tray record";
         } else if (verb == "set" || verb == "set-none") {
-            if (verb == "set") EXPECT_TRUE(p.Choose(arg)) << arg << " was not shown";
-            else SendWithTimeout(p.Item(kCountryList), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+            if (verb == "set")
+                EXPECT_TRUE(p.Choose(arg)) << arg << " was not shown";
+            else
+                SendWithTimeout(p.Item(kCountryList), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
             commandStart = p.modem.Now().value_or(0);
             Click(p.Item(kSet));
             box = p.AnswerBox();
@@ -106,9 +113,10 @@ struct Row {
         } else if (verb == "arrive" || verb == "remove" || verb == "volume-arrive" || verb == "null-arrive" ||
                    verb == "null-remove" || verb == "query-remove") {
             const WPARAM event = verb == "remove" || verb == "null-remove" ? DBT_DEVICEREMOVECOMPLETE
-                                 : verb == "query-remove"                 ? DBT_DEVICEQUERYREMOVE
-                                                                          : DBT_DEVICEARRIVAL;
-            auto answer = p.DeviceChange(event, arg, verb == "volume-arrive" ? DBT_DEVTYP_VOLUME : DBT_DEVTYP_PORT);
+                                 : verb == "query-remove"                  ? DBT_DEVICEQUERYREMOVE
+                                                                           : DBT_DEVICEARRIVAL;
+            auto answer =
+                p.DeviceChange(event, arg, verb == "volume-arrive" ? DBT_DEVTYP_VOLUME : DBT_DEVTYP_PORT);
             EXPECT_EQ(answer.get(), TRUE) << "the broadcast was not answered TRUE";
         } else if (controls.count(verb == "click" ? arg : "")) {
             Click(p.Item(controls.at(arg)));
@@ -122,7 +130,8 @@ struct Row {
             ASSERT_NE(dialog, nullptr) << "no selection dialog to pick from";
             SendWithTimeout(GetDlgItem(dialog, kModemList), LB_SETCURSEL, std::atoi(arg.c_str()), 0);
             PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-            EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kStepLimit)) << "Continue left the selection open";
+            EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kStepLimit))
+                << "Continue left the selection open";
             Settle(false);
         } else if (verb == "key") {
             PressKey(p.main, arg == "escape" ? VK_ESCAPE : VK_RETURN);
@@ -139,9 +148,12 @@ struct Row {
             ASSERT_NE(about, nullptr) << "the system menu's About opened nothing";
             // Escape goes where the focus is, which the box takes once it has started.
             WaitUntil([&] { return p.process.Spy().WaitCursorShown(about).has_value(); }, kStepLimit);
-            if (arg == "ok") Click(GetDlgItem(about, IDOK));
-            else if (arg == "escape") PressKey(about, VK_ESCAPE);
-            else PostMessageW(about, WM_SYSCOMMAND, SC_CLOSE, 0);
+            if (arg == "ok")
+                Click(GetDlgItem(about, IDOK));
+            else if (arg == "escape")
+                PressKey(about, VK_ESCAPE);
+            else
+                PostMessageW(about, WM_SYSCOMMAND, SC_CLOSE, 0);
             EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }, kStepLimit)) << "the About box stayed";
         } else if (verb == "progress-keys") {
             const HWND progress = p.WaitWindow(kProgressTitle);
@@ -163,7 +175,8 @@ struct Row {
         } else if (verb == "when") {
             const size_t got = arg.find(" got "), act = arg.find(" do ");
             triggers.push_back(std::make_unique<Trigger>());
-            triggers.back()->Start(std::atoi(arg.c_str()), arg.substr(got + 5, act - got - 5), arg.substr(act + 4));
+            triggers.back()->Start(std::atoi(arg.c_str()), arg.substr(got + 5, act - got - 5),
+                                   arg.substr(act + 4));
         } else {
             ADD_FAILURE() << "unknown step \"" << step << "\"";
         }
@@ -178,12 +191,14 @@ struct Row {
         for (int i = 0; i < count; ++i) {
             // The second half once the run has found the modem, while it is still going on.
             if (i == count / 2) {
-                EXPECT_TRUE(WaitUntil([&] { return Fact("found", "") == "4"; }, kRunLimit)) << "COM4 was not found";
+                EXPECT_TRUE(WaitUntil([&] { return Fact("found", "") == "4"; }, kRunLimit))
+                    << "COM4 was not found";
             }
             answers.push_back(p.DeviceChange(i % 2 ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE, name));
         }
         for (auto& answer : answers) EXPECT_EQ(answer.get(), TRUE);
-        EXPECT_EQ(first.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "the burst came after the run";
+        EXPECT_EQ(first.wait_for(std::chrono::seconds(0)), std::future_status::timeout)
+            << "the burst came after the run";
         EXPECT_EQ(first.get(), TRUE);
     }
 
@@ -192,7 +207,10 @@ struct Row {
     void Settle(bool other) {
         // Other Modem opens the selection, or a run when no modem is known.
         HWND dialog = nullptr;
-        if (other) WaitUntil([&] { return (dialog = p.WaitWindow(kSelectionTitle, 0)) || p.WaitWindow(kProgressTitle, 0); }, kStepLimit);
+        if (other)
+            WaitUntil(
+                [&] { return (dialog = p.WaitWindow(kSelectionTitle, 0)) || p.WaitWindow(kProgressTitle, 0); },
+                kStepLimit);
         if (dialog) selection = ListItems(GetDlgItem(dialog, kModemList));
         if (!p.Sync()) {
             EXPECT_TRUE(p.process.WaitForExit(kStepLimit)) << "the program stopped answering";
@@ -202,7 +220,8 @@ struct Row {
     std::string Fact(const std::string& key, const std::string& expected) {
         const std::vector<TrayRecord> records = p.TrayRecords(mark);
         if (key == "tip") return records.empty() ? "(none)" : records.back().tip;
-        if (key == "icon") return records.empty() ? "(none)" : std::to_string(Program::Tray().IconOf(records.back()));
+        if (key == "icon")
+            return records.empty() ? "(none)" : std::to_string(Program::Tray().IconOf(records.back()));
         if (key == "tips") {
             std::vector<std::string> tips;
             for (const TrayRecord& r : records) tips.push_back(r.tip);
@@ -252,7 +271,8 @@ struct Row {
         }
         if (key == "menu") {
             const HWND popup = FindPopupMenu(p.process.Pid());
-            if (popup) PressKey(popup, VK_ESCAPE), WaitUntil([&] { return !FindPopupMenu(p.process.Pid()); }, kStepLimit);
+            if (popup)
+                PressKey(popup, VK_ESCAPE), WaitUntil([&] { return !FindPopupMenu(p.process.Pid()); }, kStepLimit);
             return popup ? "open" : "closed";
         }
         if (key == "alive") return p.process.WaitForExit(p.process.Running() ? 0 : kStepLimit) ? "no" : "yes";
@@ -269,7 +289,8 @@ struct Row {
         if (key == "selection") return Join(selection.empty() ? p.selectionSeen : selection, " / ");
         if (key == "boxes") {
             int boxes = 0;
-            for (HWND window : TopWindowsOf(p.process.Pid())) boxes += IsVisible(window) && GetDlgItem(window, 0xFFFF);
+            for (HWND window : TopWindowsOf(p.process.Pid()))
+                boxes += IsVisible(window) && GetDlgItem(window, 0xFFFF);
             return std::to_string(boxes);
         }
         if (key == "gone") {
@@ -311,7 +332,8 @@ Program& Home() {
     }
     Program& p = *program;
     const bool home = ControlText(p.main, kModemStatus) == "Modem connected to COM4" && IsEnabled(p.Item(kSet)) &&
-                      IsVisible(p.main) && !p.TrayRecords().empty() && p.TrayRecords().back().tip != "Modem Removed";
+                      IsVisible(p.main) && !p.TrayRecords().empty() &&
+                      p.TrayRecords().back().tip != "Modem Removed";
     if (!home) Play(p, {{"back home", "1: none; 2: none; 3: none; 5: none; 6: none; 4:", "run", "found=4"}});
     return p;
 }
@@ -342,7 +364,9 @@ void Play(Program& p, const std::vector<Scenario>& table) {
     const char* rows = std::getenv("KORVANE_ROWS");
     const std::string only = rows ? rows : "all";
     for (const Scenario& s : table) {
-        if (s.what != "back home" && s.what != "warm-up" && ((only == "quick" && !s.quick) || (only == "rest" && s.quick))) continue;
+        if (s.what != "back home" && s.what != "warm-up" &&
+            ((only == "quick" && !s.quick) || (only == "rest" && s.quick)))
+            continue;
         SCOPED_TRACE(s.what);
         ASSERT_TRUE(p.process.Running()) << "the program is not running";
         Modems modems;
@@ -353,7 +377,8 @@ void Play(Program& p, const std::vector<Scenario>& table) {
         Row row{p, p.Now(), 0, {}, {}, {}};
         for (const std::string& step : Split(s.steps, "|")) row.Step(step);
         row.triggers.clear();
-        const bool mayEnd = s.expect.find("gone=") != std::string::npos || s.expect.find("alive=no") != std::string::npos;
+        const bool mayEnd =
+            s.expect.find("gone=") != std::string::npos || s.expect.find("alive=no") != std::string::npos;
         if (p.Sync()) {
             EXPECT_TRUE(p.WaitIdle()) << "the program stayed busy";
         } else if (!mayEnd) {

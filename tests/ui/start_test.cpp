@@ -51,8 +51,8 @@ TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
     std::vector<std::string> records;
     for (const TrayRecord& r : p.TrayRecords()) {
         char text[160];
-        std::snprintf(text, sizeof text, "%lu %d \"%s\" %u %u %#x %u", r.operation, Program::Tray().IconOf(r), r.tip.c_str(),
-                      r.id, r.flags, r.callbackMessage, r.width);
+        std::snprintf(text, sizeof text, "%lu %d \"%s\" %u %u %#x %u", r.operation, Program::Tray().IconOf(r),
+                      r.tip.c_str(), r.id, r.flags, r.callbackMessage, r.width);
         records.push_back(text);
     }
     EXPECT_EQ(records, (std::vector<std::string>{"0 128 \"\" 1008 7 0x8064 16",
@@ -61,8 +61,14 @@ TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
 
     // The window and its controls.
     EXPECT_TRUE(IsVisible(p.main));
-    const struct { int id; const char* text; bool enabled; } buttons[] = {
-        {kSet, "&Set", false}, {kCurrent, "&Current", false}, {kOtherModem, "Other Modem", true}, {kQuit, "Quit", true}};
+    const struct {
+        int id;
+        const char* text;
+        bool enabled;
+    } buttons[] = {{kSet, "&Set", false},
+                   {kCurrent, "&Current", false},
+                   {kOtherModem, "Other Modem", true},
+                   {kQuit, "Quit", true}};
     for (const auto& b : buttons) {
         EXPECT_EQ(TextOf(p.Item(b.id)), b.text);
         EXPECT_EQ(IsEnabled(p.Item(b.id)), b.enabled) << b.text;
@@ -90,26 +96,28 @@ TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
 
     // The tray menu's lines, read inside the program.
     FakeTray::Notify(p.TrayRecords().back(), WM_LBUTTONDOWN);
-    const HWND popup = WaitFor([&] { return FindPopupMenu(p.process.Pid()); }, [](HWND w) { return w; }, kStepLimit).last;
+    const HWND popup =
+        WaitFor([&] { return FindPopupMenu(p.process.Pid()); }, [](HWND w) { return w; }, kStepLimit).last;
     std::vector<std::string> items;
     for (const MenuEntry& item : p.process.Spy().Menu(p.main, PopupMenuHandle(popup))) items.push_back(item.text);
     EXPECT_EQ(items, (std::vector<std::string>{"Show Configuration Window", "Auto Detect Modem", "Quit"}));
-    Play(p, {
-        {"the tray menu is open (and closes on Escape)", "", "", "menu=open"},
-        {"a right click on the tray does nothing", "", "tray right", "menu=closed; window=shown"},
-        {"a left click with no modem opens the menu", "", "tray left", "menu=open; window=shown"},
-        {"Other Modem with no modem known detects first and opens no selection", "", "click other|wait-run",
-         "probed=3 4 2 1 5 6; found=; selection=; status=No Modem in your system!; tip=No Modem found"},
-        {"Quit asks; No keeps the program", "", "click quit|answer no",
-         "box=Are you sure you want to quit?; caption=Quit; alive=yes"},
-        {"Enter keeps the window", "", "key enter", "window=shown; boxes=0; alive=yes"},
-        {"Escape ends the program at once and takes its icon away", "", "key escape", "gone=yes"},
-    });
+    Play(p,
+         {
+             {"the tray menu is open (and closes on Escape)", "", "", "menu=open"},
+             {"a right click on the tray does nothing", "", "tray right", "menu=closed; window=shown"},
+             {"a left click with no modem opens the menu", "", "tray left", "menu=open; window=shown"},
+             {"Other Modem with no modem known detects first and opens no selection", "", "click other|wait-run",
+              "probed=3 4 2 1 5 6; found=; selection=; status=No Modem in your system!; tip=No Modem found"},
+             {"Quit asks; No keeps the program", "", "click quit|answer no",
+              "box=Are you sure you want to quit?; caption=Quit; alive=yes"},
+             {"Enter keeps the window", "", "key enter", "window=shown; boxes=0; alive=yes"},
+             {"Escape ends the program at once and takes its icon away", "", "key escape", "gone=yes"},
+         });
 }
 
 TEST(Start, AnotherConfigurationToolsWindowEndsTheProgramAtOnce) {
-    const HWND blocker = CreateWindowExW(0, L"Static", L"Vantoria Select", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                         nullptr, nullptr);
+    const HWND blocker = CreateWindowExW(0, L"Static", L"Vantoria Select", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                         nullptr, nullptr, nullptr);
     ASSERT_NE(blocker, nullptr);
     const size_t records = Program::Tray().Records().size();
     KorvaneProcess program;
@@ -127,10 +135,15 @@ TEST(Start, BadCountryTablesNeverStopTheProgram) {
     std::string ten(10 * 1024 * 1024, 'x');
     ten += "\nAfter,ID,UK,01\n";
     const RandomTable random = MakeRandomTable(5, 400);
-    const struct { const char* what; StartOptions options; std::vector<std::string> names; } cases[] = {
-        {"missing", {StartOptions::kMissing, ""}, {}}, {"a directory", {StartOptions::kDirectory, ""}, {}},
-        {"400 random lines", {StartOptions::kContent, random.content}, random.names},
-        {"10 MiB, one line first", {StartOptions::kContent, ten}, {"After"}}, {"empty", {StartOptions::kContent, ""}, {}}};
+    const struct {
+        const char* what;
+        StartOptions options;
+        std::vector<std::string> names;
+    } cases[] = {{"missing", {StartOptions::kMissing, ""}, {}},
+                 {"a directory", {StartOptions::kDirectory, ""}, {}},
+                 {"400 random lines", {StartOptions::kContent, random.content}, random.names},
+                 {"10 MiB, one line first", {StartOptions::kContent, ten}, {"After"}},
+                 {"empty", {StartOptions::kContent, ""}, {}}};
     std::vector<std::unique_ptr<Program>> copies;
     for (const auto& c : cases) {
         copies.push_back(std::make_unique<Program>());
@@ -154,8 +167,9 @@ TEST(Start, BadCountryTablesNeverStopTheProgram) {
 TEST(Start, BadCountryTablesEmptyBesideAModem) {
     Program p;
     ASSERT_TRUE(p.Start({{4, ""}}, {StartOptions::kContent, ""})) << p.error;
-    Play(p, {{"a query, then Set", "", "query|click set|answer ok",
-              "tip=Unknow Country; box=Please select a country from the list first.; rx4=ati3\r\nati9\r\nati9\r\n"}});
+    Play(p,
+         {{"a query, then Set", "", "query|click set|answer ok",
+           "tip=Unknow Country; box=Please select a country from the list first.; rx4=ati3\r\nati9\r\nati9\r\n"}});
 }
 
 }  // namespace

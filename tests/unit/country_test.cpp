@@ -26,7 +26,8 @@ std::vector<std::string> Load(const std::string& content) {
     std::remove(path);
     std::vector<std::string> records;
     for (int i = 0; i < count; ++i)
-        records.push_back(std::string(table[i].name) + "|" + table[i].modemId + "|" + table[i].bitmap + "|" + table[i].code);
+        records.push_back(std::string(table[i].name) + "|" + table[i].modemId + "|" + table[i].bitmap + "|" +
+                          table[i].code);
     return records;
 }
 
@@ -41,16 +42,23 @@ TEST(CountryFile, HostileFiles) {
         std::vector<std::string> records;
     } rows[] = {
         {"CR LF, empty lines, doubled commas, spaces, extra fields, no last LF",
-         "France,FRANCE,FRANCE,3D\r\n\n,,,\n,,Japan,,JAPAN,JAPAN,00\nSpain, SPAIN,SPAIN,A0,extra\nChad,CHAD,CHAD,9",
+         "France,FRANCE,FRANCE,3D\r\n\n,,,\n,,Japan,,JAPAN,JAPAN,00\nSpain, "
+         "SPAIN,SPAIN,A0,extra\nChad,CHAD,CHAD,9",
          {"France|FRANCE|FRANCE|3D", "Japan|JAPAN|JAPAN|00", "Spain| SPAIN|SPAIN|A0", "Chad|CHAD|CHAD|9"}},
         {"fewer than four fields take no record", "Peru,PERU,PERU\nItaly,,ITALY,59\n", {}},
         {"a CR without LF stays in the field", "Oman,OMAN,OMAN,4\r,\n", {"Oman|OMAN|OMAN|4\r"}},
-        {"Ctrl-Z ends the file", "A,B,C,01\nD,E,F,0\x1a" "2\nG,H,I,03\n", {"A|B|C|01", "D|E|F|0"}},
-        {"values cut to their fields", std::string(100, 'N') + "," + std::string(30, 'I') + "," + std::string(15, 'B') + ",ABC\n",
+        {"Ctrl-Z ends the file",
+         "A,B,C,01\nD,E,F,0\x1a"
+         "2\nG,H,I,03\n",
+         {"A|B|C|01", "D|E|F|0"}},
+        {"values cut to their fields",
+         std::string(100, 'N') + "," + std::string(30, 'I') + "," + std::string(15, 'B') + ",ABC\n",
          {std::string(79, 'N') + "|" + std::string(19, 'I') + "|" + std::string(11, 'B') + "|AB"}},
-        {"lines read 254 characters at a time", "A,B,C,D," + std::string(246, 'x') + "Iran,IRAN,IRAN,55\n",
+        {"lines read 254 characters at a time",
+         "A,B,C,D," + std::string(246, 'x') + "Iran,IRAN,IRAN,55\n",
          {"A|B|C|D", "Iran|IRAN|IRAN|55"}},
-        {"lines of commas, a row spread 300 commas apart", commas + "\nBefore,I,B,01\nSpread" + commas + "ID" + commas + "UK\n",
+        {"lines of commas, a row spread 300 commas apart",
+         commas + "\nBefore,I,B,01\nSpread" + commas + "ID" + commas + "UK\n",
          {"Before|I|B|01"}},
         {"a 10 MiB line first", std::string(10 << 20, 'x') + "\nAfter,ID,UK,01\n", {"After|ID|UK|01"}},
         {"empty", "", {}},

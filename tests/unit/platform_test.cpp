@@ -44,8 +44,9 @@ bool Supported(const char* name, DWORD type = DBT_DEVTYP_PORT, int sizeCut = 0) 
 }
 
 TEST(SupportedModems, TheFiveNamesWholeAndExactWithinTheRecord) {
-    for (const char* name : {"Brimoth Portaline V.90 Fax Modem (RTI)", "PC Card V.90 Fax Modem (RT)",
-                             "PC Card V.90 Fax Modem (RTI)", "Brimoth Portaline 56K PC Card Fax Modem", "56K PC Card Fax Modem"}) {
+    for (const char* name :
+         {"Brimoth Portaline V.90 Fax Modem (RTI)", "PC Card V.90 Fax Modem (RT)", "PC Card V.90 Fax Modem (RTI)",
+          "Brimoth Portaline 56K PC Card Fax Modem", "56K PC Card Fax Modem"}) {
         EXPECT_TRUE(Supported(name)) << name;
         EXPECT_FALSE(Supported(name, DBT_DEVTYP_VOLUME)) << name;
         // The stated size ends before the terminator: the name is not read past it.
@@ -58,9 +59,13 @@ TEST(SupportedModems, TheFiveNamesWholeAndExactWithinTheRecord) {
 
 TEST(AppDir, IsTheExecutablesDirectoryWithItsBackslashOrNone) {
     const std::string deep = "C:\\" + std::string(300, 'd') + "\\korvane.exe";
-    const struct { const char* line; const char* dir; } rows[] = {
-        {"\"C:\\Program Files\\Korvane\\korvane.exe\" /x \"y\"", "C:\\Program Files\\Korvane\\"},
-        {"C:\\tools\\korvane.exe", "C:\\tools\\"}, {"korvane.exe", ""}, {deep.c_str(), ""}};
+    const struct {
+        const char* line;
+        const char* dir;
+    } rows[] = {{"\"C:\\Program Files\\Korvane\\korvane.exe\" /x \"y\"", "C:\\Program Files\\Korvane\\"},
+                {"C:\\tools\\korvane.exe", "C:\\tools\\"},
+                {"korvane.exe", ""},
+                {deep.c_str(), ""}};
     for (const auto& row : rows) {
         char dir[MAX_PATH];
         ExeDirFromCommandLine(row.line, dir, sizeof dir);

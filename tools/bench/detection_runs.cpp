@@ -52,7 +52,10 @@ std::optional<bool> ProbeTrial(Context& context, int delayMs) {
         // Where the window goes: the probe written (the open tick's text,
         // set right after the write), the modem's receipt, the check.
         auto written = program.WaitEvent(
-            0, [](const timing::Event& e) { return e.message == WM_SETTEXT && !std::strncmp(e.text, "Detecting", 9); },
+            0,
+            [](const timing::Event& e) {
+                return e.message == WM_SETTEXT && !std::strncmp(e.text, "Detecting", 9);
+            },
             0);
         const double offset = context.ModemClockOffset();
         const auto transcript = context.modem.Transcript(kProbeCom);
@@ -170,10 +173,9 @@ void RunWithHeldLines(Context& context, DetectionFigures& figures) {
 
 void MeasureProbeEdge(Context& context, DetectionFigures& figures, bool checkBracket) {
     std::string failure;
-    const std::optional<int> edge =
-        FindWindowEdge(static_cast<int>(kProbeWindow) - 100, static_cast<int>(kProbeWindow) + 100,
-                       context.opt.probeResolution, checkBracket,
-                       [&](int delay) { return ProbeTrial(context, delay); }, &failure);
+    const std::optional<int> edge = FindWindowEdge(
+        static_cast<int>(kProbeWindow) - 100, static_cast<int>(kProbeWindow) + 100, context.opt.probeResolution,
+        checkBracket, [&](int delay) { return ProbeTrial(context, delay); }, &failure);
     if (!edge) {
         figures.probeEdge.Fail(failure);
         return;

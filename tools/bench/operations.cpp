@@ -111,8 +111,10 @@ public:
             f_.peakWorkingSet.values.push_back(static_cast<double>(counters.PeakWorkingSetSize));
             // Wine fills only PagefileUsage, which Windows keeps equal to PrivateUsage.
             const SIZE_T privateBytes = counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
-            if (privateBytes) f_.privateBytes.values.push_back(static_cast<double>(privateBytes));
-            else f_.privateBytes.Fail("PrivateUsage and PagefileUsage are 0");
+            if (privateBytes)
+                f_.privateBytes.values.push_back(static_cast<double>(privateBytes));
+            else
+                f_.privateBytes.Fail("PrivateUsage and PagefileUsage are 0");
             f_.privateUsageZero = counters.PrivateUsage == 0;
             f_.pagefile.values.push_back(static_cast<double>(counters.PagefileUsage));
         } else {

@@ -26,12 +26,18 @@ bool ParseOptions(int argc, char** argv, Options* opt) {
             continue;
         }
         bool ok = value != nullptr;
-        if (arg == "--only" && ok) opt->only = value;
-        else if (arg == "--out" && ok) opt->out = value;
-        else if (arg == "--runs") ok = PositiveNumber(value, &opt->runs);
-        else if (arg == "--idle-seconds") ok = PositiveNumber(value, &opt->idleSeconds);
-        else if (arg == "--port-seconds") ok = PositiveNumber(value, &opt->portSeconds);
-        else ok = false;
+        if (arg == "--only" && ok)
+            opt->only = value;
+        else if (arg == "--out" && ok)
+            opt->out = value;
+        else if (arg == "--runs")
+            ok = PositiveNumber(value, &opt->runs);
+        else if (arg == "--idle-seconds")
+            ok = PositiveNumber(value, &opt->idleSeconds);
+        else if (arg == "--port-seconds")
+            ok = PositiveNumber(value, &opt->portSeconds);
+        else
+            ok = false;
         if (!ok) return false;
         ++i;
     }

@@ -29,8 +29,7 @@ std::string Ratio(double value, double nominal) {
 
 std::string Status(const Row& row, double lo, double hi) {
     switch (row.goal) {
-    case Goal::kNone:
-        return "— (no goal)";
+    case Goal::kNone: return "— (no goal)";
     case Goal::kDuration:
         if (lo < row.nominal) return "misses (below nominal)";
         if (hi > row.nominal * (1 + kDurationTolerance)) return "misses (more than 3 % above nominal)";
@@ -39,10 +38,8 @@ std::string Status(const Row& row, double lo, double hi) {
         if (lo < row.nominal * (1 - kDurationTolerance) || hi > row.nominal * (1 + kDurationTolerance))
             return "misses (more than 3 % from nominal)";
         return "meets";
-    case Goal::kBelow:
-        return hi < row.nominal ? "meets" : "misses";
-    case Goal::kZero:
-        return hi == 0 ? "meets" : "misses";
+    case Goal::kBelow: return hi < row.nominal ? "meets" : "misses";
+    case Goal::kZero: return hi == 0 ? "meets" : "misses";
     }
     return "";
 }
@@ -58,7 +55,8 @@ double Median(std::vector<double> v) {
 
 std::string RenderTable(const std::vector<Row>& rows) {
     std::string out =
-        "| Row | What is measured | Runs | Median | Min | Max | Held against | Ratio: median (min–max) | Status |\n"
+        "| Row | What is measured | Runs | Median | Min | Max | Held against | Ratio: median (min–max) | Status "
+        "|\n"
         "|---|---|---|---|---|---|---|---|---|\n";
     for (const Row& row : rows) {
         out += "| " + row.name + " | " + row.what + " | ";
@@ -70,8 +68,8 @@ std::string RenderTable(const std::vector<Row>& rows) {
         const double lo = *std::min_element(row.samples.begin(), row.samples.end());
         const double hi = *std::max_element(row.samples.begin(), row.samples.end());
         const double median = Median(row.samples);
-        out += std::to_string(row.samples.size()) + " | " + Format(median, row.unit) + " | " + Format(lo, row.unit) +
-               " | " + Format(hi, row.unit) + " | " + row.heldAgainst + " | ";
+        out += std::to_string(row.samples.size()) + " | " + Format(median, row.unit) + " | " +
+               Format(lo, row.unit) + " | " + Format(hi, row.unit) + " | " + row.heldAgainst + " | ";
         if (row.goal == Goal::kDuration || row.goal == Goal::kEdge)
             out += Ratio(median, row.nominal) + " (" + Ratio(lo, row.nominal) + "–" + Ratio(hi, row.nominal) + ")";
         out += " | " + Status(row, lo, hi) + " |\n";

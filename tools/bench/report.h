@@ -7,11 +7,11 @@
 namespace bench {
 
 enum class Goal {
-    kNone,          // reported only
-    kDuration,      // never below nominal, at most 3 % above
-    kEdge,          // within 3 % of nominal either way
-    kBelow,         // every sample under the target
-    kZero,          // every sample zero
+    kNone,      // reported only
+    kDuration,  // never below nominal, at most 3 % above
+    kEdge,      // within 3 % of nominal either way
+    kBelow,     // every sample under the target
+    kZero,      // every sample zero
 };
 
 struct Row {
@@ -20,9 +20,9 @@ struct Row {
     std::string unit;  // "ms", "%", "bytes"
     std::vector<double> samples;
     Goal goal = Goal::kNone;
-    double nominal = 0;         // or the target
-    std::string heldAgainst;    // as printed
-    std::string failure;        // why it has no samples
+    double nominal = 0;       // or the target
+    std::string heldAgainst;  // as printed
+    std::string failure;      // why it has no samples
 };
 
 double Median(std::vector<double> v);

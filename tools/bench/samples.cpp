@@ -40,7 +40,8 @@ Row MakeRow(const std::string& name, const std::string& what, const std::string&
     return row;
 }
 
-void AddNote(std::vector<std::string>& notes, const std::string& label, const Samples& s, const std::string& unit) {
+void AddNote(std::vector<std::string>& notes, const std::string& label, const Samples& s,
+             const std::string& unit) {
     if (s.values.empty()) return;
     const auto [lo, hi] = std::minmax_element(s.values.begin(), s.values.end());
     notes.push_back(label + ": median " + Fixed(Median(s.values)) + " " + unit + " (min " + Fixed(*lo) + ", max " +

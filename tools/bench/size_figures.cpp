@@ -31,11 +31,15 @@ double FileBytes(const std::string& path) {
 
 void MeasureSize(const Context& context, SizeFigures& figures) {
     const double with = FileBytes(context.exe);
-    if (with >= 0) figures.exeSize.values.push_back(with);
-    else figures.exeSize.Fail("korvane.exe not found");
+    if (with >= 0)
+        figures.exeSize.values.push_back(with);
+    else
+        figures.exeSize.Fail("korvane.exe not found");
     const double without = FileBytes(drv::KorvaneBinDir() + "korvane_noflags.exe");
-    if (without >= 0) figures.exeNoFlags.values.push_back(without);
-    else figures.exeNoFlags.Fail("korvane_noflags.exe not built");
+    if (without >= 0)
+        figures.exeNoFlags.values.push_back(without);
+    else
+        figures.exeNoFlags.Fail("korvane_noflags.exe not built");
     HMODULE module = LoadLibraryExA(context.exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     std::pair<double, int> flags{0, 0};
     if (module) {
@@ -43,8 +47,10 @@ void MeasureSize(const Context& context, SizeFigures& figures) {
         FreeLibrary(module);
     }
     figures.flagCount = flags.second;
-    if (flags.second) figures.flagBytes.values.push_back(flags.first);
-    else figures.flagBytes.Fail("no named bitmaps in the program's resources");
+    if (flags.second)
+        figures.flagBytes.values.push_back(flags.first);
+    else
+        figures.flagBytes.Fail("no named bitmaps in the program's resources");
 }
 
 }  // namespace bench

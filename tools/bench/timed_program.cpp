@@ -25,8 +25,8 @@ std::string ReadHostFile(const std::string& unixPath) {
     for (char& c : path)
         if (c == '/') c = '\\';
     std::string content;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return content;
     char buffer[4096];
     DWORD got = 0;
@@ -91,8 +91,9 @@ HMODULE LoadTimingHook() {
 
 bool TimedProgram::Start(const std::string& exePath, std::string* error) {
     HMODULE hookModule = LoadTimingHook();
-    auto proc = hookModule ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(hookModule, kHookProc)))
-                           : nullptr;
+    auto proc = hookModule
+                    ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(hookModule, kHookProc)))
+                    : nullptr;
     if (!proc) {
         *error = std::string("cannot load ") + kHookDll;
         return false;
@@ -115,7 +116,8 @@ bool TimedProgram::Start(const std::string& exePath, std::string* error) {
     timing::MappingName(pid_, name);
     mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(timing::Shared), name);
     if (mapping_)
-        shared_ = static_cast<timing::Shared*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(timing::Shared)));
+        shared_ =
+            static_cast<timing::Shared*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(timing::Shared)));
     hook_ = shared_ ? SetWindowsHookExA(WH_CALLWNDPROC, proc, hookModule, info.dwThreadId) : nullptr;
     ResumeThread(info.hThread);
     CloseHandle(info.hThread);
@@ -174,8 +176,7 @@ std::optional<QueryAnswer> TimedProgram::Ask(HWND window, DWORD timeoutMs) {
 }
 
 int TimedProgram::HostPid() {
-    if (!hostPid_)
-        hostPid_ = FindHostProcess([&](const std::string& first) { return SameText(first, exePath_); });
+    if (!hostPid_) hostPid_ = FindHostProcess([&](const std::string& first) { return SameText(first, exePath_); });
     return hostPid_;
 }
 
@@ -198,7 +199,8 @@ int FindHostProcess(const std::function<bool(const std::string&)>& matchFirstArg
             bool same = false;
             for (size_t at = 0; at < environment.size();) {
                 const size_t end = environment.find('\0', at);
-                if (environment.compare(at, (end == std::string::npos ? environment.size() : end) - at, prefix) == 0)
+                if (environment.compare(at, (end == std::string::npos ? environment.size() : end) - at, prefix) ==
+                    0)
                     same = true;
                 if (end == std::string::npos) break;
                 at = end + 1;

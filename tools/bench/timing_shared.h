@@ -16,11 +16,11 @@ inline void MappingName(DWORD pid, char (&name)[64]) { wsprintfA(name, "KorvaneB
 constexpr char kQueryMessage[] = "KorvaneBenchTimingQuery";
 
 struct Event {
-    LONGLONG qpc;      // QueryPerformanceCounter when the window procedure was called
-    DWORD hwnd;        // receiving window
-    DWORD parent;      // its parent (owner for a top-level window), or 0
-    int controlId;     // GetDlgCtrlID of the receiver
-    UINT message;      // WM_INITDIALOG, WM_SHOWWINDOW, WM_COMMAND or WM_SETTEXT
+    LONGLONG qpc;   // QueryPerformanceCounter when the window procedure was called
+    DWORD hwnd;     // receiving window
+    DWORD parent;   // its parent (owner for a top-level window), or 0
+    int controlId;  // GetDlgCtrlID of the receiver
+    UINT message;   // WM_INITDIALOG, WM_SHOWWINDOW, WM_COMMAND or WM_SETTEXT
     DWORD wParam;
     char text[kTextSize];  // WM_SETTEXT's text; the window's title otherwise
     char className[32];

@@ -69,8 +69,8 @@ std::uint64_t HashBytes(const void* data, std::size_t size) {
 bool FakeTray::LearnIcons(const std::string& exePath, std::string* error) {
     HMODULE module = LoadLibraryExA(exePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     for (int id : kTrayIconIds) {
-        HICON icon = module ? static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0))
-                            : nullptr;
+        HICON icon =
+            module ? static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0)) : nullptr;
         const std::vector<unsigned char> bits = IconBits(icon);
         if (icon) DestroyIcon(icon);
         std::lock_guard<std::mutex> lock(mutex_);
@@ -117,8 +117,8 @@ void FakeTray::Run(HANDLE ready) {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = kTrayClass;
     RegisterClassW(&windowClass);
-    window_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kTrayClass, L"", WS_POPUP | WS_VISIBLE, 0, 740, 200,
-                              28, nullptr, nullptr, windowClass.hInstance, this);
+    window_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kTrayClass, L"", WS_POPUP | WS_VISIBLE, 0, 740,
+                              200, 28, nullptr, nullptr, windowClass.hInstance, this);
     if (window_) SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetEvent(ready);
     if (!window_) return;

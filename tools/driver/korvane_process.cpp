@@ -45,21 +45,23 @@ bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
         char temp[MAX_PATH] = {};
         GetTempPathA(MAX_PATH, temp);
         static int copies = 0;
-        tempDir_ = temp + ("korvane test " + std::to_string(GetCurrentProcessId()) + " " + std::to_string(++copies) + "\\");
+        tempDir_ = temp + ("korvane test " + std::to_string(GetCurrentProcessId()) + " " +
+                           std::to_string(++copies) + "\\");
         const std::string ini = tempDir_ + kIniName;
-        const bool ready = CreateDirectoryA(tempDir_.c_str(), nullptr) &&
-                           CopyFileA(exePath_.c_str(), (tempDir_ + kExeName).c_str(), FALSE) &&
-                           (options.table != StartOptions::kDirectory || CreateDirectoryA(ini.c_str(), nullptr)) &&
-                           (options.table != StartOptions::kContent ||
-                            std::ofstream(ini, std::ios::binary).write(options.content.data(), options.content.size()));
+        const bool ready =
+            CreateDirectoryA(tempDir_.c_str(), nullptr) &&
+            CopyFileA(exePath_.c_str(), (tempDir_ + kExeName).c_str(), FALSE) &&
+            (options.table != StartOptions::kDirectory || CreateDirectoryA(ini.c_str(), nullptr)) &&
+            (options.table != StartOptions::kContent ||
+             std::ofstream(ini, std::ios::binary).write(options.content.data(), options.content.size()));
         exePath_ = tempDir_ + kExeName;
         if (!ready) return *error = "cannot prepare a copy of the program in " + tempDir_, false;
     }
     // The session's display has no window manager: Wine then waits up to 2 s
     // on every hide of a managed window, so the program's windows are unmanaged.
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) == ERROR_SUCCESS) {
         RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
         RegCloseKey(key);
     }
@@ -96,7 +98,8 @@ bool KorvaneProcess::Running() const {
 }
 
 std::optional<DWORD> KorvaneProcess::WaitForExit(DWORD timeoutMs) const {
-    if (!process_.IsValid() || WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+    if (!process_.IsValid() || WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0)
+        return std::nullopt;
     DWORD code = 0;
     GetExitCodeProcess(process_.Get(), &code);
     return code;

@@ -48,8 +48,10 @@ bool HandleValues(DWORD pid, std::vector<USHORT>* values) {
     static const Query query = NtProc<Query>("NtQuerySystemInformation");
     std::vector<unsigned char> buffer(1 << 18);
     LONG status;
-    while (query && (status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
-                                    nullptr)) == kInfoLengthMismatch && buffer.size() < (1u << 26))
+    while (query &&
+           (status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), nullptr)) ==
+               kInfoLengthMismatch &&
+           buffer.size() < (1u << 26))
         buffer.resize(buffer.size() * 2);
     if (!query || status != 0) return false;
     const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
@@ -103,7 +105,8 @@ int ProgramThreads(DWORD pid, HANDLE process) {
         if (entry.th32OwnerProcessID != pid) continue;
         ScopedHandle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID));
         ULONG_PTR start = 0;
-        if (!thread.IsValid() || !query || query(thread.Get(), kThreadWin32StartAddress, &start, sizeof start, nullptr))
+        if (!thread.IsValid() || !query ||
+            query(thread.Get(), kThreadWin32StartAddress, &start, sizeof start, nullptr))
             return -1;
         if (InModule(process, "korvane.exe", start) || InModule(process, "msvcrt.dll", start)) ++count;
     }
@@ -114,7 +117,8 @@ int ProgramThreads(DWORD pid, HANDLE process) {
 
 ProcessFigures MeasureProcess(DWORD pid) {
     ProcessFigures figures;
-    ScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_DUP_HANDLE, FALSE, pid));
+    ScopedHandle process(
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_DUP_HANDLE, FALSE, pid));
     std::vector<USHORT> values;
     if (!process.IsValid() || !HandleValues(pid, &values)) return figures;
     figures.handles = static_cast<int>(values.size());
@@ -137,8 +141,9 @@ ProcessFigures MeasureProcess(DWORD pid) {
 
 std::string Describe(const ProcessFigures& f) {
     char text[160];
-    std::snprintf(text, sizeof text, "program threads %d, handles %d, serial %d, private %.2f MB, working set %.2f MB",
-                  f.programThreads, f.handles, f.serialHandles, f.privateBytes / 1048576.0, f.workingSet / 1048576.0);
+    std::snprintf(
+        text, sizeof text, "program threads %d, handles %d, serial %d, private %.2f MB, working set %.2f MB",
+        f.programThreads, f.handles, f.serialHandles, f.privateBytes / 1048576.0, f.workingSet / 1048576.0);
     return f.ok ? text : "(not measured)";
 }
 

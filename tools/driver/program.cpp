@@ -34,7 +34,8 @@ bool Program::Start(const Modems& modems, const StartOptions& options, bool wait
     // The window is listed as soon as it exists, before its controls do.
     if (!WaitUntil([&] { return Item(kCountryList) != nullptr; }, kStepLimit))
         return error = "the main window did not appear", false;
-    if (waitForRun && !(WaitRunEnd(start) && WaitIdle())) return error = "the first detection run did not end", false;
+    if (waitForRun && !(WaitRunEnd(start) && WaitIdle()))
+        return error = "the first detection run did not end", false;
     return true;
 }
 
@@ -88,7 +89,8 @@ std::vector<std::string> Program::ProgressTexts(Mark since) const {
     for (size_t i = since.events; i < events.size(); ++i) {
         const spy::Event& e = events[i];
         // The main window's country name has the progress status's id.
-        if (e.message == WM_SETTEXT && e.controlId == kProgressStatus && e.parent && e.parent != HandleToULong(main))
+        if (e.message == WM_SETTEXT && e.controlId == kProgressStatus && e.parent &&
+            e.parent != HandleToULong(main))
             texts.push_back(e.text);
     }
     return texts;
@@ -101,14 +103,20 @@ bool Program::WaitIdle() {
 }
 
 HWND Program::WaitWindow(const char* title, DWORD timeoutMs) {
-    return WaitFor([&] { const HWND w = FindTopWindow(process.Pid(), title, "#32770"); return w && IsVisible(w) ? w : nullptr; },
-                   [](HWND w) { return w != nullptr; }, timeoutMs).last;
+    return WaitFor(
+               [&] {
+                   const HWND w = FindTopWindow(process.Pid(), title, "#32770");
+                   return w && IsVisible(w) ? w : nullptr;
+               },
+               [](HWND w) { return w != nullptr; }, timeoutMs)
+        .last;
 }
 
 Box Program::AnswerBox(int button) {
     Box box;
     const HWND window = WaitFor([&] { return FindMessageBox(process.Pid(), nullptr, nullptr); },
-                                [](HWND w) { return w != nullptr; }, kStepLimit).last;
+                                [](HWND w) { return w != nullptr; }, kStepLimit)
+                            .last;
     if (!window) return box;
     box.shown = true;
     box.modemMs = modem.Now().value_or(0);
@@ -171,7 +179,8 @@ unsigned long long Program::ShownFlagBits() {
 
 unsigned long long Program::ResourceBits(const std::string& bitmapName) const {
     HMODULE module = LoadLibraryExA(process.ExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    HBITMAP bitmap = module ? static_cast<HBITMAP>(LoadImageA(module, bitmapName.c_str(), IMAGE_BITMAP, 0, 0, 0)) : nullptr;
+    HBITMAP bitmap =
+        module ? static_cast<HBITMAP>(LoadImageA(module, bitmapName.c_str(), IMAGE_BITMAP, 0, 0, 0)) : nullptr;
     unsigned long long hash = 0;
     BITMAP info = {};
     if (bitmap && GetObjectA(bitmap, sizeof info, &info) == sizeof info) {
@@ -194,8 +203,9 @@ std::future<LRESULT> Program::DeviceChange(WPARAM event, const std::string& name
         header->dbch_devicetype = deviceType;
         std::memcpy(record.data() + nameOffset, name.c_str(), name.size() + 1);
         DWORD_PTR answer = 0;
-        SendMessageTimeoutA(window, WM_DEVICECHANGE, event, name.empty() ? 0 : reinterpret_cast<LPARAM>(record.data()),
-                            SMTO_NORMAL, 2 * kRunLimit, &answer);
+        SendMessageTimeoutA(window, WM_DEVICECHANGE, event,
+                            name.empty() ? 0 : reinterpret_cast<LPARAM>(record.data()), SMTO_NORMAL, 2 * kRunLimit,
+                            &answer);
         return static_cast<LRESULT>(answer);
     });
 }

@@ -26,12 +26,22 @@ constexpr DWORD kRunLimit = 60000;   // ms; a detection run takes about 13 s
 constexpr DWORD kStepLimit = 20000;  // ms; anything else takes a few seconds
 
 enum Control : int {
-    kSet = IDC_SET, kOtherModem = IDC_OTHER_MODEM, kCountryName = IDC_COUNTRY_NAME, kFlag = IDC_FLAG,
-    kCountryList = IDC_COUNTRY_LIST, kCurrent = IDC_CURRENT, kModemStatus = IDC_MODEM_STATUS, kQuit = IDC_QUIT,
-    kModemList = IDC_MODEM_LIST, kProgressStatus = IDC_DETECT_STATUS,
+    kSet = IDC_SET,
+    kOtherModem = IDC_OTHER_MODEM,
+    kCountryName = IDC_COUNTRY_NAME,
+    kFlag = IDC_FLAG,
+    kCountryList = IDC_COUNTRY_LIST,
+    kCurrent = IDC_CURRENT,
+    kModemStatus = IDC_MODEM_STATUS,
+    kQuit = IDC_QUIT,
+    kModemList = IDC_MODEM_LIST,
+    kProgressStatus = IDC_DETECT_STATUS,
 };
 enum Command : WPARAM {
-    kAutoDetect = ID_TRAY_AUTODETECT, kShowWindow = ID_TRAY_SHOW, kTrayQuit = ID_TRAY_QUIT, kAbout = IDM_ABOUTBOX
+    kAutoDetect = ID_TRAY_AUTODETECT,
+    kShowWindow = ID_TRAY_SHOW,
+    kTrayQuit = ID_TRAY_QUIT,
+    kAbout = IDM_ABOUTBOX
 };
 
 // COM number -> the knobs of a fresh modem there ("delay=150 country=3D").
@@ -46,8 +56,8 @@ struct Mark {
 struct Box {
     bool shown = false;
     std::string caption, text;
-    int systemIcon = 0;          // IDI_* of its icon, 0 for none
-    std::int64_t modemMs = 0;    // the modem's clock when the box was seen
+    int systemIcon = 0;        // IDI_* of its icon, 0 for none
+    std::int64_t modemMs = 0;  // the modem's clock when the box was seen
 };
 
 // What the process holds between operations.
@@ -106,7 +116,8 @@ public:
 
     // A WM_DEVICECHANGE for a port of this name (no record when empty), sent
     // from a thread of its own: an arrival answers only after its whole run.
-    std::future<LRESULT> DeviceChange(WPARAM event, const std::string& name, DWORD deviceType = 3 /*DBT_DEVTYP_PORT*/);
+    std::future<LRESULT> DeviceChange(WPARAM event, const std::string& name,
+                                      DWORD deviceType = 3 /*DBT_DEVTYP_PORT*/);
 
     Level Measure();
     // What the program held when it first came home, for leaks of every row since.

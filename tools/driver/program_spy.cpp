@@ -29,7 +29,8 @@ ProgramSpy::~ProgramSpy() {
 bool ProgramSpy::Attach(DWORD pid, DWORD threadId, std::string* error) {
     char name[64];
     spy::MappingName(pid, name);
-    mapping_.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(spy::Shared), name));
+    mapping_.Reset(
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(spy::Shared), name));
     if (!mapping_.IsValid()) {
         *error = "CreateFileMapping failed";
         return false;

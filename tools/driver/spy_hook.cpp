@@ -111,7 +111,8 @@ void CountGuiObjects(spy::Query& query) {
     for (UINT value = kFirstUserHandle; value <= kLastUserHandle; value += 2) {
         if (IsMenu(static_cast<HMENU>(ULongToHandle(value)))) ++query.menus;
         DWORD rate = 0, steps = 0;
-        if (frameInfo && frameInfo(static_cast<HCURSOR>(ULongToHandle(value)), 0, 0, &rate, &steps)) ++query.cursors;
+        if (frameInfo && frameInfo(static_cast<HCURSOR>(ULongToHandle(value)), 0, 0, &rate, &steps))
+            ++query.cursors;
     }
     query.windows = 0;
     EnumWindows(CountOwnWindow, reinterpret_cast<LPARAM>(&query.windows));
@@ -120,9 +121,7 @@ void CountGuiObjects(spy::Query& query) {
 
 void Answer(spy::Query& query) {
     switch (query.kind) {
-    case spy::kQueryMenu:
-        ReadMenu(reinterpret_cast<HMENU>(ULongToHandle(query.handle)), query);
-        break;
+    case spy::kQueryMenu: ReadMenu(reinterpret_cast<HMENU>(ULongToHandle(query.handle)), query); break;
     case spy::kQuerySystemMenu:
         ReadMenu(GetSystemMenu(static_cast<HWND>(ULongToHandle(query.handle)), FALSE), query);
         break;
@@ -155,11 +154,8 @@ void Answer(spy::Query& query) {
             if (query.handle && ULongToHandle(query.handle) == LoadIconA(nullptr, MAKEINTRESOURCEA(id)))
                 query.systemIcon = id;
         break;
-    case spy::kQueryGuiObjects:
-        CountGuiObjects(query);
-        break;
-    default:
-        break;
+    case spy::kQueryGuiObjects: CountGuiObjects(query); break;
+    default: break;
     }
     InterlockedExchange(&query.answered, 1);
 }

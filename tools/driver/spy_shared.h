@@ -19,11 +19,11 @@ constexpr char kQueryMessage[] = "KorvaneDriverSpyQuery";
 
 // One message the program sent to one of its own windows.
 struct Event {
-    DWORD ms;        // GetTickCount when it was sent
-    DWORD hwnd;      // receiving window
-    DWORD parent;    // its parent, 0 for a top-level window
-    int controlId;   // GetDlgCtrlID of the receiver
-    UINT message;    // WM_SETTEXT or PBM_SETPOS
+    DWORD ms;       // GetTickCount when it was sent
+    DWORD hwnd;     // receiving window
+    DWORD parent;   // its parent, 0 for a top-level window
+    int controlId;  // GetDlgCtrlID of the receiver
+    UINT message;   // WM_SETTEXT or PBM_SETPOS
     DWORD wParam;
     char text[kTextSize];  // WM_SETTEXT's text
 };
@@ -64,11 +64,11 @@ struct Query {
     LONG answered;
     LONG count;  // menu items, or -1 when the handle was no menu
     MenuItem items[kMaxMenuItems];
-    LONG width, height;  // bitmap size, 0 when the handle was no bitmap
+    LONG width, height;           // bitmap size, 0 when the handle was no bitmap
     unsigned long long bitsHash;  // HashBits of the bitmap's GetBitmapBits
-    LONG cursorIsWait;  // the cursor is the system's IDC_WAIT
-    DWORD cursor;       // the cursor handle
-    LONG systemIcon;    // 32513..32517 (IDI_HAND..IDI_WINLOGO), or 0
+    LONG cursorIsWait;            // the cursor is the system's IDC_WAIT
+    DWORD cursor;                 // the cursor handle
+    LONG systemIcon;              // 32513..32517 (IDI_HAND..IDI_WINLOGO), or 0
     // GDI objects by GetObjectType, and the process's USER objects: windows
     // (top-level and child), menus, icons and cursors.
     LONG gdiByType[kGdiTypes];

@@ -138,8 +138,10 @@ std::optional<TranscriptEntry> ParseTranscriptLine(const std::string& line) {
         entry.bulkLabel = data;
         return entry;
     }
-    if (data.size() % 2 || data.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return std::nullopt;
-    for (size_t i = 0; i < data.size(); i += 2) entry.bytes.push_back(static_cast<char>(std::stoi(data.substr(i, 2), nullptr, 16)));
+    if (data.size() % 2 || data.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return std::nullopt;
+    for (size_t i = 0; i < data.size(); i += 2)
+        entry.bytes.push_back(static_cast<char>(std::stoi(data.substr(i, 2), nullptr, 16)));
     return entry;
 }
 

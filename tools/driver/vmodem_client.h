@@ -15,16 +15,16 @@ namespace drv {
 struct TranscriptEntry {
     bool received = false;
     std::int64_t ms = 0;
-    std::string bytes;       // decoded from hex
-    std::string bulkLabel;   // for a bulk send: its label and byte count
+    std::string bytes;      // decoded from hex
+    std::string bulkLabel;  // for a bulk send: its label and byte count
     std::uint64_t bulkCount = 0;
 };
 
 struct VModemAnswer {
     bool ok = false;
-    std::string error;               // the reason of an ERR answer, or a transport failure
+    std::string error;                 // the reason of an ERR answer, or a transport failure
     std::optional<std::string> value;  // a "= value" line
-    std::vector<std::string> lines;  // every other line before OK
+    std::vector<std::string> lines;    // every other line before OK
 };
 
 class VModemClient {

@@ -6,7 +6,8 @@ namespace drv {
 
 LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT onFailure) {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kSendTimeout, &result)) return onFailure;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kSendTimeout, &result))
+        return onFailure;
     return static_cast<LRESULT>(result);
 }
 
@@ -50,8 +51,7 @@ std::vector<HWND> TopWindowsOf(DWORD pid) {
 
 HWND FindTopWindow(DWORD pid, const char* title, const char* className) {
     for (HWND window : TopWindowsOf(pid))
-        if ((!title || TextOf(window) == title) && (!className || ClassOf(window) == className))
-            return window;
+        if ((!title || TextOf(window) == title) && (!className || ClassOf(window) == className)) return window;
     return nullptr;
 }
 
@@ -71,7 +71,9 @@ std::string ControlText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, 
 bool IsVisible(HWND window) { return IsWindowVisible(window) != FALSE; }
 bool IsEnabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
 
-std::vector<std::string> ComboItems(HWND combo) { return Items(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT); }
+std::vector<std::string> ComboItems(HWND combo) {
+    return Items(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+}
 std::vector<std::string> ListItems(HWND list) { return Items(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT); }
 int ComboSelection(HWND combo) { return static_cast<int>(SendWithTimeout(combo, CB_GETCURSEL, 0, 0, CB_ERR)); }
 
@@ -103,8 +105,12 @@ bool WaitForPostedMessages(HWND combo, DWORD timeoutMs) {
     const WPARAM extent = ++mark;
     PostMessageW(combo, CB_SETHORIZONTALEXTENT, extent, 0);
     bool taken = false;
-    WaitUntil([&] { return !IsWindow(combo) || (taken = SendWithTimeout(combo, CB_GETHORIZONTALEXTENT, 0, 0) == LRESULT(extent)); },
-              timeoutMs);
+    WaitUntil(
+        [&] {
+            return !IsWindow(combo) ||
+                   (taken = SendWithTimeout(combo, CB_GETHORIZONTALEXTENT, 0, 0) == LRESULT(extent));
+        },
+        timeoutMs);
     return taken;
 }
 

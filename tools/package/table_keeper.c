@@ -33,7 +33,7 @@
 #define MAX_TABLE_SIZE (1024 * 1024)
 
 /* Writes one line to the installer's log. */
-static void Log(MSIHANDLE install, const wchar_t *text, const wchar_t *path) {
+static void Log(MSIHANDLE install, const wchar_t* text, const wchar_t* path) {
     MSIHANDLE record = MsiCreateRecord(2);
     if (!record) return;
     MsiRecordSetStringW(record, 0, L"Korvane: [1] [2]");
@@ -44,11 +44,11 @@ static void Log(MSIHANDLE install, const wchar_t *text, const wchar_t *path) {
 }
 
 /* A property's value, allocated; NULL when it is empty or cannot be read. */
-static wchar_t *Property(MSIHANDLE install, const wchar_t *name) {
+static wchar_t* Property(MSIHANDLE install, const wchar_t* name) {
     wchar_t empty[1] = L"";
     DWORD length = 0;
     if (MsiGetPropertyW(install, name, empty, &length) != ERROR_MORE_DATA || length == 0) return NULL;
-    wchar_t *value = malloc((length + 1) * sizeof *value);
+    wchar_t* value = malloc((length + 1) * sizeof *value);
     length += 1;
     if (value && MsiGetPropertyW(install, name, value, &length) == ERROR_SUCCESS && length > 0) return value;
     free(value);
@@ -56,9 +56,9 @@ static wchar_t *Property(MSIHANDLE install, const wchar_t *name) {
 }
 
 /* "<folder><name>", allocated; the folder ends with a backslash. */
-static wchar_t *InFolder(const wchar_t *folder, const wchar_t *name) {
+static wchar_t* InFolder(const wchar_t* folder, const wchar_t* name) {
     size_t size = wcslen(folder) + wcslen(name) + 1;
-    wchar_t *path = malloc(size * sizeof *path);
+    wchar_t* path = malloc(size * sizeof *path);
     if (path) {
         wcscpy(path, folder);
         wcscat(path, name);
@@ -68,10 +68,10 @@ static wchar_t *InFolder(const wchar_t *folder, const wchar_t *name) {
 
 /* TRUE when every folder from the drive's root down to folder (which ends
  * with a backslash) exists and none is a junction or a symbolic link. */
-static BOOL PlainFolderPath(const wchar_t *folder) {
+static BOOL PlainFolderPath(const wchar_t* folder) {
     size_t length = wcslen(folder);
     if (length < 4 || folder[1] != L':' || folder[2] != L'\\' || folder[length - 1] != L'\\') return FALSE;
-    wchar_t *prefix = malloc((length + 1) * sizeof *prefix);
+    wchar_t* prefix = malloc((length + 1) * sizeof *prefix);
     if (!prefix) return FALSE;
     BOOL plain = TRUE;
     for (size_t end = 3; plain && end < length; ++end) {
@@ -88,7 +88,7 @@ static BOOL PlainFolderPath(const wchar_t *folder) {
 
 /* Opens the folder so that it cannot be renamed, moved or deleted while the
  * handle is held; INVALID_HANDLE_VALUE when it is not a plain folder. */
-static HANDLE HoldFolder(const wchar_t *folder) {
+static HANDLE HoldFolder(const wchar_t* folder) {
     if (!PlainFolderPath(folder)) return INVALID_HANDLE_VALUE;
     HANDLE handle = CreateFileW(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
@@ -104,8 +104,9 @@ static HANDLE HoldFolder(const wchar_t *folder) {
 
 /* Opens a file itself, never what a link points to; INVALID_HANDLE_VALUE for
  * a missing file, a folder or a reparse point. */
-static HANDLE OpenPlainFile(const wchar_t *path, DWORD access) {
-    HANDLE file = CreateFileW(path, access, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+static HANDLE OpenPlainFile(const wchar_t* path, DWORD access) {
+    HANDLE file =
+        CreateFileW(path, access, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, NULL);
     BY_HANDLE_FILE_INFORMATION info;
     if (file != INVALID_HANDLE_VALUE &&
         (!GetFileInformationByHandle(file, &info) ||
@@ -117,12 +118,12 @@ static HANDLE OpenPlainFile(const wchar_t *path, DWORD access) {
 }
 
 typedef struct {
-    char *bytes;
+    char* bytes;
     DWORD size;
 } Contents;
 
 /* Reads a whole plain file; FALSE if it is missing, not plain or too large. */
-static BOOL ReadPlainFile(const wchar_t *path, Contents *contents) {
+static BOOL ReadPlainFile(const wchar_t* path, Contents* contents) {
     contents->bytes = NULL;
     contents->size = 0;
     HANDLE file = OpenPlainFile(path, GENERIC_READ);
@@ -141,12 +142,12 @@ static BOOL ReadPlainFile(const wchar_t *path, Contents *contents) {
     return TRUE;
 }
 
-static BOOL SameContents(const Contents *a, const Contents *b) {
+static BOOL SameContents(const Contents* a, const Contents* b) {
     return a->size == b->size && memcmp(a->bytes, b->bytes, a->size) == 0;
 }
 
 /* Deletes a plain file; TRUE if none is left at path. */
-static BOOL DeletePlainFile(const wchar_t *path) {
+static BOOL DeletePlainFile(const wchar_t* path) {
     if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return TRUE;
     HANDLE file = OpenPlainFile(path, DELETE);
     if (file == INVALID_HANDLE_VALUE) return FALSE;
@@ -157,7 +158,7 @@ static BOOL DeletePlainFile(const wchar_t *path) {
 }
 
 /* Writes contents to a new file at path; nothing may be there yet. */
-static BOOL WriteNewFile(const wchar_t *path, const Contents *contents) {
+static BOOL WriteNewFile(const wchar_t* path, const Contents* contents) {
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) return FALSE;
     DWORD written = 0;
@@ -173,21 +174,23 @@ typedef struct {
     wchar_t *table, *shipped, *previous;
 } Paths;
 
-static void FreePaths(Paths *paths) {
+static void FreePaths(Paths* paths) {
     if (paths->folder != INVALID_HANDLE_VALUE) CloseHandle(paths->folder);
     free(paths->table);
     free(paths->shipped);
     free(paths->previous);
 }
 
-static BOOL TakePaths(MSIHANDLE install, const wchar_t *folder, Paths *paths) {
+static BOOL TakePaths(MSIHANDLE install, const wchar_t* folder, Paths* paths) {
     paths->folder = INVALID_HANDLE_VALUE;
     paths->table = paths->shipped = paths->previous = NULL;
     if (!folder) return FALSE;
     paths->folder = HoldFolder(folder);
     if (paths->folder == INVALID_HANDLE_VALUE) {
-        Log(install, L"the install folder is not a plain folder (a junction or a link on its path?); "
-                     L"korvane.ini is left alone:", folder);
+        Log(install,
+            L"the install folder is not a plain folder (a junction or a link on its path?); "
+            L"korvane.ini is left alone:",
+            folder);
         return FALSE;
     }
     paths->table = InFolder(folder, TABLE);
@@ -198,14 +201,15 @@ static BOOL TakePaths(MSIHANDLE install, const wchar_t *folder, Paths *paths) {
 
 /* Immediate, before anything is written: is korvane.ini the shipped table? */
 UINT __stdcall CheckCountryTable(MSIHANDLE install) {
-    wchar_t *folder = Property(install, L"INSTALLDIR");
+    wchar_t* folder = Property(install, L"INSTALLDIR");
     Paths paths;
     if (TakePaths(install, folder, &paths)) {
         Contents table = {NULL, 0}, shipped = {NULL, 0};
         BOOL unedited = ReadPlainFile(paths.table, &table) && ReadPlainFile(paths.shipped, &shipped) &&
                         SameContents(&table, &shipped);
         if (unedited) MsiSetPropertyW(install, L"UneditedTableFolder", folder);
-        Log(install, unedited ? L"korvane.ini is the shipped table:" : L"korvane.ini is kept as it is:", paths.table);
+        Log(install, unedited ? L"korvane.ini is the shipped table:" : L"korvane.ini is kept as it is:",
+            paths.table);
         free(table.bytes);
         free(shipped.bytes);
     }
@@ -216,7 +220,7 @@ UINT __stdcall CheckCountryTable(MSIHANDLE install) {
 
 /* Deferred, after InstallFiles: the unedited table follows the upgrade. */
 UINT __stdcall UpdateCountryTable(MSIHANDLE install) {
-    wchar_t *folder = Property(install, L"CustomActionData");
+    wchar_t* folder = Property(install, L"CustomActionData");
     Paths paths;
     Contents table = {NULL, 0}, shipped = {NULL, 0};
     /* A previous table left by an earlier upgrade (one whose commit did not
@@ -242,7 +246,7 @@ UINT __stdcall UpdateCountryTable(MSIHANDLE install) {
 
 /* Rollback of UpdateCountryTable: the previous table goes back in place. */
 UINT __stdcall UndoUpdateCountryTable(MSIHANDLE install) {
-    wchar_t *folder = Property(install, L"CustomActionData");
+    wchar_t* folder = Property(install, L"CustomActionData");
     Paths paths;
     HANDLE previous;
     if (TakePaths(install, folder, &paths) &&
@@ -260,7 +264,7 @@ UINT __stdcall UndoUpdateCountryTable(MSIHANDLE install) {
 
 /* Commit of UpdateCountryTable: the previous table is no longer needed. */
 UINT __stdcall CommitUpdateCountryTable(MSIHANDLE install) {
-    wchar_t *folder = Property(install, L"CustomActionData");
+    wchar_t* folder = Property(install, L"CustomActionData");
     Paths paths;
     if (TakePaths(install, folder, &paths)) DeletePlainFile(paths.previous);
     FreePaths(&paths);

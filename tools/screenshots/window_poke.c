@@ -15,11 +15,11 @@
 #define TRAY_ICON_ID 1008
 #define WM_TRAYNOTIFY (WM_APP + 100)
 
-static HWND Find(const char *className, const char *title) {
+static HWND Find(const char* className, const char* title) {
     return FindWindowA(strcmp(className, "-") == 0 ? NULL : className, title);
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     /* Screen coordinates in real pixels whatever the DPI: the script crops
      * the X screen with them. */
     SetProcessDPIAware();
@@ -38,8 +38,10 @@ int main(int argc, char **argv) {
         HWND window = Find(argv[2], argv[3]);
         HWND list = window ? GetDlgItem(window, atoi(argv[4])) : NULL;
         DWORD_PTR result = 0;
-        return list && SendMessageTimeoutA(list, LB_SETCURSEL, (WPARAM)atoi(argv[5]), 0,
-                                           SMTO_ABORTIFHUNG, 5000, &result) ? 0 : 1;
+        return list && SendMessageTimeoutA(list, LB_SETCURSEL, (WPARAM)atoi(argv[5]), 0, SMTO_ABORTIFHUNG, 5000,
+                                           &result)
+                   ? 0
+                   : 1;
     }
     if (argc >= 3 && strcmp(argv[1], "tray") == 0) {
         HWND window = Find("-", argv[2]);
@@ -49,8 +51,7 @@ int main(int argc, char **argv) {
         HWND window = Find(argv[2], argv[3]);
         HWND combo = window ? GetDlgItem(window, atoi(argv[4])) : NULL;
         DWORD_PTR count = 0;
-        if (!combo || !SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count))
-            return 1;
+        if (!combo || !SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count)) return 1;
         printf("%ld\n", (long)count);
         return 0;
     }

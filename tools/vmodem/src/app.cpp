@@ -9,10 +9,8 @@
 #include <system_error>
 #include <vector>
 
-App::App(const Options& options) : rack_(options.dir, clock_)
-{
-    for (const Options::Modem& m : options.modems)
-        rack_.attach(m.port).engine().settings().country = m.country;
+App::App(const Options& options) : rack_(options.dir, clock_) {
+    for (const Options::Modem& m : options.modems) rack_.attach(m.port).engine().settings().country = m.country;
     if (options.control_port) {
         control_ = std::make_unique<ControlServer>(*options.control_port, [this](std::string_view line) {
             return handle_control_request(line, rack_, clock_);
@@ -20,15 +18,12 @@ App::App(const Options& options) : rack_(options.dir, clock_)
     }
 }
 
-std::optional<std::uint16_t> App::control_port() const
-{
-    if (!control_)
-        return std::nullopt;
+std::optional<std::uint16_t> App::control_port() const {
+    if (!control_) return std::nullopt;
     return control_->port();
 }
 
-void App::run()
-{
+void App::run() {
     enum class Source { Signal, Listener, Client, Port };
     struct Target {
         Source source;
@@ -53,66 +48,51 @@ void App::run()
         }
         for (int n = ModemRack::kFirstPort; n <= ModemRack::kLastPort; ++n) {
             ModemPort* port = rack_.find(n);
-            if (port && port->poll_fd() >= 0)
-                watch(port->poll_fd(), port->poll_events(), {Source::Port, n});
+            if (port && port->poll_fd() >= 0) watch(port->poll_fd(), port->poll_events(), {Source::Port, n});
         }
 
         if (::poll(fds.data(), fds.size(), poll_timeout()) < 0 && errno != EINTR)
             throw std::system_error(errno, std::generic_category(), "poll");
 
         for (std::size_t i = 0; i < fds.size(); ++i) {
-            if (!fds[i].revents)
-                continue;
+            if (!fds[i].revents) continue;
             const Target& t = targets[i];
             switch (t.source) {
             case Source::Signal: {
                 signalfd_siginfo info;
-                while (::read(signals_.fd(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-                }
+                while (::read(signals_.fd(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {}
                 stop = true;
                 break;
             }
-            case Source::Listener:
-                control_->accept_clients();
-                break;
-            case Source::Client:
-                control_->handle_client(t.key, fds[i].revents);
-                break;
+            case Source::Listener: control_->accept_clients(); break;
+            case Source::Client: control_->handle_client(t.key, fds[i].revents); break;
             case Source::Port: {
                 // A request handled earlier in this round may have replaced the modem.
                 ModemPort* port = rack_.find(t.key);
-                if (port && port->poll_fd() == fds[i].fd)
-                    port->handle_events(fds[i].revents);
+                if (port && port->poll_fd() == fds[i].fd) port->handle_events(fds[i].revents);
                 break;
             }
             }
         }
         run_port_timers();
-        if (control_ && control_->quit_requested())
-            stop = true;
+        if (control_ && control_->quit_requested()) stop = true;
     }
-    if (control_)
-        control_->flush_all();
+    if (control_) control_->flush_all();
 }
 
-int App::poll_timeout() const
-{
+int App::poll_timeout() const {
     const std::int64_t now = clock_.now_ms();
     std::optional<std::int64_t> next;
     for (int n = ModemRack::kFirstPort; n <= ModemRack::kLastPort; ++n) {
         const ModemPort* port = rack_.find(n);
         std::optional<std::int64_t> deadline = port ? port->next_deadline() : std::nullopt;
-        if (deadline && (!next || *deadline < *next))
-            next = deadline;
+        if (deadline && (!next || *deadline < *next)) next = deadline;
     }
-    if (!next)
-        return -1;
+    if (!next) return -1;
     return static_cast<int>(std::min<std::int64_t>(std::max<std::int64_t>(*next - now, 0), INT_MAX));
 }
 
-void App::run_port_timers()
-{
+void App::run_port_timers() {
     for (int n = ModemRack::kFirstPort; n <= ModemRack::kLastPort; ++n)
-        if (ModemPort* port = rack_.find(n))
-            port->run_timers();
+        if (ModemPort* port = rack_.find(n)) port->run_timers();
 }

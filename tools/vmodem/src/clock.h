@@ -8,8 +8,7 @@ class Clock {
 public:
     Clock() : start_(std::chrono::steady_clock::now()) {}
 
-    std::int64_t now_ms() const
-    {
+    std::int64_t now_ms() const {
         using namespace std::chrono;
         return duration_cast<milliseconds>(steady_clock::now() - start_).count();
     }

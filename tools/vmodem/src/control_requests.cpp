@@ -18,11 +18,9 @@ class Args {
 public:
     explicit Args(std::string_view line) : rest_(line) {}
 
-    std::string_view word(const char* what)
-    {
+    std::string_view word(const char* what) {
         std::size_t start = rest_.find_first_not_of(' ');
-        if (start == std::string_view::npos)
-            throw BadRequest{"missing " + std::string(what)};
+        if (start == std::string_view::npos) throw BadRequest{"missing " + std::string(what)};
         rest_.remove_prefix(start);
         std::size_t end = std::min(rest_.find(' '), rest_.size());
         std::string_view w = rest_.substr(0, end);
@@ -30,78 +28,59 @@ public:
         return w;
     }
 
-    std::string_view text(const char* what)
-    {
-        if (rest_.empty())
-            throw BadRequest{"missing " + std::string(what)};
+    std::string_view text(const char* what) {
+        if (rest_.empty()) throw BadRequest{"missing " + std::string(what)};
         std::string_view t = rest_.substr(1);
         rest_ = {};
         return t;
     }
 
-    void end()
-    {
-        if (rest_.find_first_not_of(' ') != std::string_view::npos)
-            throw BadRequest{"unexpected argument"};
+    void end() {
+        if (rest_.find_first_not_of(' ') != std::string_view::npos) throw BadRequest{"unexpected argument"};
     }
 
 private:
     std::string_view rest_;
 };
 
-std::uint64_t parse_number(std::string_view text, std::uint64_t max)
-{
-    if (text.empty() || text.size() > 12)
-        throw BadRequest{"bad number"};
+std::uint64_t parse_number(std::string_view text, std::uint64_t max) {
+    if (text.empty() || text.size() > 12) throw BadRequest{"bad number"};
     std::uint64_t value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9')
-            throw BadRequest{"bad number"};
+        if (c < '0' || c > '9') throw BadRequest{"bad number"};
         value = value * 10 + static_cast<std::uint64_t>(c - '0');
     }
-    if (value > max)
-        throw BadRequest{"number too large"};
+    if (value > max) throw BadRequest{"number too large"};
     return value;
 }
 
-bool parse_flag(std::string_view text)
-{
-    if (text != "0" && text != "1")
-        throw BadRequest{"expected 0 or 1"};
+bool parse_flag(std::string_view text) {
+    if (text != "0" && text != "1") throw BadRequest{"expected 0 or 1"};
     return text == "1";
 }
 
-int port_number(Args& args)
-{
+int port_number(Args& args) {
     std::string_view w = args.word("port number");
     if (w.size() != 1 || w[0] < '0' + ModemRack::kFirstPort || w[0] > '0' + ModemRack::kLastPort)
         throw BadRequest{"bad port number"};
     return w[0] - '0';
 }
 
-ModemPort& attached(ModemRack& rack, int n)
-{
+ModemPort& attached(ModemRack& rack, int n) {
     ModemPort* port = rack.find(n);
-    if (!port)
-        throw BadRequest{"COM" + std::to_string(n) + " not attached"};
+    if (!port) throw BadRequest{"COM" + std::to_string(n) + " not attached"};
     return *port;
 }
 
-ModemPort& present(ModemRack& rack, int n)
-{
+ModemPort& present(ModemRack& rack, int n) {
     ModemPort& port = attached(rack, n);
-    if (!port.present())
-        throw BadRequest{"COM" + std::to_string(n) + " not present"};
+    if (!port.present()) throw BadRequest{"COM" + std::to_string(n) + " not present"};
     return port;
 }
 
-std::string value_answer(const std::string& value)
-{
-    return "= " + value + "\nOK\n";
-}
+std::string value_answer(const std::string& value) { return "= " + value + "\nOK\n"; }
 
-std::string set_request(Args& args, ModemRack& rack, int n)
-{
+std::string set_request(Args& args, ModemRack& rack, int n) {
     std::string_view knob = args.word("knob");
     std::string_view value = args.text("value");
     ModemPort& port = attached(rack, n);
@@ -113,77 +92,64 @@ std::string set_request(Args& args, ModemRack& rack, int n)
     return "OK\n";
 }
 
-std::string get_request(Args& args, ModemRack& rack, int n)
-{
+std::string get_request(Args& args, ModemRack& rack, int n) {
     std::string_view knob = args.word("knob");
     args.end();
     ModemPort& port = attached(rack, n);
-    if (knob == "present")
-        return value_answer(port.present() ? "1" : "0");
+    if (knob == "present") return value_answer(port.present() ? "1" : "0");
     std::optional<std::string> value = get_knob(port.engine().settings(), knob);
-    if (!value)
-        throw BadRequest{"unknown knob"};
+    if (!value) throw BadRequest{"unknown knob"};
     return value_answer(*value);
 }
 
-std::string attach_request(Args& args, ModemRack& rack, int n)
-{
+std::string attach_request(Args& args, ModemRack& rack, int n) {
     args.end();
     rack.attach(n);
     return "OK\n";
 }
 
-std::string detach_request(Args& args, ModemRack& rack, int n)
-{
+std::string detach_request(Args& args, ModemRack& rack, int n) {
     args.end();
     rack.detach(n);
     return "OK\n";
 }
 
-std::string send_request(Args& args, ModemRack& rack, int n)
-{
+std::string send_request(Args& args, ModemRack& rack, int n) {
     std::optional<std::string> bytes = unescape(args.text("text"));
-    if (!bytes)
-        throw BadRequest{"bad escape"};
+    if (!bytes) throw BadRequest{"bad escape"};
     present(rack, n).send(std::move(*bytes));
     return "OK\n";
 }
 
-std::string flood_request(Args& args, ModemRack& rack, int n)
-{
+std::string flood_request(Args& args, ModemRack& rack, int n) {
     std::uint64_t count = parse_number(args.word("byte count"), 1ull << 32);
     args.end();
     present(rack, n).flood(count);
     return "OK\n";
 }
 
-std::string endless_request(Args& args, ModemRack& rack, int n)
-{
+std::string endless_request(Args& args, ModemRack& rack, int n) {
     bool on = parse_flag(args.word("0 or 1"));
     args.end();
     present(rack, n).set_endless(on);
     return "OK\n";
 }
 
-std::string transcript_request(Args& args, ModemRack& rack, int n)
-{
+std::string transcript_request(Args& args, ModemRack& rack, int n) {
     args.end();
     return attached(rack, n).transcript().render() + "OK\n";
 }
 
-std::string clear_request(Args& args, ModemRack& rack, int n)
-{
+std::string clear_request(Args& args, ModemRack& rack, int n) {
     args.end();
     attached(rack, n).transcript().clear();
     return "OK\n";
 }
 
-std::string termios_request(Args& args, ModemRack& rack, int n)
-{
+std::string termios_request(Args& args, ModemRack& rack, int n) {
     args.end();
     std::optional<std::string> settings = present(rack, n).line_settings();
-    if (!settings)
-        throw BadRequest{"cannot read line settings"};
+    if (!settings) throw BadRequest{"cannot read line settings"};
     return value_answer(*settings);
 }
 
@@ -203,8 +169,7 @@ const PortRequest kPortRequests[] = {
 
 }  // namespace
 
-ControlAnswer handle_control_request(std::string_view line, ModemRack& rack, const Clock& clock)
-{
+ControlAnswer handle_control_request(std::string_view line, ModemRack& rack, const Clock& clock) {
     try {
         Args args(line);
         std::string_view request = args.word("request");
@@ -217,8 +182,7 @@ ControlAnswer handle_control_request(std::string_view line, ModemRack& rack, con
             return {"OK\n", true};
         }
         for (const PortRequest& known : kPortRequests)
-            if (request == known.name)
-                return {known.handle(args, rack, port_number(args))};
+            if (request == known.name) return {known.handle(args, rack, port_number(args))};
         throw BadRequest{"unknown request"};
     } catch (const BadRequest& bad) {
         return {"ERR " + bad.reason + "\n"};

@@ -5,8 +5,7 @@
 #include "options.h"
 #include "ready_file.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::string error;
     std::optional<Options> options = parse_options(argc, argv, error);
     if (!options) {

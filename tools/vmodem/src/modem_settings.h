@@ -20,21 +20,21 @@ struct ModemSettings {
 
     // Behaviour knobs.
     Personality personality = Personality::Card;
-    int id = 1;               // which identification string I3 reports
-    std::string idtext;       // non-empty: I3 reports this instead
+    int id = 1;          // which identification string I3 reports
+    std::string idtext;  // non-empty: I3 reports this instead
     std::uint32_t delay_ms = 0;
-    bool silent = false;      // never reply (echo still follows `echo`)
-    std::string junk;         // sent right before each reply
-    std::uint32_t split = 0;  // max bytes per write of a reply, 0 = whole
-    std::uint32_t gap_ms = 0; // pause between split writes
-    bool cronly = false;      // end lines with CR instead of CR LF
-    bool ignoreset = false;   // %T or +GCI= answers OK without changing the country
+    bool silent = false;       // never reply (echo still follows `echo`)
+    std::string junk;          // sent right before each reply
+    std::uint32_t split = 0;   // max bytes per write of a reply, 0 = whole
+    std::uint32_t gap_ms = 0;  // pause between split writes
+    bool cronly = false;       // end lines with CR instead of CR LF
+    bool ignoreset = false;    // %T or +GCI= answers OK without changing the country
     std::string okword = "OK";
-    bool seterror = false;    // %T answers ERROR
+    bool seterror = false;  // %T answers ERROR
 
     // The gci personality's own.
-    bool gcispace = true;                         // "+GCI: B5"; off: "+GCI:B5"
+    bool gcispace = true;                          // "+GCI: B5"; off: "+GCI:B5"
     std::string gcilist = known_countries_list();  // what +GCI=? lists, and what +GCI= takes
-    bool gcireset = false;    // a change of country puts the other settings back, as AT&F does
-    bool gcierror = false;    // every +GCI command answers ERROR
+    bool gcireset = false;  // a change of country puts the other settings back, as AT&F does
+    bool gcierror = false;  // every +GCI command answers ERROR
 };

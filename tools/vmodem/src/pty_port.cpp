@@ -11,39 +11,28 @@
 
 namespace {
 
-[[noreturn]] void fail(const std::string& what)
-{
-    throw std::system_error(errno, std::generic_category(), what);
-}
+[[noreturn]] void fail(const std::string& what) { throw std::system_error(errno, std::generic_category(), what); }
 
 }  // namespace
 
-PtyPort::PtyPort(std::string link_path) : link_path_(std::move(link_path))
-{
+PtyPort::PtyPort(std::string link_path) : link_path_(std::move(link_path)) {
     master_.reset(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
-    if (!master_)
-        fail("posix_openpt");
-    if (grantpt(master_.get()) != 0 || unlockpt(master_.get()) != 0)
-        fail("grantpt/unlockpt");
+    if (!master_) fail("posix_openpt");
+    if (grantpt(master_.get()) != 0 || unlockpt(master_.get()) != 0) fail("grantpt/unlockpt");
     char name[PATH_MAX];
-    if (ptsname_r(master_.get(), name, sizeof name) != 0)
-        fail("ptsname");
+    if (ptsname_r(master_.get(), name, sizeof name) != 0) fail("ptsname");
     slave_path_ = name;
 
     slave_.reset(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (!slave_)
-        fail("open " + slave_path_);
+    if (!slave_) fail("open " + slave_path_);
     termios t{};
-    if (tcgetattr(slave_.get(), &t) != 0)
-        fail("tcgetattr");
+    if (tcgetattr(slave_.get(), &t) != 0) fail("tcgetattr");
     cfmakeraw(&t);
-    if (tcsetattr(slave_.get(), TCSANOW, &t) != 0)
-        fail("tcsetattr");
+    if (tcsetattr(slave_.get(), TCSANOW, &t) != 0) fail("tcsetattr");
 
     const std::string temp = link_path_ + ".new" + std::to_string(getpid());
     ::unlink(temp.c_str());
-    if (::symlink(slave_path_.c_str(), temp.c_str()) != 0)
-        fail("symlink " + temp);
+    if (::symlink(slave_path_.c_str(), temp.c_str()) != 0) fail("symlink " + temp);
     if (::rename(temp.c_str(), link_path_.c_str()) != 0) {
         int saved = errno;
         ::unlink(temp.c_str());
@@ -52,10 +41,8 @@ PtyPort::PtyPort(std::string link_path) : link_path_(std::move(link_path))
     }
 }
 
-PtyPort::~PtyPort()
-{
+PtyPort::~PtyPort() {
     char target[PATH_MAX];
     ssize_t n = ::readlink(link_path_.c_str(), target, sizeof target - 1);
-    if (n >= 0 && std::string(target, static_cast<std::size_t>(n)) == slave_path_)
-        ::unlink(link_path_.c_str());
+    if (n >= 0 && std::string(target, static_cast<std::size_t>(n)) == slave_path_) ::unlink(link_path_.c_str());
 }

@@ -1,18 +1,13 @@
 #include "reply_shaper.h"
 
-std::vector<Emission> shape_reply(const CommandResult& result, const ModemSettings& s)
-{
-    if (s.silent)
-        return {};
+std::vector<Emission> shape_reply(const CommandResult& result, const ModemSettings& s) {
+    if (s.silent) return {};
 
     const std::string eol = s.cronly ? "\r" : "\r\n";
     std::string text;
-    for (const std::string& line : result.info)
-        text += eol + line + eol;
-    if (!s.quiet)
-        text += eol + (result.ok ? s.okword : std::string("ERROR")) + eol;
-    if (text.empty())
-        return {};
+    for (const std::string& line : result.info) text += eol + line + eol;
+    if (!s.quiet) text += eol + (result.ok ? s.okword : std::string("ERROR")) + eol;
+    if (text.empty()) return {};
     text.insert(0, s.junk);
 
     const std::size_t piece = s.split ? s.split : text.size();

@@ -5,8 +5,7 @@
 #include <cerrno>
 #include <system_error>
 
-SignalWatch::SignalWatch()
-{
+SignalWatch::SignalWatch() {
     ::signal(SIGPIPE, SIG_IGN);
     // A shell starting us in the background leaves SIGINT ignored, and an
     // ignored signal never reaches the signalfd.
@@ -26,7 +25,4 @@ SignalWatch::SignalWatch()
     }
 }
 
-SignalWatch::~SignalWatch()
-{
-    sigprocmask(SIG_SETMASK, &old_mask_, nullptr);
-}
+SignalWatch::~SignalWatch() { sigprocmask(SIG_SETMASK, &old_mask_, nullptr); }

@@ -6,27 +6,21 @@ constexpr char kHexDigits[] = "0123456789abcdef";
 
 }  // namespace
 
-int hex_digit_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
+int hex_digit_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
-std::optional<std::string> unescape(std::string_view text)
-{
+std::optional<std::string> unescape(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\\') {
             out.push_back(text[i]);
             continue;
         }
-        if (++i == text.size())
-            return std::nullopt;
+        if (++i == text.size()) return std::nullopt;
         switch (text[i]) {
         case 'r': out.push_back('\r'); break;
         case 'n': out.push_back('\n'); break;
@@ -35,21 +29,18 @@ std::optional<std::string> unescape(std::string_view text)
         case 'x': {
             int high = i + 1 < text.size() ? hex_digit_value(text[i + 1]) : -1;
             int low = i + 2 < text.size() ? hex_digit_value(text[i + 2]) : -1;
-            if (high < 0 || low < 0)
-                return std::nullopt;
+            if (high < 0 || low < 0) return std::nullopt;
             out.push_back(static_cast<char>(high * 16 + low));
             i += 2;
             break;
         }
-        default:
-            return std::nullopt;
+        default: return std::nullopt;
         }
     }
     return out;
 }
 
-std::string escape(std::string_view bytes)
-{
+std::string escape(std::string_view bytes) {
     std::string out;
     for (char c : bytes) {
         auto u = static_cast<unsigned char>(c);
@@ -72,8 +63,7 @@ std::string escape(std::string_view bytes)
     return out;
 }
 
-std::string to_hex(std::string_view bytes)
-{
+std::string to_hex(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 2);
     for (char c : bytes) {

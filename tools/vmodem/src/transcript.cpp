@@ -2,29 +2,24 @@
 
 #include "text_escape.h"
 
-void Transcript::received(std::int64_t ms, std::string_view bytes)
-{
+void Transcript::received(std::int64_t ms, std::string_view bytes) {
     add({ms, true, std::string(bytes), nullptr, 0});
 }
 
-void Transcript::sent(std::int64_t ms, std::string_view bytes)
-{
+void Transcript::sent(std::int64_t ms, std::string_view bytes) {
     add({ms, false, std::string(bytes), nullptr, 0});
 }
 
-void Transcript::sent_bulk(std::int64_t ms, const char* label, std::size_t count)
-{
+void Transcript::sent_bulk(std::int64_t ms, const char* label, std::size_t count) {
     add({ms, false, {}, label, count});
 }
 
-void Transcript::clear()
-{
+void Transcript::clear() {
     entries_.clear();
     stored_ = 0;
 }
 
-void Transcript::add(Entry entry)
-{
+void Transcript::add(Entry entry) {
     stored_ += cost(entry);
     entries_.push_back(std::move(entry));
     while (stored_ > cap_ && !entries_.empty()) {
@@ -33,8 +28,7 @@ void Transcript::add(Entry entry)
     }
 }
 
-std::string Transcript::render() const
-{
+std::string Transcript::render() const {
     std::string out;
     for (const Entry& e : entries_) {
         out += e.received ? "rx " : "tx ";

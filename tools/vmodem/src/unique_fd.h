@@ -8,10 +8,8 @@ public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept
-    {
-        if (this != &other)
-            reset(other.release());
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) reset(other.release());
         return *this;
     }
     UniqueFd(const UniqueFd&) = delete;
@@ -21,17 +19,14 @@ public:
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
 
-    int release()
-    {
+    int release() {
         int fd = fd_;
         fd_ = -1;
         return fd;
     }
 
-    void reset(int fd = -1)
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
         fd_ = fd;
     }
 

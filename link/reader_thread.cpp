@@ -19,7 +19,11 @@ public:
 
 private:
     bool StopRequested() const {
-        return m_run.stopFlag->load() != 0 || WaitForSingleObject(m_run.stop.Get(), 0) == WAIT_OBJECT_0;
+        if (m_run.stopFlag->load() != 0 || m_stopSeen) return true;
+        // While polling, the timed wait of every turn already watches the stop
+        // event. Looking again here would add a second call into the Wine
+        // server every kPollInterval, about a third of the polling's CPU.
+        return m_canWait && WaitForSingleObject(m_run.stop.Get(), 0) == WAIT_OBJECT_0;
     }
 
     // Returns true when characters may be waiting in the input queue.
@@ -33,7 +37,9 @@ private:
             // The driver cannot wait for events: look at the queue now and then.
             m_canWait = false;
         }
-        return WaitForSingleObject(m_run.stop.Get(), kPollInterval) == WAIT_TIMEOUT;
+        const DWORD waited = WaitForSingleObject(m_run.stop.Get(), kPollInterval);
+        m_stopSeen = waited == WAIT_OBJECT_0;
+        return waited == WAIT_TIMEOUT;
     }
 
     bool FinishWait(OVERLAPPED& wait, DWORD& events) {
@@ -83,6 +89,7 @@ private:
     ReaderRun& m_run;
     HANDLE m_port;
     bool m_canWait = true;
+    bool m_stopSeen = false;  // the poll's wait ended on the stop event
     char m_buffer[kReceiveBuffer];
 };
 

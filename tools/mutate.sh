@@ -54,12 +54,18 @@ fi
 name=$1
 suite=${2:-quick}
 
-# A fresh copy, file times kept so the build stays incremental; every file a
-# mutation can touch is made newer, so no object built from a mutated
-# version survives into this run.
+# A fresh copy, file times kept so the build stays incremental; the file the
+# last run mutated is made newer, so no object built from its mutated version
+# survives into this run. Unknown (no record), every file a mutation can
+# touch is.
 rm -rf "$work/src" && mkdir -p "$work/src" &&
   tar -C "$top" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$work/src" -xf - || exit 2
-for m in "${mutations[@]}"; do IFS='@' read -r _ file _ _ <<<"$m"; touch "$work/src/$file"; done
+if [ -f "$work/last-mutated" ]; then
+  touch "$work/src/$(cat "$work/last-mutated")"
+else
+  for m in "${mutations[@]}"; do IFS='@' read -r _ file _ _ <<<"$m"; touch "$work/src/$file"; done
+fi
+: >"$work/last-mutated"
 # Copies keep their files' times, which say nothing across commits: a build
 # made from another commit of this tree is started afresh.
 head=$(git -C "$top" rev-parse HEAD 2>/dev/null)
@@ -71,6 +77,7 @@ if [ "$name" != none ]; then
     IFS='@' read -r mname file subst what <<<"$m"
     [ "$mname" = "$name" ] || continue
     found=1
+    echo "$file" >"$work/last-mutated"
     cp "$work/src/$file" "$work/original"
     perl -0pi -e "$subst" "$work/src/$file"
     if cmp -s "$work/src/$file" "$work/original"; then echo "mutate: $name no longer applies to $file" >&2; exit 2; fi

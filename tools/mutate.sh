@@ -54,18 +54,20 @@ fi
 name=$1
 suite=${2:-quick}
 
-# A fresh copy, file times kept so the build stays incremental; the file the
-# last run mutated is made newer, so no object built from its mutated version
-# survives into this run. Unknown (no record), every file a mutation can
-# touch is.
+# A fresh copy, file times kept so the build stays incremental. The files
+# mutated since the last build that finished are made newer, so no object
+# built from a mutated version survives into this run; with no such record,
+# every file a mutation can touch is.
 rm -rf "$work/src" && mkdir -p "$work/src" &&
   tar -C "$top" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$work/src" -xf - || exit 2
-if [ -f "$work/last-mutated" ]; then
-  touch "$work/src/$(cat "$work/last-mutated")"
+record=$work/mutated-since-build
+if [ -f "$record" ]; then
+  while read -r file; do [ -z "$file" ] || touch "$work/src/$file"; done <"$record"
 else
   for m in "${mutations[@]}"; do IFS='@' read -r _ file _ _ <<<"$m"; touch "$work/src/$file"; done
+  : >"$record"
 fi
-: >"$work/last-mutated"
+mutated=
 # Copies keep their files' times, which say nothing across commits: a build
 # made from another commit of this tree is started afresh.
 head=$(git -C "$top" rev-parse HEAD 2>/dev/null)
@@ -77,7 +79,8 @@ if [ "$name" != none ]; then
     IFS='@' read -r mname file subst what <<<"$m"
     [ "$mname" = "$name" ] || continue
     found=1
-    echo "$file" >"$work/last-mutated"
+    mutated=$file
+    echo "$file" >>"$record"
     cp "$work/src/$file" "$work/original"
     perl -0pi -e "$subst" "$work/src/$file"
     if cmp -s "$work/src/$file" "$work/original"; then echo "mutate: $name no longer applies to $file" >&2; exit 2; fi
@@ -98,6 +101,7 @@ choose_target 2>&1
 ( configure "$work/build" "$KORVANE_TARGET" "$work/build-logs/$KORVANE_TARGET" ) >/dev/null 2>&1 &&
   cmake --build "$work/build" -j2 >"$work/build.log" 2>&1 ||
   { echo "mutate: error: the $KORVANE_TARGET build failed" >&2; tail -30 "$work/build.log" >&2; exit 2; }
+echo "$mutated" >"$record"  # the build now holds this run's mutation only
 
 case $suite in
   quick) selection=(-L quick) ;;

@@ -14,6 +14,7 @@ struct DetectionFigures {
 struct OperationFigures {
     Samples query, setOk, setFail, settingEdge, idleCpu, peakWorkingSet, privateBytes;
     Samples queryCpu, setFailCpu, setFailRemoteCpu, hostPeakRss, hostPrivate, pagefile;  // for the notes
+    Samples setOkToBox, setOkBoxShowing;  // the successful setting's time split at the box's creation
     bool privateUsageZero = false;
 };
 

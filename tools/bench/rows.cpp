@@ -82,6 +82,10 @@ std::vector<std::string> TableNotes(const Figures& f) {
         d.cpuNone, "ms");
     AddNote(notes, "CPU of korvane.exe during a detection run with the modem", d.cpuModem, "ms");
     AddNote(notes, "CPU of korvane.exe during the query (press to cursor restored)", o.queryCpu, "ms");
+    AddNote(notes, "Successful setting, the program's part: the press of Set to the message box created (its WM_CREATE)",
+            o.setOkToBox, "ms");
+    AddNote(notes, "Successful setting, the system's message box: its WM_CREATE to its WM_SHOWWINDOW", o.setOkBoxShowing,
+            "ms");
     AddNote(notes, "CPU of korvane.exe during the failed setting (press to box shown)", o.setFailCpu, "ms");
     AddNote(notes, "GetProcessTimes on the korvane.exe process over the same failed setting", o.setFailRemoteCpu,
             "ms");

@@ -54,6 +54,13 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK TimingCallWndProc(int code, WP
         const CWPSTRUCT& call = *reinterpret_cast<const CWPSTRUCT*>(lParam);
         if (!g_queryMessage) g_queryMessage = RegisterWindowMessageA(timing::kQueryMessage);
         switch (call.message) {
+        case WM_CREATE: {
+            // A dialog's start (a message box's: the program's part of a setting ends there).
+            char windowClass[8];
+            if (GetClassNameA(call.hwnd, windowClass, sizeof windowClass) && !lstrcmpA(windowClass, "#32770"))
+                if (timing::Shared* shared = Shared()) Log(*shared, call, now.QuadPart);
+            break;
+        }
         case WM_INITDIALOG:
         case WM_SHOWWINDOW:
         case WM_COMMAND:

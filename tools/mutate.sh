@@ -2,7 +2,7 @@
 # Puts one known fault back into a scratch copy of the tree and runs the
 # tests there, to show that they catch it. Never touches this tree.
 #
-#   tools/mutate.sh --list
+#   tools/mutate.sh --list | --check
 #   tools/mutate.sh <mutation|none> [quick|full|<ctest -R regex>]    (default: quick)
 #
 # The copy and its build live in ${MUTATE_DIR:-/tmp/korvane-mutate} and are
@@ -19,7 +19,7 @@ work=${MUTATE_DIR:-/tmp/korvane-mutate}
 # name@file@perl substitution@the fault it brings back
 mutations=(
   'ok-anywhere@core/modem_link.cpp@s/Rearm\(kAcknowledgement, true\)/Rearm(kAcknowledgement, false)/@a line merely holding OK acknowledges a setting'
-  'tip-after-removal@country/country_setting.cpp@s/if \(m_modemFound\)\n/if (true)\n/@a removal during the success box is followed by the country tip'
+  'tip-after-removal@country/country_setting.cpp@s/if \(m_modemFound\) ShowTrayIcon/if (true) ShowTrayIcon/@a removal during the success box is followed by the country tip'
   'removal-during-run@app/device_events.cpp@s/if \(!m_busy\) OnCardRemoved\(\);/OnCardRemoved();/@a removal during a run clears its verdict'
   'arrival-during-run@app/device_events.cpp@s/if \(!m_busy\) AutoDetect\(\);/AutoDetect();/@an arrival during a run starts another run inside it'
   'template-picture-leak@framework/dialog.cpp@s/if \(picture\) DeleteObject\(reinterpret_cast<HGDIOBJ>\(picture\)\);/(void)picture;/@every dialog leaks its template pictures'
@@ -47,6 +47,17 @@ mutations=(
   'close-ignored@app/commands.cpp@s/if \(m_confirmingQuit \|\| m_busy\) return 0;/return 0;/@WM_CLOSE is ignored: no confirmation, no quit'
 )
 
+# --check: every mutation still applies to this tree (a reformatted or moved
+# line would otherwise turn a mutation into an error only when it is run).
+if [ "${1:-}" = --check ]; then
+  stale=
+  for m in "${mutations[@]}"; do
+    IFS='@' read -r name file subst _ <<<"$m"
+    perl -0pe "$subst" "$top/$file" 2>/dev/null | cmp -s - "$top/$file" && stale+=" $name"
+  done
+  [ -z "$stale" ] || { echo "mutate: these no longer apply:$stale" >&2; exit 1; }
+  echo "mutate: all ${#mutations[@]} mutations apply"; exit 0
+fi
 if [ "${1:-}" = --list ] || [ $# -lt 1 ]; then
   for m in "${mutations[@]}"; do IFS='@' read -r name _ _ what <<<"$m"; printf '%-24s %s\n' "$name" "$what"; done
   exit 0

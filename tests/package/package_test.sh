@@ -77,41 +77,35 @@ check "... saying that wixl is missing and how to install it" \
   grep -q "missing wixl.*install them with tools/install-deps.sh" <(tr '\n' ' ' <"$work/no-wixl.log")
 check "... and writes no package" test ! -e "$work/no-wixl"
 
-# --- the programs: manifests, version resources, imports --------------------
+# --- each target's programs (manifests, version resources, imports) and MSI -
 known="ADVAPI32.dll GDI32.dll KERNEL32.dll msvcrt.dll SHELL32.dll USER32.dll ole32.dll OLEAUT32.dll SHLWAPI.dll COMDLG32.dll WS2_32.dll"
 commas=$(echo "$version.0.0.0" | cut -d. -f1-4 | sed 's/\./, /g')
+# msi_field <msi> <table> <key> <column>: one field of the row whose first column is key.
+msi_field() { msiinfo export "$1" "$2" | tr -d '\r' | awk -F'\t' -v key="$3" -v col="$4" 'NR > 3 && $1 == key {print $col}'; }
 for arch in x86 x64; do
-  [ $arch = x86 ] && tree=$x86_build prefix=i686 || tree=$x64_build prefix=x86_64
+  [ $arch = x86 ] && tree=$x86_build prefix=i686 msi=$msi_x86 template=Intel ||
+    tree=$x64_build prefix=x86_64 msi=$msi_x64 template=x64
   for exe in korvane.exe korvane-cli.exe; do
-    what="$exe ($arch)"
-    $prefix-w64-mingw32-windres -J coff -i "$tree/bin/$exe" -O rc -o "$work/resources.rc"
-    manifest=$(sed -n '/^1 24 /,/^END/p' "$work/resources.rc")
+    what="$exe ($arch)" rc=$work/resources.rc
+    $prefix-w64-mingw32-windres -J coff -i "$tree/bin/$exe" -O rc -o "$rc"
+    manifest=$(sed -n '/^1 24 /,/^END/p' "$rc")
     check "$what: its manifest asks for no elevation (asInvoker)" grep -q 'level=""asInvoker""' <<<"$manifest"
     check "$what: its manifest names Windows 7, 8, 8.1 and 10/11" \
       same_text "$(grep -o 'supportedOS Id=""{[0-9a-f-]*}' <<<"$manifest" | wc -l)" 4
-    check "$what: FILEVERSION $commas and FileVersion \"$version\"" \
-      eval 'grep -q "^ FILEVERSION $commas\$" "$work/resources.rc" && grep -q "VALUE \"FileVersion\", \"$version\"" "$work/resources.rc"'
-    check "$what: OriginalFilename $exe" grep -q "VALUE \"OriginalFilename\", \"$exe\"" "$work/resources.rc"
-    if [ $exe = korvane.exe ]; then
-      check "$what: its manifest declares the DPI setting and keeps the classic controls" \
-        eval 'grep -q dpiAware <<<"$manifest" && ! grep -qi Common-Controls <<<"$manifest"'
-    fi
+    check "$what: FILEVERSION $commas, FileVersion \"$version\" and OriginalFilename $exe" eval \
+      'grep -q "^ FILEVERSION $commas\$" "$rc" && grep -q "VALUE \"FileVersion\", \"$version\"" "$rc" &&
+       grep -q "VALUE \"OriginalFilename\", \"$exe\"" "$rc"'
+    [ $exe = korvane.exe ] && check "$what: its manifest declares the DPI setting and keeps the classic controls" \
+      eval 'grep -q dpiAware <<<"$manifest" && ! grep -qi Common-Controls <<<"$manifest"'
     unknown=$($prefix-w64-mingw32-objdump -p "$tree/bin/$exe" | awk '/DLL Name:/ {print $3}' |
       while read -r dll; do grep -qiw "$dll" <<<"$known" || echo "$dll"; done)
     check "$what: its import table names only known DLLs${unknown:+ (not: $unknown)}" test -z "$unknown"
   done
-done
-
-# --- the MSIs' tables -------------------------------------------------------
-# msi_field <msi> <table> <key> <column>: one field of the row whose first column is key.
-msi_field() { msiinfo export "$1" "$2" | tr -d '\r' | awk -F'\t' -v key="$3" -v col="$4" 'NR > 3 && $1 == key {print $col}'; }
-for msi in "$msi_x86" "$msi_x64"; do
-  name=${msi##*/}
-  check "$name: ProductVersion is $version" same_text "$(msi_field "$msi" Property ProductVersion 2)" "$version"
-  check "$name: the Start-menu shortcut is not advertised (its target is the file [#KorvaneExe])" \
+  check "${msi##*/}: an $template package" grep -q "Template: $template;1033" <(msiinfo suminfo "$msi")
+  check "${msi##*/}: ProductVersion is $version" same_text "$(msi_field "$msi" Property ProductVersion 2)" "$version"
+  check "${msi##*/}: the Start-menu shortcut is not advertised (its target is the file [#KorvaneExe])" \
     same_text "$(msi_field "$msi" Shortcut StartMenuShortcut 5)" "[#KorvaneExe]"
 done
-check "the 64-bit package is an x64 package" grep -q "Template: x64;1033" <(msiinfo suminfo "$msi_x64")
 
 # --- the MSIs under Wine ----------------------------------------------------
 # Every Wine call goes through the session's loader (`wine` in the session's

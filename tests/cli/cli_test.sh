@@ -80,7 +80,6 @@ row "query, silent card"        "4:B5:silent=1"     shipped  "query --port COM4 
 row "query, closed port"        ""                  shipped  "query --port COM4"          1 '' 'korvane-cli: COM4 cannot be opened'
 row "set by name"               "4:B5"              shipped  "set gERMANY --json"         0 '\{"port":"COM4","country":"Germany","code":"04","dialect":"t19","result":"set"\}' \
   "${all6}setting Germany \(04\) on COM4 \(t19\)\.\.\." "$(hex $'ati3\r\nat%t19,0,04\r\n')"
-row "then query"                "-"                 shipped  "query --port COM4"          0 'Germany' 'querying the country on COM4 \(t19\)\.\.\.'
 row "set by code"               "4:B5"              shipped  "set 0a --port COM4"         0 'set' 'setting Austria \(0A\) on COM4 \(t19\)\.\.\.' \
   "$(hex $'ati3\r\nat%t19,0,0A\r\n')"
 row "set, one-character code"   "4:B5"              onechar  "set Germany --port COM4"    0 'set' 'setting Germany \(4\) on COM4 \(t19\)\.\.\.' \

@@ -26,12 +26,12 @@ exec 3<>"/dev/tcp/127.0.0.1/$KORVANE_VMODEM_PORT" || exit 2
 # shellcheck source=../harness/vmodem_control.sh
 . "$(dirname "$0")/../harness/vmodem_control.sh"
 
-failures=0 passed=0
+failures=0 passed=0 reply=''
 # row NAME "MODEMS" TABLE "ARGS" EXIT STDOUT-REGEX STDERR-REGEX [HEX-RECEIVED-ON-COM4 | -]
 # The regexes match the whole output (. matches line ends too); the hex is all
 # COM4 received, in order ("-": nothing).
 row() {
-  local name=$1 attached=$2 table=$3 args=$4 want=$5 pattern=$6 errors=$7 hex=${8:-} status out err problem= received= line
+  local name=$1 attached=$2 table=$3 args=$4 want=$5 pattern=$6 errors=$7 hex=${8:-} status out err problem='' received='' line
   # shellcheck disable=SC2086
   modems $attached
   (cd "$scratch/$table" && timeout 30 wine korvane-cli.exe $args >"$scratch/out" 2>"$scratch/err" </dev/null)

@@ -195,7 +195,7 @@ run_package() {
   failures=0 p="$arch package:"
   # shellcheck source=/dev/null
   . "$session/session/session.env"
-  drive_c=$WINEPREFIX/drive_c view= cc=i686-w64-mingw32-gcc && folder="$drive_c/Program Files/Korvane"
+  drive_c=$WINEPREFIX/drive_c view='' cc=i686-w64-mingw32-gcc && folder="$drive_c/Program Files/Korvane"
   [ $arch = x64 ] && view=/reg:64 cc=x86_64-w64-mingw32-gcc
   timed 30 wine reg add "$uninstall_key" /f $view >/dev/null 2>&1
   clean_prefix
@@ -227,7 +227,7 @@ run_package() {
   check "... one Add/Remove Programs entry, with the publisher and the install folder" eval \
     'same_text "$(product_entries)" 1 && grep -q "Publisher    REG_SZ    The Korvane developers" "$work/arp.txt" &&
      grep -qE "InstallLocation +REG_SZ +C:.Program Files.Korvane.\s*$" "$work/arp.txt"'
-  product_icon=$(view= reg_query 'HKLM\Software\Classes\Installer\Products' /s | awk '$1 == "ProductIcon" {print $3}' | head -1)
+  product_icon=$(view='' reg_query 'HKLM\Software\Classes\Installer\Products' /s | awk '$1 == "ProductIcon" {print $3}' | head -1)
   timed 30 wine winepath -u "$product_icon" >"$work/icon-path.txt" 2>/dev/null
   check "... and Korvane's icon" cmp "$(cat "$work/icon-path.txt")" "$src/res/icons/globe.ico"
 

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# korvane-cli against the virtual modem: one row a case. A row attaches the
-# modems it names (port:country[:knob=value...]), picks the table the program
-# finds beside it, runs it and checks the exit code, the whole of standard
-# output and of standard error and, where given, every byte the modem on COM4
-# received.
+# korvane-cli against the virtual modem, one row a case: a row attaches the
+# modems it names, picks the table beside the program, runs it and checks the
+# exit code, all of stdout and stderr and, where given, all COM4 received.
 #   cli_test.sh <build-dir> <korvane-cli.exe> <title_window.exe> <korvane.ini>
 set -u
 build=$1 cli=$2 title_window=$3 shipped_ini=$4
@@ -11,7 +9,9 @@ build=$1 cli=$2 title_window=$3 shipped_ini=$4
 scratch=$(mktemp -d "$build/cli-test.XXXXXX") window_pid=
 trap 'kill $window_pid 2>/dev/null; rm -rf "$scratch"' EXIT
 
-# The tables: each beside its own copy of the program.
+# The tables, each beside its own copy of the program: the shipped one, none, a
+# hostile one, one without the modem's country, and one with Germany's code in one
+# character, as a table may have it.
 make_table() {
   mkdir -p "$scratch/$1" && cp "$cli" "$scratch/$1/korvane-cli.exe"
   [ $# -gt 1 ] && printf '%b' "$2" >"$scratch/$1/korvane.ini"
@@ -19,47 +19,41 @@ make_table() {
 make_table shipped "$(cat "$shipped_ini")\n"
 make_table missing
 make_table hostile ',,,\n\x1a\x00\xff,\n'"$(head -c 3000 /dev/zero | tr '\0' ',')"'\n'
-# A table without the modem's country.
 make_table nous "$(grep -v '^United States,' "$shipped_ini")\n"
-# Germany's code written with one character, as a table may have it.
 make_table onechar "$(sed 's/^Germany,GERMANY,GERMANY,04$/Germany,GERMANY,GERMANY,4/' "$shipped_ini")\n"
 
 exec 3<>"/dev/tcp/127.0.0.1/$KORVANE_VMODEM_PORT" || exit 2
 # shellcheck source=../harness/vmodem_control.sh
 . "$(dirname "$0")/../harness/vmodem_control.sh"
 
-failures=0 passed=0
+failures=0 passed=0 reply=''
 # row NAME "MODEMS" TABLE "ARGS" EXIT STDOUT-REGEX STDERR-REGEX [HEX-RECEIVED-ON-COM4 | -]
 # The regexes match the whole output (. matches line ends too); the hex is all
 # COM4 received, in order ("-": nothing).
 row() {
-  local name=$1 attached=$2 table=$3 args=$4 want=$5 pattern=$6 errors=$7 hex=${8:-} status out err
+  local name=$1 attached=$2 table=$3 args=$4 want=$5 pattern=$6 errors=$7 hex=${8:-} status out err problem='' received='' line
   # shellcheck disable=SC2086
   modems $attached
-  (cd "$scratch/$table" && wine korvane-cli.exe $args >"$scratch/out" 2>"$scratch/err" </dev/null)
+  (cd "$scratch/$table" && timeout 30 wine korvane-cli.exe $args >"$scratch/out" 2>"$scratch/err" </dev/null)
   status=$?
-  out=$(tr -d '\r' <"$scratch/out")
-  err=$(tr -d '\r' <"$scratch/err")
-  local problem=
-  [ "$status" = "$want" ] || problem="exit $status, want $want"
-  [[ $out =~ ^$(printf '%b' "$pattern")$ ]] || problem="$problem; stdout does not match /$pattern/"
-  [[ $err =~ ^$(printf '%b' "$errors")$ ]] || problem="$problem; stderr does not match /$errors/"
+  out=$(tr -d '\r' <"$scratch/out") err=$(tr -d '\r' <"$scratch/err")
+  [ "$status" = 124 ] && problem="; korvane-cli $args did not end within 30 s"
+  [ "$status" = "$want" ] || problem+="; exit $status, want $want"
+  [[ $out =~ ^$(printf '%b' "$pattern")$ ]] || problem+="; stdout does not match /$pattern/"
+  [[ $err =~ ^$(printf '%b' "$errors")$ ]] || problem+="; stderr does not match /$errors/"
   if [ -n "$hex" ]; then
     printf 'transcript 4\n' >&3
-    local received= line
     while IFS= read -r -t 5 line <&3; do
       line=${line%$'\r'}
       [ "$line" = OK ] && break
       [[ $line =~ ^rx\ [0-9]+\ ([0-9a-f]+)$ ]] && received+=${BASH_REMATCH[1]}
     done
-    [ "$received" = "${hex#-}" ] || problem="$problem; COM4 received ${received:-nothing}, want ${hex#-}"
+    [ "$line" = OK ] || received+=" (and no OK ending the transcript)"
+    [ "$received" = "${hex#-}" ] || problem+="; COM4 received ${received:-nothing}, want ${hex#-}"
   fi
-  if [ -n "$problem" ]; then
-    failures=$((failures + 1))
-    printf 'FAIL %s: %s\n--- stdout\n%s\n--- stderr\n%s\n' "$name" "$problem" "$out" "$err"
-  else
-    passed=$((passed + 1))
-  fi
+  [ -z "$problem" ] && { passed=$((passed + 1)); echo "ok   - $name"; return; }
+  failures=$((failures + 1))
+  printf 'FAIL - %s: %s\n--- stdout\n%s\n--- stderr\n%s\n' "$name" "${problem#; }" "$out" "$err"
 }
 hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
 # What standard error shows.
@@ -86,7 +80,6 @@ row "query, silent card"        "4:B5:silent=1"     shipped  "query --port COM4 
 row "query, closed port"        ""                  shipped  "query --port COM4"          1 '' 'korvane-cli: COM4 cannot be opened'
 row "set by name"               "4:B5"              shipped  "set gERMANY --json"         0 '\{"port":"COM4","country":"Germany","code":"04","dialect":"t19","result":"set"\}' \
   "${all6}setting Germany \(04\) on COM4 \(t19\)\.\.\." "$(hex $'ati3\r\nat%t19,0,04\r\n')"
-row "then query"                "-"                 shipped  "query --port COM4"          0 'Germany' 'querying the country on COM4 \(t19\)\.\.\.'
 row "set by code"               "4:B5"              shipped  "set 0a --port COM4"         0 'set' 'setting Austria \(0A\) on COM4 \(t19\)\.\.\.' \
   "$(hex $'ati3\r\nat%t19,0,0A\r\n')"
 row "set, one-character code"   "4:B5"              onechar  "set Germany --port COM4"    0 'set' 'setting Germany \(4\) on COM4 \(t19\)\.\.\.' \
@@ -125,15 +118,16 @@ row "prompt: a reply in time"   "4:B5:delay=250"    shipped  "detect --ports COM
 row "prompt: a reply too late"  "4:B5:delay=350"    shipped  "detect --ports COM4 --settle 0" 1 'COM4: no modem' 'probing COM4\.\.\.'
 
 # The program that owns the modem is running: refused, and the modem keeps its country.
-(cd "$scratch" && exec wine "$title_window" "Vantoria Select" >"$scratch/window" 2>&1 </dev/null) &
+(cd "$scratch" && exec timeout 60 wine "$title_window" "Vantoria Select" >"$scratch/window" 2>&1 </dev/null) &
 window_pid=$!
 for _ in $(seq 100); do grep -q ready "$scratch/window" 2>/dev/null && break; sleep 0.1; done
+grep -q ready "$scratch/window" 2>/dev/null || { failures=$((failures + 1)); echo "FAIL - title_window opened no window within 10 s"; }
 owned='korvane-cli: a window titled "Vantoria Select" is open: its program owns the modem'
 row "owner running, set"        "4:B5"              shipped  "set Japan --port COM4"      3 '' "$owned" -
 row "owner running, detect"     "4:B5"              shipped  "detect"                     3 '' "$owned" -
 kill $window_pid; wait $window_pid 2>/dev/null; window_pid=
-vm get 4 country && [ "$reply" = B5 ] && passed=$((passed + 1)) ||
-  { failures=$((failures + 1)); echo "FAIL the refused set changed the country to $reply"; }
+if vm get 4 country && [ "$reply" = B5 ]; then passed=$((passed + 1)); echo "ok   - the refused set left the country B5"
+else failures=$((failures + 1)); echo "FAIL - the refused set changed the country to ${reply:-?}"; fi
 
 echo "$passed passed, $failures failed"
 [ $failures -eq 0 ]

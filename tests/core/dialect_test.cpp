@@ -12,7 +12,7 @@
 
 #include "core/dialect_operations.h"
 #include "core/gci_reply.h"
-#include "tests/core/engine_port.h"
+#include "tests/core/fake_port.h"
 
 namespace {
 

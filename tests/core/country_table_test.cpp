@@ -1,13 +1,14 @@
 // The country table read as the host's C library reads it, the shipped table
-// against the modem's T.35 codes, and finding a country by the modem's reply,
-// by name or by code. (How the Windows C runtime's text mode reads a table,
-// CR LF and Ctrl-Z, is the Wine unit test's.)
+// against the modem's T.35 codes and the flags' +GCI codes, and finding a
+// country by the modem's reply, by name or by code. (How the Windows C
+// runtime's text mode reads a table, CR LF and Ctrl-Z, is the Wine unit test's.)
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
 #include "core/country_table.h"
+#include "core/gci_codes.h"
 #include "country_table.h"
 
 namespace {
@@ -24,9 +25,14 @@ TEST(ShippedTable, EveryCountryIsOneTheModemKnowsAndItsReplyNamesItFirst) {
         ASSERT_NE(reported, nullptr) << "the modem does not know the code " << table[i].code;
         const std::string reply = std::string("ati9\r") + "\r\n" + reported + "\r\n\r\nOK\r\n";
         EXPECT_EQ(FindCountry(reply.c_str(), table, count), i);
-        EXPECT_EQ(FindCountry("ati9\r\r\n\r\nOK\r\n", table, count), -1) << "the echo or the OK names a country";
         EXPECT_EQ(FindCountryByNameOrCode(table[i].name, table, count), i);
+        // Its flag's first +GCI code is the same code, and names it.
+        const GciCodes codes = GciCodesOf(table[i]);
+        ASSERT_GE(codes.count, 1);
+        EXPECT_EQ(codes.code[0], std::stoi(table[i].code, nullptr, 16));
+        EXPECT_EQ(FindCountryByGciCode(codes.code[0], table, count), i);
     }
+    EXPECT_EQ(FindCountry("ati9\r\r\n\r\nOK\r\n", table, count), -1) << "the echo or the OK names a country";
     EXPECT_EQ(LoadCountryFile("/nonexistent/korvane.ini", table), -1);
 }
 

@@ -2,14 +2,23 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sstream>
 #include <thread>
+
+#include "engine_knobs.h"
 
 namespace fake {
 
+void Port::Arrive(ModemClock::time_point at, std::string bytes) {
+    const auto later =
+        std::upper_bound(m_arrivals.begin(), m_arrivals.end(), at,
+                         [](ModemClock::time_point t, const auto& piece) { return t < piece.first; });
+    m_arrivals.emplace(later, at, std::move(bytes));
+}
+
 void Port::Schedule(Send::From from) {
     for (const Send& send : script)
-        if (send.from == from) m_arrivals.emplace_back(ModemClock::now() + send.after, send.bytes);
-    std::stable_sort(m_arrivals.begin(), m_arrivals.end(), [](auto& a, auto& b) { return a.first < b.first; });
+        if (send.from == from) Arrive(ModemClock::now() + send.after, send.bytes);
 }
 
 PortStatus Port::Open(const char* name) {
@@ -33,9 +42,6 @@ PortStatus Port::Write(const char* bytes, std::size_t count) {
     return {};
 }
 
-// The modem's pieces reach the reader one at a time, each once its time has
-// come; whether a piece is in time depends on its time, not on when the
-// reader gets to it, so the rows hold on a busy machine too.
 PortRead Port::Read(char* buffer, std::size_t room, Deadline deadline) {
     PortRead read;
     if (!m_open || !m_receiving) return read;
@@ -73,3 +79,45 @@ std::string Port::Written() const {
 }
 
 }  // namespace fake
+
+namespace engine {
+
+bool Port::SetKnobs(const std::string& knobs) {
+    std::istringstream words(knobs);
+    for (std::string knob; words >> knob;) {
+        const std::size_t equals = knob.find('=');
+        if (equals == std::string::npos ||
+            set_knob(m_engine.settings(), knob.substr(0, equals), knob.substr(equals + 1)))
+            return false;
+    }
+    return true;
+}
+
+// The script's port, opened or not as the rack says, its modem fresh.
+PortStatus Port::Open(const char* name) {
+    const auto modem = m_rack.find(name);
+    if (modem != m_rack.end()) {
+        m_engine = ModemEngine();
+        SetKnobs(modem->second);
+    }
+    m_engine.reset_line();
+    const bool exists = m_rack.empty() ? std::strcmp(name, "none") != 0 : modem != m_rack.end();
+    openStatus = exists
+                     ? PortStatus{}
+                     : PortStatus::Failure(PortFault::NoSuchPort, "open", 2, std::string(name) + ": no such port");
+    return fake::Port::Open(name);
+}
+
+// The engine's answer arrives on the port, each piece at its delay from the
+// write and its spacing from the one before.
+PortStatus Port::Write(const char* bytes, std::size_t count) {
+    const ModemClock::time_point now = ModemClock::now();
+    ModemClock::time_point last = now;
+    for (const Emission& emission : m_engine.feed(std::string_view(bytes, count))) {
+        last = std::max(now + fake::Ms(emission.delay_ms), last + fake::Ms(emission.spacing_ms));
+        Arrive(last, emission.bytes);
+    }
+    return fake::Port::Write(bytes, count);
+}
+
+}  // namespace engine

@@ -1,13 +1,15 @@
-// A port whose modem is a script: the bytes it sends, each so long after the
-// open or after a write, and the faults of the port itself. It logs every
-// call ("open COM3", "configure", "write <bytes>", "stop", "close", "drop and
-// close") with the time it came.
+// Ports whose far end the tests play. The bytes it sends reach the reader
+// one piece at a time, each once its time has come; whether a piece is in
+// time depends on its time, not on when the reader gets to it, so the rows
+// hold on a busy machine too.
 #pragma once
 #include <chrono>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "core/modem_port.h"
+#include "modem_engine.h"
 
 namespace fake {
 
@@ -24,6 +26,10 @@ struct Call {
     ModemClock::time_point at;
 };
 
+// A modem that is a script: the bytes it sends, each so long after the open
+// or after a write, and the faults of the port itself. It logs every call
+// ("open COM3", "configure", "write <bytes>", "stop", "close", "drop and
+// close") with the time it came.
 class Port : public ModemPort {
 public:
     // The port's faults: configureCloses makes a failed setting leave no port.
@@ -45,7 +51,12 @@ public:
 
     // The time of the first call that begins with what.
     ModemClock::time_point When(const std::string& what) const;
+    // Every byte written, in order.
     std::string Written() const;
+
+protected:
+    // Bytes the far end sends at a time, after those sent no later.
+    void Arrive(ModemClock::time_point at, std::string bytes);
 
 private:
     void Log(const std::string& what) { calls.push_back({what, ModemClock::now()}); }
@@ -56,3 +67,31 @@ private:
 };
 
 }  // namespace fake
+
+// A port whose far end is the virtual modem's own command engine: the card
+// or a gci modem, with every knob the tests set on the real one ("name=value
+// ..."), answering each command with its echo and its timed reply. A port
+// named "none" does not open; one whose knobs say silent=1 never answers.
+// Given a rack, the port is whichever modem the rack has under the name
+// opened, fresh at each open, and a name not in it does not open.
+namespace engine {
+
+using Rack = std::map<std::string, std::string>;  // port name: knobs
+
+class Port : public fake::Port {
+public:
+    Port() = default;
+    explicit Port(Rack rack) : m_rack(std::move(rack)) {}
+
+    // Knobs as the control channel takes them; false for a bad one.
+    bool SetKnobs(const std::string& knobs);
+
+    PortStatus Open(const char* name) override;
+    PortStatus Write(const char* bytes, std::size_t count) override;
+
+private:
+    Rack m_rack;
+    ModemEngine m_engine;
+};
+
+}  // namespace engine

@@ -53,6 +53,12 @@ private:
 };
 
 std::string Binary(int pid) { return std::string(reinterpret_cast<const char*>(&pid), sizeof pid); }
+// The FHS form: ten digits, right-aligned, and a newline.
+std::string Fhs(pid_t pid) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%10d\n", pid);
+    return text;
+}
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -72,24 +78,19 @@ TEST(UucpLock, ReadsThePidInEveryForm) {
         std::string content;
         pid_t pid;
     } rows[] = {
-        {"      1234\n", 1234},           // the FHS form: ten digits, right-aligned
+        {Fhs(1234), 1234},                // the FHS form
         {"1234\n", 1234},                 // no padding
         {"1234", 1234},                   // no newline either
         {"  1234 minicom root\n", 1234},  // lockdev and minicom add the program and user
         {Binary(1234), 1234},             // old UUCP and Kermit: a native int
         {Binary(2570), 2570},             // binary bytes that are line feeds: "\n\n\0\0"
         {Binary(12337), 12337},           // binary bytes that begin like digits: "10\0\0"
-        {"", 0},
-        {"\n", 0},
-        {"lock\n", 0},
-        {"-5\n", 0},
-        {"0\n", 0},
-        {"99999999999\n", 0},
-        {"12a\n", 0},  // neither text nor a PID the kernel can give
-        {Binary(-1), 0},
-        {Binary(0x7fffffff), 0},
     };
     for (const auto& row : rows) EXPECT_EQ(ParseLockPid(row.content), row.pid) << '"' << row.content << '"';
+    // Neither text nor a PID the kernel can give.
+    const std::vector<std::string> none = {"",      "\n",       "lock\n",          "-5\n", "0\n", "99999999999\n",
+                                           "12a\n", Binary(-1), Binary(0x7fffffff)};
+    for (const std::string& content : none) EXPECT_EQ(ParseLockPid(content), 0) << '"' << content << '"';
 }
 
 TEST(UucpLock, NamesTheLockAfterTheDevice) {
@@ -100,40 +101,29 @@ TEST(UucpLock, NamesTheLockAfterTheDevice) {
 
 TEST(UucpLock, TakesLeavesAndClearsLocks) {
     const pid_t live = getppid(), gone = GonePid();
-    const std::string mine = [] {
-        char text[16];
-        std::snprintf(text, sizeof text, "%10d\n", getpid());
-        return std::string(text);
-    }();
+    const std::string mine = Fhs(getpid());
     const struct {
         const char* what;
-        bool exists;
         std::string content;
-        int ageSeconds;
+        int age;  // seconds since the lock was written; -1: no lock
         LockResult result;
         pid_t holder;
         bool staleNote;
     } rows[] = {
-        {"no lock", false, "", 0, LockResult::Taken, 0, false},
-        {"live, FHS form", true, std::to_string(live).insert(0, 10 - std::to_string(live).size(), ' ') + "\n", 0,
-         LockResult::InUse, live, false},
-        {"live, binary", true, Binary(live), 0, LockResult::InUse, live, false},
-        {"live, no padding or newline", true, std::to_string(live), 0, LockResult::InUse, live, false},
-        {"live, with program and user", true, std::to_string(live) + " efax uucp\n", 0, LockResult::InUse, live,
-         false},
-        {"stale, ASCII", true, "     " + std::to_string(gone) + "\n", 0, LockResult::Taken, 0, true},
-        {"stale, binary", true, Binary(gone), 0, LockResult::Taken, 0, true},
-        {"ours, left by a process of our PID", true, mine, 0, LockResult::Taken, 0, true},
-        {"no PID, old", true, "garbage", 60, LockResult::Taken, 0, true},
-        {"no PID, just made (its owner may be writing it)", true, "", 0, LockResult::InUse, 0, false},
+        {"no lock", "", -1, LockResult::Taken, 0, false},
+        {"live, binary", Binary(live), 0, LockResult::InUse, live, false},
+        {"stale, binary", Binary(gone), 0, LockResult::Taken, 0, true},
+        {"ours, left by a process of our PID", mine, 0, LockResult::Taken, 0, true},
+        {"no PID, old", "garbage", 60, LockResult::Taken, 0, true},
+        {"no PID, just made (its owner may be writing it)", "", 0, LockResult::InUse, 0, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         ScratchDir dir;
         const std::string path = dir.Path() + "/LCK..ttyUSB0";
-        if (row.exists) {
+        if (row.age >= 0) {
             dir.Make("LCK..ttyUSB0", row.content);
-            const timespec age[2] = {{time(nullptr) - row.ageSeconds, 0}, {time(nullptr) - row.ageSeconds, 0}};
+            const timespec age[2] = {{time(nullptr) - row.age, 0}, {time(nullptr) - row.age, 0}};
             utimensat(AT_FDCWD, path.c_str(), age, 0);
         }
         {
@@ -159,35 +149,26 @@ TEST(UucpLock, TakesLeavesAndClearsLocks) {
     }
 }
 
-TEST(UucpLock, LeavesALockThatIsNoLongerOurs) {
+// Release leaves a lock that is no longer ours, and a directory that takes no
+// lock changes nothing.
+TEST(UucpLock, LeavesWhatIsNotOurs) {
     ScratchDir dir;
     UucpLock lock;
     ASSERT_EQ(lock.Take(dir.Path(), "/dev/ttyS0"), LockResult::Taken);
     // Another program found it stale (wrongly) and put its own in its place.
-    dir.Make("LCK..ttyS0", "        42\n");
+    dir.Make("LCK..ttyS0", Fhs(42));
     lock.Release();
-    EXPECT_EQ(ReadAll(dir.Path() + "/LCK..ttyS0"), "        42\n");
-}
+    EXPECT_EQ(ReadAll(dir.Path() + "/LCK..ttyS0"), Fhs(42));
 
-TEST(UucpLock, ADirectoryThatTakesNoLockChangesNothing) {
-    ScratchDir dir;
-    UucpLock lock;
     EXPECT_EQ(lock.Take(dir.Path() + "/missing", "/dev/ttyS0"), LockResult::NotWritable);
     EXPECT_NE(lock.writeError.find("No such file or directory"), std::string::npos) << lock.writeError;
     EXPECT_TRUE(lock.Path().empty());
 }
 
 TEST(SerialPorts, NamesAndLists) {
-    const struct {
-        const char* text;
-        std::string path;
-    } names[] = {
-        {"ttyUSB0", "/dev/ttyUSB0"},
-        {"/dev/ttyACM1", "/dev/ttyACM1"},
-        {"/dev/serial/by-id/usb-Modem-if00", "/dev/serial/by-id/usb-Modem-if00"},
-        {"./com4", "./com4"},
-    };
-    for (const auto& row : names) EXPECT_EQ(PortPath(row.text), row.path);
+    EXPECT_EQ(PortPath("ttyUSB0"), "/dev/ttyUSB0");
+    for (const char* path : {"/dev/ttyACM1", "/dev/serial/by-id/usb-Modem-if00", "./com4"})
+        EXPECT_EQ(PortPath(path), path);
     EXPECT_EQ(SplitPortList("ttyS0,,/dev/pts/4,"), (std::vector<std::string>{"/dev/ttyS0", "/dev/pts/4"}));
     EXPECT_TRUE(SplitPortList(",").empty());
 }
@@ -212,13 +193,10 @@ TEST(SerialPorts, FindsRealPortsOnly) {
         {"ttyS", nullptr, nullptr},         {"ttyprintk", nullptr, nullptr},
     };
     for (const auto& entry : entries) {
-        sys.Make(std::string("class/tty/") + entry.name + "/dev", "4:64\n");
-        if (entry.type) sys.Make(std::string("class/tty/") + entry.name + "/type", entry.type);
-        if (entry.subsystem) {
-            sys.Make(std::string("class/tty/") + entry.name + "/device/x");
-            sys.Link(std::string("class/tty/") + entry.name + "/device/subsystem",
-                     sys.Path() + "/" + entry.subsystem);
-        }
+        const std::string tty = std::string("class/tty/") + entry.name;
+        sys.Make(tty + "/dev", "4:64\n");
+        if (entry.type) sys.Make(tty + "/type", entry.type);
+        if (entry.subsystem) sys.Link(tty + "/device/subsystem", sys.Path() + "/" + entry.subsystem);
     }
     EXPECT_EQ(
         SystemSerialPorts(sys.Path() + "/class/tty"),
@@ -248,44 +226,37 @@ TEST(PortHolders, ReadsProcAndUdev) {
     const std::string device = "/dev/null";
     struct stat info;
     ASSERT_EQ(stat(device.c_str(), &info), 0);
-    proc.Make("812/comm", "ModemManager\n");
-    proc.Link("812/fd/11", device);
-    proc.Make("901/comm", "cu\n");
-    proc.Link("901/fd/0", "/dev/pts/0");
-    proc.Link("901/fd/3", device);
-    proc.Make("77/comm", "bash\n");
-    proc.Link("77/fd/1", "/dev/pts/0");
+    // Each process: its command, and where its descriptors lead.
+    const auto process = [&](const std::string& pid, const std::string& command,
+                             const std::vector<std::pair<int, std::string>>& fds) {
+        proc.Make(pid + "/comm", command + "\n");
+        for (const auto& [fd, target] : fds) proc.Link(pid + "/fd/" + std::to_string(fd), target);
+    };
+    process("812", "ModemManager", {{11, device}});
+    process("901", "cu", {{0, "/dev/pts/0"}, {3, device}});
+    process("77", "bash", {{1, "/dev/pts/0"}});
+    process(std::to_string(getpid()), "etiquette_test", {{5, device}});  // we never count ourselves
     proc.Make("self/comm", "not a process\n");
-    proc.Link(std::to_string(getpid()) + "/fd/5", device);  // we never count ourselves
-    proc.Make(std::to_string(getpid()) + "/comm", "etiquette_test\n");
+    // The far end of a pseudo-terminal keeps its slave open; the master of another one does not count.
+    process("300", "vmodem", {{3, "/dev/ptmx"}, {4, "/dev/pts/7"}});
+    proc.Make("300/fdinfo/3", "pos:\t0\nflags:\t02100002\ntty-index:\t7\n");
+    process("301", "socat", {{5, "/dev/ptmx"}, {6, "/dev/pts/7"}});
+    proc.Make("301/fdinfo/5", "tty-index:\t8\n");
 
     const std::vector<PortHolder> holders = ProcessesHolding(device, proc.Path());
     EXPECT_EQ(DescribeHolders(holders), holders.size() == 2 && holders[0].pid == 812
                                             ? "PIDs 812 (ModemManager), 901 (cu)"
                                             : "PIDs 901 (cu), 812 (ModemManager)");
     EXPECT_EQ(DescribeHolders({{77, "bash"}}), "PID 77 (bash)");
-    // The far end of a pseudo-terminal keeps its slave open; the master of another one does not count.
-    proc.Make("300/comm", "vmodem\n");
-    proc.Link("300/fd/3", "/dev/ptmx");
-    proc.Make("300/fdinfo/3", "pos:\t0\nflags:\t02100002\ntty-index:\t7\n");
-    proc.Link("300/fd/4", "/dev/pts/7");
-    proc.Make("301/comm", "socat\n");
-    proc.Link("301/fd/5", "/dev/ptmx");
-    proc.Make("301/fdinfo/5", "tty-index:\t8\n");
-    proc.Link("301/fd/6", "/dev/pts/7");
     EXPECT_EQ(DescribeHolders(ProcessesHolding("/dev/pts/7", proc.Path())), "PID 301 (socat)");
     EXPECT_EQ(DescribeHolders(ProcessesHolding("/dev/pts/8", proc.Path())), "");
-    EXPECT_EQ(DescribeHolders({}), "");
 
-    char lockLine[160];
-    std::snprintf(lockLine, sizeof lockLine,
-                  "1: -> FLOCK  ADVISORY  WRITE 55 %02x:%02x:%lu 0 EOF\n"
-                  "2: POSIX  ADVISORY  WRITE 66 %02x:%02x:%lu 0 EOF\n"
-                  "3: FLOCK  ADVISORY  WRITE 901 %02x:%02x:%lu 0 EOF\n",
-                  major(info.st_dev), minor(info.st_dev), static_cast<unsigned long>(info.st_ino),
-                  major(info.st_dev), minor(info.st_dev), static_cast<unsigned long>(info.st_ino),
-                  major(info.st_dev), minor(info.st_dev), static_cast<unsigned long>(info.st_ino));
-    proc.Make("locks", std::string("4: FLOCK  ADVISORY  WRITE 44 00:00:1 0 EOF\n") + lockLine);
+    // /proc/locks names a file by its device's major and minor number in hex and its inode.
+    char file[48];
+    std::snprintf(file, sizeof file, " %02x:%02x:%lu 0 EOF\n", major(info.st_dev), minor(info.st_dev),
+                  static_cast<unsigned long>(info.st_ino));
+    proc.Make("locks", std::string("4: FLOCK  ADVISORY  WRITE 44 00:00:1 0 EOF\n1: -> FLOCK  ADVISORY  WRITE 55") +
+                           file + "2: POSIX  ADVISORY  WRITE 66" + file + "3: FLOCK  ADVISORY  WRITE 901" + file);
     const PortHolder flocker = FlockHolder(device, proc.Path());
     EXPECT_EQ(flocker.pid, 901);
     EXPECT_EQ(flocker.command, "cu");

@@ -16,15 +16,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int fd = open(argv[2], O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        std::perror(argv[2]);
-        return 1;
-    }
-    const bool held = std::strcmp(argv[1], "open") == 0 ||
-                      (std::strcmp(argv[1], "flock") == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) ||
-                      (std::strcmp(argv[1], "excl") == 0 && ioctl(fd, TIOCEXCL) == 0);
+    const bool held = fd >= 0 && (std::strcmp(argv[1], "open") == 0 ||
+                                  (std::strcmp(argv[1], "flock") == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) ||
+                                  (std::strcmp(argv[1], "excl") == 0 && ioctl(fd, TIOCEXCL) == 0));
     if (!held) {
-        std::perror(argv[1]);
+        std::perror(fd < 0 ? argv[2] : argv[1]);
         return 1;
     }
     std::printf("ready\n");

@@ -199,75 +199,84 @@ static BOOL TakePaths(MSIHANDLE install, const wchar_t* folder, Paths* paths) {
     return paths->table && paths->shipped && paths->previous;
 }
 
-/* Immediate, before anything is written: is korvane.ini the shipped table? */
-UINT __stdcall CheckCountryTable(MSIHANDLE install) {
-    wchar_t* folder = Property(install, L"INSTALLDIR");
+/* A step of an action on the tables in a held install folder. */
+typedef void (*TableStep)(MSIHANDLE install, const wchar_t* folder, const Paths* paths);
+
+/* Runs a step on the folder the property names, held for the step's time;
+ * a folder that cannot be held is left alone. An action never fails the
+ * install: a table it cannot handle stays as it is. */
+static UINT OnTables(MSIHANDLE install, const wchar_t* property, TableStep step) {
+    wchar_t* folder = Property(install, property);
     Paths paths;
-    if (TakePaths(install, folder, &paths)) {
-        Contents table = {NULL, 0}, shipped = {NULL, 0};
-        BOOL unedited = ReadPlainFile(paths.table, &table) && ReadPlainFile(paths.shipped, &shipped) &&
-                        SameContents(&table, &shipped);
-        if (unedited) MsiSetPropertyW(install, L"UneditedTableFolder", folder);
-        Log(install, unedited ? L"korvane.ini is the shipped table:" : L"korvane.ini is kept as it is:",
-            paths.table);
-        free(table.bytes);
-        free(shipped.bytes);
-    }
+    if (TakePaths(install, folder, &paths)) step(install, folder, &paths);
     FreePaths(&paths);
     free(folder);
     return ERROR_SUCCESS;
 }
 
-/* Deferred, after InstallFiles: the unedited table follows the upgrade. */
-UINT __stdcall UpdateCountryTable(MSIHANDLE install) {
-    wchar_t* folder = Property(install, L"CustomActionData");
-    Paths paths;
+/* Reads both tables (freed by the caller); TRUE when both were read. */
+static BOOL ReadTables(const Paths* paths, Contents* table, Contents* shipped) {
+    return ReadPlainFile(paths->table, table) && ReadPlainFile(paths->shipped, shipped);
+}
+
+static void CheckStep(MSIHANDLE install, const wchar_t* folder, const Paths* paths) {
     Contents table = {NULL, 0}, shipped = {NULL, 0};
+    BOOL unedited = ReadTables(paths, &table, &shipped) && SameContents(&table, &shipped);
+    if (unedited) MsiSetPropertyW(install, L"UneditedTableFolder", folder);
+    Log(install, unedited ? L"korvane.ini is the shipped table:" : L"korvane.ini is kept as it is:", paths->table);
+    free(table.bytes);
+    free(shipped.bytes);
+}
+
+static void UpdateStep(MSIHANDLE install, const wchar_t* folder, const Paths* paths) {
+    Contents table = {NULL, 0}, shipped = {NULL, 0};
+    (void)folder;
     /* A previous table left by an earlier upgrade (one whose commit did not
      * run) must not be put back by this one's rollback. */
-    if (TakePaths(install, folder, &paths) && DeletePlainFile(paths.previous) &&
-        ReadPlainFile(paths.table, &table) && ReadPlainFile(paths.shipped, &shipped) &&
+    if (DeletePlainFile(paths->previous) && ReadTables(paths, &table, &shipped) &&
         !SameContents(&table, &shipped)) {
-        if (!MoveFileExW(paths.table, paths.previous, 0)) {
-            Log(install, L"korvane.ini could not be set aside; it stays as it was:", paths.table);
-        } else if (!WriteNewFile(paths.table, &shipped)) {
-            MoveFileExW(paths.previous, paths.table, 0);
-            Log(install, L"the new table could not be written; korvane.ini stays as it was:", paths.table);
+        if (!MoveFileExW(paths->table, paths->previous, 0)) {
+            Log(install, L"korvane.ini could not be set aside; it stays as it was:", paths->table);
+        } else if (!WriteNewFile(paths->table, &shipped)) {
+            MoveFileExW(paths->previous, paths->table, 0);
+            Log(install, L"the new table could not be written; korvane.ini stays as it was:", paths->table);
         } else {
-            Log(install, L"korvane.ini is now the new shipped table:", paths.table);
+            Log(install, L"korvane.ini is now the new shipped table:", paths->table);
         }
     }
     free(table.bytes);
     free(shipped.bytes);
-    FreePaths(&paths);
-    free(folder);
-    return ERROR_SUCCESS;
 }
+
+static void UndoStep(MSIHANDLE install, const wchar_t* folder, const Paths* paths) {
+    HANDLE previous = OpenPlainFile(paths->previous, GENERIC_READ);
+    (void)folder;
+    if (previous == INVALID_HANDLE_VALUE) return;
+    CloseHandle(previous);
+    if (DeletePlainFile(paths->table) && MoveFileExW(paths->previous, paths->table, 0))
+        Log(install, L"korvane.ini is the previous table again:", paths->table);
+    else
+        Log(install, L"the previous table could not be put back; it is kept as:", paths->previous);
+}
+
+static void CommitStep(MSIHANDLE install, const wchar_t* folder, const Paths* paths) {
+    (void)install;
+    (void)folder;
+    DeletePlainFile(paths->previous);
+}
+
+/* Immediate, before anything is written: is korvane.ini the shipped table? */
+UINT __stdcall CheckCountryTable(MSIHANDLE install) { return OnTables(install, L"INSTALLDIR", CheckStep); }
+
+/* Deferred, after InstallFiles: the unedited table follows the upgrade. */
+UINT __stdcall UpdateCountryTable(MSIHANDLE install) { return OnTables(install, L"CustomActionData", UpdateStep); }
 
 /* Rollback of UpdateCountryTable: the previous table goes back in place. */
 UINT __stdcall UndoUpdateCountryTable(MSIHANDLE install) {
-    wchar_t* folder = Property(install, L"CustomActionData");
-    Paths paths;
-    HANDLE previous;
-    if (TakePaths(install, folder, &paths) &&
-        (previous = OpenPlainFile(paths.previous, GENERIC_READ)) != INVALID_HANDLE_VALUE) {
-        CloseHandle(previous);
-        if (DeletePlainFile(paths.table) && MoveFileExW(paths.previous, paths.table, 0))
-            Log(install, L"korvane.ini is the previous table again:", paths.table);
-        else
-            Log(install, L"the previous table could not be put back; it is kept as:", paths.previous);
-    }
-    FreePaths(&paths);
-    free(folder);
-    return ERROR_SUCCESS;
+    return OnTables(install, L"CustomActionData", UndoStep);
 }
 
 /* Commit of UpdateCountryTable: the previous table is no longer needed. */
 UINT __stdcall CommitUpdateCountryTable(MSIHANDLE install) {
-    wchar_t* folder = Property(install, L"CustomActionData");
-    Paths paths;
-    if (TakePaths(install, folder, &paths)) DeletePlainFile(paths.previous);
-    FreePaths(&paths);
-    free(folder);
-    return ERROR_SUCCESS;
+    return OnTables(install, L"CustomActionData", CommitStep);
 }

@@ -62,7 +62,6 @@ TEST_F(LinkTest, ReaderHeldInsideAReadPastTheEndsBoundKeepsItsPort) {
     calls.readFile = &held::HeldRead;
     Connect(2, false, calls);
     const HANDLE reader = CopyHandle(port_->ReaderThread());
-    Sleep(500);  // the program's pause: a reader that cannot wait for events polls by then
     ASSERT_TRUE(modem_->Send(2, "x"));
     ASSERT_EQ(WaitForSingleObject(held::entered, kReplyLimit), WAIT_OBJECT_0) << "the reader did not read";
     Close();  // gives up waiting for the reader after its bound

@@ -80,24 +80,28 @@ stop_session() {
     rm -f "$session_dir/session.env"
 }
 
+# The server picks a free display itself (-displayfd): it claims the
+# display's lock file atomically and writes the number only once it listens
+# there, so two sessions started at the same moment never share one. The
+# session uses the display its own server reported, and only while that
+# server still runs.
 start_xvfb() {
-    local n
+    local number=$session_dir/xvfb.display pid
     if [ "${KORVANE_USE_DISPLAY:-}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
         display=$DISPLAY
         return 0
     fi
-    for (( n = 90; n < 190; n++ )); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$session_dir/xvfb.log" 2>&1 </dev/null &
-        echo $! >"$session_dir/xvfb.pid"
-        if wait_until 10 '[ -e /tmp/.X11-unix/X$n ] || ! kill -0 $(cat "$session_dir/xvfb.pid") 2>/dev/null' &&
-           kill -0 "$(cat "$session_dir/xvfb.pid")" 2>/dev/null; then
-            display=":$n"
-            return 0
-        fi
-        # Another session took this display first: try the next one.
-        rm -f "$session_dir/xvfb.pid"
-    done
+    rm -f "$number"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >"$session_dir/xvfb.log" 2>&1 </dev/null &
+    pid=$!
+    echo "$pid" >"$session_dir/xvfb.pid"
+    wait_until 10 '[ -s "$number" ] || ! kill -0 $pid 2>/dev/null'
+    display=:$(tr -dc 0-9 <"$number" 2>/dev/null)
+    if [ "$display" != : ] && kill -0 "$pid" 2>/dev/null; then
+        return 0
+    fi
+    kill "$pid" 2>/dev/null
+    rm -f "$session_dir/xvfb.pid"
     return 1
 }
 

@@ -236,7 +236,7 @@ with_table="LICENSE.txt README.txt korvane-cli.exe korvane-shipped.ini korvane.e
 # install, the administrator's table through everything, a folder of the
 # administrator's choice.
 package_rows() {
-  local pkg=$1 base newer failing folder folder_win runs=yes cc before args
+  local pkg=$1 base newer failing folder folder_win runs=yes cc
   base=$([ "$pkg" = x86 ] && echo "$msi_x86" || echo "$msi_x64")
   newer=$work/korvane-$newer_version-$pkg.msi failing=$work/korvane-$newer_version-$pkg-failing.msi
   folder="$drive_c/Program Files/Korvane" folder_win='C:\Program Files\Korvane' view='' p="$pkg package:"
@@ -247,6 +247,13 @@ package_rows() {
     [ "$pkg" = x86 ] && folder="$wow64" folder_win='C:\Program Files (x86)\Korvane' view=/reg:32 p="32-bit package on 64-bit Windows:"
   fi
 
+  install_rows
+  own_table_rows
+  chosen_folder_rows
+}
+
+# install_rows: a fresh install, without and with start at logon, and its programs.
+install_rows() {
   installs_into "$folder" "$p install without start at logon (ADDLOCAL=Program)" /i "$base" ADDLOCAL=Program
   nothing_left "... and no Run value" not run_value
   uninstalls "... its uninstall" "$base" "$folder"
@@ -273,8 +280,13 @@ package_rows() {
     echo "skip - $p its programs: this host cannot run 32-bit programs ($refusal)"
   fi
 
-  # The administrator's own korvane.ini through repair, modify, a failed
-  # upgrade, an upgrade and an uninstall.
+}
+
+# own_table_rows: the administrator's own korvane.ini through repair, modify,
+# a failed upgrade, an upgrade, an uninstall, a later install and an uninstall
+# by REMOVE.
+own_table_rows() {
+  local before args
   { cat "$shipped"; printf 'Edited,EDITED,USA,98\r\n'; } >"$work/edited.ini"
   cp "$work/edited.ini" "$folder/korvane.ini"
   rm "$folder/README.txt"
@@ -300,7 +312,13 @@ package_rows() {
   installs "... $version again after it (${args[*]:-an install: Wine removed it})" /i "$base" "${args[@]}"
   check "... which leaves the edited korvane.ini alone" kept
 
-  # Read-only (Wine's read-only attribute is a file without write permission).
+  upgrade_and_uninstall_rows
+}
+
+# upgrade_and_uninstall_rows: over a read-only korvane.ini (Wine's read-only
+# attribute is a file without write permission).
+upgrade_and_uninstall_rows() {
+  local before
   # shellcheck disable=SC2034
   chmod a-w "$folder/korvane.ini" && before=$(snapshot "$folder" | grep '^korvane.ini ')
   installs "$p upgrade to $newer_version, whose shipped table changed, over a read-only korvane.ini" /i "$newer"
@@ -322,9 +340,12 @@ package_rows() {
     'same_text "$(files_in "$folder")" "korvane.ini " && same_text "$(product_entries)" 0 && ! run_value && ! shortcut_targets_program'
   rm -rf "$folder"
 
-  # A folder of the administrator's choice, and a korvane-shipped.ini that is a
-  # hard link to a file elsewhere: only the link's name in the folder is the
-  # installer's, never the file it shares.
+}
+
+# chosen_folder_rows: a folder of the administrator's choice, and a
+# korvane-shipped.ini that is a hard link to a file elsewhere: only the link's
+# name in the folder is the installer's, never the file it shares.
+chosen_folder_rows() {
   custom="$drive_c/Korvane Test"
   installs_into "$custom" "$p install into C:\\Korvane Test" /i "$base" 'INSTALLDIR=C:\Korvane Test'
   printf 'Secret,SECRET,USA,97\r\n' >"$secret" && cp "$secret" "$work/secret.ini"

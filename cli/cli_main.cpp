@@ -15,7 +15,9 @@
 #include "cli/module_folder.h"
 #include "core/country_table.h"
 #include "core/probe_order.h"
+#include "core/table_choice.h"
 #include "framework/dll_search.h"
+#include "framework/file_presence.h"
 #include "link/port_connection.h"
 
 const char kCliUsage[] =
@@ -47,6 +49,9 @@ public:
     }
 };
 
+// An ASCII file name as a wide string.
+std::wstring Wide(const char* name) { return std::wstring(name, name + std::char_traits<char>::length(name)); }
+
 class WindowsCli : public CliPlatform {
 public:
     std::unique_ptr<ModemPort> NewPort() override { return std::make_unique<ComPort>(); }
@@ -55,11 +60,14 @@ public:
         for (int port : kProbeOrder) ports.push_back(ComPortName(port));
         return ports;
     }
-    // The table given, or the one beside the program, named for messages in
-    // the console's code page and opened by its full name.
+    // The table given, or the one beside the program (korvane.ini, else
+    // korvane-shipped.ini), named for messages in the console's code page and
+    // opened by its full name.
     std::string TablePath(const std::string& given, std::string& /*error*/) override {
         if (!given.empty()) return given;
-        m_besideUs = ModuleFolder() + L"korvane.ini";
+        const std::wstring folder = ModuleFolder(), table = folder + Wide(kCountryTableFile),
+                           shipped = folder + Wide(kShippedTableFile);
+        m_besideUs = ReadsShippedTable(!NothingAt(table.c_str()), !NothingAt(shipped.c_str())) ? shipped : table;
         m_besideUsText = PathForMessage(m_besideUs);
         return m_besideUsText;
     }

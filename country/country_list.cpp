@@ -1,20 +1,34 @@
 // Loading the country table, and showing a country's name and flag.
 #include "app/main_dialog.h"
+#include "core/table_choice.h"
 #include "country/selected_country.h"
+#include "framework/file_presence.h"
 #include "framework/scoped_handle.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 
 int g_selectedCountry;
 
+namespace {
+
+// A file in the program's directory (shorter than MAX_PATH): the directory and the name.
+struct PathInFolder {
+    PathInFolder(const char* dir, const char* name) {
+        lstrcpynA(text, dir, MAX_PATH);
+        lstrcatA(text, name);
+    }
+    char text[MAX_PATH + sizeof kShippedTableFile];
+};
+
+}  // namespace
+
 void CMainDlg::LoadCountryTable() {
-    char path[MAX_PATH + sizeof kCountryTableFile];
-    lstrcpynA(path, m_appDir, sizeof path);
-    lstrcatA(path, kCountryTableFile);
+    const PathInFolder table(m_appDir, kCountryTableFile), shipped(m_appDir, kShippedTableFile);
+    const char* path = ReadsShippedTable(!NothingAt(table.text), !NothingAt(shipped.text)) ? shipped.text : table.text;
     m_countryCount = LoadCountryFile(path, m_countries);
     if (m_countryCount < 0) {
         m_countryCount = 0;
-        char message[sizeof path + 64];
+        char message[sizeof shipped.text + 64];
         wsprintfA(message, "The country table could not be read:\n%s", path);
         MessageBoxA(m_hWnd, message, "Korvane", MB_OK | MB_ICONWARNING);
     }

@@ -9,7 +9,7 @@ build=$1 cli=$2 title_window=$3 shipped_ini=$4
 scratch=$(mktemp -d "$build/cli-test.XXXXXX") window_pid=
 trap 'kill $window_pid 2>/dev/null; rm -rf "$scratch"' EXIT
 
-# The tables, each beside its own copy of the program: the shipped one, none, a
+# The tables, each beside its own copy of the program: the repository's, none, a
 # hostile one, one without the modem's country, and one with Germany's code in one
 # character, as a table may have it.
 make_table() {
@@ -21,6 +21,13 @@ make_table missing
 make_table hostile ',,,\n\x1a\x00\xff,\n'"$(head -c 3000 /dev/zero | tr '\0' ',')"'\n'
 make_table nous "$(grep -v '^United States,' "$shipped_ini")\n"
 make_table onechar "$(sed 's/^Germany,GERMANY,GERMANY,04$/Germany,GERMANY,GERMANY,4/' "$shipped_ini")\n"
+# The installer's korvane-shipped.ini: alone, under an edited korvane.ini, and
+# under a korvane.ini that cannot be read (a folder of that name).
+make_table shippedonly
+make_table edited 'Edited,EDITED,USA,98\n'
+make_table unreadable
+mkdir "$scratch/unreadable/korvane.ini"
+for table in shippedonly edited unreadable; do cp "$shipped_ini" "$scratch/$table/korvane-shipped.ini"; done
 
 exec 3<>"/dev/tcp/127.0.0.1/$KORVANE_VMODEM_PORT" || exit 2
 # shellcheck source=../harness/vmodem_control.sh
@@ -96,6 +103,9 @@ row "no command"                "4:B5"              shipped  ""                 
 row "missing table, list"       "4:B5"              missing  "list"                       2 '' "korvane-cli: the country table could not be read: $table_path"
 row "missing table, set"        "4:B5"              missing  "set Japan --port COM4"      2 '' "korvane-cli: the country table could not be read: $table_path" -
 row "hostile table"             "4:B5"              hostile  "query --port COM4"          2 '' "korvane-cli: the country table holds no country: $table_path" -
+row "shipped table alone"       ""                  shippedonly "list"                    0 '09  Australia\n.*B5  United States' ''
+row "korvane.ini before it"     ""                  edited   "list"                       0 '98  Edited' ''
+row "korvane.ini unreadable before it" ""           unreadable "list"                     2 '' "korvane-cli: the country table could not be read: $table_path"
 
 # Set, then query, for a handful of countries on one modem.
 for country in "Japan:00" "United Kingdom:B4" "Taiwan:FE" "South Africa:9F"; do

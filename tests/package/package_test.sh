@@ -16,6 +16,8 @@ check() {
   if "$@" >"$work/check.out" 2>&1; then pass "$what"; else fail "$what"; sed 's/^/     /' "$work/check.out"; fi
 }
 not() { ! "$@"; }
+# shellcheck source=folder_sddl.sh
+. "$(dirname "$0")/folder_sddl.sh"
 same_text() { [ "$1" = "$2" ] || { echo "expected: $2"; echo "got:      $1"; return 1; }; }
 lines_end_in_crlf() { [ -s "$1" ] && ! grep -q $'[^\r]$' "$1"; }
 
@@ -92,6 +94,21 @@ for arch in x86 x64; do
   check "${msi##*/}: ProductVersion is $version" same_text "$(msi_field "$msi" Property ProductVersion 2)" "$version"
   check "${msi##*/}: the Start-menu shortcut is not advertised (its target is the file [#KorvaneExe])" \
     same_text "$(msi_field "$msi" Shortcut StartMenuShortcut 5)" "[#KorvaneExe]"
+  # Only administrators and SYSTEM may write the install folder, wherever it
+  # is. Wine applies no permissions (below), so the package's are read here.
+  sddl=$(folder_sddl "$msi")
+  check "${msi##*/}: the Program component creates the install folder, which it locks (MsiLockPermissionsEx)" \
+    eval 'same_text "$(msi_field "$msi" CreateFolder INSTALLDIR 2)" Program && [ -n "$sddl" ]'
+  check "... for Installer 5.0 and later, the first that applies it (Version: 500)" grep -q "^Version: 500 " <(msiinfo suminfo "$msi")
+  check "... owned by the Administrators, its parent's entries not inherited (O:BA, D:P)" \
+    eval '[[ $sddl == O:BA* ]] && [[ $sddl == *D:P* ]]'
+  check "... SYSTEM and the Administrators have full control of it, its subfolders and files" \
+    same_text "$(sddl_aces "$sddl" | grep -E ' (SY|BA)$' | LC_ALL=C sort | paste -sd,)" "A OICI FA BA,A OICI FA SY"
+  check "... Users may read and run, and change nothing" only_reads_and_runs "$sddl" BU
+  check "... and no other account is named (Authenticated Users, Everyone)" \
+    same_text "$(sddl_aces "$sddl" | awk '{print $4}' | LC_ALL=C sort -u | paste -sd,)" BA,BU,SY
+  check "${msi##*/}: it runs no code of its own as SYSTEM: every custom action only sets a property (type 51)" \
+    same_text "$(msiinfo export "$msi" CustomAction | tr -d '\r' | awk -F'\t' 'NR > 3 && $2 % 64 != 51 {print $1}')" ""
 done
 
 # --- the MSIs under Wine ----------------------------------------------------
@@ -125,9 +142,13 @@ nothing_left() {
   if [ "$msi_failed" -eq 0 ]; then check "$@"; else echo "skip - $1: not counted, an msiexec run before it failed"; fi
 }
 files_in() { (cd "$1" 2>/dev/null && ls -A | LC_ALL=C sort | tr '\n' ' ') || echo "(no folder $1)"; }
-has_all() { same_text "$(files_in "$1")" "$all"; }
+has_files() { same_text "$(files_in "$1")" "$2"; }
+has_all() { has_files "$1" "$all"; }
 gone() { same_text "$(files_in "$1")" "(no folder $1)"; }
-kept() { cmp "$folder/korvane.ini" "$work/edited.ini"; }
+kept_in() { cmp "$1/korvane.ini" "$work/edited.ini"; }
+kept() { kept_in "$folder"; }
+# Every file in a folder: its name, identity (inode), size, mode and content.
+snapshot() { (cd "$1" && for f in *; do [ -e "$f" ] && echo "$f $(stat -c '%i %s %a' "$f") $(sha1sum <"$f")"; done); }
 # installs_into <dir> <description> ARGS... and uninstalls <description> <msi> <dir>:
 # an install whose files must all be in dir, and an uninstall that must leave no dir.
 installs_into() { local dir=$1; shift; installs "$@"; check "... the files are in ${dir#"$drive_c"/}" has_all "$dir"; }
@@ -140,9 +161,14 @@ reg_query() {
 }
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 run_value() { reg_query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v Korvane; }
-# The number of Korvane entries in Add/Remove Programs, or why it cannot be read.
+# The number of Korvane entries in Add/Remove Programs, in every registry view
+# (Wine puts a 32-bit product's in the 32-bit view), or why it cannot be read.
 product_entries() {
-  reg_query "$uninstall_key" /s >"$work/arp.txt" || { echo "unreadable: reg query ended with status $?"; return; }
+  local v
+  : >"$work/arp.txt"
+  for v in "${views[@]}"; do
+    view=$v reg_query "$uninstall_key" /s >>"$work/arp.txt" || { echo "unreadable: reg query ended with status $?"; return; }
+  done
   grep -c "DisplayName    REG_SZ    Korvane$" "$work/arp.txt"
 }
 installed_version() { product_entries >/dev/null; awk '$1 == "DisplayVersion" {print $3}' "$work/arp.txt" | paste -sd' '; }
@@ -175,156 +201,236 @@ cli_through_path() {
 }
 # Removes the Korvane products and folders an earlier, interrupted run left.
 clean_prefix() {
-  local code
-  for code in $(reg_query "$uninstall_key" | grep -o '{[0-9A-F-]*}$'); do
-    grep -q "DisplayName    REG_SZ    Korvane" <<<"$(reg_query "$uninstall_key\\$code")" || continue
-    msi /x "$code" || fail "$p the product $code an earlier run left is removed: msiexec ended with status $?"
+  local code v
+  for v in "${views[@]}"; do
+    for code in $(view=$v reg_query "$uninstall_key" | grep -o '{[0-9A-F-]*}$'); do
+      grep -q "DisplayName    REG_SZ    Korvane" <<<"$(view=$v reg_query "$uninstall_key\\$code")" || continue
+      msi /x "$code" || fail "the product $code an earlier run left is removed: msiexec ended with status $?"
+    done
   done
-  rm -rf "$folder" "$drive_c/Program Files (x86)/Korvane" "$drive_c/Korvane "*
+  rm -rf "$drive_c/Program Files/Korvane" "$drive_c/Program Files (x86)/Korvane" "$drive_c/Korvane "* "$secret"
 }
 
-# run_package <x86|x64> <msi> <stage>: the Wine cases for one package.
-run_package() {
-  arch=$1 base=$2 stage=$3
+# The test-only packages of each target, one patch version higher: one whose
+# shipped table has a country more, and the same with an action that fails
+# once its files are in place.
+IFS=. read -r major minor patch _ <<<"$version"
+newer_version=$major.$minor.$((patch + 1))
+for arch in x86 x64; do
+  [ $arch = x86 ] && stage=$x86_build/package-stage || stage=$x64_build/package-stage
+  rm -rf "$work/stage-$arch" && cp -r "$stage" "$work/stage-$arch"
+  printf 'Atlantis,ATLANTIS,USA,99\r\n' >>"$work/stage-$arch/korvane.ini"
+  newer=$work/korvane-$newer_version-$arch.msi failing=$work/korvane-$newer_version-$arch-failing.msi
+  "$src/tools/package/build-msi.sh" "$work/stage-$arch" "$newer_version" $arch "$newer" >"$work/newer.log" 2>&1 &&
+    cp "$newer" "$failing" &&
+    msibuild "$failing" -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('FailAfterFiles', 1058, 'INSTALLDIR', 'cmd.exe /c exit 1')" \
+      -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('FailAfterFiles', '', 6450)" ||
+    { fail "the test-only newer $arch packages are built"; cat "$work/newer.log"; exit 1; }
+done
+# shellcheck disable=SC2034 # read by eval'd checks
+shipped=$x64_build/package-stage/korvane.ini new_table=$work/stage-x64/korvane.ini
+all="LICENSE.txt README.txt korvane-cli.exe korvane-shipped.ini korvane.exe "
+with_table="LICENSE.txt README.txt korvane-cli.exe korvane-shipped.ini korvane.exe korvane.ini "
+
+# package_rows <x86|x64>: one package's life in the session's prefix: its
+# install, the administrator's table through everything, a folder of the
+# administrator's choice.
+package_rows() {
+  local pkg=$1 base newer failing folder folder_win runs=yes cc
+  base=$([ "$pkg" = x86 ] && echo "$msi_x86" || echo "$msi_x64")
+  newer=$work/korvane-$newer_version-$pkg.msi failing=$work/korvane-$newer_version-$pkg-failing.msi
+  folder="$drive_c/Program Files/Korvane" folder_win='C:\Program Files\Korvane' view='' p="$pkg package:"
+  cc=$([ "$pkg" = x86 ] && echo i686 || echo x86_64)-w64-mingw32-gcc
+  [ "$pkg" = x86 ] && [ -n "$refusal" ] && runs=''
+  if [ "$arch" = x64 ]; then
+    view=/reg:64
+    [ "$pkg" = x86 ] && folder="$wow64" folder_win='C:\Program Files (x86)\Korvane' view=/reg:32 p="32-bit package on 64-bit Windows:"
+  fi
+
+  install_rows
+  own_table_rows
+  chosen_folder_rows
+}
+
+# install_rows: a fresh install, without and with start at logon, and its programs.
+install_rows() {
+  installs_into "$folder" "$p install without start at logon (ADDLOCAL=Program)" /i "$base" ADDLOCAL=Program
+  nothing_left "... and no Run value" not run_value
+  uninstalls "... its uninstall" "$base" "$folder"
+
+  installs_into "$folder" "$p silent install" /i "$base"
+  check "... korvane-shipped.ini is the shipped table; no korvane.ini, which is the administrator's" \
+    eval 'cmp "$folder/korvane-shipped.ini" "$shipped" && test ! -e "$folder/korvane.ini"'
+  check "... the Start-menu shortcut Korvane points to the program" shortcut_targets_program
+  check "... the Run value quotes the installed program" grep -qF "Korvane    REG_SZ    \"$folder_win\\korvane.exe\"" <(run_value)
+  check "... one Add/Remove Programs entry, with the publisher and the install folder" eval \
+    'same_text "$(product_entries)" 1 && grep -q "Publisher    REG_SZ    The Korvane developers" "$work/arp.txt" &&
+     grep -qF "InstallLocation    REG_SZ    $folder_win\\" "$work/arp.txt"'
+  if [ -n "$runs" ]; then
+    check "$p the installed program lists the 35 countries of korvane-shipped.ini" same_text "$(start_and_count "$folder/korvane.exe")" 35
+    check "$p korvane-cli started through PATH from C:\\ reads the table beside it" same_text "$(cli_through_path "$folder_win")" 35
+    # Windows looks beside the exe first for a DLL that is not a known DLL; with
+    # native DLLs preferred, Wine does the same. comctl32 is loaded early, uxtheme
+    # later by the system's own DLLs.
+    mkdir -p "$work/planted-$pkg" && cp "$folder/korvane.exe" "$work/planted-$pkg/" && cp "$shipped" "$work/planted-$pkg/korvane.ini"
+    for dll in comctl32 uxtheme; do $cc -shared -s -o "$work/planted-$pkg/$dll.dll" "$src/tests/package/planted_dll.c"; done
+    check "$p a comctl32.dll and a uxtheme.dll planted beside korvane.exe are not loaded" \
+      same_text "$(start_and_count "$work/planted-$pkg/korvane.exe" "comctl32,uxtheme=n,b")" 35
+  else
+    echo "skip - $p its programs: this host cannot run 32-bit programs ($refusal)"
+  fi
+
+}
+
+# own_table_rows: the administrator's own korvane.ini through repair, modify,
+# a failed upgrade, an upgrade, an uninstall, a later install and an uninstall
+# by REMOVE.
+own_table_rows() {
+  local before args
+  { cat "$shipped"; printf 'Edited,EDITED,USA,98\r\n'; } >"$work/edited.ini"
+  cp "$work/edited.ini" "$folder/korvane.ini"
+  rm "$folder/README.txt"
+  installs "$p repair (REINSTALL=ALL, as msiexec /f does)" /i "$base" REINSTALL=ALL REINSTALLMODE=omus
+  check "... puts README.txt back" test -s "$folder/README.txt"
+  check "... and leaves the edited korvane.ini alone" kept
+  before=$(snapshot "$folder")
+  installs "$p a repair given WIX_UPGRADE_DETECTED=1, as a standard user may" \
+    /i "$base" REINSTALL=ALL REINSTALLMODE=omus WIX_UPGRADE_DETECTED=1
+  check "... changes nothing: every file is the same file, as it was; $version is installed" \
+    eval 'same_text "$(snapshot "$folder")" "$before" && same_text "$(installed_version)" "$version"'
+  installs "$p modify: leave out start at logon" /i "$base" REMOVE=StartAtLogon
+  nothing_left "... removes the Run value" not run_value
+  check "... and leaves the edited korvane.ini alone" kept
+  check "$p an upgrade that fails once its files are in place fails" fails_in_its_action
+  check "... leaves the edited korvane.ini alone, and $newer_version is not installed" \
+    eval 'kept && case "$(installed_version)" in "" | "$version") ;; *) false ;; esac'
+  # Windows rolls the removal of the older version back with the failed
+  # upgrade. Wine removes it in an msiexec of its own, outside the upgrade's
+  # transaction: it is gone, and comes back with an install.
+  args=()
+  [ "$(installed_version)" = "$version" ] && args=(REINSTALL=ALL REINSTALLMODE=omus)
+  installs "... $version again after it (${args[*]:-an install: Wine removed it})" /i "$base" "${args[@]}"
+  check "... which leaves the edited korvane.ini alone" kept
+
+  upgrade_and_uninstall_rows
+}
+
+# upgrade_and_uninstall_rows: over a read-only korvane.ini (Wine's read-only
+# attribute is a file without write permission).
+upgrade_and_uninstall_rows() {
+  local before
+  # shellcheck disable=SC2034
+  chmod a-w "$folder/korvane.ini" && before=$(snapshot "$folder" | grep '^korvane.ini ')
+  installs "$p upgrade to $newer_version, whose shipped table changed, over a read-only korvane.ini" /i "$newer"
+  check "... one Add/Remove Programs entry, $newer_version" same_text "$(installed_version)" "$newer_version"
+  check "... the edited korvane.ini is the same file, read-only, as it was; the new table is korvane-shipped.ini" \
+    eval 'same_text "$(snapshot "$folder" | grep "^korvane.ini ")" "$before" && cmp "$folder/korvane-shipped.ini" "$new_table"'
+  check "... with no other file" has_files "$folder" "$with_table"
+  [ -n "$runs" ] && check "... and the program lists the edited table: its 36 countries" \
+    same_text "$(start_and_count "$folder/korvane.exe")" 36
+  installs "$p uninstall" /x "$newer"
+  check "... leaves only the edited korvane.ini, the same file, read-only, as it was" \
+    eval 'same_text "$(snapshot "$folder")" "$before"'
+  nothing_left "... and removes the shortcut, the Run value and the Add/Remove Programs entry" eval \
+    'same_text "$(product_entries)" 0 && ! run_value && ! shortcut_targets_program'
+  installs "$p a later install" /i "$base"
+  check "... uses the kept table as it is" kept
+  installs "... its uninstall by REMOVE naming every feature (Program,StartAtLogon)" /i "$base" REMOVE=Program,StartAtLogon
+  nothing_left "... is a whole uninstall: only the edited korvane.ini is left, and no product, Run value or shortcut" eval \
+    'same_text "$(files_in "$folder")" "korvane.ini " && same_text "$(product_entries)" 0 && ! run_value && ! shortcut_targets_program'
+  rm -rf "$folder"
+
+}
+
+# chosen_folder_rows: a folder of the administrator's choice, and a
+# korvane-shipped.ini that is a hard link to a file elsewhere: only the link's
+# name in the folder is the installer's, never the file it shares.
+chosen_folder_rows() {
+  custom="$drive_c/Korvane Test"
+  installs_into "$custom" "$p install into C:\\Korvane Test" /i "$base" 'INSTALLDIR=C:\Korvane Test'
+  printf 'Secret,SECRET,USA,97\r\n' >"$secret" && cp "$secret" "$work/secret.ini"
+  rm "$custom/korvane-shipped.ini" && ln "$secret" "$custom/korvane-shipped.ini"
+  installs "$p upgrade to $newer_version, given no folder, korvane-shipped.ini a hard link to a file elsewhere" /i "$newer"
+  nothing_left "... stays in C:\\Korvane Test" eval \
+    'has_all "$custom" && gone "$folder" && grep -qF "REG_SZ    \"C:\\Korvane Test\\korvane.exe\"" <(run_value)'
+  check "... the linked file keeps its content and no other name; korvane-shipped.ini is the new table" \
+    eval 'cmp "$secret" "$work/secret.ini" && same_text "$(stat -c %h "$secret")" 1 && cmp "$custom/korvane-shipped.ini" "$new_table"'
+  uninstalls "... its uninstall" "$newer" "$custom"
+  rm -f "$secret"
+}
+
+# cross_rows: an upgrade from the 32-bit package to the 64-bit one and back,
+# each over an edited korvane.ini, on 64-bit Windows. The newer package
+# installs into the folder the other one is in, and the edited table stays in use.
+# shellcheck disable=SC2034
+cross_rows() {
+  local from to from_msi to_newer from_folder to_folder from_view to_view
+  for from in x86 x64; do
+    to=$([ $from = x86 ] && echo x64 || echo x86)
+    from_msi=$([ $from = x86 ] && echo "$msi_x86" || echo "$msi_x64") to_newer=$work/korvane-$newer_version-$to.msi
+    if [ $from = x86 ]; then
+      from_folder=$wow64 to_folder="$drive_c/Program Files/Korvane" from_view=/reg:32 to_view=/reg:64
+    else
+      from_folder="$drive_c/Program Files/Korvane" to_folder=$wow64 from_view=/reg:64 to_view=/reg:32
+    fi
+    p="$from to $to:"
+    installs_into "$from_folder" "$p the $from package installed" /i "$from_msi"
+    cp "$work/edited.ini" "$from_folder/korvane.ini"
+    installs "... upgrade to the $to package, $newer_version" /i "$to_newer"
+    check "... into the same folder: the $to programs, the new table, the edited korvane.ini as it was" eval \
+      'cmp "$from_folder/korvane.exe" "$work/stage-$to/korvane.exe" && cmp "$from_folder/korvane-shipped.ini" "$new_table" &&
+       kept_in "$from_folder" && has_files "$from_folder" "$with_table" && gone "$to_folder"'
+    check "... its Run value, in the $to registry view, names that folder; the $from package's is gone; the shortcut is there" eval \
+      'grep -qF "\"C:/${from_folder#"$drive_c"/}/korvane.exe\"" <(view=$to_view run_value | tr "\\\\" /) && ! view=$from_view run_value &&
+       shortcut_targets_program'
+    check "... one Add/Remove Programs entry, $newer_version" same_text "$(installed_version)" "$newer_version"
+    if [ $to = x64 ] || [ -z "$refusal" ]; then
+      check "... the program lists the edited table: its 36 countries" same_text "$(start_and_count "$from_folder/korvane.exe")" 36
+    else
+      echo "skip - $p the 32-bit program: this host cannot run 32-bit programs ($refusal)"
+    fi
+    installs "... its uninstall" /x "$to_newer"
+    check "... leaves only the edited korvane.ini" eval 'same_text "$(files_in "$from_folder")" "korvane.ini " && kept_in "$from_folder"'
+    rm -rf "$from_folder"
+  done
+}
+
+# run_session <x86|x64>: the Wine cases in a session of that target: each
+# package it can install (64-bit Windows installs both), and on 64-bit
+# Windows the upgrades from one package to the other.
+run_session() {
+  arch=$1
   local session=$build/package-wine-$arch; mkdir -p "$session"
   if ! timed 240 env KORVANE_TARGET=$arch "$src/tools/wine-session.sh" start "$session" >"$work/session-$arch.log" 2>&1; then
     fail "the $arch Wine session starts"; cat "$work/session-$arch.log"; return
   fi
   # The session's environment stays in this subshell, which counts its own failures.
   (
-  failures=0 p="$arch package:"
+  failures=0
   # shellcheck source=/dev/null
   . "$session/session/session.env"
-  drive_c=$WINEPREFIX/drive_c view='' cc=i686-w64-mingw32-gcc && folder="$drive_c/Program Files/Korvane"
-  [ $arch = x64 ] && view=/reg:64 cc=x86_64-w64-mingw32-gcc
-  timed 30 wine reg add "$uninstall_key" /f $view >/dev/null 2>&1
+  drive_c=$WINEPREFIX/drive_c wow64="$WINEPREFIX/drive_c/Program Files (x86)/Korvane" secret=$WINEPREFIX/drive_c/secret.ini
+  views=('') packages=x86
+  [ $arch = x64 ] && views=(/reg:64 /reg:32) packages='x64 x86'
+  for view in "${views[@]}"; do timed 30 wine reg add "$uninstall_key" /f $view >/dev/null 2>&1; done
   clean_prefix
-  all="LICENSE.txt README.txt korvane-cli.exe korvane-shipped.ini korvane.exe korvane.ini "
-
-  # Test-only packages one patch version higher: one whose shipped table has a
-  # country more, and the same with an action that fails once its files are in place.
-  IFS=. read -r major minor patch _ <<<"$version"
-  newer_version=$major.$minor.$((patch + 1))
-  newer=$work/korvane-$newer_version-$arch.msi failing=$work/korvane-$newer_version-$arch-failing.msi
-  cp -r "$stage" "$work/stage-$arch"
-  printf 'Atlantis,ATLANTIS,USA,99\r\n' >>"$work/stage-$arch/korvane.ini"
-  "$src/tools/package/build-msi.sh" "$work/stage-$arch" "$newer_version" $arch "$newer" >"$work/newer.log" 2>&1 &&
-    cp "$newer" "$failing" &&
-    msibuild "$failing" -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('FailAfterFiles', 1058, 'INSTALLDIR', 'cmd.exe /c exit 1')" \
-      -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('FailAfterFiles', '', 6450)" ||
-    { fail "$p the test-only newer packages are built"; cat "$work/newer.log"; exit $failures; }
-  shipped=$stage/korvane.ini new_table=$work/stage-$arch/korvane.ini
-
-  installs_into "$folder" "$p install without start at logon (ADDLOCAL=Program)" /i "$base" ADDLOCAL=Program
-  nothing_left "... and no Run value" not run_value
-  uninstalls "... its uninstall" "$base" "$folder"
-
-  installs_into "$folder" "$p silent install" /i "$base"
-  check "... both tables are the shipped one" eval 'cmp "$folder/korvane.ini" "$shipped" && cmp "$folder/korvane-shipped.ini" "$shipped"'
-  check "... the Start-menu shortcut Korvane points to the program" shortcut_targets_program
-  check "... the Run value quotes the installed program" \
-    grep -q "Korvane    REG_SZ    \"C:\\\\Program Files\\\\Korvane\\\\korvane.exe\"" <(run_value)
-  check "... one Add/Remove Programs entry, with the publisher and the install folder" eval \
-    'same_text "$(product_entries)" 1 && grep -q "Publisher    REG_SZ    The Korvane developers" "$work/arp.txt" &&
-     grep -qE "InstallLocation +REG_SZ +C:.Program Files.Korvane.\s*$" "$work/arp.txt"'
-  product_icon=$(view='' reg_query 'HKLM\Software\Classes\Installer\Products' /s | awk '$1 == "ProductIcon" {print $3}' | head -1)
-  timed 30 wine winepath -u "$product_icon" >"$work/icon-path.txt" 2>/dev/null
-  check "... and Korvane's icon" cmp "$(cat "$work/icon-path.txt")" "$src/res/icons/globe.ico"
-
-  check "$p the installed program lists the 35 countries" same_text "$(start_and_count "$folder/korvane.exe")" 35
-  check "$p korvane-cli started through PATH from C:\\ reads the table beside it" same_text "$(cli_through_path 'C:\Program Files\Korvane')" 35
-  # Windows looks beside the exe first for a DLL that is not a known DLL; with
-  # native DLLs preferred, Wine does the same. comctl32 is loaded early, uxtheme
-  # later by the system's own DLLs.
-  mkdir -p "$work/planted-$arch" && cp "$folder/korvane.exe" "$shipped" "$work/planted-$arch/"
-  for dll in comctl32 uxtheme; do $cc -shared -s -o "$work/planted-$arch/$dll.dll" "$src/tests/package/planted_dll.c"; done
-  check "$p a comctl32.dll and a uxtheme.dll planted beside korvane.exe are not loaded" \
-    same_text "$(start_and_count "$work/planted-$arch/korvane.exe" "comctl32,uxtheme=n,b")" 35
-
-  # An edited table through repair, modify, a failed upgrade, an upgrade and an uninstall.
-  printf 'Edited,EDITED,USA,98\r\n' >>"$folder/korvane.ini"
-  cp "$folder/korvane.ini" "$work/edited.ini"
-  rm "$folder/README.txt"
-  installs "$p repair (REINSTALL=ALL, as msiexec /f does)" /i "$base" REINSTALL=ALL REINSTALLMODE=omus
-  check "... puts README.txt back" test -s "$folder/README.txt"
-  check "... and leaves the edited korvane.ini alone" kept
-  installs "$p modify: leave out start at logon" /i "$base" REMOVE=StartAtLogon
-  nothing_left "... removes the Run value" not run_value
-  check "... and leaves the edited korvane.ini alone" kept
-  check "$p an upgrade that fails once its files are in place fails" fails_in_its_action
-  check "... and leaves the edited korvane.ini alone, $version installed" eval 'kept && same_text "$(installed_version)" "$version"'
-  # Windows' rollback restores the files the failed upgrade replaced; Wine's
-  # removes them. A repair brings them back.
-  installs "... a repair of $version after it" /i "$base" REINSTALL=ALL REINSTALLMODE=omus
-  check "... which leaves the edited korvane.ini alone" kept
-
-  installs "$p upgrade to $newer_version, whose shipped table changed" /i "$newer"
-  check "... one Add/Remove Programs entry, $newer_version" same_text "$(installed_version)" "$newer_version"
-  check "... the edited korvane.ini is still in place, the new table beside it as korvane-shipped.ini" \
-    eval 'kept && cmp "$folder/korvane-shipped.ini" "$new_table"'
-  check "... with no other file" has_all "$folder"
-  installs "$p uninstall" /x "$newer"
-  check "... leaves only the edited korvane.ini, as it was" eval 'same_text "$(files_in "$folder")" "korvane.ini " && kept'
-  nothing_left "... and removes the shortcut, the Run value and the Add/Remove Programs entry" eval \
-    'same_text "$(product_entries)" 0 && ! run_value && ! shortcut_targets_program'
-  installs "$p a later install" /i "$base"
-  check "... uses the kept table as it is" kept
-  installs "... and its uninstall" /x "$base"
-  check "... keeps it again" same_text "$(files_in "$folder")" "korvane.ini "
-  rm -rf "$folder"
-
-  # An unedited table in a folder of the administrator's choice.
-  custom="$drive_c/Korvane Test"
-  installs_into "$custom" "$p install into C:\\Korvane Test" /i "$base" 'INSTALLDIR=C:\Korvane Test'
-  installs "$p upgrade to $newer_version, given no folder" /i "$newer"
-  nothing_left "... stays in C:\\Korvane Test" eval \
-    'has_all "$custom" && gone "$folder" && grep -q "REG_SZ    \"C:\\\\Korvane Test\\\\korvane.exe\"" <(run_value)'
-  check "... and the unedited korvane.ini follows it to the new table" cmp "$custom/korvane.ini" "$new_table"
-  uninstalls "... its uninstall" "$newer" "$custom"
-
-  installs "$p install into C:\\Korvane Test again" /i "$base" 'INSTALLDIR=C:\Korvane Test'
-  check "$p an upgrade of an unedited table that fails" fails_in_its_action
-  check "... after it had replaced the table" grep -qa "Korvane: korvane.ini is now the new shipped table" "$msi_log"
-  check "... puts the previous table back" cmp "$custom/korvane.ini" "$shipped"
-  nothing_left "... with no copy left over" test ! -e "$custom/korvane.ini.previous"
-  installs "... and $version's uninstall" /x "$base"
-  rm -rf "$custom"
-
-  # A standard user who can write the folder the administrator chose makes it a
-  # link to another folder (Wine shows a link to a folder as a reparse point, as
-  # a junction is on Windows). The upgrade, which writes as SYSTEM, must not follow it.
-  elsewhere="$drive_c/Korvane Elsewhere" linked="$drive_c/Korvane Linked"
-  installs "$p install into C:\\Korvane Linked" /i "$base" 'INSTALLDIR=C:\Korvane Linked'
-  rm -rf "$elsewhere" && mv "$linked" "$elsewhere" && ln -s "$elsewhere" "$linked"
-  installs "... upgrade to $newer_version once the folder is a link" /i "$newer"
-  check "... does not write through it: korvane.ini is still the previous table" cmp "$elsewhere/korvane.ini" "$shipped"
-  check "... and says why in the log" grep -qa "Korvane: the install folder is not a plain folder" "$msi_log"
-  installs "... its uninstall" /x "$newer"
-  rm -rf "$linked" "$elsewhere"
-  # The 32-bit package on 64-bit Windows: the first install runs no 32-bit
-  # code, but its uninstall runs the 32-bit table check.
-  if [ $arch = x64 ] && [ -n "$refusal" ]; then
-    echo "skip - the 32-bit package on 64-bit Windows: its uninstall runs 32-bit code, which this host cannot run"
-  elif [ $arch = x64 ]; then
-    wow64="$drive_c/Program Files (x86)/Korvane"
-    installs_into "$wow64" "32-bit package on 64-bit Windows: silent install" /i "$msi_x86"
-    check "... with its Run value under WOW6432Node, where 32-bit programs' values go" eval \
-      'grep -q "Program Files (x86)" <(view=/reg:32 run_value) && ! view=/reg:64 run_value'
-    uninstalls "... its uninstall" "$msi_x86" "$wow64"
-  fi
-  nothing_left "$p no Korvane product is left" eval 'same_text "$(product_entries)" 0'
+  echo "skip - the install folder's permissions under Wine: its msiexec applies no MsiLockPermissionsEx, and it keeps" \
+    "no security descriptor for a file (only its unix mode); the packages' own are checked above"
+  for pkg in $packages; do package_rows "$pkg"; done
+  [ $arch = x64 ] && cross_rows
+  nothing_left "$arch session: no Korvane product is left" eval 'same_text "$(product_entries)" 0'
   exit $failures
   )
   failures=$((failures + $?))
   timed 60 "$src/tools/wine-session.sh" stop "$session" >>"$work/session-$arch.log" 2>&1
 }
 
-# The main window's title, and why this host cannot run 32-bit code (korvane.exe
-# and the table keeper of the 32-bit package), or nothing when it can.
+# The main window's title, and why this host cannot run 32-bit code (the
+# 32-bit programs), or nothing when it can.
 { read -r main_title; read -r refusal; } < <(bash -c '. "$1/tools/common.sh" && main_window_title && x86_refusal' _ "$src")
-run_package x64 "$msi_x64" "$x64_build/package-stage"
-if [ -n "$refusal" ]; then echo "skip - the 32-bit package under Wine: this host cannot run 32-bit programs ($refusal)"
-else run_package x86 "$msi_x86" "$x86_build/package-stage"; fi
+run_session x64
+if [ -n "$refusal" ]; then echo "skip - a 32-bit Windows (the x86 session): this host cannot run 32-bit programs ($refusal)"
+else run_session x86; fi
 
 # Every time limit reached, again here: some calls' own output is thrown away.
 [ -s "$work/timeouts" ] && { cat "$work/timeouts"; failures=$((failures + $(wc -l <"$work/timeouts"))); }

@@ -129,21 +129,29 @@ TEST(Start, AnotherConfigurationToolsWindowEndsTheProgramAtOnce) {
     DestroyWindow(blocker);
 }
 
-// Each copy of the program lists what a bad table holds, finishes its run and
-// still answers; an unreadable table brings one box.
-TEST(Start, BadCountryTablesNeverStopTheProgram) {
+// Each copy of the program lists the table it should read (korvane.ini when
+// it is there at all, else korvane-shipped.ini), finishes its run and still
+// answers; a table that cannot be read brings one box naming it.
+TEST(Start, BadCountryTablesAndShippedOnesNeverStopTheProgram) {
     std::string ten(10 * 1024 * 1024, 'x');
     ten += "\nAfter,ID,UK,01\n";
     const RandomTable random = MakeRandomTable(5, 400);
+    const std::string edited = "Edited,EDITED,USA,98\n", shipped = "Shipped,SHIPPED,UK,97\n";
     const struct {
         const char* what;
         StartOptions options;
         std::vector<std::string> names;
-    } cases[] = {{"missing", {StartOptions::kMissing, ""}, {}},
-                 {"a directory", {StartOptions::kDirectory, ""}, {}},
-                 {"400 random lines", {StartOptions::kContent, random.content}, random.names},
-                 {"10 MiB, one line first", {StartOptions::kContent, ten}, {"After"}},
-                 {"empty", {StartOptions::kContent, ""}, {}}};
+        const char* boxNames;  // the table the box names, or none
+    } cases[] = {{"missing", {StartOptions::kMissing, "", {}}, {}, "korvane.ini"},
+                 {"a directory", {StartOptions::kDirectory, "", {}}, {}, "korvane.ini"},
+                 {"400 random lines", {StartOptions::kContent, random.content, {}}, random.names, nullptr},
+                 {"10 MiB, one line first", {StartOptions::kContent, ten, {}}, {"After"}, nullptr},
+                 {"empty", {StartOptions::kContent, "", {}}, {}, nullptr},
+                 {"korvane-shipped.ini only", {StartOptions::kMissing, "", shipped}, {"Shipped"}, nullptr},
+                 {"both: korvane.ini", {StartOptions::kContent, edited, shipped}, {"Edited"}, nullptr},
+                 {"an empty korvane.ini beside korvane-shipped.ini", {StartOptions::kContent, "", shipped}, {}, nullptr},
+                 {"a directory korvane.ini beside korvane-shipped.ini", {StartOptions::kDirectory, "", shipped}, {},
+                  "korvane.ini"}};
     std::vector<std::unique_ptr<Program>> copies;
     for (const auto& c : cases) {
         copies.push_back(std::make_unique<Program>());
@@ -152,9 +160,9 @@ TEST(Start, BadCountryTablesNeverStopTheProgram) {
     for (size_t i = 0; i < copies.size(); ++i) {
         SCOPED_TRACE(cases[i].what);
         Program& p = *copies[i];
-        const std::string ini = p.process.ExePath().substr(0, p.process.ExePath().rfind('\\') + 1) + "korvane.ini";
-        if (cases[i].options.table != StartOptions::kContent) {
-            EXPECT_EQ(p.AnswerBox().text, "The country table could not be read:\n" + ini);
+        const std::string dir = p.process.ExePath().substr(0, p.process.ExePath().rfind('\\') + 1);
+        if (cases[i].boxNames) {
+            EXPECT_EQ(p.AnswerBox().text, "The country table could not be read:\n" + dir + cases[i].boxNames);
         }
         ASSERT_TRUE(p.WaitRunEnd({})) << "the run did not end";
         EXPECT_EQ(p.TrayRecords().back().tip, "No Modem found");
@@ -166,7 +174,7 @@ TEST(Start, BadCountryTablesNeverStopTheProgram) {
 // With no country to name or choose, the query says so and Set sends nothing.
 TEST(Start, BadCountryTablesEmptyBesideAModem) {
     Program p;
-    ASSERT_TRUE(p.Start({{4, ""}}, {StartOptions::kContent, ""})) << p.error;
+    ASSERT_TRUE(p.Start({{4, ""}}, {StartOptions::kContent, "", {}})) << p.error;
     Play(p,
          {{"a query, then Set", "", "query|click set|answer ok",
            "tip=Unknow Country; box=Please select a country from the list first.; rx4=ati3\r\nati9\r\nati9\r\n"}});

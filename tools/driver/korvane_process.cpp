@@ -12,6 +12,11 @@ namespace drv {
 namespace {
 constexpr char kExeName[] = "korvane.exe";
 constexpr char kIniName[] = "korvane.ini";
+constexpr char kShippedIniName[] = "korvane-shipped.ini";
+
+bool WriteText(const std::string& path, const std::string& content) {
+    return static_cast<bool>(std::ofstream(path, std::ios::binary).write(content.data(), content.size()));
+}
 }  // namespace
 
 std::string KorvaneBinDir() {
@@ -30,6 +35,7 @@ KorvaneProcess::~KorvaneProcess() {
     Kill();
     if (tempDir_.empty()) return;
     DeleteFileA((tempDir_ + kIniName).c_str());
+    DeleteFileA((tempDir_ + kShippedIniName).c_str());
     RemoveDirectoryA((tempDir_ + kIniName).c_str());
     DeleteFileA(exePath_.c_str());
     RemoveDirectoryA(tempDir_.c_str());
@@ -52,8 +58,8 @@ bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
             CreateDirectoryA(tempDir_.c_str(), nullptr) &&
             CopyFileA(exePath_.c_str(), (tempDir_ + kExeName).c_str(), FALSE) &&
             (options.table != StartOptions::kDirectory || CreateDirectoryA(ini.c_str(), nullptr)) &&
-            (options.table != StartOptions::kContent ||
-             std::ofstream(ini, std::ios::binary).write(options.content.data(), options.content.size()));
+            (options.table != StartOptions::kContent || WriteText(ini, options.content)) &&
+            (!options.shipped || WriteText(tempDir_ + kShippedIniName, *options.shipped));
         exePath_ = tempDir_ + kExeName;
         if (!ready) return *error = "cannot prepare a copy of the program in " + tempDir_, false;
     }

@@ -17,6 +17,8 @@ struct StartOptions {
     // table that cannot be read).
     enum Table { kBuilt, kContent, kMissing, kDirectory } table = kBuilt;
     std::string content;
+    // For a copy: a korvane-shipped.ini of this content beside it too.
+    std::optional<std::string> shipped;
 };
 
 // The directory of the built program (KORVANE_BIN_DIR), with a backslash.

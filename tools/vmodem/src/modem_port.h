@@ -16,7 +16,8 @@
 
 // One attached modem: its command engine, its pty while present, the bytes
 // waiting to go out and the transcript of the line. All writes to the pty
-// are non-blocking; what does not fit waits for the event loop.
+// are non-blocking; what does not fit waits for the event loop. Its own
+// timers ring the line and end its deafness after the host's open.
 class ModemPort {
 public:
     ModemPort(std::string link_path, const Clock& clock);
@@ -54,7 +55,14 @@ private:
     };
 
     void receive();
-    void queue(std::vector<Emission> emissions, std::int64_t now);
+    // Replies are due offset_ms later than their own delay says.
+    void queue(std::vector<Emission> emissions, std::int64_t now, std::int64_t offset_ms = 0);
+    // A deaf modem follows the host: its open starts the deafness.
+    bool follows_host() const;
+    void follow_host(std::int64_t now);
+    bool deaf(std::int64_t now) const { return deaf_until_ >= 0 && now < deaf_until_; }
+    void wake(std::int64_t now);
+    void tick_ring(std::int64_t now);
     void push_segment(std::string bytes);
     void release_due_replies(std::int64_t now);
     void tick_endless(std::int64_t now);
@@ -80,5 +88,9 @@ private:
     std::size_t endless_budget_ = 0;  // endless bytes allowed out now
     std::size_t endless_position_ = 0;
     std::int64_t paused_until_ = -1;  // back-off after an I/O error on the pty
+    bool host_open_ = false;          // followed only while the modem is deaf after each open
+    std::int64_t deaf_until_ = -1;    // -1: hearing
+    std::string heard_while_deaf_;    // kept for the waking modem to answer (deafkeep)
+    std::int64_t ring_next_ = -1;     // -1: no ringing
     std::mt19937 random_;
 };

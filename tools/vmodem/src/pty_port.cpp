@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -39,6 +40,17 @@ PtyPort::PtyPort(std::string link_path) : link_path_(std::move(link_path)) {
         errno = saved;
         fail("rename to " + link_path_);
     }
+}
+
+void PtyPort::hold_slave(bool hold) {
+    if (hold == static_cast<bool>(slave_)) return;
+    // The tty, and its raw settings, outlive the slave's close while the master is open.
+    slave_.reset(hold ? ::open(slave_path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -1);
+}
+
+bool PtyPort::hung_up() const {
+    pollfd entry{master_.get(), 0, 0};
+    return ::poll(&entry, 1, 0) > 0 && (entry.revents & POLLHUP);
 }
 
 PtyPort::~PtyPort() {

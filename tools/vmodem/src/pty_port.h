@@ -15,13 +15,19 @@ public:
     PtyPort& operator=(const PtyPort&) = delete;
 
     int master() const { return master_.get(); }  // non-blocking
-    int slave() const { return slave_.get(); }
+    int slave() const { return slave_.get(); }    // -1 while not held
     const std::string& slave_path() const { return slave_path_; }
+
+    // Holds the slave open, or lets it go so that the master hangs up while
+    // no host has the port open: the end of the hang-up is the host's open.
+    void hold_slave(bool hold);
+    // True while the master hangs up: nobody has the slave open.
+    bool hung_up() const;
 
 private:
     UniqueFd master_;
-    // Held open for the port's whole life so the master never sees a hang-up
-    // when the host closes its side.
+    // Held open by default so the master never sees a hang-up when the host
+    // closes its side.
     UniqueFd slave_;
     std::string slave_path_;
     std::string link_path_;

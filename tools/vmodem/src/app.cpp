@@ -24,7 +24,7 @@ std::optional<std::uint16_t> App::control_port() const {
 }
 
 void App::run() {
-    enum class Source { Signal, Listener, Client, Port };
+    enum class Source { Signal, Listener, Client, Port, Host };
     struct Target {
         Source source;
         int key;  // client id or port number
@@ -48,6 +48,8 @@ void App::run() {
         }
         for (int n = ModemRack::kFirstPort; n <= ModemRack::kLastPort; ++n) {
             ModemPort* port = rack_.find(n);
+            // The host's open first: what it writes after the open may find the modem deaf.
+            if (port && port->host_fd() >= 0) watch(port->host_fd(), POLLIN, {Source::Host, n});
             if (port && port->poll_fd() >= 0) watch(port->poll_fd(), port->poll_events(), {Source::Port, n});
         }
 
@@ -70,6 +72,11 @@ void App::run() {
                 // A request handled earlier in this round may have replaced the modem.
                 ModemPort* port = rack_.find(t.key);
                 if (port && port->poll_fd() == fds[i].fd) port->handle_events(fds[i].revents);
+                break;
+            }
+            case Source::Host: {
+                ModemPort* port = rack_.find(t.key);
+                if (port && port->host_fd() == fds[i].fd) port->handle_host_events();
                 break;
             }
             }

@@ -18,9 +18,6 @@ constexpr std::size_t kEndlessPerTick = 1024;
 constexpr std::int64_t kEndlessTickMs = 10;
 constexpr std::size_t kMaxEndlessBudget = 16 * kEndlessPerTick;
 constexpr std::int64_t kErrorPauseMs = 100;
-// How often a hung-up master is looked at for the host's open: the deafness
-// starts at most this late.
-constexpr std::int64_t kHostCheckMs = 2;
 // A modem waking from its deafness answers the lines it kept one this far
 // after the other, as a modem working through its input does.
 constexpr std::int64_t kWakeLineMs = 10;
@@ -41,7 +38,7 @@ void ModemPort::set_present(bool present) {
     drop_output();
     endless_ = false;
     paused_until_ = -1;
-    host_open_ = false;
+    hosts_ = 0;
     deaf_until_ = ring_next_ = -1;
     heard_while_deaf_.clear();
     engine_.reset_line();
@@ -69,10 +66,22 @@ std::optional<std::string> ModemPort::line_settings() const {
     return describe_line_settings(pty_->slave());
 }
 
-// A master that hangs up is not polled, which would return at once: the
-// timers look for the host's open instead.
-int ModemPort::poll_fd() const {
-    return pty_ && !paused() && (host_open_ || !follows_host()) ? pty_->master() : -1;
+int ModemPort::poll_fd() const { return pty_ && !paused() ? pty_->master() : -1; }
+
+int ModemPort::host_fd() const { return pty_ ? pty_->host_watch() : -1; }
+
+void ModemPort::handle_host_events() {
+    if (!pty_) return;
+    const std::int64_t now = clock_.now_ms();
+    const int before = hosts_;
+    hosts_ = std::max(0, hosts_ + pty_->take_host_changes());
+    if (before == 0 && hosts_ > 0) {
+        host_opened_ = now;
+        host_closed_ = -1;
+        deaf_until_ = engine_.settings().deaf_ms ? now + engine_.settings().deaf_ms : -1;
+        heard_while_deaf_.clear();
+    }
+    if (before > 0 && hosts_ == 0) host_closed_ = now;
 }
 
 short ModemPort::poll_events() const { return static_cast<short>(POLLIN | (has_output() ? POLLOUT : 0)); }
@@ -87,7 +96,6 @@ void ModemPort::run_timers() {
     if (!pty_) return;
     const std::int64_t now = clock_.now_ms();
     if (paused() && now >= paused_until_) paused_until_ = -1;
-    follow_host(now);
     if (deaf_until_ >= 0 && !deaf(now)) wake(now);
     tick_ring(now);
     release_due_replies(now);
@@ -104,25 +112,7 @@ std::optional<std::int64_t> ModemPort::next_deadline() const {
     if (paused()) consider(paused_until_);
     if (deaf_until_ >= 0) consider(deaf_until_);
     if (ring_next_ >= 0) consider(ring_next_);
-    if (follows_host() && !host_open_) consider(clock_.now_ms() + kHostCheckMs);
     return next;
-}
-
-bool ModemPort::follows_host() const { return engine_.settings().deaf_ms > 0; }
-
-void ModemPort::follow_host(std::int64_t now) {
-    pty_->hold_slave(!follows_host());
-    if (!follows_host()) {
-        host_open_ = false;
-        deaf_until_ = -1;
-        return;
-    }
-    const bool open = !pty_->hung_up();
-    if (open && !host_open_) {
-        deaf_until_ = now + engine_.settings().deaf_ms;
-        heard_while_deaf_.clear();
-    }
-    host_open_ = open;
 }
 
 void ModemPort::wake(std::int64_t now) {
@@ -165,12 +155,7 @@ void ModemPort::receive() {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-        // EIO: the other side is gone. A followed host has closed the port;
-        // anything else must not make the loop spin.
-        if (follows_host())
-            host_open_ = false;
-        else
-            pause_after_error();
+        pause_after_error();  // e.g. EIO: the other side is gone
         break;
     }
     write_output();
@@ -218,7 +203,7 @@ void ModemPort::tick_endless(std::int64_t now) {
 bool ModemPort::has_output() const { return !out_.empty() || flood_left_ > 0 || endless_budget_ > 0; }
 
 void ModemPort::write_output() {
-    if (!pty_ || paused() || (follows_host() && !host_open_)) return;
+    if (!pty_ || paused()) return;
     std::size_t written = 0;
     while (written < kMaxWritePass) {
         if (!out_.empty()) {

@@ -2,8 +2,8 @@
 
 #include <fcntl.h>
 #include <limits.h>
-#include <poll.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -31,6 +31,11 @@ PtyPort::PtyPort(std::string link_path) : link_path_(std::move(link_path)) {
     cfmakeraw(&t);
     if (tcsetattr(slave_.get(), TCSANOW, &t) != 0) fail("tcsetattr");
 
+    // The held slave above is opened before the watch: only hosts are seen.
+    watch_.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!watch_ || inotify_add_watch(watch_.get(), slave_path_.c_str(), IN_OPEN | IN_CLOSE) < 0)
+        fail("inotify " + slave_path_);
+
     const std::string temp = link_path_ + ".new" + std::to_string(getpid());
     ::unlink(temp.c_str());
     if (::symlink(slave_path_.c_str(), temp.c_str()) != 0) fail("symlink " + temp);
@@ -42,15 +47,18 @@ PtyPort::PtyPort(std::string link_path) : link_path_(std::move(link_path)) {
     }
 }
 
-void PtyPort::hold_slave(bool hold) {
-    if (hold == static_cast<bool>(slave_)) return;
-    // The tty, and its raw settings, outlive the slave's close while the master is open.
-    slave_.reset(hold ? ::open(slave_path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -1);
-}
-
-bool PtyPort::hung_up() const {
-    pollfd entry{master_.get(), 0, 0};
-    return ::poll(&entry, 1, 0) > 0 && (entry.revents & POLLHUP);
+int PtyPort::take_host_changes() {
+    alignas(inotify_event) char buffer[4096];
+    int change = 0;
+    for (ssize_t n; (n = ::read(watch_.get(), buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->mask & IN_OPEN) ++change;
+            if (event->mask & IN_CLOSE) --change;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    return change;
 }
 
 PtyPort::~PtyPort() {

@@ -1,7 +1,8 @@
 // The modem's timed states on a real pseudo-terminal, as rows: a host opens
 // the port, writes and closes at its times, and every byte it reads is
-// checked, with the time of the first. The modem rings the line, and is
-// deaf for a while after each open, losing or keeping what it hears.
+// checked, with the time of the first, and the times at which the modem saw
+// the open and the close. The modem rings the line, and is deaf for a while
+// after each open, losing or keeping what it hears.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -36,9 +37,20 @@ struct Row {
     std::int64_t first_at_least = 0, first_at_most = -1;
 };
 
+// When the last Open step and the Close after it came, -1 for none.
+std::pair<std::int64_t, std::int64_t> host_times(const Row& row) {
+    std::int64_t opened = -1, closed = -1;
+    for (const Step& step : row.steps) {
+        if (step.what == Step::Open) opened = step.at, closed = -1;
+        if (step.what == Step::Close) closed = step.at;
+    }
+    return {opened, closed};
+}
+
 struct Heard {
     std::string bytes;
     std::int64_t first = -1;
+    std::int64_t opened = -1, closed = -1;  // the last host's, as the modem saw them
 };
 
 // Runs the modem's side and the host's side in turn until the row's end.
@@ -64,10 +76,11 @@ Heard play(const Row& row, const std::string& link) {
             }
             if (step.what == Step::Close) host.reset();
         }
-        pollfd fds[2] = {{modem.poll_fd(), modem.poll_events(), 0}, {host.get(), POLLIN, 0}};
+        pollfd fds[3] = {{modem.host_fd(), POLLIN, 0}, {modem.poll_fd(), modem.poll_events(), 0}, {host.get(), POLLIN, 0}};
         const std::int64_t wake = std::min(modem.next_deadline().value_or(row.end), row.end);
-        ::poll(fds, 2, static_cast<int>(std::clamp<std::int64_t>(wake - now, 0, 5)));
-        if (fds[0].revents) modem.handle_events(fds[0].revents);
+        ::poll(fds, 3, static_cast<int>(std::clamp<std::int64_t>(wake - now, 0, 5)));
+        if (fds[0].revents) modem.handle_host_events();
+        if (fds[1].revents) modem.handle_events(fds[1].revents);
         modem.run_timers();
         char buffer[256];
         for (ssize_t n; host && (n = ::read(host.get(), buffer, sizeof buffer)) > 0;) {
@@ -75,6 +88,8 @@ Heard play(const Row& row, const std::string& link) {
             heard.bytes.append(buffer, static_cast<std::size_t>(n));
         }
     }
+    heard.opened = modem.host_opened();
+    heard.closed = modem.host_closed();
     return heard;
 }
 
@@ -112,6 +127,8 @@ TEST(ModemPort, TimedStates) {
          550,
          600},
         {"RING every 100 ms", "ring=100", {{0, S::Open}}, 350, kRing + kRing + kRing, 100, 150},
+        {"a host that opens and closes", "echo=0", {{50, S::Open}, {60, S::Write, "AT\r"}, {150, S::Close}}, 250, kOk,
+         60, 110},
     };
     char dir[] = "/tmp/vmodem-port.XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
@@ -121,6 +138,12 @@ TEST(ModemPort, TimedStates) {
         EXPECT_EQ(heard.bytes, row.heard);
         EXPECT_GE(heard.first, row.first_at_least);
         EXPECT_LE(heard.first, row.first_at_most);
+        // The modem saw the host's open and close, within a few ms.
+        const auto [opened, closed] = host_times(row);
+        EXPECT_GE(heard.opened, opened);
+        EXPECT_LE(heard.opened, opened + 20);
+        EXPECT_GE(heard.closed, closed);
+        EXPECT_LE(heard.closed, closed < 0 ? -1 : closed + 20);
     }
     ::rmdir(dir);
 }

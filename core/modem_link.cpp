@@ -37,8 +37,7 @@ void ModemLink::Open(const char* name, LinkMode mode) {
     // The prompt pace counts from the device's own open when the port tells it.
     const ModemClock::time_point opened =
         m_port.OpenedAt() != ModemClock::time_point{} ? m_port.OpenedAt() : ModemClock::now();
-    // Nothing is received before the settings: the window's pause is slept.
-    if (!m_timing.prompt) std::this_thread::sleep_for(m_timing.settle);
+    SettleAfterOpen();
     if (m_report.open.Ok()) m_report.configure = m_port.Configure();
     m_report.usable = m_port.IsOpen();
     if (mode == LinkMode::Probe) {
@@ -51,6 +50,13 @@ void ModemLink::Open(const char* name, LinkMode mode) {
     // A result code that came before the probe answers nothing.
     m_answer.Reset();
     Write(kProbeCommand, kProbeCommandLength);
+}
+
+void ModemLink::SettleAfterOpen() {
+    // At the prompt pace the modem is waited for after the settings instead.
+    if (m_timing.prompt) return;
+    // Nothing is received before the settings: the window's pause is slept.
+    std::this_thread::sleep_for(m_timing.settle);
 }
 
 bool ModemLink::AwaitReady(ModemClock::time_point opened) {

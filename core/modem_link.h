@@ -109,6 +109,8 @@ public:
     LineMatcher& Matcher() { return m_matcher; }
 
 private:
+    // The window's pace: the settling pause, slept before the settings.
+    void SettleAfterOpen();
     // The readiness wait: from opened on, the sync command every
     // syncInterval until the modem answers one with a final result code, for
     // as long as settle from opened allows (one try at least). When more

@@ -48,7 +48,6 @@ row "B4 B5 Belgium " korvane-cli set --port /dev/ttyS0 B
 row "United\\ Kingdom " korvane-cli set "United\\ K"
 row "--port --ports " korvane-cli set Japan --por
 row "--force " korvane-cli set Japan --f
-row "" korvane-cli query --f
 
 echo "$passed passed, $failures failed"
 [ $failures -eq 0 ]

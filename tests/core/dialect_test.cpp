@@ -114,123 +114,126 @@ bool HoldsSetting(const std::string& written) {
     return false;
 }
 
+// The states another program leaves a modem in, as the virtual modem's knobs.
+const std::string numbers = "verbose=0 echo=0 ", quiet = "quiet=1 ", ring = "ring=30|delay=45";
+const std::string deaf = "deaf=700 ", keeps = "deaf=700 deafkeep=1 ";
+
+// The rows laid out by hand.
+// clang-format off
+const Row kRows[] = {
+    // Which dialect a modem speaks.
+    {"detect auto: the card", "", Detect, D::Auto, 0, D::T19, 1, -1, kProbe},
+    {"detect auto: a gci modem, asked AT after ati3", g, Detect, D::Auto, 0, D::Gci, 1, -1, kProbe + kAt},
+    {"detect auto: silence is asked no more", "silent=1", Detect, D::Auto, 0, D::Auto, 0, -1, ""},
+    {"detect t19: a gci modem is no card", g, Detect, D::T19, 0, D::Auto, 0, -1, kProbe},
+    {"detect gci: the card answers AT too", "", Detect, D::Gci, 0, D::Gci, 1, -1, kAt},
+
+    // The country: the card's name in its reply, a gci modem's code in either form.
+    {"query auto: the card", "", Query, D::Auto, 0, D::T19, kUs, -1, kProbe + kI9},
+    {"query auto: +GCI: B5", g, Query, D::Auto, 0, D::Gci, kUs, 0xB5, kProbe + kAt + kAsk},
+    {"query gci: +GCI:B4, no space", g + "gcispace=0 country=B4", Query, D::Gci, 0, D::Gci, kUk, 0xB4, kAsk},
+    {"query gci: a bare B4", g + "bare=1 country=B4", Query, D::Gci, 0, D::Gci, kUk, 0xB4, kAsk},
+    {"query gci: 42 is Germany", g + "gcilist=00,42,B5 country=42", Query, D::Gci, 0, D::Gci, kGermany,
+     0x42, kAsk},
+    {"query gci: 04 is Germany", g + "country=04", Query, D::Gci, 0, D::Gci, kGermany, 0x04, kAsk},
+    {"query gci: a code of no country in the table", g + "gcilist=00-FF country=8A", Query, D::Gci, 0,
+     D::Gci, -1, 0x8A, kAsk},
+    {"query gci: ERROR to +GCI", g + "gcierror=1", Query, D::Gci, 0, D::Gci, -1, -1, kAsk},
+    {"query t19 asked of a gci modem: i9 names nothing", g, Query, D::T19, 0, D::T19, -1, -1, kI9},
+
+    // The codes supported, as a list and as a range.
+    {"supported: a list", g + "gcilist=00,B4,B5", Supported, D::Gci, 0, D::Gci, 3, -1, kList},
+    {"supported: a bare list with entries of no country", g + "bare=1 gcilist=00,99,B5,F6", Supported,
+     D::Gci, 0, D::Gci, 4, -1, kList},
+    {"supported: a range, no space", g + "gcispace=0 gcilist=00-FF", Supported, D::Auto, 0, D::Gci, 256,
+     -1, kProbe + kAt + kList},
+    {"supported: ERROR to +GCI", g + "gcierror=1", Supported, D::Gci, 0, D::Gci, 0, -1, kList},
+    {"supported: the card has no list", "", Supported, D::Auto, 0, D::T19, 0, -1, kProbe},
+
+    // The setting: the list asked, the code sent, the country read back.
+    {"set auto gci: the United Kingdom", g, Set, D::Auto, kUk, D::Gci, ToInt(S::Set), 0xB4,
+     kProbe + kAt + kList + SetGci("B4") + kAsk},
+    {"set gci: Germany as 04 where the modem lists 04", g + "gcilist=00,04,42,B5", Set, D::Gci, kGermany,
+     D::Gci, ToInt(S::Set), 0x04, kList + SetGci("04") + kAsk},
+    {"set gci: Germany as 42 where the modem lists 42 alone", g + "gcilist=00,42,B5", Set, D::Gci,
+     kGermany, D::Gci, ToInt(S::Set), 0x42, kList + SetGci("42") + kAsk},
+    {"set gci: Germany not supported, nothing sent", g + "gcilist=00,B4,B5", Set, D::Gci, kGermany, D::Gci,
+     ToInt(S::Unsupported), 0x04, kList},
+    {"set gci: ERROR to +GCI, nothing sent", g + "gcierror=1", Set, D::Gci, kUk, D::Gci, ToInt(S::NoList),
+     0xB4, kList},
+    {"set gci: OK, but the old country kept", g + "ignoreset=1", Set, D::Gci, kUk, D::Gci,
+     ToInt(S::NotTaken), 0xB4, kList + SetGci("B4") + kAsk},
+    {"set gci: a modem that resets on the change, echo and all", g + "echo=0 gcireset=1", Set, D::Gci, kUk,
+     D::Gci, ToInt(S::Set), 0xB4, kList + SetGci("B4") + kAsk},
+    {"set gci: a country with no +GCI code, nothing sent", g, Set, D::Gci, kNarnia, D::Gci,
+     ToInt(S::NoGciCode), -1, ""},
+    {"set auto card: the United Kingdom", "", Set, D::Auto, kUk, D::T19, ToInt(S::Set), -1,
+     kProbe + SetT19("B4")},
+    // The card is sent the table's code as it is (which this card does not know), never a +GCI code.
+    {"set card: the table's 42 for Germany", "", Set, D::T19, kGermany, D::T19,
+     ToInt(S::NotAcknowledged), -1, SetT19("42")},
+    {"set auto: no modem", "silent=1", Set, D::Auto, kUk, D::Auto, ToInt(S::NoModem), -1, ""},
+
+    // Read first: nothing written where the modem has the country already.
+    {"set gci, read first: B4 there already", g + "country=B4", Set, D::Auto, kUk, D::Gci, ToInt(S::Set),
+     0xB4, kProbe + kAt + kAsk, 0, -1, 0, 1, true},
+    {"set gci, read first: Germany there as 42", g + "gcilist=00,42,B5 country=42", Set, D::Gci, kGermany,
+     D::Gci, ToInt(S::Set), 0x42, kAsk, 0, -1, 0, 1, true},
+    {"set gci, read first: another country, written", g, Set, D::Gci, kUk, D::Gci, ToInt(S::Set), 0xB4,
+     kAsk + kList + SetGci("B4") + kAsk, 0, -1, 0, 1, true},
+    {"set gci, read first: no answer, written", g + "gcilist=00,B4,B5 bare=1|gcierror=1", Set, D::Gci, kUk,
+     D::Gci, ToInt(S::NoList), 0xB4, kAsk + kList, 0, -1, 0, 1, true},
+    {"set card, read first: B4 there already", "country=B4", Set, D::Auto, kUk, D::T19, ToInt(S::Set), -1,
+     kProbe + kI9, 0, -1, 0, 1, true},
+    {"set card, read first: another country, written", "", Set, D::T19, kUk, D::T19, ToInt(S::Set), -1,
+     kI9 + SetT19("B4"), 0, -1, 0, 1, true},
+
+    // The states another program leaves a modem in, a ringing line, a modem deaf after the open.
+    {"numbers, echo off: gci query", g + numbers, Query, D::Auto, 0, D::Gci, kUs, 0xB5, kProbe + kAt + kAsk},
+    {"numbers, echo off: card set", numbers, Set, D::Auto, kUk, D::T19, ToInt(S::Set), -1,
+     kProbe + SetT19("B4")},
+    {"quiet: gci set", g + quiet, Set, D::Gci, kUk, D::Gci, ToInt(S::Set), 0xB4,
+     kList + SetGci("B4") + kAsk},
+    {"quiet: card query", quiet, Query, D::Auto, 0, D::T19, kUs, -1, kProbe + kI9},
+    {"ringing: gci query", g + ring, Query, D::Auto, 0, D::Gci, kUs, 0xB5, kProbe + kAt + kAsk},
+    {"ringing: card query", ring, Query, D::Auto, 0, D::T19, kUs, -1, kProbe + kI9},
+    {"ringing: gci set", g + ring, Set, D::Gci, kUk, D::Gci, ToInt(S::Set), 0xB4, kList + SetGci("B4") + kAsk},
+    {"deaf 700 ms: gci query", g + deaf, Query, D::Auto, 0, D::Gci, kUs, 0xB5, kProbe + kAt + kAsk, 900,
+     1000, 1000, 8},
+    {"deaf 700 ms: card detect", deaf, Detect, D::Auto, 0, D::T19, 1, -1, kProbe, 900, 1000, 1000, 8},
+    {"deaf 700 ms, every try answered on waking: gci query", g + keeps, Query, D::Auto, 0, D::Gci, kUs, 0xB5,
+     kProbe + kAt + kAsk, 950, 1080, 1000, 7},
+    {"deaf 700 ms, every try answered on waking: card set", keeps, Set, D::Auto, kUk, D::T19, ToInt(S::Set),
+     -1, kProbe + SetT19("B4"), 950, 1080, 1000, 7},
+    {"deaf past the settle: no modem", g + "deaf=1200", Query, D::Auto, 0, D::Auto, -1, -1, "", 1000, 1080,
+     1000, 10},
+
+    // The windows are upper bounds of the prompt pace: an answer just inside one is taken, one just
+    // outside is not, and an answer that is complete ends the wait at once.
+    {"probe: at once", "", Detect, D::T19, 0, D::T19, 1, -1, kProbe, 0, 150},
+    {"probe: just inside", "|delay=250", Detect, D::T19, 0, D::T19, 1, -1, kProbe, 250, 290},
+    {"probe: just outside", "|delay=350", Detect, D::T19, 0, D::Auto, 0, -1, kProbe, 300, 340},
+    {"AT: just inside", g + "|delay=250", Detect, D::Gci, 0, D::Gci, 1, -1, kAt, 250, 290},
+    {"AT: just outside", g + "|delay=350", Detect, D::Gci, 0, D::Auto, 0, -1, kAt, 300, 340},
+    {"i9: at once", "", Query, D::T19, 0, D::T19, kUs, -1, kI9, 0, 100},
+    {"i9: just inside", "|delay=150", Query, D::T19, 0, D::T19, kUs, -1, kI9, 150, 190},
+    {"i9: just outside", "|delay=250", Query, D::T19, 0, D::T19, -1, -1, kI9, 200, 240},
+    {"+GCI?: just inside", g + "|delay=150", Query, D::Gci, 0, D::Gci, kUs, 0xB5, kAsk, 150, 190},
+    {"+GCI?: just outside", g + "|delay=250", Query, D::Gci, 0, D::Gci, -1, -1, kAsk, 200, 240},
+    {"%t19: OK just inside", "|delay=1850", Set, D::T19, kUk, D::T19, ToInt(S::Set), -1, SetT19("B4"), 1850,
+     1890},
+    {"%t19: OK just outside", "|delay=2150", Set, D::T19, kUk, D::T19, ToInt(S::NotAcknowledged), -1,
+     SetT19("B4"), 2000, 2040},
+    {"%t19: ERROR ends the wait", "seterror=1", Set, D::T19, kUk, D::T19, ToInt(S::NotAcknowledged), -1,
+     SetT19("B4"), 0, 100},
+};
+// clang-format on
+
 TEST(Dialects, Rows) {
-    const std::string numbers = "verbose=0 echo=0 ", quiet = "quiet=1 ", ring = "ring=30|delay=45";
-    const std::string deaf = "deaf=700 ", keeps = "deaf=700 deafkeep=1 ";
-    // The rows laid out by hand.
-    // clang-format off
-    const Row rows[] = {
-        // Which dialect a modem speaks.
-        {"detect auto: the card", "", Detect, D::Auto, 0, D::T19, 1, -1, kProbe},
-        {"detect auto: a gci modem, asked AT after ati3", g, Detect, D::Auto, 0, D::Gci, 1, -1, kProbe + kAt},
-        {"detect auto: silence is asked no more", "silent=1", Detect, D::Auto, 0, D::Auto, 0, -1, ""},
-        {"detect t19: a gci modem is no card", g, Detect, D::T19, 0, D::Auto, 0, -1, kProbe},
-        {"detect gci: the card answers AT too", "", Detect, D::Gci, 0, D::Gci, 1, -1, kAt},
-
-        // The country: the card's name in its reply, a gci modem's code in either form.
-        {"query auto: the card", "", Query, D::Auto, 0, D::T19, kUs, -1, kProbe + kI9},
-        {"query auto: +GCI: B5", g, Query, D::Auto, 0, D::Gci, kUs, 0xB5, kProbe + kAt + kAsk},
-        {"query gci: +GCI:B4, no space", g + "gcispace=0 country=B4", Query, D::Gci, 0, D::Gci, kUk, 0xB4, kAsk},
-        {"query gci: a bare B4", g + "bare=1 country=B4", Query, D::Gci, 0, D::Gci, kUk, 0xB4, kAsk},
-        {"query gci: 42 is Germany", g + "gcilist=00,42,B5 country=42", Query, D::Gci, 0, D::Gci, kGermany,
-         0x42, kAsk},
-        {"query gci: 04 is Germany", g + "country=04", Query, D::Gci, 0, D::Gci, kGermany, 0x04, kAsk},
-        {"query gci: a code of no country in the table", g + "gcilist=00-FF country=8A", Query, D::Gci, 0,
-         D::Gci, -1, 0x8A, kAsk},
-        {"query gci: ERROR to +GCI", g + "gcierror=1", Query, D::Gci, 0, D::Gci, -1, -1, kAsk},
-        {"query t19 asked of a gci modem: i9 names nothing", g, Query, D::T19, 0, D::T19, -1, -1, kI9},
-
-        // The codes supported, as a list and as a range.
-        {"supported: a list", g + "gcilist=00,B4,B5", Supported, D::Gci, 0, D::Gci, 3, -1, kList},
-        {"supported: a bare list with entries of no country", g + "bare=1 gcilist=00,99,B5,F6", Supported,
-         D::Gci, 0, D::Gci, 4, -1, kList},
-        {"supported: a range, no space", g + "gcispace=0 gcilist=00-FF", Supported, D::Auto, 0, D::Gci, 256,
-         -1, kProbe + kAt + kList},
-        {"supported: ERROR to +GCI", g + "gcierror=1", Supported, D::Gci, 0, D::Gci, 0, -1, kList},
-        {"supported: the card has no list", "", Supported, D::Auto, 0, D::T19, 0, -1, kProbe},
-
-        // The setting: the list asked, the code sent, the country read back.
-        {"set auto gci: the United Kingdom", g, Set, D::Auto, kUk, D::Gci, ToInt(S::Set), 0xB4,
-         kProbe + kAt + kList + SetGci("B4") + kAsk},
-        {"set gci: Germany as 04 where the modem lists 04", g + "gcilist=00,04,42,B5", Set, D::Gci, kGermany,
-         D::Gci, ToInt(S::Set), 0x04, kList + SetGci("04") + kAsk},
-        {"set gci: Germany as 42 where the modem lists 42 alone", g + "gcilist=00,42,B5", Set, D::Gci,
-         kGermany, D::Gci, ToInt(S::Set), 0x42, kList + SetGci("42") + kAsk},
-        {"set gci: Germany not supported, nothing sent", g + "gcilist=00,B4,B5", Set, D::Gci, kGermany, D::Gci,
-         ToInt(S::Unsupported), 0x04, kList},
-        {"set gci: ERROR to +GCI, nothing sent", g + "gcierror=1", Set, D::Gci, kUk, D::Gci, ToInt(S::NoList),
-         0xB4, kList},
-        {"set gci: OK, but the old country kept", g + "ignoreset=1", Set, D::Gci, kUk, D::Gci,
-         ToInt(S::NotTaken), 0xB4, kList + SetGci("B4") + kAsk},
-        {"set gci: a modem that resets on the change, echo and all", g + "echo=0 gcireset=1", Set, D::Gci, kUk,
-         D::Gci, ToInt(S::Set), 0xB4, kList + SetGci("B4") + kAsk},
-        {"set gci: a country with no +GCI code, nothing sent", g, Set, D::Gci, kNarnia, D::Gci,
-         ToInt(S::NoGciCode), -1, ""},
-        {"set auto card: the United Kingdom", "", Set, D::Auto, kUk, D::T19, ToInt(S::Set), -1,
-         kProbe + SetT19("B4")},
-        // The card is sent the table's code as it is (which this card does not know), never a +GCI code.
-        {"set card: the table's 42 for Germany", "", Set, D::T19, kGermany, D::T19,
-         ToInt(S::NotAcknowledged), -1, SetT19("42")},
-        {"set auto: no modem", "silent=1", Set, D::Auto, kUk, D::Auto, ToInt(S::NoModem), -1, ""},
-
-        // Read first: nothing written where the modem has the country already.
-        {"set gci, read first: B4 there already", g + "country=B4", Set, D::Auto, kUk, D::Gci, ToInt(S::Set),
-         0xB4, kProbe + kAt + kAsk, 0, -1, 0, 1, true},
-        {"set gci, read first: Germany there as 42", g + "gcilist=00,42,B5 country=42", Set, D::Gci, kGermany,
-         D::Gci, ToInt(S::Set), 0x42, kAsk, 0, -1, 0, 1, true},
-        {"set gci, read first: another country, written", g, Set, D::Gci, kUk, D::Gci, ToInt(S::Set), 0xB4,
-         kAsk + kList + SetGci("B4") + kAsk, 0, -1, 0, 1, true},
-        {"set gci, read first: no answer, written", g + "gcilist=00,B4,B5 bare=1|gcierror=1", Set, D::Gci, kUk,
-         D::Gci, ToInt(S::NoList), 0xB4, kAsk + kList, 0, -1, 0, 1, true},
-        {"set card, read first: B4 there already", "country=B4", Set, D::Auto, kUk, D::T19, ToInt(S::Set), -1,
-         kProbe + kI9, 0, -1, 0, 1, true},
-        {"set card, read first: another country, written", "", Set, D::T19, kUk, D::T19, ToInt(S::Set), -1,
-         kI9 + SetT19("B4"), 0, -1, 0, 1, true},
-
-        // The states another program leaves a modem in, a ringing line, a modem deaf after the open.
-        {"numbers, echo off: gci query", g + numbers, Query, D::Auto, 0, D::Gci, kUs, 0xB5, kProbe + kAt + kAsk},
-        {"numbers, echo off: card set", numbers, Set, D::Auto, kUk, D::T19, ToInt(S::Set), -1,
-         kProbe + SetT19("B4")},
-        {"quiet: gci set", g + quiet, Set, D::Gci, kUk, D::Gci, ToInt(S::Set), 0xB4,
-         kList + SetGci("B4") + kAsk},
-        {"quiet: card query", quiet, Query, D::Auto, 0, D::T19, kUs, -1, kProbe + kI9},
-        {"ringing: gci query", g + ring, Query, D::Auto, 0, D::Gci, kUs, 0xB5, kProbe + kAt + kAsk},
-        {"ringing: card query", ring, Query, D::Auto, 0, D::T19, kUs, -1, kProbe + kI9},
-        {"ringing: gci set", g + ring, Set, D::Gci, kUk, D::Gci, ToInt(S::Set), 0xB4, kList + SetGci("B4") + kAsk},
-        {"deaf 700 ms: gci query", g + deaf, Query, D::Auto, 0, D::Gci, kUs, 0xB5, kProbe + kAt + kAsk, 900,
-         1000, 1000, 8},
-        {"deaf 700 ms: card detect", deaf, Detect, D::Auto, 0, D::T19, 1, -1, kProbe, 900, 1000, 1000, 8},
-        {"deaf 700 ms, every try answered on waking: gci query", g + keeps, Query, D::Auto, 0, D::Gci, kUs, 0xB5,
-         kProbe + kAt + kAsk, 950, 1080, 1000, 7},
-        {"deaf 700 ms, every try answered on waking: card set", keeps, Set, D::Auto, kUk, D::T19, ToInt(S::Set),
-         -1, kProbe + SetT19("B4"), 950, 1080, 1000, 7},
-        {"deaf past the settle: no modem", g + "deaf=1200", Query, D::Auto, 0, D::Auto, -1, -1, "", 1000, 1080,
-         1000, 10},
-
-        // The windows are upper bounds of the prompt pace: an answer just inside one is taken, one just
-        // outside is not, and an answer that is complete ends the wait at once.
-        {"probe: at once", "", Detect, D::T19, 0, D::T19, 1, -1, kProbe, 0, 150},
-        {"probe: just inside", "|delay=250", Detect, D::T19, 0, D::T19, 1, -1, kProbe, 250, 290},
-        {"probe: just outside", "|delay=350", Detect, D::T19, 0, D::Auto, 0, -1, kProbe, 300, 340},
-        {"AT: just inside", g + "|delay=250", Detect, D::Gci, 0, D::Gci, 1, -1, kAt, 250, 290},
-        {"AT: just outside", g + "|delay=350", Detect, D::Gci, 0, D::Auto, 0, -1, kAt, 300, 340},
-        {"i9: at once", "", Query, D::T19, 0, D::T19, kUs, -1, kI9, 0, 100},
-        {"i9: just inside", "|delay=150", Query, D::T19, 0, D::T19, kUs, -1, kI9, 150, 190},
-        {"i9: just outside", "|delay=250", Query, D::T19, 0, D::T19, -1, -1, kI9, 200, 240},
-        {"+GCI?: just inside", g + "|delay=150", Query, D::Gci, 0, D::Gci, kUs, 0xB5, kAsk, 150, 190},
-        {"+GCI?: just outside", g + "|delay=250", Query, D::Gci, 0, D::Gci, -1, -1, kAsk, 200, 240},
-        {"%t19: OK just inside", "|delay=1850", Set, D::T19, kUk, D::T19, ToInt(S::Set), -1, SetT19("B4"), 1850,
-         1890},
-        {"%t19: OK just outside", "|delay=2150", Set, D::T19, kUk, D::T19, ToInt(S::NotAcknowledged), -1,
-         SetT19("B4"), 2000, 2040},
-        {"%t19: ERROR ends the wait", "seterror=1", Set, D::T19, kUk, D::T19, ToInt(S::NotAcknowledged), -1,
-         SetT19("B4"), 0, 100},
-    };
-    // clang-format on
     std::vector<std::future<Outcome>> played;
-    for (const Row& row : rows) played.push_back(std::async(std::launch::async, Play, std::cref(row)));
+    for (const Row& row : kRows) played.push_back(std::async(std::launch::async, Play, std::cref(row)));
     for (std::size_t i = 0; i < played.size(); ++i) {
-        const Row& row = rows[i];
+        const Row& row = kRows[i];
         const Outcome out = played[i].get();
         SCOPED_TRACE(row.what);
         EXPECT_EQ(out.spoken, row.spoken);

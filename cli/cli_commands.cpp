@@ -104,8 +104,7 @@ int SupportedCommand(const CliContext& context, const std::string& port, Dialect
                     DialectName(supported.dialect), supported.listed ? Quoted(supported.text).c_str() : "null",
                     entries.c_str());
     } else {
-        for (const auto& [code, name] : lines)
-            std::printf(name ? "%-2s  %s\n" : "%s\n", code.c_str(), name);
+        for (const auto& [code, name] : lines) std::printf(name ? "%-2s  %s\n" : "%s\n", code.c_str(), name);
     }
     return kDone;
 }
@@ -122,8 +121,9 @@ int SetCommand(const CliContext& context, const std::string& port, Dialect diale
     // The country is read first, so that a modem that has it already is not
     // written again (its memory may be flash); the window's pace writes at once.
     const bool readFirst = !context.options.force && !context.options.paced;
-    const CountrySet set = SetCountryIn(*context.platform.NewPort(), port.c_str(), dialect, record, context.timing,
-                                        setting, readFirst ? ReadFirst{context.table, context.count} : ReadFirst{});
+    const CountrySet set =
+        SetCountryIn(*context.platform.NewPort(), port.c_str(), dialect, record, context.timing, setting,
+                     readFirst ? ReadFirst{context.table, context.count} : ReadFirst{});
     if (set.dialect == Dialect::Auto || !set.report.usable) return NoModemThere(port, set.report);
     const bool gci = set.dialect == Dialect::Gci;
     const std::string code = gci ? (set.gciCode < 0 ? "" : GciCodeText(set.gciCode)) : record.code;
@@ -150,7 +150,8 @@ int SetCommand(const CliContext& context, const std::string& port, Dialect diale
     }
     case SetOutcome::Set:
         if (!set.written)
-            std::fprintf(stderr, "korvane-cli: the modem on %s has %s already: nothing written (--force writes it)\n",
+            std::fprintf(stderr,
+                         "korvane-cli: the modem on %s has %s already: nothing written (--force writes it)\n",
                          port.c_str(), record.name);
         break;
     default: break;

@@ -17,7 +17,8 @@ std::vector<std::string> ComPortsToProbe(const std::vector<std::string>& listed)
     std::vector<int> others;
     for (const std::string& name : listed) {
         const int number = ComPortNumber(name);
-        if (number > 0 && std::find(std::begin(kProbeOrder), std::end(kProbeOrder), number) == std::end(kProbeOrder))
+        if (number > 0 &&
+            std::find(std::begin(kProbeOrder), std::end(kProbeOrder), number) == std::end(kProbeOrder))
             others.push_back(number);
     }
     std::sort(others.begin(), others.end());

@@ -232,6 +232,7 @@ TEST(Readiness, Rows) {
         int tries;
         int atLeast, atMost;  // the time taken by the open, ms
     } rows[] = {
+        // clang-format off
         {"OK at once", {AfterWrite(2, ok)}, 1000, true, 1, 0, 50},
         {"0, OK in numbers", {AfterWrite(2, "0\r")}, 1000, true, 1, 0, 50},
         {"ERROR: a modem that listens", {AfterWrite(2, "\r\nERROR\r\n")}, 1000, true, 1, 0, 50},
@@ -242,6 +243,7 @@ TEST(Readiness, Rows) {
         {"deaf 250 ms, then OK at once, and quiet", {AfterOpen(250, ok)}, 1000, true, 3, 450, 520},
         {"each try answered 150 ms late: the second's answer drained", {AfterWrite(150, ok)}, 1000, true, 2, 450,
          520},
+        // clang-format on
     };
     struct Outcome {
         bool ready, stale;

@@ -93,8 +93,8 @@ private:
     std::int64_t paused_until_ = -1;  // back-off after an I/O error on the pty
     int hosts_ = 0;                   // hosts that have the port open
     std::int64_t host_opened_ = -1, host_closed_ = -1;
-    std::int64_t deaf_until_ = -1;    // -1: hearing; a host's open starts the deafness
-    std::string heard_while_deaf_;    // kept for the waking modem to answer (deafkeep)
-    std::int64_t ring_next_ = -1;     // -1: no ringing
+    std::int64_t deaf_until_ = -1;  // -1: hearing; a host's open starts the deafness
+    std::string heard_while_deaf_;  // kept for the waking modem to answer (deafkeep)
+    std::int64_t ring_next_ = -1;   // -1: no ringing
     std::mt19937 random_;
 };

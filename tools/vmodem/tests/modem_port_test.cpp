@@ -60,8 +60,9 @@ Heard play(const Row& row, const std::string& link) {
     modem.set_present(true);
     std::istringstream knobs(row.knobs);
     for (std::string knob; knobs >> knob;)
-        EXPECT_EQ(set_knob(modem.engine().settings(), knob.substr(0, knob.find('=')), knob.substr(knob.find('=') + 1)),
-                  std::nullopt);
+        EXPECT_EQ(
+            set_knob(modem.engine().settings(), knob.substr(0, knob.find('=')), knob.substr(knob.find('=') + 1)),
+            std::nullopt);
     modem.run_timers();
     UniqueFd host;
     Heard heard;
@@ -76,7 +77,8 @@ Heard play(const Row& row, const std::string& link) {
             }
             if (step.what == Step::Close) host.reset();
         }
-        pollfd fds[3] = {{modem.host_fd(), POLLIN, 0}, {modem.poll_fd(), modem.poll_events(), 0}, {host.get(), POLLIN, 0}};
+        pollfd fds[3] = {
+            {modem.host_fd(), POLLIN, 0}, {modem.poll_fd(), modem.poll_events(), 0}, {host.get(), POLLIN, 0}};
         const std::int64_t wake = std::min(modem.next_deadline().value_or(row.end), row.end);
         ::poll(fds, 3, static_cast<int>(std::clamp<std::int64_t>(wake - now, 0, 5)));
         if (fds[0].revents) modem.handle_host_events();
@@ -113,7 +115,11 @@ TEST(ModemPort, TimedStates) {
          350},
         {"deaf again after each open",
          "echo=0 deaf=200",
-         {{0, S::Open}, {250, S::Write, "AT\r"}, {300, S::Close}, {350, S::Open}, {400, S::Write, "AT\r"},
+         {{0, S::Open},
+          {250, S::Write, "AT\r"},
+          {300, S::Close},
+          {350, S::Open},
+          {400, S::Write, "AT\r"},
           {600, S::Write, "AT\r"}},
          700,
          kOk + kOk,
@@ -127,8 +133,13 @@ TEST(ModemPort, TimedStates) {
          550,
          600},
         {"RING every 100 ms", "ring=100", {{0, S::Open}}, 350, kRing + kRing + kRing, 100, 150},
-        {"a host that opens and closes", "echo=0", {{50, S::Open}, {60, S::Write, "AT\r"}, {150, S::Close}}, 250, kOk,
-         60, 110},
+        {"a host that opens and closes",
+         "echo=0",
+         {{50, S::Open}, {60, S::Write, "AT\r"}, {150, S::Close}},
+         250,
+         kOk,
+         60,
+         110},
     };
     char dir[] = "/tmp/vmodem-port.XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);

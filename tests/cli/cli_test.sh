@@ -40,9 +40,10 @@ failures=0 passed=0 reply=''
 # The regexes match the whole output (. matches line ends too); the hex is all
 # COM4 received, in order ("-": nothing).
 row() {
-  local name=$1 attached=$2 table=$3 args=$4 want=$5 pattern=$6 errors=$7 hex=${8:-} status out err problem='' received='' line
+  local name=$1 attached=$2 table=$3 args=$4 want=$5 pattern=$6 errors=$7 hex=${8:-} status out err problem='' received='' line setup
   # shellcheck disable=SC2086
-  modems $attached
+  setup=$(modems $attached 2>&1)
+  [ -z "$setup" ] || problem="; setting up $attached failed: $setup"
   (cd "$scratch/$table" && timeout 30 wine korvane-cli.exe $args >"$scratch/out" 2>"$scratch/err" </dev/null)
   status=$?
   out=$(tr -d '\r' <"$scratch/out") err=$(tr -d '\r' <"$scratch/err")

@@ -71,12 +71,7 @@ PortStatus PosixPort::Open(const char* name) {
     const LockResult lock = m_lock.Take(m_settings.lockDir, device);
     if (!m_lock.staleNote.empty()) m_settings.say(m_lock.staleNote);
     if (lock == LockResult::InUse)
-        return Fail(
-            PortFault::InUse, "lock", EBUSY,
-            device + " is locked by " +
-                (m_lock.holderPid ? "PID " + std::to_string(m_lock.holderPid) + " (" + m_lock.holderCommand + ")"
-                                  : std::string("a lock file whose PID cannot be read")) +
-                " in " + m_settings.lockDir);
+        return Fail(PortFault::InUse, "lock", EBUSY, device + " is locked by " + m_lock.Holder());
     if (lock == LockResult::NotWritable)
         SayOnce(m_saidLockDir, m_lock.writeError + "; going on with flock and exclusive mode (TIOCEXCL) only");
 

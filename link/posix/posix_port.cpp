@@ -12,6 +12,7 @@
 #include <cstring>
 #include <thread>
 
+#include "link/posix/exit_release.h"
 #include "link/posix/port_holders.h"
 #include "link/posix/serial_ports.h"
 
@@ -136,11 +137,29 @@ PortStatus PosixPort::OpenDevice(const std::string& device) {
                     device + " is open in " + DescribeHolders(others) +
                         (modemManager ? std::string("; ") + kModemManagerAdvice : std::string()));
     }
+    return TakeLine(device);
+}
+
+PortStatus PosixPort::TakeLine(const std::string& device) {
+    const int fd = m_fd.Get();
+    m_haveFound = tcgetattr(fd, &m_found) == 0;
     // Last: exclusive mode outlives our close while another program has the
     // port open, so it is set only on a port that is ours alone.
-    if (ioctl(m_fd.Get(), TIOCEXCL) != 0)
+    if (ioctl(fd, TIOCEXCL) != 0)
         return Fail(PortFault::Failed, "TIOCEXCL", errno, device + ": " + std::strerror(errno));
+    m_exclusive = true;
+    if (m_haveFound) m_restoreSlot = ArmPortRestore(fd, m_found, m_exclusive);
     return {};
+}
+
+void PosixPort::RestoreLine() {
+    DisarmPortRestore(m_restoreSlot);
+    m_restoreSlot = -1;
+    if (m_haveFound) tcsetattr(m_fd.Get(), TCSANOW, &m_found);
+    // A pseudo-terminal's tty outlives our close: left exclusive, it would refuse everyone but root.
+    if (m_exclusive) ioctl(m_fd.Get(), TIOCNXCL);
+    m_haveFound = false;
+    m_exclusive = false;
 }
 
 PortStatus PosixPort::Configure() {
@@ -233,6 +252,7 @@ void PosixPort::Release(PortRelease how) {
         int queued = 0;
         if (how == PortRelease::DropLineAndClose || (ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0))
             tcflush(fd, how == PortRelease::DropLineAndClose ? TCIOFLUSH : TCOFLUSH);
+        RestoreLine();
         m_fd.Reset();
     }
     m_lock.Release();

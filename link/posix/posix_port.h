@@ -2,9 +2,13 @@
 // or ACM modem, a pseudo-terminal in the tests), taken with the manners of a
 // good serial tool. Before opening it takes the UUCP lock; after opening,
 // flock and exclusive mode (TIOCEXCL), so neither a fax server nor a second
-// copy of us can be disturbed. Reception is poll against the caller's
+// copy of us can be disturbed. The line is left as it was found: its
+// settings are put back and exclusive mode cleared before the close, also
+// when a signal ends the process. Reception is poll against the caller's
 // deadline on the caller's thread: no reader thread, no busy loop.
 #pragma once
+#include <termios.h>
+
 #include <functional>
 #include <string>
 
@@ -39,8 +43,10 @@ public:
     PortStatus Write(const char* bytes, std::size_t count) override;
     PortRead Read(char* buffer, std::size_t room, Deadline deadline) override;
     void StopReceiving() override { m_receiving = false; }
-    // DTR dropped, output the modem did not take discarded, the port closed
-    // and the lock removed; DropLineAndClose also empties the input queue.
+    // DTR dropped, output the modem did not take discarded, the line's
+    // settings as found at the open put back, exclusive mode cleared, the
+    // port closed and the lock removed; DropLineAndClose also empties the
+    // input queue.
     void Release(PortRelease how) override;
 
     // The device opened (links followed); "" while none is open.
@@ -48,6 +54,9 @@ public:
 
 private:
     PortStatus OpenDevice(const std::string& device);
+    // Saves the line's settings and takes exclusive mode, both undone by RestoreLine.
+    PortStatus TakeLine(const std::string& device);
+    void RestoreLine();
     void SayOnce(bool& said, const std::string& note);
 
     PosixPortSettings m_settings;
@@ -55,6 +64,10 @@ private:
     UniqueFd m_fd;
     std::string m_device;
     ModemClock::time_point m_openedAt{};
+    termios m_found{};  // the line's settings at the open
+    bool m_haveFound = false;
+    bool m_exclusive = false;
+    int m_restoreSlot = -1;  // where the exit release keeps the line to put back
     bool m_receiving = false;
     bool m_readFailed = false;
     bool m_saidLockDir = false;

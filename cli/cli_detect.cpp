@@ -34,9 +34,32 @@ int PortFailure(const std::string& name, const LinkReport& report) {
     return CliFail(kNoModem, name + " cannot be opened" + (why.detail.empty() ? "" : ": " + why.detail));
 }
 
+namespace {
+
+// The ports in order, each port once: a later name of a port already listed is left out, with a note.
+std::vector<std::string> DistinctPorts(CliPlatform& platform, const std::vector<std::string>& names) {
+    std::vector<std::string> ports, identities;
+    for (const std::string& name : names) {
+        const std::string identity = platform.PortIdentity(name);
+        std::size_t i = 0;
+        while (i < identities.size() && identities[i] != identity) ++i;
+        if (i < identities.size()) {
+            const std::string again = name == ports[i] ? name + " is given twice" : name + " is " + ports[i];
+            std::fprintf(stderr, "korvane-cli: %s: probed once\n", again.c_str());
+            continue;
+        }
+        ports.push_back(name);
+        identities.push_back(identity);
+    }
+    return ports;
+}
+
+}  // namespace
+
 Detection Detect(const CliContext& context, bool print) {
     const CliOptions& options = context.options;
-    const std::vector<std::string> ports = options.ports.empty() ? context.platform.SystemPorts() : options.ports;
+    const std::vector<std::string> ports =
+        DistinctPorts(context.platform, options.ports.empty() ? context.platform.SystemPorts() : options.ports);
     Detection found;
     // A query or a setting needs only the first modem.
     const std::vector<DetectResult> results =

@@ -27,6 +27,9 @@ public:
     virtual std::unique_ptr<ModemPort> NewPort() = 0;
     // The ports a detection probes, in order, when --ports gives none.
     virtual std::vector<std::string> SystemPorts() = 0;
+    // What a port is, however it is named, so that a port named twice (a
+    // device and a link to it) is worked once: by default, its name.
+    virtual std::string PortIdentity(const std::string& port) { return port; }
     // Another name of the port that detect shows beside it ("" for none).
     virtual std::string AlsoKnownAs(const std::string& /*port*/) { return ""; }
     // The country table to read: the one given, or where the platform keeps it.

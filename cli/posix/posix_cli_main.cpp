@@ -4,6 +4,7 @@
 // beside the program. Notes from the port (a stale lock removed, a lock
 // directory we may not write to, ModemManager) go to standard error.
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 
 #include "cli/cli_run.h"
 #include "cli/posix/table_search.h"
+#include "link/posix/detectable_ports.h"
 #include "link/posix/exit_release.h"
 #include "link/posix/posix_port.h"
 #include "link/posix/serial_ports.h"
@@ -34,7 +36,18 @@ public:
     explicit PosixCli(PosixPortSettings settings) : m_settings(std::move(settings)) {}
 
     std::unique_ptr<ModemPort> NewPort() override { return std::make_unique<PosixPort>(m_settings); }
-    std::vector<std::string> SystemPorts() override { return SystemSerialPorts(); }
+    // Never the console nor a login's terminal; --verbose says which were left out.
+    std::vector<std::string> SystemPorts() override {
+        return DetectablePorts([this](const std::string& device, const std::string& why) {
+            if (m_settings.verbose) m_settings.say("left out " + device + ": " + why);
+        });
+    }
+    // Its device number: two names of one device are one port.
+    std::string PortIdentity(const std::string& port) override {
+        struct stat info;
+        if (stat(port.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return port;
+        return "device " + std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev));
+    }
     std::string AlsoKnownAs(const std::string& port) override {
         const std::string byId = ByIdName(port);
         return byId == port ? "" : byId;
@@ -61,8 +74,9 @@ void SayOnce(const std::string& note) {
     if (said.insert(note).second) std::fprintf(stderr, "korvane-cli: %s\n", note.c_str());
 }
 
-// A port argument as its path. One that exists but is no device is refused at
-// once; a missing one is left to the open, which says that there is no such port.
+// A port argument as its path. One that exists but is no serial port (a
+// file, a folder, /dev/null) is refused at once, before any lock is looked
+// at; a missing one is left to the open, which says that there is no such port.
 std::string CheckPort(const std::string& text, std::string& error) {
     if (text.empty()) {
         error = "a port needs a name";
@@ -70,7 +84,7 @@ std::string CheckPort(const std::string& text, std::string& error) {
     }
     const std::string path = PortPath(text);
     struct stat info;
-    if (stat(path.c_str(), &info) == 0 && !S_ISCHR(info.st_mode)) {
+    if (stat(path.c_str(), &info) == 0 && !(S_ISCHR(info.st_mode) && IsSerialDevice(info.st_rdev))) {
         error = "'" + text + "' is not a serial port";
         return "";
     }

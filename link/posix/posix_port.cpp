@@ -15,6 +15,7 @@
 #include "link/posix/exit_release.h"
 #include "link/posix/port_holders.h"
 #include "link/posix/serial_ports.h"
+#include "link/posix/terminals.h"
 
 namespace {
 
@@ -66,8 +67,12 @@ PortStatus PosixPort::Open(const char* name) {
     if (device.empty())
         return Fail(PortFault::NoSuchPort, "realpath", errno, std::string(name) + ": no such port");
     struct stat info;
-    if (stat(device.c_str(), &info) != 0 || !S_ISCHR(info.st_mode))
+    if (stat(device.c_str(), &info) != 0 || !S_ISCHR(info.st_mode) || !IsSerialDevice(info.st_rdev))
         return Fail(PortFault::NoSuchPort, "stat", ENOTTY, std::string(name) + " is not a serial port");
+    // The user's own terminal would be left to our AT commands and our line settings.
+    const std::string own = OwnTerminalRole(info.st_rdev);
+    if (!own.empty())
+        return Fail(PortFault::InUse, "open", EBUSY, device + " is this program's own terminal (" + own + ")");
 
     const LockResult lock = m_lock.Take(m_settings.lockDir, device);
     if (!m_lock.staleNote.empty()) m_settings.say(m_lock.staleNote);
@@ -126,15 +131,15 @@ PortStatus PosixPort::OpenDevice(const std::string& device) {
                                     : std::string("another program")));
     }
     // A program that keeps the port open without any lock (a getty on a
-    // serial console, ModemManager) is using it all the same. Our open has
-    // changed nothing on the line, which was up already, and our close
-    // will not drop it.
+    // serial console, ModemManager), or whose login terminal it is, is using
+    // it all the same. Our open has changed nothing on the line, which was
+    // up already, and our close will not drop it.
     const std::vector<PortHolder> others = ProcessesHolding(device);
     if (!others.empty()) {
         bool modemManager = false;
         for (const PortHolder& holder : others) modemManager = modemManager || holder.command == "ModemManager";
         return Fail(PortFault::InUse, "open", EBUSY,
-                    device + " is open in " + DescribeHolders(others) +
+                    device + " " + DescribeUse(others) +
                         (modemManager ? std::string("; ") + kModemManagerAdvice : std::string()));
     }
     return TakeLine(device);

@@ -72,8 +72,8 @@ FoundLock FindLock(const std::string& path) {
 }
 
 bool SameLock(const FoundLock& a, const FoundLock& b) {
-    return a.error == 0 && b.error == 0 && a.regular && b.regular && a.device == b.device &&
-           a.inode == b.inode && a.content == b.content;
+    return a.error == 0 && b.error == 0 && a.regular && b.regular && a.device == b.device && a.inode == b.inode &&
+           a.content == b.content;
 }
 
 }  // namespace
@@ -204,7 +204,8 @@ void UucpLock::Release() {
     if (!m_held) return;
     DisarmExitRelease(m_exitSlot);
     const FoundLock found = FindLock(m_path);
-    if (found.regular && found.device == m_device && found.inode == m_inode && found.content == LockContent(getpid()))
+    if (found.regular && found.device == m_device && found.inode == m_inode &&
+        found.content == LockContent(getpid()))
         unlink(m_path.c_str());
     m_held = false;
     m_path.clear();

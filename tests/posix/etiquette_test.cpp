@@ -8,14 +8,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "link/posix/detectable_ports.h"
 #include "link/posix/port_holders.h"
 #include "link/posix/serial_ports.h"
+#include "link/posix/sharing_gettys.h"
+#include "link/posix/terminals.h"
 #include "posix_test_support.h"
 
 namespace {
@@ -59,6 +64,80 @@ TEST(SerialPorts, FindsRealPortsOnly) {
     EXPECT_TRUE(SystemSerialPorts(sys.Path() + "/missing").empty());
 }
 
+TEST(SerialPorts, TellsSerialPortsFromOtherDevices) {
+    ScratchDir sys;
+    sys.Make("class/tty/x");
+    sys.Make("class/mem/x");
+    for (const char* entry : {"4:64", "166:0", "5:0", "4:1"})
+        sys.Link(std::string("dev/char/") + entry + "/subsystem", sys.Path() + "/class/tty");
+    sys.Link("dev/char/1:3/subsystem", sys.Path() + "/class/mem");
+    const std::string devChar = sys.Path() + "/dev/char";
+    const struct {
+        unsigned major, minor;
+        bool serial;
+    } rows[] = {
+        {4, 64, true},                    // ttyS0
+        {166, 0, true},                   // ttyACM0
+        {136, 3, true},                   // /dev/pts/3: pseudo-terminals have no sysfs entry
+        {143, 255, true}, {1, 3, false},  // /dev/null
+        {188, 0, false},                  // a device sysfs does not list
+        {4, 1, false},                    // tty1, a virtual console
+        {5, 0, false},                    // /dev/tty, our own terminal by another name
+        {5, 1, false},                    // /dev/console
+        {5, 2, false},                    // /dev/ptmx, which makes a new pseudo-terminal
+        {2, 0, false},                    // a BSD pseudo-terminal's master
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(IsSerialDevice(makedev(row.major, row.minor), devChar), row.serial)
+            << row.major << ":" << row.minor;
+    // Without sysfs the open decides.
+    EXPECT_TRUE(IsSerialDevice(makedev(1, 3), sys.Path() + "/missing"));
+}
+
+// The console's ports and the terminals of logins are left out, said with
+// the reason; a getty that shares the line through UUCP locks leaves its port in.
+TEST(DetectablePorts, LeavesOutTheConsoleAndLogins) {
+    ScratchDir sys;
+    for (const char* name : {"ttyS0", "ttyS1", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyACM0"})
+        sys.Make(std::string("class/tty/") + name + "/type", "4\n");
+    sys.Make("class/tty/console/active", "tty0 ttyS2\n");
+    sys.Make("class/tty/tty0/active", "tty1\n");
+    const std::map<std::string, std::vector<PortHolder>> holders = {
+        {"/dev/ttyS0", {{700, "agetty", true}}},
+        {"/dev/ttyS1", {{701, "minicom"}}},
+        {"/dev/ttyUSB0", {{800, "mgetty", true}}},
+        {"/dev/ttyUSB1", {{801, "faxgetty", true}, {802, "bash", true}}},
+    };
+    std::string leftOut;
+    const std::vector<std::string> ports = DetectablePorts(
+        [&](const std::string& device, const std::string& why) { leftOut += device + ": " + why + "\n"; },
+        sys.Path() + "/class/tty",
+        [&](const std::string& device) {
+            const auto found = holders.find(device);
+            return found == holders.end() ? std::vector<PortHolder>{} : found->second;
+        });
+    EXPECT_EQ(ports, (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyS1"}));
+    EXPECT_EQ(leftOut,
+              "/dev/ttyUSB1: the terminal of a login session (PID 802 (bash))\n"
+              "/dev/ttyS0: the terminal of a login session (PID 700 (agetty))\n"
+              "/dev/ttyS2: the kernel's console (" +
+                  sys.Path() + "/class/tty/console/active)\n");
+    EXPECT_EQ(ConsoleNames(sys.Path() + "/class/tty"), (std::vector<std::string>{"tty1", "ttyS2"}));
+    EXPECT_TRUE(ConsoleNames(sys.Path() + "/missing").empty());
+}
+
+TEST(SharingGettys, KnowsTheGettysThatShareTheLine) {
+    const struct {
+        const char* command;
+        bool shares;
+    } rows[] = {
+        {"mgetty", true},   {"vgetty", true},  {"faxgetty", true},  {"uugetty", true},
+        {"agetty", false},  {"getty", false},  {"mingetty", false}, {"mgetty2", false},
+        {"xmgetty", false}, {"MGETTY", false}, {"", false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(SharesLineThroughLocks(row.command), row.shares) << row.command;
+}
+
 TEST(SerialPorts, FindsTheByIdName) {
     ScratchDir dev;
     const std::string usb0 = dev.Make("ttyUSB0"), usb1 = dev.Make("ttyUSB1"), acm = dev.Make("ttyACM0");
@@ -75,37 +154,80 @@ TEST(SerialPorts, FindsTheByIdName) {
     EXPECT_EQ(RealDevice(byId + "/usb-Zoom_56K_Modem-if00-port0"), usb1);
 }
 
+// A pseudo-terminal made for a test: its master, and its slave's path and number.
+class Pty {
+public:
+    Pty() : m_master(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+        if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0) return;
+        m_slave = ptsname(m_master);
+        struct stat info;
+        if (stat(m_slave.c_str(), &info) == 0) m_device = info.st_rdev;
+    }
+    ~Pty() {
+        if (m_master >= 0) close(m_master);
+    }
+    const std::string& Slave() const { return m_slave; }
+    dev_t Device() const { return m_device; }
+    // Its index N, from /dev/pts/N.
+    std::string Index() const { return m_slave.substr(m_slave.rfind('/') + 1); }
+    // The tty_nr field of /proc/<pid>/stat for a process whose controlling terminal it is.
+    std::string TtyNr() const {
+        const unsigned long major = ::major(m_device), minor = ::minor(m_device);
+        return std::to_string((minor & 0xff) | major << 8 | (minor & ~0xfful) << 12);
+    }
+
+private:
+    int m_master;
+    std::string m_slave;
+    dev_t m_device = 0;
+};
+
 TEST(PortHolders, ReadsProcAndUdev) {
-    ScratchDir proc, udev;
-    // /dev/null stands in for the modem: a character device every system has.
+    ScratchDir proc, udev, dev;
+    const Pty modem, other;
+    ASSERT_NE(modem.Device(), 0u);
+    // The modem's device under a name of its own, as a program may open it.
+    const std::string alias = dev.Path() + "/modem";
+    const bool aliased = mknod(alias.c_str(), S_IFCHR | 0600, modem.Device()) == 0;
+    // Each process: its command, where its descriptors lead, its fdinfo, and its controlling terminal.
+    const auto process = [&](const std::string& pid, const std::string& command,
+                             const std::vector<std::pair<int, std::string>>& fds, const std::string& ttyNr = "0") {
+        proc.Make(pid + "/comm", command + "\n");
+        proc.Make(pid + "/stat",
+                  pid + " (" + command + ") S 1 " + pid + " " + pid + " " + ttyNr + " -1 4194560\n");
+        for (const auto& [fd, target] : fds) proc.Link(pid + "/fd/" + std::to_string(fd), target);
+    };
+    process("812", "ModemManager", {{11, modem.Slave()}});
+    process("901", "cu", {{0, "/dev/null"}, {3, aliased ? alias : modem.Slave()}});
+    process("77", "bash", {{1, "/dev/null"}, {2, "socket:[4711]"}}, modem.TtyNr());
+    process("78", "my (odd) 1 2 3", {}, modem.TtyNr());
+    process("79", "agetty", {{0, other.Slave()}}, other.TtyNr());
+    process(std::to_string(getpid()), "etiquette_test", {{5, modem.Slave()}}, modem.TtyNr());
+    proc.Make("self/comm", "not a process\n");
+    // The far end of the pseudo-terminal keeps its slave open; the master of another one does not count.
+    process("300", "vmodem", {{3, "/dev/ptmx"}, {4, modem.Slave()}});
+    proc.Make("300/fdinfo/3", "pos:\t0\nflags:\t02100002\ntty-index:\t" + modem.Index() + "\n");
+    process("301", "socat", {{5, "/dev/ptmx"}, {6, modem.Slave()}});
+    proc.Make("301/fdinfo/5", "tty-index:\t" + other.Index() + "\n");
+
+    std::vector<PortHolder> holders = ProcessesHolding(modem.Slave(), proc.Path());
+    std::sort(holders.begin(), holders.end(),
+              [](const PortHolder& a, const PortHolder& b) { return a.pid < b.pid; });
+    std::string seen;
+    for (const PortHolder& holder : holders)
+        seen += std::to_string(holder.pid) + " " + holder.command + (holder.session ? " (session); " : "; ");
+    EXPECT_EQ(seen, "77 bash (session); 78 my (odd) 1 2 3 (session); 301 socat; 812 ModemManager; 901 cu; ");
+    EXPECT_TRUE(aliased)
+        << "no device node of our own making: the row of a port opened by another name was not run";
+    EXPECT_EQ(DescribeUse({{901, "cu"}, {77, "bash", true}, {812, "ModemManager"}}),
+              "is open in PIDs 901 (cu), 812 (ModemManager) and is the login terminal of PID 77 (bash)");
+    EXPECT_EQ(DescribeUse({{700, "agetty", true}}), "is the login terminal of PID 700 (agetty)");
+    EXPECT_EQ(DescribeHolders(ProcessesHolding("/dev/zero", proc.Path())), "");
+
+    // /dev/null stands in for a modem held under flock.
     const std::string device = "/dev/null";
     struct stat info;
     ASSERT_EQ(stat(device.c_str(), &info), 0);
-    // Each process: its command, and where its descriptors lead.
-    const auto process = [&](const std::string& pid, const std::string& command,
-                             const std::vector<std::pair<int, std::string>>& fds) {
-        proc.Make(pid + "/comm", command + "\n");
-        for (const auto& [fd, target] : fds) proc.Link(pid + "/fd/" + std::to_string(fd), target);
-    };
-    process("812", "ModemManager", {{11, device}});
-    process("901", "cu", {{0, "/dev/pts/0"}, {3, device}});
-    process("77", "bash", {{1, "/dev/pts/0"}});
-    process(std::to_string(getpid()), "etiquette_test", {{5, device}});  // we never count ourselves
-    proc.Make("self/comm", "not a process\n");
-    // The far end of a pseudo-terminal keeps its slave open; the master of another one does not count.
-    process("300", "vmodem", {{3, "/dev/ptmx"}, {4, "/dev/pts/7"}});
-    proc.Make("300/fdinfo/3", "pos:\t0\nflags:\t02100002\ntty-index:\t7\n");
-    process("301", "socat", {{5, "/dev/ptmx"}, {6, "/dev/pts/7"}});
-    proc.Make("301/fdinfo/5", "tty-index:\t8\n");
-
-    const std::vector<PortHolder> holders = ProcessesHolding(device, proc.Path());
-    EXPECT_EQ(DescribeHolders(holders), holders.size() == 2 && holders[0].pid == 812
-                                            ? "PIDs 812 (ModemManager), 901 (cu)"
-                                            : "PIDs 901 (cu), 812 (ModemManager)");
-    EXPECT_EQ(DescribeHolders({{77, "bash"}}), "PID 77 (bash)");
-    EXPECT_EQ(DescribeHolders(ProcessesHolding("/dev/pts/7", proc.Path())), "PID 301 (socat)");
-    EXPECT_EQ(DescribeHolders(ProcessesHolding("/dev/pts/8", proc.Path())), "");
-
     // /proc/locks names a file by its device's major and minor number in hex and its inode.
     char file[48];
     std::snprintf(file, sizeof file, " %02x:%02x:%lu 0 EOF\n", major(info.st_dev), minor(info.st_dev),

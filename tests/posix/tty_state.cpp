@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::printf("excl=%d iflag=%o oflag=%o cflag=%o lflag=%o ispeed=%u ospeed=%u cc=", exclusive,
-                line.c_iflag, line.c_oflag, line.c_cflag, line.c_lflag, static_cast<unsigned>(cfgetispeed(&line)),
+    std::printf("excl=%d iflag=%o oflag=%o cflag=%o lflag=%o ispeed=%u ospeed=%u cc=", exclusive, line.c_iflag,
+                line.c_oflag, line.c_cflag, line.c_lflag, static_cast<unsigned>(cfgetispeed(&line)),
                 static_cast<unsigned>(cfgetospeed(&line)));
     for (cc_t c : line.c_cc) std::printf("%02x", c);
     std::printf("\n");

@@ -75,9 +75,18 @@ TEST(UucpLock, ReadsThePidInEveryForm) {
     };
     for (const auto& row : rows) EXPECT_EQ(ParseLockPid(row.content), row.pid) << '"' << row.content << '"';
     // Neither text nor a PID the kernel can give.
-    const std::vector<std::string> none = {"",          "\n",       "lock\n",          "-5\n",       "0\n",
-                                           "99999999999\n", "12a\n", Binary(-1),       Binary(0x7fffffff),
-                                           "pid=1234\n", std::string("1234\0", 5), "1234\r"};
+    const std::vector<std::string> none = {"",
+                                           "\n",
+                                           "lock\n",
+                                           "-5\n",
+                                           "0\n",
+                                           "99999999999\n",
+                                           "12a\n",
+                                           Binary(-1),
+                                           Binary(0x7fffffff),
+                                           "pid=1234\n",
+                                           std::string("1234\0", 5),
+                                           "1234\r"};
     for (const std::string& content : none) EXPECT_EQ(ParseLockPid(content), 0) << '"' << content << '"';
 }
 
@@ -160,7 +169,8 @@ TEST(UucpLock, TakesNothingButARegularFileForALock) {
         {"a FIFO", [](const ScratchDir&, const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); }},
         {"a link to a stale lock",
          [](const ScratchDir& dir, const std::string&) { dir.Link("LCK..ttyS0", dir.Make("elsewhere", "1\n")); }},
-        {"a directory", [](const ScratchDir&, const std::string& path) { ASSERT_EQ(mkdir(path.c_str(), 0755), 0); }},
+        {"a directory",
+         [](const ScratchDir&, const std::string& path) { ASSERT_EQ(mkdir(path.c_str(), 0755), 0); }},
     };
     for (const auto& [what, plant] : rows) {
         SCOPED_TRACE(what);
@@ -187,8 +197,8 @@ TEST(UucpLock, RemovesOnlyTheStaleLockItJudged) {
         std::string left;  // the lock file's content afterwards
     } rows[] = {
         {"nothing happens", [](const std::string&) {}, LockResult::Taken, Fhs(getpid())},
-        {"another taker links its lock in place",
-         [&](const std::string& path) { Replace(path, others); }, LockResult::InUse, others},
+        {"another taker links its lock in place", [&](const std::string& path) { Replace(path, others); },
+         LockResult::InUse, others},
         {"the owner rewrites the same file", [&](const std::string& path) { Rewrite(path, others); },
          LockResult::InUse, others},
         {"a new file of the same stale content, every time",
@@ -229,7 +239,8 @@ TEST(UucpLock, WritesItsLockUnderANameNobodyCouldGuess) {
     ASSERT_EQ(lock.Take(dir.Path(), "/dev/ttyUSB3"), LockResult::Taken);
     EXPECT_EQ(ReadAll(planted), "planted\n");
     EXPECT_NE(InodeOf(lock.Path()), plantedInode);
-    EXPECT_EQ(NamesIn(dir.Path(), "LTMP."), std::vector<std::string>{"LTMP." + std::to_string(getpid()) + ".ttyUSB3"});
+    EXPECT_EQ(NamesIn(dir.Path(), "LTMP."),
+              std::vector<std::string>{"LTMP." + std::to_string(getpid()) + ".ttyUSB3"});
 }
 
 // Release leaves a lock that is no longer the file we linked, and a directory

@@ -71,7 +71,7 @@ void SayOnce(const std::string& note) {
     static std::mutex lock;
     static std::set<std::string> said;
     const std::lock_guard<std::mutex> hold(lock);
-    if (said.insert(note).second) std::fprintf(stderr, "korvane-cli: %s\n", note.c_str());
+    if (said.insert(note).second) CliSay("korvane-cli: %s\n", note.c_str());
 }
 
 // A port argument as its path. One that exists but is no serial port (a
@@ -100,10 +100,7 @@ int main(int argc, char** argv) {
     }
     CliOptions options;
     std::string error;
-    if (!ParseCliOptions(argc, argv, CheckPort, options, error)) {
-        std::fprintf(stderr, "korvane-cli: %s\n%s", error.c_str(), kCliUsage);
-        return kBadInput;
-    }
+    if (!ParseCliOptions(argc, argv, CheckPort, options, error)) return CliUsageFailure(argc, argv, error);
     // From here on a signal that ends us takes our lock file with it.
     InstallExitRelease();
     PosixPortSettings settings;

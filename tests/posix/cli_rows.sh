@@ -302,7 +302,8 @@ bad_input() {
   row "set without a country" "" 2 '^$' "set needs a country" "" "$K" set --port ports/com6
   row "set with an empty country" "" 2 '^$' "set needs a country" "" "$K" set "" --port ports/com6
   row "--port without a port" "" 2 '^$' "--port needs a port" "" "$K" query --port
-  row "an option of another command" "" 2 '^$' "unexpected argument '--json'" "" "$K" list --json
+  row "an option of another command" "" 2 "^\\{\"error\":\"unexpected argument '--json'\",\"exit\":2\\}\$" \
+    "unexpected argument '--json'" "" "$K" list --json
 }
 
 # shellcheck source=etiquette_rows.sh
@@ -318,6 +319,7 @@ wait "${lane_pids[@]}"
 run_lane "1" line_left_as_found
 run_lane "2" lock_forms
 run_lane "3" terminals
+run_lane "6" messages
 wait "${lane_pids[@]}"
 run_lane "5" modem_manager
 wait "${lane_pids[@]}"

@@ -131,3 +131,45 @@ terminals() {
   unhold
   row "then the port is free" - 0 '^United States$' '' "3:$(hex $'ati3\r\nati9\r\n')" "$K" query --port ports/com3
 }
+
+# Failures with --json, a reason for each port that cannot open, and control
+# characters from outside shown escaped in every message.
+messages() {
+  local dev sleeper lock
+  modems 6:B5
+  dev=$(device 6) lock=$KORVANE_LOCK_DIR/$(lock_of 6)
+  row "--json: a port that does not exist" - 1 \
+    '^\{"error":"/dev/ttyKORVANE9 cannot be opened: /dev/ttyKORVANE9: no such port","exit":1\}$' \
+    '^korvane-cli: /dev/ttyKORVANE9 cannot be opened: /dev/ttyKORVANE9: no such port $' "" \
+    "$K" query --json --port ttyKORVANE9
+  row "--json: bad usage" - 2 '^\{"error":"--port needs a port","exit":2\}$' '^korvane-cli: --port needs a port usage: ' "" \
+    "$K" query --json --port
+  row "--json: an unknown country" - 2 \
+    "^\\{\"error\":\"unknown country 'Narnia' \\(korvane-cli list shows the table\\)\",\"exit\":2\\}\$" '' "" \
+    "$K" set Narnia --json --port ports/com6
+  sleep 60 &
+  sleeper=$!
+  printf '%10d\n' "$sleeper" >"$lock"
+  row "--json: a port in use" - 3 \
+    "^\\{\"error\":\"$(re "$dev is locked by PID $sleeper (sleep) in $KORVANE_LOCK_DIR")\",\"exit\":3\\}\$" '' "6:-" \
+    "$K" set Japan --json --port ports/com6
+  rm -f "$lock"
+  kill "$sleeper"
+  row "detect: why a port cannot open" - 0 '^ports/com6: modem \(t19\)\nports/gone: cannot open$' \
+    '^probing ports/com6\.\.\. probing ports/gone\.\.\. korvane-cli: ports/gone: no such port $' "6:$(hex $'ati3\r\n')" \
+    "$K" detect --ports ports/com6,ports/gone
+
+  # A process, a port and a country named with a terminal's control sequence (ESC [2J clears the screen).
+  hold_as $'hold\e[2Jer' open "$dev"
+  row "a holder's name with ESC in it" - 3 '^$' \
+    "^korvane-cli: $(re "$dev is open in PID $holder (hold\\x1b[2Jer)") \$" "6:-" "$K" query --port ports/com6
+  unhold
+  ln -sf "$dev" "$lane_dir/port"$'\e[2J'
+  row "a port's name with ESC in it" - 0 '^United States$' \
+    "^querying the country on $(re "$lane_dir/port\\x1b[2J") \\(t19\\)\\.\\.\\. \$" "6:$(hex $'ati3\r\nati9\r\n')" \
+    "$K" query --port "$lane_dir/port"$'\e[2J'
+  printf 'Japan\e[2J,JAPAN,JAPAN,00\n' >"$lane_dir/esc.ini"
+  row "a country's name with ESC in it" - 0 '^set$' \
+    "^setting Japan\\\\x1b\\[2J \\(00\\) on ports/com6 \\(t19\\)\\.\\.\\. \$" "6:$(hex $'at%t19,0,00\r\n')" \
+    "$K" set 00 --table "$lane_dir/esc.ini" --port ports/com6 --dialect t19
+}

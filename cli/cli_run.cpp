@@ -13,24 +13,6 @@ namespace {
 // Whether CliFail also prints the failure as JSON on standard output.
 bool g_failuresInJson = false;
 
-// The table; false, with the reason, when it gives no country.
-bool LoadTable(CliPlatform& platform, const CliOptions& options, CountryRecord* table, int& count,
-               std::string& error) {
-    count = 0;
-    const std::string path = platform.TablePath(options.table, error);
-    if (path.empty()) return false;
-    count = -1;
-    if (std::FILE* file = platform.OpenTable(path)) {
-        count = ReadCountryTable(file, table);
-        std::fclose(file);
-    }
-    if (count < 0) error = "the country table could not be read: " + path;
-    if (count == 0) error = "the country table holds no country: " + path;
-    if (count > 0 && options.verbose)
-        CliSay("korvane-cli: country table %s (%d countries)\n", path.c_str(), count);
-    return count > 0;
-}
-
 // The pace asked for: the window's, or the prompt one; either with its own settling pause.
 ModemTiming TimingOf(const CliOptions& options) {
     ModemTiming timing = options.paced ? kProgramPace : kPromptPace;

@@ -3,7 +3,9 @@
 // has; the country table is the administrator's, the package's or the one
 // beside the program. Notes from the port (a stale lock removed, a lock
 // directory we may not write to, ModemManager) go to standard error.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sys/sysmacros.h>
 
 #include <cstdio>
@@ -60,6 +62,15 @@ public:
             for (const std::string& candidate : candidates) error += " " + candidate;
         }
         return path;
+    }
+
+    // Without waiting: a FIFO given for a table would hold the open until
+    // someone writes to it. Only a regular file is read.
+    std::FILE* OpenTable(const std::string& path) override {
+        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "r");
+        if (fd >= 0 && !file) close(fd);
+        return file;
     }
 
 private:

@@ -319,7 +319,7 @@ wait "${lane_pids[@]}"
 run_lane "1" line_left_as_found
 run_lane "2" lock_forms
 run_lane "3" terminals
-run_lane "6" messages
+run_lane "6" messages_and_tables
 wait "${lane_pids[@]}"
 run_lane "5" modem_manager
 wait "${lane_pids[@]}"

@@ -173,3 +173,29 @@ messages() {
     "^setting Japan\\\\x1b\\[2J \\(00\\) on ports/com6 \\(t19\\)\\.\\.\\. \$" "6:$(hex $'at%t19,0,00\r\n')" \
     "$K" set 00 --table "$lane_dir/esc.ini" --port ports/com6 --dialect t19
 }
+
+# Tables that are no file, written on Windows, or more than the window's
+# rules read: refused, read, or read with every line passed over named.
+tables() {
+  local many i
+  mkfifo "$lane_dir/fifo.ini"
+  for table in /dev/zero "$lane_dir/fifo.ini" "$lane_dir"; do
+    row "a table that is no regular file: ${table##*/}" - 2 '^$' \
+      "^korvane-cli: the country table is not a regular file: $(re "$table") \$" "" timeout 5 "$K" list --table "$table"
+  done
+  printf 'Chad,CHAD,CHAD,9\r\nGermany,GERMANY,GERMANY,4\r\n' >"$lane_dir/crlf.ini"
+  row "a table with CR LF: list" - 0 '^9   Chad\n4   Germany$' '^$' "" "$K" list --table "$lane_dir/crlf.ini"
+  modems 6:B5
+  row "a table with CR LF: the code goes out without its CR" - 0 '^set$' '^setting Germany \(4\) on ports/com6 \(t19\)\.\.\. $' \
+    "6:$(hex $'at%t19,0,4\r\n')" "$K" set 4 --table "$lane_dir/crlf.ini" --port ports/com6 --dialect t19
+  row "a hostile table: each line left out named" - 2 '^$' \
+    '^korvane-cli: hostile\.ini line 1: fewer than four fields, left out korvane-cli: hostile\.ini line 2: fewer than four fields, left out korvane-cli: hostile\.ini line 3: fewer than four fields, left out korvane-cli: hostile\.ini line 3: longer than 254 characters, read as more than one line korvane-cli: the country table holds no country: hostile\.ini $' \
+    "" "$K" list --table hostile.ini
+  many=$(for i in $(seq 202); do printf 'C%d,ID,BMP,%02d\n' "$i" $((i % 100)); done)
+  printf '%s\n%s,ID,BMP,01\n' "$many" "$(printf 'L%.0s' $(seq 300))" >"$lane_dir/many.ini"
+  row "a table past the limit, and a long line" - 0 '^01  C1\n.*\n00  C200$' \
+    "^korvane-cli: $(re "$lane_dir/many.ini") line 201: past the table's limit of 200 countries, left out korvane-cli: $(re "$lane_dir/many.ini") line 202: past the table's limit of 200 countries, left out korvane-cli: $(re "$lane_dir/many.ini") line 203: fewer than four fields, left out korvane-cli: $(re "$lane_dir/many.ini") line 203: longer than 254 characters, read as more than one line korvane-cli: $(re "$lane_dir/many.ini") line 203: past the table's limit of 200 countries, left out \$" \
+    "" "$K" list --table "$lane_dir/many.ini"
+}
+
+messages_and_tables() { messages; tables; }

@@ -18,6 +18,7 @@ struct CliOptions {
     Dialect dialect = Dialect::Auto;  // --dialect
     bool paced = false;               // --paced: the window's pace, every window waited out
     int settleMs = -1;                // --settle MS: the pause after opening; -1 when not given
+    int waitSeconds = 0;              // --wait SECONDS: how long a port another program has locked is waited for
     bool json = false;
     bool verbose = false;
 };

@@ -27,9 +27,9 @@ const char kCliUsage[] =
     "       korvane-cli query [--port PORT | --ports PORT,...] [TALK] [--table FILE] [--json] [--verbose]\n"
     "       korvane-cli supported [--port PORT | --ports PORT,...] [TALK] [--table FILE] [--json] [--verbose]\n"
     "       korvane-cli set COUNTRY [--port PORT | --ports PORT,...] [TALK] [--table FILE] [--json] [--verbose]\n"
-    "TALK is --dialect auto|t19|gci, --paced and --settle MS. COUNTRY is a name from the\n"
-    "table (letter case ignored) or its code; PORT is a device path (/dev/ttyUSB0), a\n"
-    "name under /dev (ttyUSB0) or a /dev/serial/by-id link.\n";
+    "TALK is --dialect auto|t19|gci, --paced, --settle MS and --wait SECONDS. COUNTRY is a\n"
+    "name from the table (letter case ignored) or its code; PORT is a device path\n"
+    "(/dev/ttyUSB0), a name under /dev (ttyUSB0) or a /dev/serial/by-id link.\n";
 
 namespace {
 
@@ -116,6 +116,7 @@ int main(int argc, char** argv) {
     InstallExitRelease();
     PosixPortSettings settings;
     settings.verbose = options.verbose;
+    settings.lockWait = std::chrono::seconds(options.waitSeconds);
     settings.say = SayOnce;
     PosixCli platform(std::move(settings));
     const int code = RunCli(options, platform);

@@ -55,6 +55,7 @@ public:
     std::string staleNote;      // set when a stale lock was removed
     std::string writeError;     // NotWritable: what could not be done, and the system's reason
     const std::string& Path() const { return m_path; }
+    bool Held() const { return m_held; }
 
     // Runs between finding a lock stale and the second look before its
     // removal: where another taker may act. For tests.

@@ -23,7 +23,7 @@ cp "$1" "$scratch/bin/korvane-cli"
 # The holder, also under the name ModemManager runs by.
 for name in port_holder ModemManager; do cp "$3" "$scratch/bin/$name"; done
 # The other helpers lie beside the holder.
-cp "$(dirname "$3")/tty_state" "$scratch/bin/"
+cp "$(dirname "$3")/tty_state" "$(dirname "$3")/stand_in_getty" "$scratch/bin/"
 cp "$4" "$scratch/shipped.ini"
 cp "$4" "$scratch/bin/korvane.ini"  # a build tree's table, beside the program
 # Germany's code written with one character, as a table may have it.
@@ -319,6 +319,8 @@ wait "${lane_pids[@]}"
 run_lane "1" line_left_as_found
 run_lane "2" lock_forms
 run_lane "3" terminals
+run_lane "4" beside_a_getty
+run_lane "5" waiting
 run_lane "6" messages_and_tables
 wait "${lane_pids[@]}"
 run_lane "5" modem_manager

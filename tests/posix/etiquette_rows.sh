@@ -107,6 +107,7 @@ lock_forms() {
   kill "$sleeper"
 
   modems 2:B5
+  dev=$(device 2)
   row "a port named twice and by its device: probed once" - 0 '^ports/com2: modem \(t19\)$' \
     "^korvane-cli: ports/com2 is given twice: probed once korvane-cli: $(re "$dev") is ports/com2: probed once probing ports/com2\\.\\.\\. \$" \
     "2:$(hex $'ati3\r\n')" "$K" detect --ports "ports/com2,ports/com2,$dev"
@@ -199,3 +200,132 @@ tables() {
 }
 
 messages_and_tables() { messages; tables; }
+
+# getty_as NAME PORT: the stand-in getty under the command name NAME waits
+# for calls on the port; its PID lands in $getty.
+getty_as() {
+  cp "$scratch/bin/stand_in_getty" "$lane_dir/$1"
+  : >"$lane_dir/getty.out"
+  "$lane_dir/$1" "$(device "$2")" "$KORVANE_LOCK_DIR/$(lock_of "$2")" >"$lane_dir/getty.out" 2>&1 &
+  getty=$!
+  for _ in $(seq 100); do grep -q ready "$lane_dir/getty.out" && return; sleep 0.02; done
+  echo "FAIL the stand-in getty did not start: $(cat "$lane_dir/getty.out")"
+}
+# getty_said [SECONDS]: what the getty said, its lines ended by "|", once it
+# has ended by itself (within SECONDS, 0 by default) or been ended.
+getty_said() {
+  for _ in $(seq $((${1:-0} * 50))); do kill -0 "$getty" 2>/dev/null || break; sleep 0.02; done
+  kill "$getty" 2>/dev/null
+  wait "$getty" 2>/dev/null
+  tr '\n' '|' <"$lane_dir/getty.out"
+}
+# exclusive_samples COMMAND...: runs korvane-cli's command in the background
+# and reads the port's exclusive mode every 50 ms until it ends: "excl=0 excl=1 ...".
+exclusive_samples() {
+  local samples=
+  in_background "$@"
+  while kill -0 "$background" 2>/dev/null; do
+    samples+=" $("$TTY_STATE" "$(device 4)" | cut -d' ' -f1)"
+    sleep 0.05
+  done
+  wait "$background"
+  echo "${samples# }"
+}
+
+# Beside a getty that shares its line through the UUCP lock (mgetty,
+# faxgetty): the lock taken, the modem talked to, the getty steps back and
+# finds its line as it left it; exclusive mode never set meanwhile. Beside
+# any other holder, or without a lock of ours, nothing is sent.
+beside_a_getty() {
+  local dev before after said samples problem
+  # The modem answers a byte at a time, as over a UART.
+  modems 4:B5:split=1:gap=2
+  dev=$(device 4)
+  getty_as mgetty 4
+  before=$("$TTY_STATE" "$dev")
+  row "set beside a waiting mgetty" - 0 '^set$' \
+    "^korvane-cli: PID $getty \\(mgetty\\) waits for calls on $(re "$dev") and shares the line through the UUCP lock: it will initialise the modem again after we are done setting Germany \\(04\\) on ports/com4 \\(t19\\)\\.\\.\\. \$" \
+    "4:$(hex $'ati3\r\nat%t19,0,04\r\n')" sh -c 'echo $$ >"$0"; exec "$@"' "$lane_dir/cli.pid" "$K" set Germany --port ports/com4
+  said=$(getty_said 5) after=$("$TTY_STATE" "$dev") problem=
+  [ "$said" = "ready|stepped back for PID $(cat "$lane_dir/cli.pid")|saw the lock go|" ] || problem+="; the getty said '$said'"
+  [ "$after" = "$before" ] || problem+="; its line differs in $(fields_differing "$before" "$after")"
+  verdict "then the getty stepped back, saw the lock go, and found its line as it left it" "$problem"
+
+  getty_as faxgetty 4
+  row "query beside a waiting faxgetty" - 0 '^Germany$' \
+    "^korvane-cli: PID $getty \\(faxgetty\\) waits for calls on $(re "$dev") and shares the line through the UUCP lock: it will initialise the modem again after we are done querying the country on ports/com4 \\(t19\\)\\.\\.\\. \$" \
+    "4:$(hex $'ati9\r\n')" "$K" query --port ports/com4 --dialect t19
+  said=$(getty_said 5)
+  check "then faxgetty stepped back and saw the lock go" "it said '$said'" \
+    [ "${said#ready|stepped back for PID *|}" = "saw the lock go|" ]
+
+  # Exclusive mode, seen while a set waits 2 s for a silent card's OK; beside the getty, never.
+  modems 4:B5:silent=1
+  samples=$(exclusive_samples "$K" set Japan --port ports/com4 --dialect t19 --settle 0)
+  verdict "alone, a set takes exclusive mode" \
+    "$(grep -qw excl=1 <<<"$samples" || echo "it was $samples; the set said $(cat "$lane_dir/bg.err")")"
+  getty_as mgetty 4
+  samples=$(exclusive_samples "$K" set Japan --port ports/com4 --dialect t19 --settle 0)
+  getty_said >/dev/null
+  problem=
+  grep -qw excl=1 <<<"$samples" || [[ $samples != excl=0* ]] && problem+="; exclusive mode was $samples"
+  grep -q "PID $getty (mgetty) waits for calls" "$lane_dir/bg.err" || problem+="; the set did not see mgetty"
+  verdict "beside mgetty, a set never takes exclusive mode" "$problem"
+
+  modems 4:B5
+  dev=$(device 4)
+  getty_as getty 4
+  row "beside a getty that takes no part in UUCP locks" - 3 '^$' \
+    "^korvane-cli: $(re "$dev") is the login terminal of PID $getty \\(getty\\) \$" "4:-" "$K" query --port ports/com4
+  said=$(getty_said)
+  check "that getty saw nothing" "it said '$said'" [ "$said" = "ready|" ]
+  getty_as mgetty 4
+  open_to_all 4
+  row "beside mgetty without a lock of ours" - 3 '^$' \
+    "^korvane-cli: cannot write a lock file in $(re "$scratch/rolocks"): Permission denied; going on with flock and exclusive mode \\(TIOCEXCL\\) only korvane-cli: $(re "$dev") is the login terminal of PID $getty \\(mgetty\\), which shares the line only with a program that holds its UUCP lock, and we hold none \$" \
+    "4:-" env KORVANE_LOCK_DIR="$scratch/rolocks" $NOBODY "$K" query --port ports/com4
+  said=$(getty_said)
+  check "that mgetty saw nothing" "it said '$said'" [ "$said" = "ready|" ]
+}
+
+# ms_since START: the milliseconds since $EPOCHREALTIME was START.
+ms_since() { echo $(( (${EPOCHREALTIME/./} - ${1/./}) / 1000 )); }
+# timed COMMAND...: runs the command; how long it took, in ms, lands in $lane_dir/took.
+timed() {
+  local start=$EPOCHREALTIME status
+  "$@"
+  status=$?
+  ms_since "$start" >"$lane_dir/took"
+  return $status
+}
+
+# --wait: a live lock that goes after 2 s is waited out; one that stays ends the wait when it is up.
+waiting() {
+  local dev lock sleeper remover start elapsed took waiting_line
+  modems 5:B5
+  dev=$(device 5) lock=$KORVANE_LOCK_DIR/$(lock_of 5)
+  sleep 60 &
+  sleeper=$!
+  waiting_line="korvane-cli: $(re "$dev is locked by PID $sleeper (sleep) in $KORVANE_LOCK_DIR"): waiting up to"
+  printf '%10d\n' "$sleeper" >"$lock"
+  start=$EPOCHREALTIME
+  (sleep 2 && rm -f "$lock") &
+  remover=$!
+  row "--wait 5, a lock that goes after 2 s" - 0 '^United States$' \
+    "^$waiting_line 5 s for it to go querying the country on ports/com5 \\(t19\\)\\.\\.\\. \$" \
+    "5:$(hex $'ati3\r\nati9\r\n')" timed "$K" query --port ports/com5 --wait 5 --settle 0
+  # Done no sooner than the lock went, 2 s after it was set to go, and soon after.
+  elapsed=$(ms_since "$start") took=$(cat "$lane_dir/took")
+  verdict "it went ahead once the lock went: done after 2 s, in at most 3.5 s" \
+    "$( [ "$elapsed" -ge 2000 ] && [ "$took" -le 3500 ] || echo "it ended $elapsed ms after the lock was set to go, and took $took ms")"
+  wait "$remover"
+  printf '%10d\n' "$sleeper" >"$lock"
+  row "--wait 1, a lock that stays" - 3 '^$' \
+    "^$waiting_line 1 s for it to go korvane-cli: $(re "$dev is locked by PID $sleeper (sleep) in $KORVANE_LOCK_DIR") \$" \
+    "5:-" timed "$K" query --port ports/com5 --wait 1 --settle 0
+  elapsed=$(cat "$lane_dir/took")
+  verdict "it gave up when the wait was up: from 0.95 to 2 s" \
+    "$( [ "$elapsed" -ge 950 ] && [ "$elapsed" -le 2000 ] || echo "it took $elapsed ms")"
+  rm -f "$lock"
+  kill "$sleeper"
+}

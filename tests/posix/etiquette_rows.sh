@@ -12,6 +12,9 @@ fields_differing() {
   echo "${differing# }"
 }
 
+# set_up_failed WHAT: a row's set-up failed; says so, as a failed row.
+set_up_failed() { verdict "set-up: $1" "it failed"; }
+
 # in_background COMMAND...: runs korvane-cli's command in the background; its PID lands in $background.
 in_background() {
   (cd "$scratch" && exec "$@" >"$lane_dir/bg.out" 2>"$lane_dir/bg.err" </dev/null) &
@@ -34,7 +37,7 @@ line_left_as_found() {
   local dev before during after status problem
   modems 1:B5:silent=1
   dev=$(device 1)
-  before=$("$TTY_STATE" "$dev" mark)
+  before=$("$TTY_STATE" "$dev" mark) || set_up_failed "marking the line"
   in_background "$K" set Japan --port ports/com1 --dialect t19 --settle 0
   during=$(until_exclusive "$dev")
   vm termios 1
@@ -50,13 +53,14 @@ line_left_as_found() {
   [ "$after" = "$before" ] || problem+="; it differs in $(fields_differing "$before" "$after")"
   verdict "after the set: exclusive mode cleared, every line setting put back" "$problem"
 
-  before=$("$TTY_STATE" "$dev" mark)
+  problem=
+  before=$("$TTY_STATE" "$dev" mark) || set_up_failed "marking the line"
   in_background "$K" set Japan --port ports/com1 --dialect t19 --settle 0
   during=$(until_exclusive "$dev")
+  [ -e "$KORVANE_LOCK_DIR/$(lock_of 1)" ] || problem="; there was no lock to leave while the set waited"
   kill -TERM "$background"
   wait "$background"; status=$?
   after=$("$TTY_STATE" "$dev")
-  problem=
   [ "$status" = 143 ] || problem+="; exit $status, want 143 (SIGTERM)"
   [ "${during%% *}" = excl=1 ] || problem+="; the port showed ${during%% *} while the set waited"
   [ "$after" = "$before" ] || problem+="; it differs in $(fields_differing "$before" "$after")"
@@ -83,13 +87,13 @@ lock_forms() {
   local dev lock sleeper path
   modems 2:B5
   dev=$(device 2) lock=$KORVANE_LOCK_DIR/$(lock_of 2)
-  mkfifo "$lock" || verdict "a FIFO for a lock" "mkfifo failed"
+  mkfifo "$lock" || set_up_failed "a FIFO for a lock"
   row "a FIFO under the lock's name: in use, at once" - 3 '^$' \
     "^korvane-cli: $(re "$dev is locked by $lock, which is not a regular file") \$" "2:-" timeout 5 "$K" query --port ports/com2
   rm -f "$lock"
   sleep 60 &
   sleeper=$!
-  printf 'pid=%d\n' "$sleeper" >"$lock" && touch -d '-1 hour' "$lock"
+  printf 'pid=%d\n' "$sleeper" >"$lock" && touch -d '-1 hour' "$lock" || set_up_failed "a lock naming no process"
   row "a lock that names no process: in use until someone removes it" - 3 '^$' \
     "^korvane-cli: $(re "$dev is locked by $lock, which names no process: remove it once no program uses the port") \$" \
     "2:-" "$K" query --port ports/com2
@@ -97,8 +101,9 @@ lock_forms() {
   rm -f "$lock"
 
   # Live locks under the names the devices would lock: a lock looked at would say "locked".
-  printf '%10d\n' "$sleeper" | tee "$KORVANE_LOCK_DIR/LCK..null" >"$KORVANE_LOCK_DIR/LCK..zero"
-  mkfifo "$lane_dir/fifo" && mkdir -p "$lane_dir/folder" && : >"$lane_dir/file"
+  printf '%10d\n' "$sleeper" | tee "$KORVANE_LOCK_DIR/LCK..null" >"$KORVANE_LOCK_DIR/LCK..zero" ||
+    set_up_failed "live locks for /dev/null and /dev/zero"
+  mkfifo "$lane_dir/fifo" && mkdir -p "$lane_dir/folder" && : >"$lane_dir/file" || set_up_failed "a FIFO, a folder, a file"
   for path in /dev/null /dev/zero "$lane_dir/fifo" "$lane_dir/file" "$lane_dir/folder"; do
     row "not a serial port: ${path##*/}" "" 2 '^$' "^korvane-cli: '$(re "$path")' is not a serial port usage: " "" \
       "$K" query --port "$path"
@@ -113,6 +118,21 @@ lock_forms() {
     "2:$(hex $'ati3\r\n')" "$K" detect --ports "ports/com2,ports/com2,$dev"
 }
 
+# on_terminal DEVICE COMMAND...: the command with the terminal as its standard input.
+on_terminal() {
+  local device=$1
+  shift
+  "$@" <"$device"
+}
+# with_controlling_terminal DEVICE COMMAND...: the command in a session of
+# its own whose controlling terminal is DEVICE, reading /dev/null.
+with_controlling_terminal() {
+  local device=$1
+  shift
+  # shellcheck disable=SC2016
+  setsid -w -c bash -c 'exec "$@" </dev/null' bash "$@" <"$device"
+}
+
 # The user's own terminals and a login on the port are not taken. (A holder
 # that opened the port under another name is a row of posix_units: a
 # pseudo-terminal opens under no name but its own.)
@@ -122,10 +142,10 @@ terminals() {
   dev=$(device 3)
   row "the terminal on standard input" - 3 '^$' \
     "^korvane-cli: $(re "$dev") is this program's own terminal \\(standard input\\) \$" "3:-" \
-    sh -c 'exec "$0" query --port ports/com3 <"$1"' "$K" "$dev"
+    on_terminal "$dev" "$K" query --port ports/com3
   row "the controlling terminal" - 3 '^$' \
     "^korvane-cli: $(re "$dev") is this program's own terminal \\(the controlling terminal\\) \$" "3:-" \
-    sh -c 'exec setsid -w -c sh -c "exec \"\$0\" query --port ports/com3 </dev/null" "$0" <"$1"' "$K" "$dev"
+    with_controlling_terminal "$dev" "$K" query --port ports/com3
   hold_as agetty session "$dev"
   row "a login session's terminal, with no descriptor of it open" - 3 '^$' \
     "^korvane-cli: $(re "$dev") is the login terminal of PID $holder \\(agetty\\) \$" "3:-" "$K" query --port ports/com3
@@ -150,7 +170,7 @@ messages() {
     "$K" set Narnia --json --port ports/com6
   sleep 60 &
   sleeper=$!
-  printf '%10d\n' "$sleeper" >"$lock"
+  printf '%10d\n' "$sleeper" >"$lock" || set_up_failed "a live lock"
   row "--json: a port in use" - 3 \
     "^\\{\"error\":\"$(re "$dev is locked by PID $sleeper (sleep) in $KORVANE_LOCK_DIR")\",\"exit\":3\\}\$" '' "6:-" \
     "$K" set Japan --json --port ports/com6
@@ -165,11 +185,11 @@ messages() {
   row "a holder's name with ESC in it" - 3 '^$' \
     "^korvane-cli: $(re "$dev is open in PID $holder (hold\\x1b[2Jer)") \$" "6:-" "$K" query --port ports/com6
   unhold
-  ln -sf "$dev" "$lane_dir/port"$'\e[2J'
+  ln -sf "$dev" "$lane_dir/port"$'\e[2J' || set_up_failed "a port's name with ESC in it"
   row "a port's name with ESC in it" - 0 '^United States$' \
     "^querying the country on $(re "$lane_dir/port\\x1b[2J") \\(t19\\)\\.\\.\\. \$" "6:$(hex $'ati3\r\nati9\r\n')" \
     "$K" query --port "$lane_dir/port"$'\e[2J'
-  printf 'Japan\e[2J,JAPAN,JAPAN,00\n' >"$lane_dir/esc.ini"
+  printf 'Japan\e[2J,JAPAN,JAPAN,00\n' >"$lane_dir/esc.ini" || set_up_failed "a table with ESC in a name"
   row "a country's name with ESC in it" - 0 '^set$' \
     "^setting Japan\\\\x1b\\[2J \\(00\\) on ports/com6 \\(t19\\)\\.\\.\\. \$" "6:$(hex $'at%t19,0,00\r\n')" \
     "$K" set 00 --table "$lane_dir/esc.ini" --port ports/com6 --dialect t19
@@ -179,12 +199,12 @@ messages() {
 # rules read: refused, read, or read with every line passed over named.
 tables() {
   local many i
-  mkfifo "$lane_dir/fifo.ini"
+  mkfifo "$lane_dir/fifo.ini" || set_up_failed "a FIFO for a table"
   for table in /dev/zero "$lane_dir/fifo.ini" "$lane_dir"; do
     row "a table that is no regular file: ${table##*/}" - 2 '^$' \
       "^korvane-cli: the country table is not a regular file: $(re "$table") \$" "" timeout 5 "$K" list --table "$table"
   done
-  printf 'Chad,CHAD,CHAD,9\r\nGermany,GERMANY,GERMANY,4\r\n' >"$lane_dir/crlf.ini"
+  printf 'Chad,CHAD,CHAD,9\r\nGermany,GERMANY,GERMANY,4\r\n' >"$lane_dir/crlf.ini" || set_up_failed "a CR LF table"
   row "a table with CR LF: list" - 0 '^9   Chad\n4   Germany$' '^$' "" "$K" list --table "$lane_dir/crlf.ini"
   modems 6:B5
   row "a table with CR LF: the code goes out without its CR" - 0 '^set$' '^setting Germany \(4\) on ports/com6 \(t19\)\.\.\. $' \
@@ -193,13 +213,20 @@ tables() {
     '^korvane-cli: hostile\.ini line 1: fewer than four fields, left out korvane-cli: hostile\.ini line 2: fewer than four fields, left out korvane-cli: hostile\.ini line 3: fewer than four fields, left out korvane-cli: hostile\.ini line 3: longer than 254 characters, read as more than one line korvane-cli: the country table holds no country: hostile\.ini $' \
     "" "$K" list --table hostile.ini
   many=$(for i in $(seq 202); do printf 'C%d,ID,BMP,%02d\n' "$i" $((i % 100)); done)
-  printf '%s\n%s,ID,BMP,01\n' "$many" "$(printf 'L%.0s' $(seq 300))" >"$lane_dir/many.ini"
+  printf '%s\n%s,ID,BMP,01\n' "$many" "$(printf 'L%.0s' $(seq 300))" >"$lane_dir/many.ini" ||
+    set_up_failed "a table of 203 lines"
   row "a table past the limit, and a long line" - 0 '^01  C1\n.*\n00  C200$' \
     "^korvane-cli: $(re "$lane_dir/many.ini") line 201: past the table's limit of 200 countries, left out korvane-cli: $(re "$lane_dir/many.ini") line 202: past the table's limit of 200 countries, left out korvane-cli: $(re "$lane_dir/many.ini") line 203: fewer than four fields, left out korvane-cli: $(re "$lane_dir/many.ini") line 203: longer than 254 characters, read as more than one line korvane-cli: $(re "$lane_dir/many.ini") line 203: past the table's limit of 200 countries, left out \$" \
     "" "$K" list --table "$lane_dir/many.ini"
 }
 
 messages_and_tables() { messages; tables; }
+
+# pid_to FILE COMMAND...: the command, its PID written to FILE first.
+pid_to() {
+  # shellcheck disable=SC2016
+  sh -c 'echo $$ >"$0" && exec "$@"' "$@"
+}
 
 # getty_as NAME PORT: the stand-in getty under the command name NAME waits
 # for calls on the port; its PID lands in $getty.
@@ -245,7 +272,7 @@ beside_a_getty() {
   before=$("$TTY_STATE" "$dev")
   row "set beside a waiting mgetty" - 0 '^set$' \
     "^korvane-cli: PID $getty \\(mgetty\\) waits for calls on $(re "$dev") and shares the line through the UUCP lock: it will initialise the modem again after we are done setting Germany \\(04\\) on ports/com4 \\(t19\\)\\.\\.\\. \$" \
-    "4:$(hex $'ati3\r\nat%t19,0,04\r\n')" sh -c 'echo $$ >"$0"; exec "$@"' "$lane_dir/cli.pid" "$K" set Germany --port ports/com4
+    "4:$(hex $'ati3\r\nat%t19,0,04\r\n')" pid_to "$lane_dir/cli.pid" "$K" set Germany --port ports/com4
   said=$(getty_said 5) after=$("$TTY_STATE" "$dev") problem=
   [ "$said" = "ready|stepped back for PID $(cat "$lane_dir/cli.pid")|saw the lock go|" ] || problem+="; the getty said '$said'"
   [ "$after" = "$before" ] || problem+="; its line differs in $(fields_differing "$before" "$after")"
@@ -307,7 +334,7 @@ waiting() {
   sleep 60 &
   sleeper=$!
   waiting_line="korvane-cli: $(re "$dev is locked by PID $sleeper (sleep) in $KORVANE_LOCK_DIR"): waiting up to"
-  printf '%10d\n' "$sleeper" >"$lock"
+  printf '%10d\n' "$sleeper" >"$lock" || set_up_failed "a live lock"
   start=$EPOCHREALTIME
   (sleep 2 && rm -f "$lock") &
   remover=$!
@@ -319,7 +346,7 @@ waiting() {
   verdict "it went ahead once the lock went: done after 2 s, in at most 3.5 s" \
     "$( [ "$elapsed" -ge 2000 ] && [ "$took" -le 3500 ] || echo "it ended $elapsed ms after the lock was set to go, and took $took ms")"
   wait "$remover"
-  printf '%10d\n' "$sleeper" >"$lock"
+  printf '%10d\n' "$sleeper" >"$lock" || set_up_failed "a live lock"
   row "--wait 1, a lock that stays" - 3 '^$' \
     "^$waiting_line 1 s for it to go korvane-cli: $(re "$dev is locked by PID $sleeper (sleep) in $KORVANE_LOCK_DIR") \$" \
     "5:-" timed "$K" query --port ports/com5 --wait 1 --settle 0

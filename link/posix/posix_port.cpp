@@ -84,6 +84,7 @@ PortStatus PosixPort::Open(const char* name) {
     if (!opened.Ok()) {
         m_fd.Reset();
         m_lock.Release();
+        m_sharing = false;
         return opened;
     }
     // Looked for once the device is open, so the modem's settling time runs meanwhile.

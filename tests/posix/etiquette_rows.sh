@@ -355,4 +355,6 @@ waiting() {
     "$( [ "$elapsed" -ge 950 ] && [ "$elapsed" -le 2000 ] || echo "it took $elapsed ms")"
   rm -f "$lock"
   kill "$sleeper"
+  row "--wait longer than an hour" - 2 '^$' "^korvane-cli: --wait needs seconds from 0 to 3600, not '3601' usage: " "" \
+    "$K" query --port ports/com5 --wait 3601
 }

@@ -145,7 +145,10 @@ bool ModemLink::Identified() {
 }
 
 bool ModemLink::AwaitIdentification() {
-    Listen(ModemClock::now() + m_timing.probeWindow, EndOf(WaitEnd::FoundOrFinal, WaitEnd::Deadline));
+    // The identification is read from its line, but the wait lasts until the
+    // answer's final result code: a card that is slow to send its OK would
+    // otherwise have it taken for the answer to the next command.
+    Listen(ModemClock::now() + m_timing.probeWindow, EndOf(WaitEnd::Final, WaitEnd::Deadline));
     return Identified();
 }
 

@@ -83,8 +83,8 @@ public:
     // identification string.
     bool Identified();
     // Waits for the answer to "ati3", written by Open in probe mode, for at
-    // most probeWindow; prompt, only until the identification or the final
-    // result code has come. Returns the verdict.
+    // most probeWindow; prompt, only until the answer's final result code
+    // has come. Returns the verdict: a line held an identification string.
     bool AwaitIdentification();
     // The country information: the capture reset, "i9" sent, the reply taken
     // queryWindow later and looked up in the table.

@@ -278,8 +278,8 @@ locks() {
     "cannot write a lock file in $scratch/rolocks: Permission denied; going on with flock and exclusive mode \\(TIOCEXCL\\) only" \
     "4:$S$I3$I9" env KORVANE_LOCK_DIR="$scratch/rolocks" $NOBODY "$K" query --port ports/com4
 
-  # SIGTERM while the query waits for the modem.
-  modems 4:B5
+  # SIGTERM while the query waits for a silent modem (up to the settle).
+  modems 4:B5:silent=1
   lock=$KORVANE_LOCK_DIR/$(lock_of 4)
   (cd "$scratch" && exec "$K" query --port ports/com4 >/dev/null 2>&1) &
   local query=$! status problem=
@@ -290,7 +290,7 @@ locks() {
   [ $status = 143 ] || problem+="; exit $status, want 143 (SIGTERM)"
   [ -e "$lock" ] && problem+="; $lock is still there"
   verdict "SIGTERM during a query leaves no lock" "$problem"
-  row "then the port is free" - 0 '^United States$' '' "" "$K" query --port ports/com4
+  row "then the port is free" "4:B5" 0 '^United States$' '' "" "$K" query --port ports/com4
 }
 
 # Another program holding the port: under flock, plainly open, or in exclusive mode.
@@ -370,6 +370,7 @@ states() {
   state "numbers, quiet, echo off" verbose=0:quiet=1:echo=0
   state "RING every 10 ms, each answer 15 ms late" ring=10:delay=15
   state "RING in numbers" ring=10:delay=15:verbose=0
+  state "answers a byte every 2 ms" split=1:gap=2
   state "deaf 700 ms after the open" deaf=700
   state "deaf 700 ms, every try answered on waking" deaf=700:deafkeep=1
   state "a bare reply" bare=1 gci-only

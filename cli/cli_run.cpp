@@ -40,14 +40,15 @@ void CliSay(const char* format, ...) {
 
 int CliFail(int code, const std::string& message) {
     CliSay("korvane-cli: %s\n", message.c_str());
-    if (g_failuresInJson) std::printf("{\"error\":%s,\"exit\":%d}\n", JsonString(message.c_str()).c_str(), code);
+    if (g_failuresInJson)
+        std::printf("{\"error\":%s,\"exit\":%d}\n", JsonString(message.c_str()).c_str(), code);
     return code;
 }
 
 int CliUsageFailure(int argc, const char* const* argv, const std::string& error) {
     for (int i = 1; i < argc; ++i) g_failuresInJson = g_failuresInJson || std::strcmp(argv[i], "--json") == 0;
     CliFail(kBadInput, error);
-    std::fputs(kCliUsage, stderr);
+    std::fputs("Run with --help for more information.\n", stderr);
     return kBadInput;
 }
 

@@ -56,5 +56,6 @@ void CliSay(const char* format, ...)
 // that a script reads one JSON object whatever happens.
 int CliFail(int code, const std::string& message);
 // A command line that could not be parsed: its error as CliFail says it
-// (in JSON when --json is among the arguments), then the usage; bad input.
+// (in JSON when --json is among the arguments), then where the usage is
+// found; bad input.
 int CliUsageFailure(int argc, const char* const* argv, const std::string& error);

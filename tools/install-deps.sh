@@ -22,7 +22,7 @@ packages=(
   xvfb x11-utils imagemagick
   googletest
   wixl msitools nsis zip unzip
-  scdoc dpkg-dev lintian systemd bash-completion
+  scdoc dpkg-dev lintian systemd bash-completion libcli11-dev
 )
 
 missing=()

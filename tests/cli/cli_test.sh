@@ -85,12 +85,12 @@ extra=$(for link in "$WINEPREFIX"/dosdevices/com*; do n=${link##*/com}; [ "$n" -
 others() { local n; for n in $extra; do [ "$n" = 9 ] && printf '\\nCOM9: %s' "$1" || printf '\\nCOM%s: [^\\n]*' "$n"; done; }
 all6=$(probing 3 4 2 1 5 6 $extra)
 listed=$(printf ', COM%s' $extra)
-usage='\nusage: korvane-cli list .*n is 1 to 256\.'
+usage='\nRun with --help for more information\.'
 table_path='[^\n]*korvane\.ini'
 
 #   name                        modems              table    arguments                    exit stdout / stderr / COM4
 row "list"                      ""                  shipped  "list"                       0 '09  Australia\n.*B5  United States' ''
-row "--help"                    ""                  missing  "--help"                     0 'usage: korvane-cli list .*n is 1 to 256\.' ''
+row "--help"                    ""                  missing  "--help"                     0 'Find a fax modem.*Usage: korvane-cli \[OPTIONS\] SUBCOMMAND.*PORT is COM1 to COM256\..*' ''
 row "--version"                 ""                  missing  "--version"                  0 'korvane-cli [0-9]+\.[0-9]+\.[0-9]+\.[0-9]+' ''
 row "detect, two modems"        "3:B5:silent=1 2:04 4:B5" shipped "detect"              0 'COM3: no modem\nCOM4: modem \(t19\)\nCOM2: modem \(t19\)\nCOM1: cannot open\nCOM5: cannot open\nCOM6: cannot open'"$(others 'cannot open')" \
   "${all6%\\n}" "$S$(hex $'ati3\r\n')"
@@ -117,10 +117,10 @@ row "set, modem says ERROR"     "4:B5:seterror=1"   shipped  "set Japan --port C
 row "set, lower-case ok: no modem" "4:B5:okword=ok" shipped  "set Japan --port COM4 --settle 300" 1 '' 'korvane-cli: no modem answered on COM4'
 row "unknown country"           "4:B5"              shipped  "set Narnia"                 2 '' "korvane-cli: unknown country 'Narnia' \(korvane-cli list shows the table\)" -
 row "COM12, beyond the window's" "4:B5"            shipped  "query --port COM12"         1 '' "korvane-cli: COM12 cannot be opened" -
-row "COM257"                    "4:B5"              shipped  "query --port COM257"        2 '' "korvane-cli: 'COM257' is not a COM port: COM1 to COM256$usage" -
-row "LPT1"                      "4:B5"              shipped  "set Japan --port LPT1"      2 '' "korvane-cli: 'LPT1' is not a COM port: COM1 to COM256$usage" -
-row "set without a country"     "4:B5"              shipped  "set --port COM4"            2 '' "korvane-cli: set needs a country: a name from the table or its code$usage" -
-row "no command"                "4:B5"              shipped  ""                           2 '' "korvane-cli: no command given$usage"
+row "COM257"                    "4:B5"              shipped  "query --port COM257"        2 '' "korvane-cli: --port: 'COM257' is not a COM port: COM1 to COM256$usage" -
+row "LPT1"                      "4:B5"              shipped  "set Japan --port LPT1"      2 '' "korvane-cli: --port: 'LPT1' is not a COM port: COM1 to COM256$usage" -
+row "set without a country"     "4:B5"              shipped  "set --port COM4"            2 '' "korvane-cli: COUNTRY is required$usage" -
+row "no command"                "4:B5"              shipped  ""                           2 '' "korvane-cli: A subcommand is required$usage"
 row "missing table, list"       "4:B5"              missing  "list"                       2 '' "korvane-cli: the country table could not be read: $table_path"
 row "missing table, set"        "4:B5"              missing  "set Japan --port COM4"      2 '' "korvane-cli: the country table could not be read: $table_path" -
 row "hostile table"             "4:B5"              hostile  "query --port COM4"          2 '' \
@@ -128,7 +128,15 @@ row "hostile table"             "4:B5"              hostile  "query --port COM4"
 row "json: a closed port"       ""                  shipped  "query --port COM4 --json"   1 '\{"error":"COM4 cannot be opened","exit":1\}' \
   'korvane-cli: COM4 cannot be opened'
 row "json: bad usage"           "4:B5"              shipped  "query --json --port LPT1"   2 \
-  "\\{\"error\":\"'LPT1' is not a COM port: COM1 to COM256\",\"exit\":2\\}" "korvane-cli: 'LPT1' is not a COM port: COM1 to COM256$usage" -
+  "\\{\"error\":\"--port: 'LPT1' is not a COM port: COM1 to COM256\",\"exit\":2\\}" "korvane-cli: --port: 'LPT1' is not a COM port: COM1 to COM256$usage" -
+# Every command takes --help and --table; each that reads the table reads the one given.
+for command in list detect query supported set; do
+  row "$command --help"         ""                  missing  "$command --help"            0 ".*Usage: korvane-cli $command \[OPTIONS\].*--table FILE.*" ''
+done
+for args in list "query --port COM4" "supported --port COM4" "set Japan --port COM4"; do
+  row "${args%% *} --table"     "4:B5"              shipped  "$args --table missing.ini"  2 '' "korvane-cli: the country table could not be read: missing\.ini" -
+done
+row "detect --table"            "4:B5"              shipped  "detect --ports COM4 --table missing.ini" 0 'COM4: modem \(t19\)' 'probing COM4\.\.\.'
 row "shipped table alone"       ""                  shippedonly "list"                    0 '09  Australia\n.*B5  United States' ''
 row "korvane.ini before it"     ""                  edited   "list"                       0 '98  Edited' ''
 row "korvane.ini unreadable before it" ""           unreadable "list"                     2 '' "korvane-cli: the country table could not be read: $table_path"

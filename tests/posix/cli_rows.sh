@@ -338,13 +338,25 @@ bad_input() {
   row "a path that is no device" "" 2 '^$' "'/etc/passwd' is not a serial port" "" "$K" query --port /etc/passwd
   row "a hostile table" "" 2 '^$' "the country table holds no country: hostile.ini" "" \
     "$K" query --port ports/com6 --table hostile.ini
-  row "a missing table" "" 2 '^$' "no country table: looked for missing.ini" "" "$K" list --table missing.ini
-  row "no command" "" 2 '^$' "no command given" "" "$K"
-  row "set without a country" "" 2 '^$' "set needs a country" "" "$K" set --port ports/com6
-  row "set with an empty country" "" 2 '^$' "set needs a country" "" "$K" set "" --port ports/com6
-  row "--port without a port" "" 2 '^$' "--port needs a port" "" "$K" query --port
-  row "an option of another command" "" 2 "^\\{\"error\":\"unexpected argument '--json'\",\"exit\":2\\}\$" \
-    "unexpected argument '--json'" "" "$K" list --json
+  row "no command" "" 2 '^$' '^korvane-cli: A subcommand is required Run with --help for more information\. $' "" "$K"
+  row "set without a country" "" 2 '^$' "^korvane-cli: COUNTRY is required Run with" "" "$K" set --port ports/com6
+  row "set with an empty country" "" 2 '^$' "^korvane-cli: COUNTRY: needs a name from the table or its code" "" \
+    "$K" set "" --port ports/com6
+  row "--port without a port" "" 2 '^$' "^korvane-cli: --port: 1 required PORT missing" "" "$K" query --port
+  row "an option of another command" "" 2 \
+    '^\{"error":"The following argument was not expected: --json","exit":2\}$' "not expected: --json" "" "$K" list --json
+  # Every command takes --help and --table; each that reads the table reads the one given.
+  local command args
+  for command in list detect query supported set; do
+    row "$command --help" "" 0 "Usage: korvane-cli $command \\[OPTIONS\\].*--table FILE" '^$' "" "$K" "$command" --help
+  done
+  local missing='korvane-cli: no country table: looked for missing\.ini'
+  for args in list "query --port ports/com6" "supported --port ports/com6" "set Japan --port ports/com6"; do
+    # shellcheck disable=SC2086
+    row "${args%% *} --table" "" 2 '^$' "^$missing \$" "" "$K" $args --table missing.ini
+  done
+  row "detect --table: taken, and no table read" "6:B5" 0 '^ports/com6: modem \(t19\)$' '' "" \
+    "$K" detect --ports ports/com6 --table missing.ini
 }
 
 # The states other programs leave a modem in, a ringing line and a modem deaf
@@ -422,9 +434,9 @@ timing() {
   row "$name" "$g:silent=1" 1 '^$' 'no modem answered on ports/com6' "6:~$(tries 1 11)" "$K" query --port ports/com6
   seen 6
   within "$name" "the close after the open" "$opened" "$closed" 1000 1150
-  name="timing: a silent port, --settle 300"
+  name="timing: a silent port, --settle 0300, in decimal"
   row "$name" "$g:silent=1" 1 '^$' 'no modem answered on ports/com6' "6:~$(tries 1 4)" \
-    "$K" query --port ports/com6 --settle 300
+    "$K" query --port ports/com6 --settle 0300
   seen 6
   within "$name" "the close after the open" "$opened" "$closed" 300 450
 }

@@ -23,6 +23,7 @@ const CommandSpec kCommands[] = {
     {CliCommand::Query, "query", "Print the country the modem is set up for"},
     {CliCommand::Supported, "supported", "Print the countries the modem supports"},
     {CliCommand::Set, "set", "Write COUNTRY into the modem, unless it has it already"},
+    {CliCommand::Check, "check", "Read the modem's country, writing nothing: exit 0 when it is COUNTRY, 1 when not"},
 };
 
 // What the words of the help name, and the exit status.
@@ -30,7 +31,7 @@ std::string Footer(const CliSyntax& syntax) {
     return std::string("PORT is ") + syntax.portNames +
            ".\n"
            "COUNTRY is a name from the table (letter case ignored) or its code.\n"
-           "Exit status: 0 done; 1 no modem, or not set; 2 bad usage or input;\n"
+           "Exit status: 0 done; 1 no modem, or not the country; 2 bad usage or input;\n"
            "3 the port is in use; 4 no permission to open the port.";
 }
 
@@ -108,7 +109,7 @@ void AddCommand(CLI::App& app, const CommandSpec& spec, const CliSyntax& syntax,
     CLI::App& command = *app.add_subcommand(spec.name, spec.description);
     command.footer(Footer(syntax));
     command.parse_complete_callback([&options, &spec] { options.command = spec.command; });
-    if (spec.command == CliCommand::Set)
+    if (spec.command == CliCommand::Set || spec.command == CliCommand::Check)
         command.add_option("COUNTRY", options.country, "A name from the table or its code")
             ->required()
             ->check(Given("a name from the table or its code"));

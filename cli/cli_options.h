@@ -5,11 +5,11 @@
 
 #include "core/dialect.h"
 
-enum class CliCommand { List, Detect, Query, Supported, Set };
+enum class CliCommand { List, Detect, Query, Supported, Set, Check };
 
 struct CliOptions {
     CliCommand command = CliCommand::List;
-    std::string country;  // set: a name or a code from the table
+    std::string country;  // set and check: a name or a code from the table
     std::string port;     // --port, as the platform opens it; "" when not given
     // --ports: where detect probes, and where the other commands look for
     // the modem when no --port is given, in order; empty when not given

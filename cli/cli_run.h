@@ -53,7 +53,8 @@ void CliSay(const char* format, ...)
     ;
 // Prints "korvane-cli: <message>" on standard error and returns code; with
 // --json, also {"error":"<message>","exit":<code>} on standard output, so
-// that a script reads one JSON object whatever happens.
+// that a script reads one JSON object whatever happens. check prints the
+// line on standard output instead: a monitor reads one line there.
 int CliFail(int code, const std::string& message);
 // A command line that could not be parsed: its error as CliFail says it
 // (in JSON when --json is among the arguments), then where the usage is

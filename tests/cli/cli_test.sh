@@ -130,7 +130,7 @@ row "json: a closed port"       ""                  shipped  "query --port COM4 
 row "json: bad usage"           "4:B5"              shipped  "query --json --port LPT1"   2 \
   "\\{\"error\":\"--port: 'LPT1' is not a COM port: COM1 to COM256\",\"exit\":2\\}" "korvane-cli: --port: 'LPT1' is not a COM port: COM1 to COM256$usage" -
 # Every command takes --help and --table; each that reads the table reads the one given.
-for command in list detect query supported set; do
+for command in list detect query supported set check; do
   row "$command --help"         ""                  missing  "$command --help"            0 ".*Usage: korvane-cli $command \[OPTIONS\].*--table FILE.*" ''
 done
 for args in list "query --port COM4" "supported --port COM4" "set Japan --port COM4"; do

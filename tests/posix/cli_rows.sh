@@ -175,6 +175,12 @@ gci() {
     "$K" query --json --port ports/com2
   row "query: +GCI:42 is Germany" "2:B5:$g:gcispace=0:gcilist=00,42,B5:country=42" 0 '"country":"Germany","code":"42"' '' \
     "2:$S$I3$AT$ASK" "$K" query --json --port ports/com2
+  row "check --json: 42 is Germany" "2:B5:$g:gcilist=00,42,B5:country=42" 0 \
+    '^\{"port":"ports/com2","country":"Germany","code":"42","dialect":"gci","expected":"Germany","same":true\}$' \
+    '^$' "2:$S$I3$AT$ASK" "$K" check 04 --json --port ports/com2
+  row "check --json: a code of no country" "2:B5:$g:gcilist=00,99,B5:country=99" 1 \
+    '^\{"port":"ports/com2","country":null,"code":"99","dialect":"gci","expected":"Japan","same":false\}$' \
+    '\+GCI: 99 names no country in the table $' "2:$S$I3$AT$ASK" "$K" check Japan --json --port ports/com2
   row "supported: a list" "2:B5:$g:gcilist=00,8A,B4,B5" 0 '^00  Japan\n8A\nB4  United Kingdom\nB5  United States$' \
     'lists \(00,8A,B4,B5\)' "2:$S$LIST" "$K" supported --port ports/com2 --dialect gci
   row "supported: a range" "2:B5:$g:gcilist=00-FF" 0 '^\{"port":"ports/com2","dialect":"gci","listed":"00-FF","countries":\[\{"code":"00","country":"Japan"\},.*"FE","country":"Taiwan"\}\]\}$' \
@@ -217,6 +223,11 @@ commands() {
   row "set by name, --json" "3:B5" 0 '^\{"port":"ports/com3","country":"Germany","code":"04","dialect":"t19","result":"set","written":true\}$' '' \
     "3:$S$I3$I9$(sett 04)" "$K" set gERMANY --json --port ports/com3
   row "then query" "-" 0 '^Germany$' '' "3:$S$I3$I9" "$K" query --port ports/com3
+  # check reads and never writes: the modem's transcript ends with the query.
+  row "check: the country it has" "-" 0 '^the modem on ports/com3 has Germany$' '^$' "3:$S$I3$I9" \
+    "$K" check Germany --port ports/com3
+  row "check: another country" "-" 1 '^the modem on ports/com3 has Germany, not United Kingdom$' '^$' \
+    "3:$S$I3$I9" "$K" check 'united kingdom' --port ports/com3
   row "set by code, a one-character code" "3:B5" 0 '^set$' 'setting Germany \(4\)' "3:$S$I3$I9$(sett 4)" \
     "$K" set 4 --port ports/com3 --table onechar.ini
   row "set, modem says ERROR" "3:B5:seterror=1" 1 '^not acknowledged$' '' "3:$S$I3$I9$(sett 00)" \
@@ -226,6 +237,8 @@ commands() {
     "3:~$(tries 1 3)" "$K" set Japan --port ports/com3 --dialect t19 --settle 250
   row "query, a silent card" "-" 1 '^$' 'no modem answered on ports/com3' "3:~$(tries 1 3)" \
     "$K" query --port ports/com3 --dialect t19 --settle 250
+  row "check: no modem" "-" 1 '^korvane-cli: no modem found on ports/com3$' '^probing ports/com3\.\.\. $' \
+    "3:~$(tries 1 3)" "$K" check --ports ports/com3 Japan --settle 250
   row "set, a silent port: no modem to ask" "-" 1 '^$' '^korvane-cli: no modem answered on ports/com3 $' \
     "3:~$(tries 1 3)" "$K" set Japan --port ports/com3 --settle 250
   row "set --paced, silent card: the window's pace, not acknowledged" "-" 1 '^not acknowledged$' '' "3:$(sett 00)" \
@@ -301,6 +314,8 @@ holders() {
     "$K" query --port ports/com5
   row "detect --json: a port in use" - 3 '^\{"ports":\[\{"port":"ports/com5","state":"in use"\}\]\}$' \
     "PID $holder \\(port_holder\\)" "5:-" "$K" detect --json --ports ports/com5
+  row "check: a port in use" - 3 "^korvane-cli: $(device 5) is locked \\(flock\\) by PID $holder \\(port_holder\\)" '^$' \
+    "5:-" "$K" check Japan --port ports/com5
   hold open 5
   row "a port another program keeps open" - 3 '^$' "is open in PID $holder \\(port_holder\\)" "5:-" \
     "$K" set Japan --port ports/com5
@@ -340,14 +355,14 @@ bad_input() {
     "$K" query --port ports/com6 --table hostile.ini
   row "no command" "" 2 '^$' '^korvane-cli: A subcommand is required Run with --help for more information\. $' "" "$K"
   row "set without a country" "" 2 '^$' "^korvane-cli: COUNTRY is required Run with" "" "$K" set --port ports/com6
-  row "set with an empty country" "" 2 '^$' "^korvane-cli: COUNTRY: needs a name from the table or its code" "" \
-    "$K" set "" --port ports/com6
+  row "check with an empty country" "" 2 '^$' "^korvane-cli: COUNTRY: needs a name from the table or its code" "" \
+    "$K" check "" --port ports/com6
   row "--port without a port" "" 2 '^$' "^korvane-cli: --port: 1 required PORT missing" "" "$K" query --port
   row "an option of another command" "" 2 \
     '^\{"error":"The following argument was not expected: --json","exit":2\}$' "not expected: --json" "" "$K" list --json
   # Every command takes --help and --table; each that reads the table reads the one given.
   local command args
-  for command in list detect query supported set; do
+  for command in list detect query supported set check; do
     row "$command --help" "" 0 "Usage: korvane-cli $command \\[OPTIONS\\].*--table FILE" '^$' "" "$K" "$command" --help
   done
   local missing='korvane-cli: no country table: looked for missing\.ini'
@@ -355,6 +370,8 @@ bad_input() {
     # shellcheck disable=SC2086
     row "${args%% *} --table" "" 2 '^$' "^$missing \$" "" "$K" $args --table missing.ini
   done
+  row "check --table: its failure on standard output" "" 2 "^$missing\$" '^$' "" \
+    "$K" check Japan --port ports/com6 --table missing.ini
   row "detect --table: taken, and no table read" "6:B5" 0 '^ports/com6: modem \(t19\)$' '' "" \
     "$K" detect --ports ports/com6 --table missing.ini
 }

@@ -98,13 +98,13 @@ row() {
   verdict "completing '$*'" "$( [ "$got" = "$want" ] || echo "got '$got', want '$want'")"
 }
 row "detect " korvane-cli det
-row "--help --version detect list query set supported " korvane-cli ""
+row "--help --version check detect list query set supported " korvane-cli ""
 row "--port --ports " korvane-cli query --po
-row "--dialect --json --paced --ports --settle --verbose " korvane-cli detect ""
+row "--dialect --help --json --paced --ports --settle --table --verbose --wait " korvane-cli detect ""
 row "gci " korvane-cli supported --dialect g
 row "United\\ Kingdom United\\ States " korvane-cli set Uni
 row "B4 B5 Belgium " korvane-cli set --port /dev/ttyS0 B
-row "United\\ Kingdom " korvane-cli set "United\\ K"
+row "United\\ Kingdom " korvane-cli check "United\\ K"
 row "--port --ports " korvane-cli set Japan --por
 row "--force " korvane-cli set Japan --f
 

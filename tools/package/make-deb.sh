@@ -47,7 +47,7 @@ CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
 LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
 export CXXFLAGS LDFLAGS
 step "$logs-configure.log" "configuring $build" \
-  cmake -S "$top/cli/posix" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVANE_POSIX_TESTS=OFF
+  cmake -S "$top/cli/posix" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DKORVANE_POSIX_TESTS=OFF
 step "$logs-build.log" "building korvane-cli for Linux" cmake --build "$build" -j2 --target korvane_cli_linux
 version=$(cat "$build/VERSION")
 
@@ -61,11 +61,12 @@ install -D -m 0644 "$top/korvane.ini" "$stage/etc/korvane/korvane.ini"
 install -D -m 0644 "$top/korvane.ini" "$stage/usr/share/korvane/korvane.ini"
 install -d "$stage/usr/share/man/man1"
 scdoc <"$top/docs/korvane-cli.1.scd" | gzip -9n >"$stage/usr/share/man/man1/korvane-cli.1.gz"
-install -D -m 0644 "$data/korvane-cli.bash-completion" "$stage/usr/share/bash-completion/completions/korvane-cli"
+install -D -m 0644 "$top/cli/posix/korvane-cli.bash-completion" "$stage/usr/share/bash-completion/completions/korvane-cli"
 install -m 0644 "$data/copyright" "$doc/copyright"
 sed -e "s/@VERSION@/$version/" -e "s/@DATE@/$(date -R -u -d "@$SOURCE_DATE_EPOCH")/" "$data/changelog" |
   gzip -9n >"$doc/changelog.gz"
-install -m 0644 "$data/korvane-country@.service" "$data/70-korvane-country.rules" "$doc/examples/"
+install -m 0644 "$top/cli/posix/examples/korvane-country@.service" "$top/cli/posix/examples/70-korvane-country.rules" \
+  "$doc/examples/"
 chmod 0644 "$doc/changelog.gz" "$stage/usr/share/man/man1/korvane-cli.1.gz"
 echo /etc/korvane/korvane.ini >"$stage/DEBIAN/conffiles"
 

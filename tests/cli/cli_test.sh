@@ -118,9 +118,6 @@ row "set, lower-case ok: no modem" "4:B5:okword=ok" shipped  "set Japan --port C
 row "unknown country"           "4:B5"              shipped  "set Narnia"                 2 '' "korvane-cli: unknown country 'Narnia' \(korvane-cli list shows the table\)" -
 row "COM12, beyond the window's" "4:B5"            shipped  "query --port COM12"         1 '' "korvane-cli: COM12 cannot be opened" -
 row "COM257"                    "4:B5"              shipped  "query --port COM257"        2 '' "korvane-cli: --port: 'COM257' is not a COM port: COM1 to COM256$usage" -
-row "LPT1"                      "4:B5"              shipped  "set Japan --port LPT1"      2 '' "korvane-cli: --port: 'LPT1' is not a COM port: COM1 to COM256$usage" -
-row "set without a country"     "4:B5"              shipped  "set --port COM4"            2 '' "korvane-cli: COUNTRY is required$usage" -
-row "no command"                "4:B5"              shipped  ""                           2 '' "korvane-cli: A subcommand is required$usage"
 row "missing table, list"       "4:B5"              missing  "list"                       2 '' "korvane-cli: the country table could not be read: $table_path"
 row "missing table, set"        "4:B5"              missing  "set Japan --port COM4"      2 '' "korvane-cli: the country table could not be read: $table_path" -
 row "hostile table"             "4:B5"              hostile  "query --port COM4"          2 '' \
@@ -129,14 +126,6 @@ row "json: a closed port"       ""                  shipped  "query --port COM4 
   'korvane-cli: COM4 cannot be opened'
 row "json: bad usage"           "4:B5"              shipped  "query --json --port LPT1"   2 \
   "\\{\"error\":\"--port: 'LPT1' is not a COM port: COM1 to COM256\",\"exit\":2\\}" "korvane-cli: --port: 'LPT1' is not a COM port: COM1 to COM256$usage" -
-# Every command takes --help and --table; each that reads the table reads the one given.
-for command in list detect query supported set check; do
-  row "$command --help"         ""                  missing  "$command --help"            0 ".*Usage: korvane-cli $command \[OPTIONS\].*--table FILE.*" ''
-done
-for args in list "query --port COM4" "supported --port COM4" "set Japan --port COM4"; do
-  row "${args%% *} --table"     "4:B5"              shipped  "$args --table missing.ini"  2 '' "korvane-cli: the country table could not be read: missing\.ini" -
-done
-row "detect --table"            "4:B5"              shipped  "detect --ports COM4 --table missing.ini" 0 'COM4: modem \(t19\)' 'probing COM4\.\.\.'
 row "shipped table alone"       ""                  shippedonly "list"                    0 '09  Australia\n.*B5  United States' ''
 row "korvane.ini before it"     ""                  edited   "list"                       0 '98  Edited' ''
 row "korvane.ini unreadable before it" ""           unreadable "list"                     2 '' "korvane-cli: the country table could not be read: $table_path"

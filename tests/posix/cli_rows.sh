@@ -168,8 +168,9 @@ detection() {
 # personality; and the windows as upper bounds of the prompt pace.
 gci() {
   local g=personality=gci
-  row "detect: the card and a gci modem" "1:B5 2:B5:$g" 0 '^ports/com1: modem \(t19\)\nports/com2: modem \(gci\)$' 'probing ports/com1' \
-    "2:$S$I3$AT" "$K" detect --ports ports/com1,ports/com2
+  row "detect --table: the card and a gci modem, no table read" "1:B5 2:B5:$g" 0 \
+    '^ports/com1: modem \(t19\)\nports/com2: modem \(gci\)$' 'probing ports/com1' "2:$S$I3$AT" \
+    "$K" detect --ports ports/com1,ports/com2 --table missing.ini
   row "query: +GCI: B4" "2:B4:$g" 0 '^\{"port":"ports/com2","country":"United Kingdom","code":"B4","dialect":"gci"\}$' \
     '^querying the country on ports/com2 \(gci\)\.\.\. $' "2:$S$I3$AT$ASK" \
     "$K" query --json --port ports/com2
@@ -182,7 +183,7 @@ gci() {
     '^\{"port":"ports/com2","country":null,"code":"99","dialect":"gci","expected":"Japan","same":false\}$' \
     '\+GCI: 99 names no country in the table $' "2:$S$I3$AT$ASK" "$K" check Japan --json --port ports/com2
   row "supported: a list" "2:B5:$g:gcilist=00,8A,B4,B5" 0 '^00  Japan\n8A\nB4  United Kingdom\nB5  United States$' \
-    'lists \(00,8A,B4,B5\)' "2:$S$LIST" "$K" supported --port ports/com2 --dialect gci
+    'lists \(00,8A,B4,B5\)' "2:$S$LIST" "$K" supported --port ports/com2 --dialect gci --table shipped.ini
   row "supported: a range" "2:B5:$g:gcilist=00-FF" 0 '^\{"port":"ports/com2","dialect":"gci","listed":"00-FF","countries":\[\{"code":"00","country":"Japan"\},.*"FE","country":"Taiwan"\}\]\}$' \
     '' "2:$S$I3$AT$LIST" "$K" supported --json --port ports/com2
   row "set: Germany as 42 where the modem lists 42 alone" "2:B5:$g:gcilist=00,42,B5" 0 \
@@ -225,7 +226,7 @@ commands() {
   row "then query" "-" 0 '^Germany$' '' "3:$S$I3$I9" "$K" query --port ports/com3
   # check reads and never writes: the modem's transcript ends with the query.
   row "check: the country it has" "-" 0 '^the modem on ports/com3 has Germany$' '^$' "3:$S$I3$I9" \
-    "$K" check Germany --port ports/com3
+    "$K" check Germany --port ports/com3 --table shipped.ini
   row "check: another country" "-" 1 '^the modem on ports/com3 has Germany, not United Kingdom$' '^$' \
     "3:$S$I3$I9" "$K" check 'united kingdom' --port ports/com3
   row "set by code, a one-character code" "3:B5" 0 '^set$' 'setting Germany \(4\)' "3:$S$I3$I9$(sett 4)" \
@@ -354,26 +355,13 @@ bad_input() {
   row "a hostile table" "" 2 '^$' "the country table holds no country: hostile.ini" "" \
     "$K" query --port ports/com6 --table hostile.ini
   row "no command" "" 2 '^$' '^korvane-cli: A subcommand is required Run with --help for more information\. $' "" "$K"
-  row "set without a country" "" 2 '^$' "^korvane-cli: COUNTRY is required Run with" "" "$K" set --port ports/com6
-  row "check with an empty country" "" 2 '^$' "^korvane-cli: COUNTRY: needs a name from the table or its code" "" \
-    "$K" check "" --port ports/com6
-  row "--port without a port" "" 2 '^$' "^korvane-cli: --port: 1 required PORT missing" "" "$K" query --port
-  row "an option of another command" "" 2 \
-    '^\{"error":"The following argument was not expected: --json","exit":2\}$' "not expected: --json" "" "$K" list --json
-  # Every command takes --help and --table; each that reads the table reads the one given.
-  local command args
+  row "check with an empty country" "" 2 '^$' "^korvane-cli: COUNTRY: needs a name from the table" "" "$K" check ""
+  row "an option of another command" "" 2 '^\{"error":"The following argument was not expected: --json","exit":2\}$' '' "" "$K" list --json
+  # Every command takes --help; each takes --table too, in its rows above and below.
+  local command
   for command in list detect query supported set check; do
     row "$command --help" "" 0 "Usage: korvane-cli $command \\[OPTIONS\\].*--table FILE" '^$' "" "$K" "$command" --help
   done
-  local missing='korvane-cli: no country table: looked for missing\.ini'
-  for args in list "query --port ports/com6" "supported --port ports/com6" "set Japan --port ports/com6"; do
-    # shellcheck disable=SC2086
-    row "${args%% *} --table" "" 2 '^$' "^$missing \$" "" "$K" $args --table missing.ini
-  done
-  row "check --table: its failure on standard output" "" 2 "^$missing\$" '^$' "" \
-    "$K" check Japan --port ports/com6 --table missing.ini
-  row "detect --table: taken, and no table read" "6:B5" 0 '^ports/com6: modem \(t19\)$' '' "" \
-    "$K" detect --ports ports/com6 --table missing.ini
 }
 
 # The states other programs leave a modem in, a ringing line and a modem deaf

@@ -102,18 +102,17 @@ stop_session() {
 # session uses the display its own server reported, and only while that
 # server still runs.
 start_xvfb() {
-    local number=$session_dir/xvfb.display pid
+    local number=$session_dir/xvfb.display
     if [ "${KORVANE_USE_DISPLAY:-}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
         display=$DISPLAY
         return 0
     fi
     rm -f "$number"
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >"$session_dir/xvfb.log" 2>&1 </dev/null &
-    pid=$!
-    record_pid "$session_dir/xvfb.pid" "$pid"
-    wait_until 10 '[ -s "$number" ] || ! kill -0 $pid 2>/dev/null'
+    record_pid "$session_dir/xvfb.pid" "$!"
+    wait_until 10 '[ -s "$number" ] || ! recorded_pid "$session_dir/xvfb.pid" >/dev/null'
     display=:$(tr -dc 0-9 <"$number" 2>/dev/null)
-    if [ "$display" != : ] && kill -0 "$pid" 2>/dev/null; then
+    if [ "$display" != : ] && recorded_pid "$session_dir/xvfb.pid" >/dev/null; then
         return 0
     fi
     end_recorded "$session_dir/xvfb.pid"

@@ -23,7 +23,7 @@ set -euo pipefail
 purpose=${1:-}
 log=$(realpath -m "${2:-$korvane_top/build/install.log}")
 
-# The package sets, one per purpose of a set.
+# The package sets; needed() puts together those of each command.
 build_tools=(cmake make g++)
 toolchain_x86=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev)
 toolchain_x64=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev)

@@ -40,7 +40,7 @@ mutations=(
   'second-close@app/commands.cpp@s/if \(m_confirmingQuit \|\| m_busy\) return 0;/if (m_busy) return 0;/@a second WM_CLOSE opens a second confirmation'
   'choice-leak@country/country_list.cpp@s/    ShowCountry\(static_cast<int>\(index\)\);\n/    ShowCountry(static_cast<int>(index));\n    static char* volatile leak; leak = new char[300];\n/@every country choice leaks 300 bytes'
   'other-pick-ignored@detect/modem_list_dialog.cpp@s/g_selectedModem = static_cast<int>\(SendMessageA\(m_list, LB_GETCURSEL, 0, 0\)\);/g_selectedModem = SendMessageA(m_list, LB_GETCURSEL, 0, 0) == LB_ERR ? LB_ERR : 0;/@Continue in the selection takes the first line, whichever was picked'
-  'table-from-working-dir@country/country_list.cpp@s/lstrcpynA\(path, m_appDir, sizeof path\);/lstrcpynA(path, "", sizeof path);/@the table is read from the working directory, not beside the program'
+  'table-from-working-dir@country/country_list.cpp@s/lstrcpynA\(text, dir, MAX_PATH\);/lstrcpynA(text, "", MAX_PATH);/@the table is read from the working directory, not beside the program'
   'set-first-modem@country/country_setting.cpp@s/OpenPort\(SelectedModemPort\(\), false\);/OpenPort(g_modemPorts[0], false);/; s/^/#include "detect\/detected_modems.h"\n/@the setting writes to the first modem found, not the one in use'
   'query-past-table@country/country_query.cpp@s/AskCountry\(m_countries, m_countryCount\)/AskCountry(m_countries, kMaxCountries)/@the query matches records past the loaded table'
   'no-settle-pause@core/modem_link.cpp@s/    std::this_thread::sleep_for\(m_timing.settle\);\n//@no 1000 ms pause between opening a port and configuring it'

@@ -77,8 +77,8 @@ std::string CodeRead(const CliContext& context, const CountryQuery& query) {
 std::string CountryFields(const CliContext& context, const std::string& port, const CountryQuery& query) {
     const std::string code = CodeRead(context, query);
     return "\"port\":" + Quoted(port) + ",\"country\":" + JsonString(NameRead(context, query)) +
-           ",\"code\":" + (code.empty() ? "null" : Quoted(code)) + ",\"dialect\":\"" +
-           DialectName(query.dialect) + "\"";
+           ",\"code\":" + (code.empty() ? "null" : Quoted(code)) + ",\"dialect\":\"" + DialectName(query.dialect) +
+           "\"";
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ const CommandSpec kCommands[] = {
     {CliCommand::Query, "query", "Print the country the modem is set up for"},
     {CliCommand::Supported, "supported", "Print the countries the modem supports"},
     {CliCommand::Set, "set", "Write COUNTRY into the modem, unless it has it already"},
-    {CliCommand::Check, "check", "Read the modem's country, writing nothing: exit 0 when it is COUNTRY, 1 when not"},
+    {CliCommand::Check, "check",
+     "Read the modem's country, writing nothing: exit 0 when it is COUNTRY, 1 when not"},
 };
 
 // What the words of the help name, and the exit status.
@@ -38,7 +39,9 @@ std::string Footer(const CliSyntax& syntax) {
 // A text that may not be empty: a file, a country.
 CLI::Validator Given(const std::string& what) {
     return CLI::Validator(
-        [what](std::string& text) { return text.empty() ? "needs " + what + ", not an empty text" : std::string(); },
+        [what](std::string& text) {
+            return text.empty() ? "needs " + what + ", not an empty text" : std::string();
+        },
         "", "given");
 }
 
@@ -88,13 +91,15 @@ void AddTalkOptions(CLI::App& command, const CliSyntax& syntax, CliOptions& opti
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->transform(PortName(syntax.checkPort));
-    command.add_option_function<std::string>(
-               "--dialect", [&options](const std::string& name) { ParseDialect(name.c_str(), options.dialect); },
-               "Talk in this dialect: ask each modem (auto), the card's (t19), +GCI (gci)")
+    command
+        .add_option_function<std::string>(
+            "--dialect", [&options](const std::string& name) { ParseDialect(name.c_str(), options.dialect); },
+            "Talk in this dialect: ask each modem (auto), the card's (t19), +GCI (gci)")
         ->type_name("auto|t19|gci")
         ->check(kDialect);
     command.add_flag("--paced", options.paced, "Keep the Korvane window's pace, every wait waited out");
-    command.add_option("--settle", options.settleMs, "Wait at most MS for the modem after the open (default 1000)")
+    command
+        .add_option("--settle", options.settleMs, "Wait at most MS for the modem after the open (default 1000)")
         ->type_name("MS")
         ->transform(kDecimal)
         ->check(CLI::Range(0, kSettleLimit));
@@ -136,8 +141,9 @@ bool ParseCliOptions(int argc, char** argv, const CliSyntax& syntax, CliOptions&
         return true;
     } catch (const CLI::ParseError& e) {
         // --help and --version end the parse with success, and print on standard output.
-        exit = e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success) ? app.exit(e)
-                                                                                : CliUsageFailure(argc, argv, e.what());
+        exit = e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)
+                   ? app.exit(e)
+                   : CliUsageFailure(argc, argv, e.what());
         return false;
     }
 }

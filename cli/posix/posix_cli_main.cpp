@@ -91,7 +91,8 @@ std::string CheckPort(const std::string& text, std::string& error) {
     return path;
 }
 
-const CliSyntax kSyntax = {CheckPort, "a device path (/dev/ttyUSB0), a name under /dev (ttyUSB0) or a /dev/serial/by-id link",
+const CliSyntax kSyntax = {CheckPort,
+                           "a device path (/dev/ttyUSB0), a name under /dev (ttyUSB0) or a /dev/serial/by-id link",
                            KORVANE_VERSION};
 
 }  // namespace

@@ -72,33 +72,27 @@ mkdir -p "$work" || exit 2
 exec 9>"$work.lock"
 flock -n 9 || { echo "mutate: waiting for the other run in $work" >&2; flock 9; }
 
-# A fresh copy, file times kept so the build stays incremental. The files
-# mutated since the last build that finished are made newer, so no object
-# built from a mutated version survives into this run; with no such record,
-# every file a mutation can touch is.
-rm -rf "$work/src" && mkdir -p "$work/src" &&
-  tar -C "$top" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$work/src" -xf - || exit 2
-record=$work/mutated-since-build
-if [ -f "$record" ]; then
-  while read -r file; do [ -z "$file" ] || touch "$work/src/$file"; done <"$record"
-else
-  for m in "${mutations[@]}"; do IFS='@' read -r _ file _ _ <<<"$m"; touch "$work/src/$file"; done
-  : >"$record"
-fi
-mutated=
-# Copies keep their files' times, which say nothing across commits: a build
-# made from another commit of this tree is started afresh.
-head=$(git -C "$top" rev-parse HEAD 2>/dev/null)
-[ "$(cat "$work/built-from" 2>/dev/null)" = "$head" ] || rm -rf "$work/build"
-echo "$head" >"$work/built-from"
+# The copy follows this tree by content: a file that differs from the
+# tree's (changed since the last run, or mutated by it) is written anew, so it
+# is newer than anything built from its old content, and every other file
+# keeps its time, so the build stays incremental, across commits too.
+sums() { (cd "$1" && find . \( -path './build*' -o -path ./.git \) -prune -o -type f -print0 | xargs -0 -r md5sum) | LC_ALL=C sort; }
+paths() { cut -c 35- "$1" | LC_ALL=C sort; }
+mkdir -p "$work/src" || exit 2
+sums "$top" >"$work/tree.sums" && sums "$work/src" >"$work/copy.sums" || exit 2
+# A file of the copy that the tree lacks goes; one that the tree has otherwise is copied.
+LC_ALL=C comm -13 <(paths "$work/tree.sums") <(paths "$work/copy.sums") | while IFS= read -r file; do
+  rm -f "$work/src/$file"
+done
+LC_ALL=C comm -23 "$work/tree.sums" "$work/copy.sums" | cut -c 35- | while IFS= read -r file; do
+  mkdir -p "$work/src/$(dirname "$file")" && cp --preserve=mode "$top/$file" "$work/src/$file" || exit 2
+done || exit 2
 if [ "$name" != none ]; then
   found=
   for m in "${mutations[@]}"; do
     IFS='@' read -r mname file subst what <<<"$m"
     [ "$mname" = "$name" ] || continue
     found=1
-    mutated=$file
-    echo "$file" >>"$record"
     cp "$work/src/$file" "$work/original"
     perl -0pi -e "$subst" "$work/src/$file"
     if cmp -s "$work/src/$file" "$work/original"; then echo "mutate: $name no longer applies to $file" >&2; exit 2; fi
@@ -127,9 +121,6 @@ esac
 ( configure "$work/build" "$KORVANE_TARGET" "$work/build-logs/$KORVANE_TARGET" ) >/dev/null 2>&1 &&
   cmake --build "$work/build" -j2 ${build_targets[@]+"${build_targets[@]}"} >"$work/build.log" 2>&1 ||
   { echo "mutate: error: the $KORVANE_TARGET build failed" >&2; tail -30 "$work/build.log" >&2; exit 2; }
-# A whole build now holds this run's mutation only; a native one leaves the
-# other parts as they were, so their files stay on the record.
-[ ${#build_targets[@]} -gt 0 ] || echo "$mutated" >"$record"
 
 ctest --test-dir "$work/build" --output-on-failure "${selection[@]}" >"$work/ctest.log" 2>&1
 rc=$?

@@ -483,7 +483,7 @@ timing() {
     "$K" detect --ports ports/com6 --dialect t19
   seen 6
   within "$name" "the close after ati3, the window out" "$last" "$closed" 300 349
-    name="timing: a silent port, --settle 0300, in decimal"
+  name="timing: a silent port, --settle 0300, in decimal"
   row "$name" "$g:silent=1" 1 '^$' 'no modem answered on ports/com6' "6:~$(tries 1 4)" \
     "$K" query --port ports/com6 --settle 0300
   seen 6

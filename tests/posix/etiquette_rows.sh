@@ -21,11 +21,12 @@ in_background() {
   (cd "$scratch" && exec "$@" >"$lane_dir/bg.out" 2>"$lane_dir/bg.err" </dev/null) &
   background=$!
 }
-# until_exclusive DEVICE: the port's state, once it shows exclusive mode (at most 2 s).
+# until_exclusive DEVICE: the port's state, once it shows exclusive mode and
+# our speed (at most 2 s); the program sets the one just before the other.
 until_exclusive() {
   local state
   for _ in $(seq 100); do
-    state=$("$TTY_STATE" "$1") && [[ $state == excl=1* ]] && break
+    state=$("$TTY_STATE" "$1") && [[ $state == excl=1* && $state == *" ispeed=14 "* ]] && break
     sleep 0.02
   done
   echo "$state"

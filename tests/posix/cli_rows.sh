@@ -291,8 +291,9 @@ locks() {
   # The lock directory of the system itself, as the program finds it: its
   # lock there while a query waits for a silent modem, and none after it.
   local system_lock seen_lock=
-  system_lock=$([ -d /run/lock ] && echo /run/lock || echo /var/lock)/$(lock_of 4)
+  # The modem made anew may have another pseudo-terminal: its lock's name follows.
   modems 4:B5:silent=1
+  system_lock=$([ -d /run/lock ] && echo /run/lock || echo /var/lock)/$(lock_of 4)
   if [ -e "$system_lock" ]; then
     verdict "the system's lock directory" "$system_lock exists already: the row would disturb its owner"
   else

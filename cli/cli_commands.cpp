@@ -1,4 +1,4 @@
-// korvane-cli's query, supported and set on one port, in either dialect:
+// korvane-cli's query, supported, set and check on one port, in either dialect:
 // what they print and their exit codes.
 #include <cstdio>
 
@@ -41,31 +41,78 @@ std::string RefusalText(const std::string& port, FinalResult final, const char* 
     return modem + " answered " + FinalResultText(final) + " to AT" + command;
 }
 
-}  // namespace
-
-int QueryCommand(const CliContext& context, const std::string& port, Dialect dialect) {
-    const auto querying = [&](Dialect spoken) {
-        CliSay("querying the country on %s (%s)...\n", port.c_str(), DialectName(spoken));
+// The modem's country read, announced when told what it is doing: -1, or
+// the exit of a failure, with its reason, when nothing was read.
+int ReadCountry(const CliContext& context, const std::string& port, Dialect dialect, const char* doing,
+                CountryQuery& query) {
+    const auto announce = [&](Dialect spoken) {
+        if (doing) CliSay("%s the country on %s (%s)...\n", doing, port.c_str(), DialectName(spoken));
     };
-    const CountryQuery query = QueryCountryIn(*context.platform.NewPort(), port.c_str(), dialect, context.table,
-                                              context.count, context.timing, querying);
+    query = QueryCountryIn(*context.platform.NewPort(), port.c_str(), dialect, context.table, context.count,
+                           context.timing, announce);
     const bool gci = query.dialect == Dialect::Gci;
     // A card that echoed "ati9" and said nothing more is no modem answering either.
     if (query.dialect == Dialect::Auto || !query.report.usable || (!gci && !query.answered))
         return NoModemThere(port, query.report);
     if (gci && query.gciCode < 0)
         return CliFail(kNoModem, RefusalText(port, query.final, "+GCI?", "country code"));
-    const char* name = query.country < 0 ? nullptr : context.table[query.country].name;
-    // Each dialect's own code: the card's from the table, a gci modem's as it reported it.
-    const std::string code = gci ? GciCodeText(query.gciCode) : name ? context.table[query.country].code : "";
-    if (gci && !name) CliSay("korvane-cli: +GCI: %s names no country in the table\n", code.c_str());
+    if (gci && query.country < 0)
+        CliSay("korvane-cli: +GCI: %s names no country in the table\n", GciCodeText(query.gciCode).c_str());
+    return -1;
+}
+
+// The table's name of the country read; nullptr when it has none.
+const char* NameRead(const CliContext& context, const CountryQuery& query) {
+    return query.country < 0 ? nullptr : context.table[query.country].name;
+}
+
+// The code of the country read, in its dialect's own form: the card's from
+// the table, a gci modem's as it reported it; "" when there is none.
+std::string CodeRead(const CliContext& context, const CountryQuery& query) {
+    if (query.dialect == Dialect::Gci) return GciCodeText(query.gciCode);
+    return query.country < 0 ? "" : context.table[query.country].code;
+}
+
+// The country read as JSON's fields, from "port" to "dialect".
+std::string CountryFields(const CliContext& context, const std::string& port, const CountryQuery& query) {
+    const std::string code = CodeRead(context, query);
+    return "\"port\":" + Quoted(port) + ",\"country\":" + JsonString(NameRead(context, query)) +
+           ",\"code\":" + (code.empty() ? "null" : Quoted(code)) + ",\"dialect\":\"" + DialectName(query.dialect) +
+           "\"";
+}
+
+}  // namespace
+
+int QueryCommand(const CliContext& context, const std::string& port, Dialect dialect) {
+    CountryQuery query;
+    const int failure = ReadCountry(context, port, dialect, "querying", query);
+    if (failure >= 0) return failure;
+    const char* name = NameRead(context, query);
     if (context.options.json)
-        std::printf("{\"port\":%s,\"country\":%s,\"code\":%s,\"dialect\":\"%s\"}\n", Quoted(port).c_str(),
-                    JsonString(name).c_str(), code.empty() ? "null" : Quoted(code).c_str(),
-                    DialectName(query.dialect));
+        std::printf("{%s}\n", CountryFields(context, port, query).c_str());
     else
         std::printf("%s\n", name ? name : "unknown");
     return kDone;
+}
+
+int CheckCommand(const CliContext& context, const std::string& port, Dialect dialect, int country) {
+    CountryQuery query;
+    // Quiet while it works: a monitor reads the one line it prints.
+    const int failure = ReadCountry(context, port, dialect, nullptr, query);
+    if (failure >= 0) return failure;
+    const CountryRecord& wanted = context.table[country];
+    const bool same = HasCountry(query, context.table, wanted);
+    const char* name = NameRead(context, query);
+    const std::string code = CodeRead(context, query);
+    const std::string has = name ? name : code.empty() ? "an unknown country" : "+GCI " + code;
+    if (context.options.json)
+        std::printf("{%s,\"expected\":%s,\"same\":%s}\n", CountryFields(context, port, query).c_str(),
+                    JsonString(wanted.name).c_str(), same ? "true" : "false");
+    else if (same)
+        std::printf("the modem on %s has %s\n", port.c_str(), has.c_str());
+    else
+        std::printf("the modem on %s has %s, not %s\n", port.c_str(), has.c_str(), wanted.name);
+    return same ? kDone : kNoModem;
 }
 
 int SupportedCommand(const CliContext& context, const std::string& port, Dialect dialect) {

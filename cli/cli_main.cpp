@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -23,17 +22,6 @@
 #include "framework/file_presence.h"
 #include "link/port_connection.h"
 #include "version.h"
-
-const char kCliUsage[] =
-    "usage: korvane-cli list [--table FILE] [--verbose]\n"
-    "       korvane-cli detect [--ports COMn,...] [TALK] [--json] [--verbose]\n"
-    "       korvane-cli query [--port COMn | --ports COMn,...] [TALK] [--table FILE] [--json] [--verbose]\n"
-    "       korvane-cli supported [--port COMn | --ports COMn,...] [TALK] [--table FILE] [--json] [--verbose]\n"
-    "       korvane-cli set COUNTRY [--port COMn | --ports COMn,...] [TALK] [--force] [--table FILE] [--json]\n"
-    "                   [--verbose]\n"
-    "       korvane-cli --help | --version\n"
-    "TALK is --dialect auto|t19|gci, --paced and --settle MS. COUNTRY is a name from\n"
-    "korvane.ini (letter case ignored) or its code; n is 1 to 256.\n";
 
 namespace {
 
@@ -93,19 +81,17 @@ std::string CheckComPort(const std::string& text, std::string& error) {
     return "";
 }
 
+const CliSyntax kSyntax = {CheckComPort, "COM1 to COM256", KORVANE_VERSION_TEXT};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     LoadSystemDllsFromSystemFolderOnly();
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
-        std::fputs(argv[1][2] == 'h' ? kCliUsage : "korvane-cli " KORVANE_VERSION_TEXT "\n", stdout);
-        return kDone;
-    }
     CliOptions options;
-    std::string error;
-    if (!ParseCliOptions(argc, argv, CheckComPort, options, error)) return CliUsageFailure(argc, argv, error);
+    int code;
+    if (!ParseCliOptions(argc, argv, kSyntax, options, code)) return code;
     WindowsCli platform;
-    const int code = RunCli(options, platform);
+    code = RunCli(options, platform);
     std::fflush(stdout);
     return code;
 }

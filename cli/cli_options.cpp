@@ -1,141 +1,149 @@
 #include "cli/cli_options.h"
 
-#include <cstdlib>
-#include <cstring>
+#include <CLI/CLI.hpp>
+
+#include "cli/cli_run.h"
 
 namespace {
 
-bool ParseCommand(const char* word, CliCommand& command) {
-    static const struct {
-        const char* name;
-        CliCommand command;
-    } kCommands[] = {{"list", CliCommand::List},
-                     {"detect", CliCommand::Detect},
-                     {"query", CliCommand::Query},
-                     {"set", CliCommand::Set},
-                     {"supported", CliCommand::Supported}};
-    for (const auto& entry : kCommands)
-        if (std::strcmp(word, entry.name) == 0) {
-            command = entry.command;
-            return true;
-        }
-    return false;
-}
-
-// The comma-separated ports of --ports, each checked; false at the first bad one.
-bool ParsePortList(const char* list, PortNameCheck checkPort, std::vector<std::string>& ports,
-                   std::string& error) {
-    const std::string text = list;
-    for (std::size_t start = 0; start <= text.size();) {
-        std::size_t comma = text.find(',', start);
-        if (comma == std::string::npos) comma = text.size();
-        if (comma > start) {
-            const std::string port = checkPort(text.substr(start, comma - start), error);
-            if (port.empty()) return false;
-            ports.push_back(port);
-        }
-        start = comma + 1;
-    }
-    if (ports.empty()) error = "--ports needs at least one port";
-    return !ports.empty();
-}
-
 // The longest settling pause taken: a minute.
-constexpr long kSettleLimit = 60000;
+constexpr int kSettleLimit = 60000;
+// The longest wait for a lock: an hour, longer than any fax.
+constexpr int kWaitLimit = 3600;
 
-// The whole number in text, from 0 to limit; false with one line in error otherwise.
-bool ParseCount(const char* option, const char* unit, long limit, const char* text, int& count,
-                std::string& error) {
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (!*text || *end || value < 0 || value > limit) {
-        error = std::string(option) + " needs " + unit + " from 0 to " + std::to_string(limit) + ", not '" + text +
-                "'";
-        return false;
-    }
-    count = static_cast<int>(value);
-    return true;
+struct CommandSpec {
+    CliCommand command;
+    const char* name;
+    const char* description;
+};
+
+const CommandSpec kCommands[] = {
+    {CliCommand::List, "list", "Print the country table: each country's code and name"},
+    {CliCommand::Detect, "detect", "Probe the serial ports and print what each one holds"},
+    {CliCommand::Query, "query", "Print the country the modem is set up for"},
+    {CliCommand::Supported, "supported", "Print the countries the modem supports"},
+    {CliCommand::Set, "set", "Write COUNTRY into the modem, unless it has it already"},
+    {CliCommand::Check, "check",
+     "Read the modem's country, writing nothing: exit 0 when it is COUNTRY, 1 when not"},
+};
+
+// What the words of the help name, and the exit status.
+std::string Footer(const CliSyntax& syntax) {
+    return std::string("PORT is ") + syntax.portNames +
+           ".\n"
+           "COUNTRY is a name from the table (letter case ignored) or its code.\n"
+           "Exit status: 0 done; 1 no modem, or not the country; 2 bad usage or input;\n"
+           "3 the port is in use; 4 no permission to open the port.";
 }
 
-// The longest wait for a lock: an hour, longer than any fax.
-constexpr long kWaitLimit = 3600;
+// A text that may not be empty: a file, a country.
+CLI::Validator Given(const std::string& what) {
+    return CLI::Validator(
+        [what](std::string& text) {
+            return text.empty() ? "needs " + what + ", not an empty text" : std::string();
+        },
+        "", "given");
+}
+
+// A whole number in decimal digits alone: the library's own reading takes
+// "010" for octal and "0x10" for hexadecimal.
+const CLI::Validator kDecimal(
+    [](std::string& text) {
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+            return "'" + text + "' is no whole number";
+        text.erase(0, std::min(text.find_first_not_of('0'), text.size() - 1));
+        return std::string();
+    },
+    "", "decimal");
+
+const CLI::Validator kDialect(
+    [](std::string& text) {
+        Dialect dialect;
+        return ParseDialect(text.c_str(), dialect) ? std::string() : "needs auto, t19 or gci, not '" + text + "'";
+    },
+    "", "dialect");
+
+// Each port as the platform names it.
+CLI::Validator PortName(PortNameCheck check) {
+    return CLI::Validator(
+        [check](std::string& text) {
+            std::string error;
+            const std::string port = check(text, error);
+            if (port.empty()) return error;
+            text = port;
+            return std::string();
+        },
+        "", "port");
+}
+
+// The options of a command that talks to a modem; only those that work on
+// one modem take --port.
+void AddTalkOptions(CLI::App& command, const CliSyntax& syntax, CliOptions& options, bool onePort) {
+    if (onePort)
+        command.add_option("--port", options.port, "The modem's port")
+            ->type_name("PORT")
+            ->transform(PortName(syntax.checkPort));
+    // One list an occurrence, so that the words after it stay the command's.
+    command.add_option("--ports", options.ports, "Probe these ports, in this order, instead of the system's")
+        ->type_name("PORT,...")
+        ->delimiter(',')
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->transform(PortName(syntax.checkPort));
+    command
+        .add_option_function<std::string>(
+            "--dialect", [&options](const std::string& name) { ParseDialect(name.c_str(), options.dialect); },
+            "Talk in this dialect: ask each modem (auto), the card's (t19), +GCI (gci)")
+        ->type_name("auto|t19|gci")
+        ->check(kDialect);
+    command.add_flag("--paced", options.paced, "Keep the Korvane window's pace, every wait waited out");
+    command
+        .add_option("--settle", options.settleMs, "Wait at most MS for the modem after the open (default 1000)")
+        ->type_name("MS")
+        ->transform(kDecimal)
+        ->check(CLI::Range(0, kSettleLimit));
+    command.add_option("--wait", options.waitSeconds, "Wait up to SECONDS for another program's lock to go")
+        ->type_name("SECONDS")
+        ->transform(kDecimal)
+        ->check(CLI::Range(0, kWaitLimit));
+    command.add_flag("--json", options.json, "Print the result, or the failure, as one line of JSON");
+}
+
+void AddCommand(CLI::App& app, const CommandSpec& spec, const CliSyntax& syntax, CliOptions& options) {
+    CLI::App& command = *app.add_subcommand(spec.name, spec.description);
+    command.footer(Footer(syntax));
+    command.parse_complete_callback([&options, &spec] { options.command = spec.command; });
+    if (spec.command == CliCommand::Set || spec.command == CliCommand::Check)
+        command.add_option("COUNTRY", options.country, "A name from the table or its code")
+            ->required()
+            ->check(Given("a name from the table or its code"));
+    command.add_option("--table", options.table, "Read the country table from FILE")
+        ->type_name("FILE")
+        ->check(Given("a file"));
+    command.add_flag("--verbose", options.verbose, "Also say which table was read and what the port could not do");
+    if (spec.command == CliCommand::Set)
+        command.add_flag("--force", options.force, "Write the country even where the modem has it already");
+    if (spec.command != CliCommand::List)
+        AddTalkOptions(command, syntax, options, spec.command != CliCommand::Detect);
+}
 
 }  // namespace
 
-bool ParseCliOptions(int argc, const char* const* argv, PortNameCheck checkPort, CliOptions& options,
-                     std::string& error) {
-    if (argc < 2) {
-        error = "no command given";
+bool ParseCliOptions(int argc, char** argv, const CliSyntax& syntax, CliOptions& options, int& exit) {
+    CLI::App app("Find a fax modem, read its country and set a new one.", "korvane-cli");
+    app.set_version_flag("--version", std::string("korvane-cli ") + syntax.version);
+    app.require_subcommand(1);
+    app.footer(Footer(syntax));
+    for (const CommandSpec& spec : kCommands) AddCommand(app, spec, syntax, options);
+    try {
+        app.parse(argc, argv);
+        return true;
+    } catch (const CLI::ParseError& e) {
+        // --help and --version end the parse with success, and print on standard output.
+        exit = e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)
+                   ? app.exit(e)
+                   : CliUsageFailure(argc, argv, e.what());
         return false;
     }
-    if (!ParseCommand(argv[1], options.command)) {
-        error = std::string("unknown command '") + argv[1] + "'";
-        return false;
-    }
-    const bool takesPort = options.command != CliCommand::List && options.command != CliCommand::Detect;
-    const bool talks = options.command != CliCommand::List;
-    const bool takesTable = options.command != CliCommand::Detect;
-    bool haveCountry = false;
-    for (int i = 2; i < argc; ++i) {
-        const char* arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (talks && std::strcmp(arg, "--json") == 0) {
-            options.json = true;
-        } else if (std::strcmp(arg, "--verbose") == 0) {
-            options.verbose = true;
-        } else if (takesPort && std::strcmp(arg, "--port") == 0) {
-            if (!hasValue) {
-                error = "--port needs a port";
-                return false;
-            }
-            options.port = checkPort(argv[++i], error);
-            if (options.port.empty()) return false;
-        } else if (talks && std::strcmp(arg, "--dialect") == 0) {
-            if (!hasValue || !ParseDialect(argv[i + 1], options.dialect)) {
-                error = "--dialect needs auto, t19 or gci";
-                return false;
-            }
-            ++i;
-        } else if (talks && std::strcmp(arg, "--paced") == 0) {
-            options.paced = true;
-        } else if (options.command == CliCommand::Set && std::strcmp(arg, "--force") == 0) {
-            options.force = true;
-        } else if (talks && std::strcmp(arg, "--settle") == 0) {
-            if (!hasValue) {
-                error = "--settle needs milliseconds";
-                return false;
-            }
-            if (!ParseCount("--settle", "milliseconds", kSettleLimit, argv[++i], options.settleMs, error))
-                return false;
-        } else if (talks && std::strcmp(arg, "--wait") == 0) {
-            if (!hasValue) {
-                error = "--wait needs seconds";
-                return false;
-            }
-            if (!ParseCount("--wait", "seconds", kWaitLimit, argv[++i], options.waitSeconds, error)) return false;
-        } else if (talks && std::strcmp(arg, "--ports") == 0) {
-            if (!hasValue) {
-                error = "--ports needs a comma-separated list of ports";
-                return false;
-            }
-            if (!ParsePortList(argv[++i], checkPort, options.ports, error)) return false;
-        } else if (takesTable && std::strcmp(arg, "--table") == 0) {
-            if (!hasValue || !*argv[i + 1]) {
-                error = "--table needs a file";
-                return false;
-            }
-            options.table = argv[++i];
-        } else if (options.command == CliCommand::Set && !haveCountry && arg[0] != '-') {
-            options.country = arg;
-            haveCountry = true;
-        } else {
-            error = std::string("unexpected argument '") + arg + "'";
-            return false;
-        }
-    }
-    if (options.command == CliCommand::Set && (!haveCountry || options.country.empty())) {
-        error = "set needs a country: a name from the table or its code";
-        return false;
-    }
-    return true;
 }

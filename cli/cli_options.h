@@ -5,14 +5,14 @@
 
 #include "core/dialect.h"
 
-enum class CliCommand { List, Detect, Query, Set, Supported };
+enum class CliCommand { List, Detect, Query, Supported, Set, Check };
 
 struct CliOptions {
     CliCommand command = CliCommand::List;
-    std::string country;  // set: a name or a code from the table
+    std::string country;  // set and check: a name or a code from the table
     std::string port;     // --port, as the platform opens it; "" when not given
-    // --ports: where detect probes, and where query and set look for the
-    // modem when no --port is given, in order; empty when not given
+    // --ports: where detect probes, and where the other commands look for
+    // the modem when no --port is given, in order; empty when not given
     std::vector<std::string> ports;
     std::string table;                // --table FILE; "" when not given
     Dialect dialect = Dialect::Auto;  // --dialect
@@ -29,10 +29,15 @@ struct CliOptions {
 // it can use.
 using PortNameCheck = std::string (*)(const std::string& text, std::string& error);
 
-// Parses argv[1..argc-1]. On bad usage returns false with one line in error.
-bool ParseCliOptions(int argc, const char* const* argv, PortNameCheck checkPort, CliOptions& options,
-                     std::string& error);
+// What a platform brings to the command line.
+struct CliSyntax {
+    PortNameCheck checkPort;
+    const char* portNames;  // the ports a PORT may name there, for --help
+    const char* version;    // the program's version, for --version
+};
 
-// The usage text, printed with every usage error; each platform has its own
-// words for a port.
-extern const char kCliUsage[];
+// Parses argv[1..argc-1], printing the help or the version where they are
+// asked for. True when a command is to run; false with exit set otherwise:
+// 0 after --help or --version, 2 after bad usage, which is said as
+// CliUsageFailure says it.
+bool ParseCliOptions(int argc, char** argv, const CliSyntax& syntax, CliOptions& options, int& exit);

@@ -53,3 +53,5 @@ int DetectionFailure(const Detection& found);
 int QueryCommand(const CliContext& context, const std::string& port, Dialect dialect);
 int SupportedCommand(const CliContext& context, const std::string& port, Dialect dialect);
 int SetCommand(const CliContext& context, const std::string& port, Dialect dialect, int country);
+// Reads the country and writes nothing: done when the modem has the country, else no modem.
+int CheckCommand(const CliContext& context, const std::string& port, Dialect dialect, int country);

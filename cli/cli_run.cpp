@@ -10,8 +10,11 @@
 
 namespace {
 
-// Whether CliFail also prints the failure as JSON on standard output.
-bool g_failuresInJson = false;
+// Where CliFail says a failure: on standard error; with --json, also as
+// JSON on standard output; for check, on standard output alone, the one line
+// a monitor reads.
+enum class FailureOutput { Stderr, AlsoJson, Stdout };
+FailureOutput g_failureOutput = FailureOutput::Stderr;
 
 // The pace asked for: the window's, or the prompt one; either with its own settling pause.
 ModemTiming TimingOf(const CliOptions& options) {
@@ -39,20 +42,28 @@ void CliSay(const char* format, ...) {
 }
 
 int CliFail(int code, const std::string& message) {
+    if (g_failureOutput == FailureOutput::Stdout) {
+        std::printf("korvane-cli: %s\n", PrintableText(message).c_str());
+        return code;
+    }
     CliSay("korvane-cli: %s\n", message.c_str());
-    if (g_failuresInJson) std::printf("{\"error\":%s,\"exit\":%d}\n", JsonString(message.c_str()).c_str(), code);
+    if (g_failureOutput == FailureOutput::AlsoJson)
+        std::printf("{\"error\":%s,\"exit\":%d}\n", JsonString(message.c_str()).c_str(), code);
     return code;
 }
 
 int CliUsageFailure(int argc, const char* const* argv, const std::string& error) {
-    for (int i = 1; i < argc; ++i) g_failuresInJson = g_failuresInJson || std::strcmp(argv[i], "--json") == 0;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--json") == 0) g_failureOutput = FailureOutput::AlsoJson;
     CliFail(kBadInput, error);
-    std::fputs(kCliUsage, stderr);
+    std::fputs("Run with --help for more information.\n", stderr);
     return kBadInput;
 }
 
 int RunCli(const CliOptions& options, CliPlatform& platform) {
-    g_failuresInJson = options.json;
+    g_failureOutput = options.json                           ? FailureOutput::AlsoJson
+                      : options.command == CliCommand::Check ? FailureOutput::Stdout
+                                                             : FailureOutput::Stderr;
     static CountryRecord table[kMaxCountries];
     CliContext context{options, platform, TimingOf(options), table, 0};
     std::string error;
@@ -69,7 +80,7 @@ int RunCli(const CliOptions& options, CliPlatform& platform) {
     }
     if (!LoadTable(platform, options, table, context.count, error)) return CliFail(kBadInput, error);
     int country = -1;
-    if (options.command == CliCommand::Set) {
+    if (options.command == CliCommand::Set || options.command == CliCommand::Check) {
         country = FindCountryByNameOrCode(options.country.c_str(), table, context.count);
         if (country < 0)
             return CliFail(kBadInput,
@@ -87,6 +98,7 @@ int RunCli(const CliOptions& options, CliPlatform& platform) {
     switch (options.command) {
     case CliCommand::Query: return QueryCommand(context, port, dialect);
     case CliCommand::Supported: return SupportedCommand(context, port, dialect);
+    case CliCommand::Check: return CheckCommand(context, port, dialect, country);
     default: return SetCommand(context, port, dialect, country);
     }
 }

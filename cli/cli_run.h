@@ -53,8 +53,10 @@ void CliSay(const char* format, ...)
     ;
 // Prints "korvane-cli: <message>" on standard error and returns code; with
 // --json, also {"error":"<message>","exit":<code>} on standard output, so
-// that a script reads one JSON object whatever happens.
+// that a script reads one JSON object whatever happens. check prints the
+// line on standard output instead: a monitor reads one line there.
 int CliFail(int code, const std::string& message);
 // A command line that could not be parsed: its error as CliFail says it
-// (in JSON when --json is among the arguments), then the usage; bad input.
+// (in JSON when --json is among the arguments), then where the usage is
+// found; bad input.
 int CliUsageFailure(int argc, const char* const* argv, const std::string& error);

@@ -150,6 +150,11 @@ bool IsOneOf(int code, const GciCodes& codes) {
     return false;
 }
 
+// Whether the table line a card's answer named (-1: none) has the country's code.
+bool SameCode(const CountryRecord* table, int line, const CountryRecord& country) {
+    return line >= 0 && std::strcmp(table[line].code, country.code) == 0;
+}
+
 void SetByGci(DialectLink& link, const CountryRecord& country, bool readFirst, CountrySet& result) {
     const GciCodes codes = GciCodesOf(country);
     if (codes.count == 0) {
@@ -192,7 +197,12 @@ void SetByGci(DialectLink& link, const CountryRecord& country, bool readFirst, C
 // The card's country, when the table line its answer names has the code to be written.
 bool CardHasCountry(ModemLink& link, const CountryRecord& country, const ReadFirst& readFirst) {
     const CountryAnswer answer = link.AskCountry(readFirst.table, readFirst.count);
-    return answer.country >= 0 && std::strcmp(readFirst.table[answer.country].code, country.code) == 0;
+    return SameCode(readFirst.table, answer.country, country);
+}
+
+bool HasCountry(const CountryQuery& query, const CountryRecord* table, const CountryRecord& country) {
+    if (query.dialect == Dialect::T19) return SameCode(table, query.country, country);
+    return query.dialect == Dialect::Gci && IsOneOf(query.gciCode, GciCodesOf(country));
 }
 
 void SetByCard(ModemLink& link, const CountryRecord& country, const ReadFirst& readFirst, CountrySet& result) {

@@ -55,6 +55,10 @@ struct CountryQuery {
 };
 CountryQuery QueryCountryIn(ModemPort& port, const char* name, Dialect dialect, const CountryRecord* table,
                             int count, const ModemTiming& timing, const DialectSettled& settled = nullptr);
+// Whether the modem that a query read has the country: the card's answer
+// names a table line with the country's code, or a gci modem reports one of
+// the country's +GCI codes. A setting that reads first goes by this rule.
+bool HasCountry(const CountryQuery& query, const CountryRecord* table, const CountryRecord& country);
 
 // The codes a gci modem supports ("+GCI=?"). A card has no such list.
 struct SupportedQuery {

@@ -24,11 +24,11 @@ purpose=${1:-}
 log=$(realpath -m "${2:-$korvane_top/build/install.log}")
 
 # The package sets; needed() puts together those of each command.
-build_tools=(cmake make g++)
+build_tools=(cmake make g++ libcli11-dev)
 toolchain_x86=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev)
 toolchain_x64=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev)
 run_tools=(wine wine64 xvfb x11-utils imagemagick)
-package_tools=(wixl msitools zip scdoc dpkg-dev lintian)
+package_tools=(wixl msitools zip scdoc dpkg-dev debhelper bash-completion lintian)
 test_tools=(clang googletest unzip systemd bash-completion)
 wine32=wine32:i386
 

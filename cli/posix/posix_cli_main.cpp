@@ -9,7 +9,6 @@
 #include <sys/sysmacros.h>
 
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
@@ -20,18 +19,6 @@
 #include "link/posix/exit_release.h"
 #include "link/posix/posix_port.h"
 #include "link/posix/serial_ports.h"
-
-const char kCliUsage[] =
-    "usage: korvane-cli list [--table FILE] [--verbose]\n"
-    "       korvane-cli detect [--ports PORT,...] [TALK] [--json] [--verbose]\n"
-    "       korvane-cli query [--port PORT | --ports PORT,...] [TALK] [--table FILE] [--json] [--verbose]\n"
-    "       korvane-cli supported [--port PORT | --ports PORT,...] [TALK] [--table FILE] [--json] [--verbose]\n"
-    "       korvane-cli set COUNTRY [--port PORT | --ports PORT,...] [TALK] [--force] [--table FILE] [--json]\n"
-    "                   [--verbose]\n"
-    "       korvane-cli --help | --version\n"
-    "TALK is --dialect auto|t19|gci, --paced, --settle MS and --wait SECONDS. COUNTRY is a\n"
-    "name from the table (letter case ignored) or its code; PORT is a device path\n"
-    "(/dev/ttyUSB0), a name under /dev (ttyUSB0) or a /dev/serial/by-id link.\n";
 
 namespace {
 
@@ -104,16 +91,16 @@ std::string CheckPort(const std::string& text, std::string& error) {
     return path;
 }
 
+const CliSyntax kSyntax = {CheckPort,
+                           "a device path (/dev/ttyUSB0), a name under /dev (ttyUSB0) or a /dev/serial/by-id link",
+                           KORVANE_VERSION};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
-        std::fputs(argv[1][2] == 'h' ? kCliUsage : "korvane-cli " KORVANE_VERSION "\n", stdout);
-        return kDone;
-    }
     CliOptions options;
-    std::string error;
-    if (!ParseCliOptions(argc, argv, CheckPort, options, error)) return CliUsageFailure(argc, argv, error);
+    int code;
+    if (!ParseCliOptions(argc, argv, kSyntax, options, code)) return code;
     // From here on a signal that ends us takes our lock file with it.
     InstallExitRelease();
     PosixPortSettings settings;
@@ -121,7 +108,7 @@ int main(int argc, char** argv) {
     settings.lockWait = std::chrono::seconds(options.waitSeconds);
     settings.say = SayOnce;
     PosixCli platform(std::move(settings));
-    const int code = RunCli(options, platform);
+    code = RunCli(options, platform);
     std::fflush(stdout);
     return code;
 }

@@ -5,11 +5,11 @@
 
 #include "core/country_table.h"
 
-std::vector<std::string> TableCandidates(const std::string& given, const std::string& programDir,
-                                         const std::string& root) {
+// KORVANE_SYSCONFDIR and KORVANE_DATADIR: where the build installs its tables.
+std::vector<std::string> TableCandidates(const std::string& given, const std::string& programDir) {
     if (!given.empty()) return {given};
-    return {root + "/etc/korvane/" + kCountryTableFile, root + "/usr/share/korvane/" + kCountryTableFile,
-            programDir + "/" + kCountryTableFile};
+    return {std::string(KORVANE_SYSCONFDIR "/korvane/") + kCountryTableFile,
+            std::string(KORVANE_DATADIR "/korvane/") + kCountryTableFile, programDir + "/" + kCountryTableFile};
 }
 
 std::string FindTable(const std::vector<std::string>& candidates) {

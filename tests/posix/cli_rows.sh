@@ -175,15 +175,22 @@ detection() {
 # personality; and the windows as upper bounds of the prompt pace.
 gci() {
   local g=personality=gci
-  row "detect: the card and a gci modem" "1:B5 2:B5:$g" 0 '^ports/com1: modem \(t19\)\nports/com2: modem \(gci\)$' 'probing ports/com1' \
-    "2:$S$I3$AT" "$K" detect --ports ports/com1,ports/com2
+  row "detect --table: the card and a gci modem, no table read" "1:B5 2:B5:$g" 0 \
+    '^ports/com1: modem \(t19\)\nports/com2: modem \(gci\)$' 'probing ports/com1' "2:$S$I3$AT" \
+    "$K" detect --ports ports/com1,ports/com2 --table missing.ini
   row "query: +GCI: B4" "2:B4:$g" 0 '^\{"port":"ports/com2","country":"United Kingdom","code":"B4","dialect":"gci"\}$' \
     '^querying the country on ports/com2 \(gci\)\.\.\. $' "2:$S$I3$AT$ASK" \
     "$K" query --json --port ports/com2
   row "query: +GCI:42 is Germany" "2:B5:$g:gcispace=0:gcilist=00,42,B5:country=42" 0 '"country":"Germany","code":"42"' '' \
     "2:$S$I3$AT$ASK" "$K" query --json --port ports/com2
+  row "check --json: 42 is Germany" "2:B5:$g:gcilist=00,42,B5:country=42" 0 \
+    '^\{"port":"ports/com2","country":"Germany","code":"42","dialect":"gci","expected":"Germany","same":true\}$' \
+    '^$' "2:$S$I3$AT$ASK" "$K" check 04 --json --port ports/com2
+  row "check --json: a code of no country" "2:B5:$g:gcilist=00,99,B5:country=99" 1 \
+    '^\{"port":"ports/com2","country":null,"code":"99","dialect":"gci","expected":"Japan","same":false\}$' \
+    '\+GCI: 99 names no country in the table $' "2:$S$I3$AT$ASK" "$K" check Japan --json --port ports/com2
   row "supported: a list" "2:B5:$g:gcilist=00,8A,B4,B5" 0 '^00  Japan\n8A\nB4  United Kingdom\nB5  United States$' \
-    'lists \(00,8A,B4,B5\)' "2:$S$LIST" "$K" supported --port ports/com2 --dialect gci
+    'lists \(00,8A,B4,B5\)' "2:$S$LIST" "$K" supported --port ports/com2 --dialect gci --table shipped.ini
   row "supported: a range" "2:B5:$g:gcilist=00-FF" 0 '^\{"port":"ports/com2","dialect":"gci","listed":"00-FF","countries":\[\{"code":"00","country":"Japan"\},.*"FE","country":"Taiwan"\}\]\}$' \
     '' "2:$S$I3$AT$LIST" "$K" supported --json --port ports/com2
   row "set: Germany as 42 where the modem lists 42 alone" "2:B5:$g:gcilist=00,42,B5" 0 \
@@ -220,6 +227,11 @@ commands() {
   row "set by name, --json" "3:B5" 0 '^\{"port":"ports/com3","country":"Germany","code":"04","dialect":"t19","result":"set","written":true\}$' '' \
     "3:$S$I3$I9$(sett 04)" "$K" set gERMANY --json --port ports/com3
   row "then query" "-" 0 '^Germany$' '' "3:$S$I3$I9" "$K" query --port ports/com3
+  # check reads and never writes: the modem's transcript ends with the query.
+  row "check: the country it has" "-" 0 '^the modem on ports/com3 has Germany$' '^$' "3:$S$I3$I9" \
+    "$K" check Germany --port ports/com3 --table shipped.ini
+  row "check: another country" "-" 1 '^the modem on ports/com3 has Germany, not United Kingdom$' '^$' \
+    "3:$S$I3$I9" "$K" check 'united kingdom' --port ports/com3
   row "set by code, a one-character code" "3:B5" 0 '^set$' 'setting Germany \(4\)' "3:$S$I3$I9$(sett 4)" \
     "$K" set 4 --port ports/com3 --table onechar.ini
   row "set, modem says ERROR" "3:B5:seterror=1" 1 '^not acknowledged$' '' "3:$S$I3$I9$(sett 00)" \
@@ -229,6 +241,8 @@ commands() {
     "3:~$(tries 1 3)" "$K" set Japan --port ports/com3 --dialect t19 --settle 250
   row "query, a silent card" "-" 1 '^$' 'no modem answered on ports/com3' "3:~$(tries 1 3)" \
     "$K" query --port ports/com3 --dialect t19 --settle 250
+  row "check: no modem" "-" 1 '^korvane-cli: no modem found on ports/com3$' '^probing ports/com3\.\.\. $' \
+    "3:~$(tries 1 3)" "$K" check --ports ports/com3 Japan --settle 250
   row "set, a silent port: no modem to ask" "-" 1 '^$' '^korvane-cli: no modem answered on ports/com3 $' \
     "3:~$(tries 1 3)" "$K" set Japan --port ports/com3 --settle 250
   # --settle 0 at the window's pace: the reader's start (500 ms) before the
@@ -277,8 +291,9 @@ locks() {
   # The lock directory of the system itself, as the program finds it: its
   # lock there while a query waits for a silent modem, and none after it.
   local system_lock seen_lock=
-  system_lock=$([ -d /run/lock ] && echo /run/lock || echo /var/lock)/$(lock_of 4)
+  # The modem made anew may have another pseudo-terminal: its lock's name follows.
   modems 4:B5:silent=1
+  system_lock=$([ -d /run/lock ] && echo /run/lock || echo /var/lock)/$(lock_of 4)
   if [ -e "$system_lock" ]; then
     verdict "the system's lock directory" "$system_lock exists already: the row would disturb its owner"
   else
@@ -323,6 +338,8 @@ holders() {
     "$K" query --port ports/com5
   row "detect --json: a port in use" - 3 '^\{"ports":\[\{"port":"ports/com5","state":"in use"\}\]\}$' \
     "PID $holder \\(port_holder\\)" "5:-" "$K" detect --json --ports ports/com5
+  row "check: a port in use" - 3 "^korvane-cli: $(device 5) is locked \\(flock\\) by PID $holder \\(port_holder\\)" '^$' \
+    "5:-" "$K" check Japan --port ports/com5
   hold open 5
   row "a port another program keeps open" - 3 '^$' "is open in PID $holder \\(port_holder\\)" "5:-" \
     "$K" set Japan --port ports/com5
@@ -362,12 +379,18 @@ bad_input() {
   row "a hostile table" - 2 '^$' "the country table holds no country: hostile.ini" "" \
     "$K" query --port ports/com6 --table hostile.ini
   row "a missing table" - 2 '^$' "no country table: looked for missing.ini" "" "$K" list --table missing.ini
-  row "no command" - 2 '^$' "no command given" "" "$K"
-  row "set without a country" - 2 '^$' "set needs a country" "" "$K" set --port ports/com6
-  row "set with an empty country" - 2 '^$' "set needs a country" "" "$K" set "" --port ports/com6
-  row "--port without a port" - 2 '^$' "--port needs a port" "" "$K" query --port
-  row "an option of another command" - 2 "^\\{\"error\":\"unexpected argument '--json'\",\"exit\":2\\}\$" \
-    "unexpected argument '--json'" "" "$K" list --json
+  row "no command" - 2 '^$' '^korvane-cli: A subcommand is required Run with --help for more information\. $' "" "$K"
+  row "set without a country" - 2 '^$' "^korvane-cli: COUNTRY is required Run with" "" "$K" set --port ports/com6
+  row "check with an empty country" - 2 '^$' "^korvane-cli: COUNTRY: needs a name from the table" "" \
+    "$K" check "" --port ports/com6
+  row "--port without a port" - 2 '^$' "^korvane-cli: --port: 1 required PORT missing" "" "$K" query --port
+  row "an option of another command" - 2 '^\{"error":"The following argument was not expected: --json","exit":2\}$' \
+    "not expected: --json" "" "$K" list --json
+  # Every command takes --help; each takes --table too, in its rows above and below.
+  local command
+  for command in list detect query supported set check; do
+    row "$command --help" - 0 "Usage: korvane-cli $command \\[OPTIONS\\].*--table FILE" '^$' "" "$K" "$command" --help
+  done
 }
 
 # The states other programs leave a modem in, a ringing line and a modem deaf
@@ -461,9 +484,9 @@ timing() {
     "$K" detect --ports ports/com6 --dialect t19
   seen 6
   within "$name" "the close after ati3, the window out" "$last" "$closed" 300 349
-  name="timing: a silent port, --settle 300"
+  name="timing: a silent port, --settle 0300, in decimal"
   row "$name" "$g:silent=1" 1 '^$' 'no modem answered on ports/com6' "6:~$(tries 1 4)" \
-    "$K" query --port ports/com6 --settle 300
+    "$K" query --port ports/com6 --settle 0300
   seen 6
   within "$name" "the close after the open" "$opened" "$closed" 300 450
 }

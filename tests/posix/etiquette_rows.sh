@@ -21,11 +21,12 @@ in_background() {
   (cd "$scratch" && exec "$@" >"$lane_dir/bg.out" 2>"$lane_dir/bg.err" </dev/null) &
   background=$!
 }
-# until_exclusive DEVICE: the port's state, once it shows exclusive mode (at most 2 s).
+# until_exclusive DEVICE: the port's state, once it shows exclusive mode and
+# our speed (at most 2 s); the program sets the one just before the other.
 until_exclusive() {
   local state
   for _ in $(seq 100); do
-    state=$("$TTY_STATE" "$1") && [[ $state == excl=1* ]] && break
+    state=$("$TTY_STATE" "$1") && [[ $state == excl=1* && $state == *" ispeed=14 "* ]] && break
     sleep 0.02
   done
   echo "$state"
@@ -108,7 +109,7 @@ lock_forms() {
     set_up_failed "live locks for /dev/null and /dev/zero"
   mkfifo "$lane_dir/fifo" && mkdir -p "$lane_dir/folder" && : >"$lane_dir/file" || set_up_failed "a FIFO, a folder, a file"
   for path in /dev/null /dev/zero "$lane_dir/fifo" "$lane_dir/file" "$lane_dir/folder"; do
-    row "not a serial port: ${path##*/}" "" 2 '^$' "^korvane-cli: '$(re "$path")' is not a serial port usage: " "" \
+    row "not a serial port: ${path##*/}" "" 2 '^$' "^korvane-cli: --port: '$(re "$path")' is not a serial port Run with --help" "" \
       "$K" query --port "$path"
   done
   rm -f "$KORVANE_LOCK_DIR/LCK..null" "$KORVANE_LOCK_DIR/LCK..zero"
@@ -166,7 +167,7 @@ messages() {
     '^\{"error":"/dev/ttyKORVANE9 cannot be opened: /dev/ttyKORVANE9: no such port","exit":1\}$' \
     '^korvane-cli: /dev/ttyKORVANE9 cannot be opened: /dev/ttyKORVANE9: no such port $' "" \
     "$K" query --json --port ttyKORVANE9
-  row "--json: bad usage" - 2 '^\{"error":"--port needs a port","exit":2\}$' '^korvane-cli: --port needs a port usage: ' "" \
+  row "--json: bad usage" - 2 '^\{"error":"--port: 1 required PORT missing","exit":2\}$' '^korvane-cli: --port: 1 req' "" \
     "$K" query --json --port
   row "--json: an unknown country" - 2 \
     "^\\{\"error\":\"unknown country 'Narnia' \\(korvane-cli list shows the table\\)\",\"exit\":2\\}\$" '' "" \
@@ -358,6 +359,6 @@ waiting() {
     "$( [ "$elapsed" -ge 950 ] && [ "$elapsed" -le 2000 ] || echo "it took $elapsed ms")"
   rm -f "$lock"
   kill "$sleeper"
-  row "--wait longer than an hour" - 2 '^$' "^korvane-cli: --wait needs seconds from 0 to 3600, not '3601' usage: " "" \
+  row "--wait longer than an hour" - 2 '^$' "^korvane-cli: --wait: Value 3601 not in range 0 to 3600 Run with --help" "" \
     "$K" query --port ports/com5 --wait 3601
 }

@@ -17,7 +17,7 @@ verdict() {
 # The unit, with the program where the package puts it replaced by the one built here.
 mkdir -p "$scratch/units" "$scratch/man/man1" "$scratch/bin"
 scdoc <"$top/docs/korvane-cli.1.scd" >"$scratch/man/man1/korvane-cli.1" || verdict "the man page" "scdoc failed"
-sed "s|/usr/bin/korvane-cli|$cli|" "$top/tools/package/deb/korvane-country@.service" >"$scratch/units/korvane-country@.service"
+sed "s|/usr/bin/korvane-cli|$cli|" "$top/cli/posix/examples/korvane-country@.service" >"$scratch/units/korvane-country@.service"
 ln -s korvane-country@.service "$scratch/units/korvane-country@ttyACM0.service"
 out=$(MANPATH=$scratch/man systemd-analyze verify "$scratch/units/korvane-country@ttyACM0.service" 2>&1)
 verdict "systemd-analyze verify korvane-country@.service" "$( [ $? -eq 0 ] && [ -z "$out" ] || echo "$out")"
@@ -57,7 +57,7 @@ rule_actions() {
     done
     [ -n "$matched" ] && actions+=$done_
   done < <(sed -e ':a' -e '/\\$/N; s/\\\n//; ta' -e '/^[[:space:]]*#/d' -e '/^[[:space:]]*$/d' \
-             "$top/tools/package/deb/70-korvane-country.rules")
+             "$top/cli/posix/examples/70-korvane-country.rules")
   echo "${actions# }"
 }
 rule_row() {
@@ -89,7 +89,7 @@ complete_words() {
     COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
     _korvane_cli korvane-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
     printf "%s\n" "${COMPREPLY[@]}" | sort | tr "\n" " "' \
-    "$top/tools/package/deb/korvane-cli.bash-completion" "$@"
+    "$top/cli/posix/korvane-cli.bash-completion" "$@"
 }
 row() {
   local want=$1 got
@@ -98,13 +98,13 @@ row() {
   verdict "completing '$*'" "$( [ "$got" = "$want" ] || echo "got '$got', want '$want'")"
 }
 row "detect " korvane-cli det
-row "--help --version detect list query set supported " korvane-cli ""
+row "--help --version check detect list query set supported " korvane-cli ""
 row "--port --ports " korvane-cli query --po
-row "--dialect --json --paced --ports --settle --verbose " korvane-cli detect ""
+row "--dialect --help --json --paced --ports --settle --table --verbose --wait " korvane-cli detect ""
 row "gci " korvane-cli supported --dialect g
 row "United\\ Kingdom United\\ States " korvane-cli set Uni
 row "B4 B5 Belgium " korvane-cli set --port /dev/ttyS0 B
-row "United\\ Kingdom " korvane-cli set "United\\ K"
+row "United\\ Kingdom " korvane-cli check "United\\ K"
 row "--port --ports " korvane-cli set Japan --por
 row "--force " korvane-cli set Japan --f
 

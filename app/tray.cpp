@@ -3,7 +3,7 @@
 
 #include "app/main_dialog.h"
 #include "app/tray_record.h"
-#include "framework/scoped_handle.h"
+#include "win32/scoped_handle.h"
 #include "framework/win_app.h"
 
 TrayState g_trayState = kTrayNoModem;

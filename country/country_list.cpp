@@ -2,8 +2,8 @@
 #include "app/main_dialog.h"
 #include "core/table_choice.h"
 #include "country/selected_country.h"
-#include "framework/file_presence.h"
-#include "framework/scoped_handle.h"
+#include "win32/file_presence.h"
+#include "win32/scoped_handle.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 

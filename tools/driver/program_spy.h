@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tools/driver/spy_shared.h"
-#include "framework/scoped_handle.h"
+#include "win32/scoped_handle.h"
 
 namespace drv {
 

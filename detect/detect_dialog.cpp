@@ -2,10 +2,8 @@
 
 #include <commctrl.h>
 
-#include "app/main_dialog.h"
 #include "core/line_size.h"
 #include "core/modem_timing.h"
-#include "detect/detected_modems.h"
 #include "detect/modem_list_dialog.h"
 #include "res/resource.h"
 
@@ -23,14 +21,15 @@ const MessageEntry<CDetectDlg> CDetectDlg::kMessageMap[] = {
     EndOfMessages<CDetectDlg>(),
 };
 
-CDetectDlg::CDetectDlg(CMainDlg* main) : CDialogImpl<CDetectDlg>(IDD_DETECT, main->GetSafeHwnd()), m_pMain(main) {}
+CDetectDlg::CDetectDlg(HWND main, ModemSession& session)
+    : CDialogImpl<CDetectDlg>(IDD_DETECT, main), m_main(main), m_session(session) {}
 
 BOOL CDetectDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_pMain->ClosePort();
-    m_openPhase = 1;
-    g_probeIndex = 0;
-    g_modemCount = 0;
+    m_session.ClosePort();
+    m_openPhase = true;
+    m_probeIndex = 0;
+    m_session.ClearModems();
     m_progress = 8;
     SetTimer(m_hWnd, kTimer, kFirstTick, nullptr);
     EnableWindow(GetDlgItem(IDC_DETECT_OK), FALSE);
@@ -56,14 +55,14 @@ void CDetectDlg::OnDetectOk() {
 
 LRESULT CDetectDlg::OnTimer(WPARAM, LPARAM) {
     char text[kLineSize];
-    if (m_openPhase == 1 && g_probeIndex < kProbePortCount)
+    if (m_openPhase && m_probeIndex < kProbePortCount)
         OpenNextPort(text);
-    else if (m_openPhase == 0)
+    else if (!m_openPhase)
         CheckPort(text);
     else
         Finish(text);
 
-    m_openPhase = 1 - m_openPhase;
+    m_openPhase = !m_openPhase;
     SetDlgItemTextA(m_hWnd, IDC_DETECT_STATUS, text);
     SendDlgItemMessageA(m_hWnd, IDC_DETECT_PROGRESS, PBM_SETPOS, m_progress, 0);
     m_progress += 8;
@@ -74,22 +73,20 @@ void CDetectDlg::OpenNextPort(char* text) {
     // The timer stops while the port opens, so the check comes a full probe
     // window after the command was written.
     KillTimer(m_hWnd, kTimer);
-    const int port = g_probePorts[g_probeIndex];
+    const int port = kProbeOrder[m_probeIndex];
     wsprintfA(text, "Detecting COM%d...Please wait...", port);
-    m_pMain->OpenPort(port, true);
+    m_session.OpenProbe(port);
     SetTimer(m_hWnd, kTimer, kProbeTick, nullptr);
 }
 
 void CDetectDlg::CheckPort(char* text) {
-    const int port = g_probePorts[g_probeIndex];
-    if (m_pMain->CheckProbe()) {
+    const int port = kProbeOrder[m_probeIndex];
+    // The verdict is read before the port is released.
+    if (m_session.CloseProbe(port))
         wsprintfA(text, "Modem connected to COM%d", port);
-        g_modemPorts[g_modemCount++] = port;
-    } else {
+    else
         wsprintfA(text, "No modem on COM%d", port);
-    }
-    ++g_probeIndex;
-    m_pMain->ClosePort();
+    ++m_probeIndex;
 }
 
 void CDetectDlg::Finish(char* text) {
@@ -101,14 +98,14 @@ void CDetectDlg::Finish(char* text) {
     // Delivered by the selection dialog's loop when there is one, so this
     // dialog vanishes while the user chooses.
     PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-    if (g_modemCount > 1) {
-        CModemListDlg list(nullptr);
+    if (m_session.ModemCount() > 1) {
+        CModemListDlg list(nullptr, m_session);
         list.DoModal();
     }
-    KeepSelectedModemInList();
-    if (g_modemCount == 0)
+    m_session.KeepSelectedModemInList();
+    if (m_session.ModemCount() == 0)
         lstrcpyA(text, "No Modem in your system!");
     else
-        wsprintfA(text, "Modem connected to COM%d", g_modemPorts[g_selectedModem]);
-    SetDlgItemTextA(m_pMain->GetSafeHwnd(), IDC_MODEM_STATUS, text);
+        wsprintfA(text, "Modem connected to COM%d", m_session.ModemPort(m_session.SelectedModem()));
+    SetDlgItemTextA(m_main, IDC_MODEM_STATUS, text);
 }

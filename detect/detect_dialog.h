@@ -2,12 +2,12 @@
 // port is opened in probe mode on one tick and checked on the next.
 #pragma once
 #include "framework/dialog.h"
-
-class CMainDlg;
+#include "session/modem_session.h"
 
 class CDetectDlg : public CDialogImpl<CDetectDlg> {
 public:
-    explicit CDetectDlg(CMainDlg* main);
+    // main: the main window, its owner, whose status line the run's end writes.
+    CDetectDlg(HWND main, ModemSession& session);
 
 protected:
     BOOL OnInitDialog() override;
@@ -26,8 +26,10 @@ private:
     void CheckPort(char* text);
     void Finish(char* text);
 
-    CMainDlg* m_pMain;
-    int m_openPhase = 1;  // 1: the next tick opens a port; 0: it checks the one opened
-    int m_progress = 8;   // the position the next tick shows
+    HWND m_main;
+    ModemSession& m_session;
+    int m_probeIndex = 0;     // the port of kProbeOrder that the run works on
+    bool m_openPhase = true;  // the next tick opens a port; false: it checks the one opened
+    int m_progress = 8;       // the position the next tick shows
     bool m_finished = false;
 };

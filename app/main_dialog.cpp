@@ -2,6 +2,7 @@
 #include "app/main_dialog.h"
 
 #include "app/app_dir.h"
+#include "core/line_size.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 
@@ -42,7 +43,7 @@ BOOL CMainDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
     HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
-    char about[64];
+    char about[kLineSize];
     if (systemMenu && LoadStringA(AppInstance(), IDS_ABOUTBOX, about, sizeof about) > 0) {
         AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
         AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about);

@@ -8,6 +8,8 @@
 
 namespace {
 
+const char kUnreadableTable[] = "The country table could not be read:\n";
+
 // A file in the program's directory (shorter than MAX_PATH): the directory and the name.
 struct PathInFolder {
     PathInFolder(const char* dir, const char* name) {
@@ -26,8 +28,8 @@ void CountryList::Load(HWND dialog, const char* dir) {
     m_countryCount = LoadCountryFile(path, m_countries);
     if (m_countryCount < 0) {
         m_countryCount = 0;
-        char message[sizeof shipped.text + 64];
-        wsprintfA(message, "The country table could not be read:\n%s", path);
+        char message[sizeof kUnreadableTable + sizeof shipped.text];
+        wsprintfA(message, "%s%s", kUnreadableTable, path);
         MessageBoxA(dialog, message, "Korvane", MB_OK | MB_ICONWARNING);
     }
     for (int i = 0; i < m_countryCount; ++i) Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(m_countries[i].name));

@@ -13,6 +13,10 @@ constexpr UINT kFirstTick = 1;  // ms
 // The check comes one probe window after the command; the timer runs on at
 // that period, so the next port opens one window after the check.
 constexpr UINT kProbeTick = static_cast<UINT>(kProgramPace.probeWindow.count());
+// The bar moves on by one step at each of the twelve probe ticks (8 to 96),
+// and stands at the end of its default range, 100, once the run is done.
+constexpr int kProgressStep = 8;
+constexpr int kProgressDone = 100;
 }  // namespace
 
 const MessageEntry<CDetectDlg> CDetectDlg::kMessageMap[] = {
@@ -30,7 +34,7 @@ BOOL CDetectDlg::OnInitDialog() {
     m_openPhase = true;
     m_probeIndex = 0;
     m_session.ClearModems();
-    m_progress = 8;
+    m_progress = kProgressStep;
     SetTimer(m_hWnd, kTimer, kFirstTick, nullptr);
     EnableWindow(GetDlgItem(IDC_DETECT_OK), FALSE);
     // Shown and painted now: the first tick may come before the dialog loop
@@ -65,7 +69,7 @@ LRESULT CDetectDlg::OnTimer(WPARAM, LPARAM) {
     m_openPhase = !m_openPhase;
     SetDlgItemTextA(m_hWnd, IDC_DETECT_STATUS, text);
     SendDlgItemMessageA(m_hWnd, IDC_DETECT_PROGRESS, PBM_SETPOS, m_progress, 0);
-    m_progress += 8;
+    m_progress += kProgressStep;
     return 0;
 }
 
@@ -90,7 +94,7 @@ void CDetectDlg::CheckPort(char* text) {
 }
 
 void CDetectDlg::Finish(char* text) {
-    m_progress = 100;
+    m_progress = kProgressDone;
     KillTimer(m_hWnd, kTimer);
     EnableWindow(GetDlgItem(IDC_DETECT_OK), TRUE);
     Beep(0, 0);

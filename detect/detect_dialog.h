@@ -30,6 +30,6 @@ private:
     ModemSession& m_session;
     int m_probeIndex = 0;     // the port of kProbeOrder that the run works on
     bool m_openPhase = true;  // the next tick opens a port; false: it checks the one opened
-    int m_progress = 8;       // the position the next tick shows
+    int m_progress = 0;       // the position the next tick shows
     bool m_finished = false;
 };

@@ -1,7 +1,7 @@
 #include "country/country_list.h"
 
 #include "core/table_choice.h"
-#include "framework/win_app.h"
+#include "framework/dpi_pictures.h"
 #include "res/resource.h"
 #include "win32/file_presence.h"
 #include "win32/scoped_handle.h"
@@ -54,7 +54,7 @@ void CountryList::SetFlag(HBITMAP flag) {
 void CountryList::Show(int index) {
     const CountryRecord& country = m_countries[index];
     SetDlgItemTextA(m_dialog, IDC_COUNTRY_NAME, country.name);
-    SetFlag(LoadBitmapA(AppInstance(), country.bitmap));
+    SetFlag(LoadDpiBitmap(country.bitmap));
 }
 
 const char* CountryList::ShowQueried(int index) {

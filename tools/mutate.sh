@@ -22,7 +22,7 @@ mutations=(
   'tip-after-removal@app/country_commands.cpp@s/if \(m_modemFound\) ShowTrayIcon/if (true) ShowTrayIcon/@a removal during the success box is followed by the country tip'
   'removal-during-run@app/device_events.cpp@s/if \(!m_session.Busy\(\)\) OnCardRemoved\(\);/OnCardRemoved();/@a removal during a run clears its verdict'
   'arrival-during-run@app/device_events.cpp@s/if \(!m_session.Busy\(\)\) AutoDetect\(\);/AutoDetect();/@an arrival during a run starts another run inside it'
-  'template-picture-leak@framework/dialog.cpp@s/if \(picture\) DeleteObject\(reinterpret_cast<HGDIOBJ>\(picture\)\);/(void)picture;/@every dialog leaks its template pictures'
+  'template-picture-leak@framework/dialog.cpp@s/if \(message == WM_DESTROY\) ReplacePictures\(m_hWnd, .*\);/if (message == WM_DESTROY) (void)0;/@every dialog leaks its template pictures'
   'flag-leak@country/country_list.cpp@s/const ScopedGdiObject gone\(replaced != flag \? replaced : nullptr\);/(void)replaced;/@the flag a new selection replaces is leaked'
   'setting-window-short@core/modem_timing.h@s/setWindow\{2000\}/setWindow{1700}/@the setting waits 1700 ms for OK, not 2000'
   'setting-window-long@core/modem_timing.h@s/setWindow\{2000\}/setWindow{2400}/@the setting waits 2400 ms for OK'

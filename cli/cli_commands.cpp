@@ -16,12 +16,13 @@ const char* GciCountryName(const CliContext& context, int code) {
     return country < 0 ? nullptr : context.table[country].name;
 }
 
-// "04 Germany, 8A": the codes with the table's names, as a message lists them.
+// "04 Germany, 99": the codes with the table's names, as a message lists them.
 std::string NamedCodes(const CliContext& context, const GciCodeSet& codes, const std::string& listed) {
     std::string text;
     for (int code = 0; code < 256; ++code) {
-        const char* name = codes.test(static_cast<std::size_t>(code)) ? GciCountryName(context, code) : nullptr;
-        if (name) text += (text.empty() ? "" : ", ") + GciCodeText(code) + " " + name;
+        if (!codes.test(static_cast<std::size_t>(code))) continue;
+        const char* name = GciCountryName(context, code);
+        text += (text.empty() ? "" : ", ") + GciCodeText(code) + (name ? std::string(" ") + name : "");
     }
     return "(" + listed + ")" + (text.empty() ? "" : ": " + text);
 }
@@ -32,12 +33,12 @@ int NoModemThere(const std::string& port, const LinkReport& report) {
     return CliFail(kNoModem, "no modem answered on " + port);
 }
 
-// Why a +GCI command gave nothing to go on: an ERROR, no answer, or an answer without the expected.
+// Why a +GCI command gave nothing to go on: ERROR or another result, no answer, or an answer without the expected.
 std::string RefusalText(const std::string& port, FinalResult final, const char* command, const char* lacking) {
     const std::string modem = "the modem on " + port;
     if (final == FinalResult::Ok) return modem + " answered AT" + command + " with no " + lacking;
-    if (final == FinalResult::Error) return modem + " answered ERROR to AT" + command;
-    return modem + " did not answer AT" + command + " in time";
+    if (final == FinalResult::None) return modem + " did not answer AT" + command + " in time";
+    return modem + " answered " + FinalResultText(final) + " to AT" + command;
 }
 
 }  // namespace
@@ -85,9 +86,14 @@ int SupportedCommand(const CliContext& context, const std::string& port, Dialect
         return CliFail(kNoModem, RefusalText(port, supported.final, "+GCI=?", "list of codes"));
     } else {
         std::fprintf(stderr, "korvane-cli: the modem on %s lists (%s)\n", port.c_str(), supported.text.c_str());
-        for (int code = 0; code < 256; ++code)
-            if (supported.codes.test(static_cast<std::size_t>(code)))
-                if (const char* name = GciCountryName(context, code)) lines.emplace_back(GciCodeText(code), name);
+        // An entry that is no country of the table (99, F6) is shown by its code alone, but for a
+        // modem that lists every code there is.
+        const bool range = supported.codes.all();
+        for (int code = 0; code < 256; ++code) {
+            const char* name = GciCountryName(context, code);
+            if (supported.codes.test(static_cast<std::size_t>(code)) && (name || !range))
+                lines.emplace_back(GciCodeText(code), name);
+        }
     }
     if (context.options.json) {
         std::string entries;
@@ -98,7 +104,7 @@ int SupportedCommand(const CliContext& context, const std::string& port, Dialect
                     DialectName(supported.dialect), supported.listed ? Quoted(supported.text).c_str() : "null",
                     entries.c_str());
     } else {
-        for (const auto& [code, name] : lines) std::printf("%-2s  %s\n", code.c_str(), name);
+        for (const auto& [code, name] : lines) std::printf(name ? "%-2s  %s\n" : "%s\n", code.c_str(), name);
     }
     return kDone;
 }
@@ -112,8 +118,12 @@ int SetCommand(const CliContext& context, const std::string& port, Dialect diale
         else
             std::fprintf(stderr, "setting %s on %s (gci)...\n", record.name, port.c_str());
     };
+    // The country is read first, so that a modem that has it already is not
+    // written again (its memory may be flash); the window's pace writes at once.
+    const bool readFirst = !context.options.force && !context.options.paced;
     const CountrySet set =
-        SetCountryIn(*context.platform.NewPort(), port.c_str(), dialect, record, context.timing, setting);
+        SetCountryIn(*context.platform.NewPort(), port.c_str(), dialect, record, context.timing, setting,
+                     readFirst ? ReadFirst{context.table, context.count} : ReadFirst{});
     if (set.dialect == Dialect::Auto || !set.report.usable) return NoModemThere(port, set.report);
     const bool gci = set.dialect == Dialect::Gci;
     const std::string code = gci ? (set.gciCode < 0 ? "" : GciCodeText(set.gciCode)) : record.code;
@@ -138,15 +148,22 @@ int SetCommand(const CliContext& context, const std::string& port, Dialect diale
                      now ? (std::string(" (") + now + ")").c_str() : "");
         break;
     }
+    case SetOutcome::Set:
+        if (!set.written)
+            std::fprintf(stderr,
+                         "korvane-cli: the modem on %s has %s already: nothing written (--force writes it)\n",
+                         port.c_str(), record.name);
+        break;
     default: break;
     }
     const char* result = set.outcome == SetOutcome::Set        ? "set"
                          : set.outcome == SetOutcome::NotTaken ? "not taken"
                                                                : "not acknowledged";
     if (context.options.json)
-        std::printf("{\"port\":%s,\"country\":%s,\"code\":%s,\"dialect\":\"%s\",\"result\":\"%s\"}\n",
-                    Quoted(port).c_str(), JsonString(record.name).c_str(), Quoted(code).c_str(),
-                    DialectName(set.dialect), result);
+        std::printf(
+            "{\"port\":%s,\"country\":%s,\"code\":%s,\"dialect\":\"%s\",\"result\":\"%s\",\"written\":%s}\n",
+            Quoted(port).c_str(), JsonString(record.name).c_str(), Quoted(code).c_str(), DialectName(set.dialect),
+            result, set.written ? "true" : "false");
     else
         std::printf("%s\n", result);
     return set.outcome == SetOutcome::Set ? kDone : kNoModem;

@@ -1,38 +1,43 @@
 // korvane-cli on Windows: the shared commands over the Windows port. A
-// detection probes COM1 to COM6 in the program's order; a port given may be
-// any of COM1 to COM256; the country table lies beside the executable;
-// nothing touches a modem while the program that owns it has its window open.
+// detection probes COM1 to COM6 in the program's order, then the other ports
+// the system lists; a port given may be any of COM1 to COM256; the country
+// table lies beside the executable; nothing touches a modem while the
+// program that owns it has its window open.
 // The country table lies beside the program's own module, wherever it was
 // started from, under a name of any length and in any script.
 #include <windows.h>
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "cli/cli_run.h"
 #include "cli/module_folder.h"
+#include "cli/serial_comm.h"
 #include "core/country_table.h"
 #include "core/probe_order.h"
 #include "core/table_choice.h"
 #include "win32/dll_search.h"
 #include "win32/file_presence.h"
 #include "link/port_connection.h"
+#include "version.h"
 
 const char kCliUsage[] =
     "usage: korvane-cli list [--table FILE] [--verbose]\n"
     "       korvane-cli detect [--ports COMn,...] [TALK] [--json] [--verbose]\n"
     "       korvane-cli query [--port COMn | --ports COMn,...] [TALK] [--table FILE] [--json] [--verbose]\n"
     "       korvane-cli supported [--port COMn | --ports COMn,...] [TALK] [--table FILE] [--json] [--verbose]\n"
-    "       korvane-cli set COUNTRY [--port COMn | --ports COMn,...] [TALK] [--table FILE] [--json] [--verbose]\n"
+    "       korvane-cli set COUNTRY [--port COMn | --ports COMn,...] [TALK] [--force] [--table FILE] [--json]\n"
+    "                   [--verbose]\n"
+    "       korvane-cli --help | --version\n"
     "TALK is --dialect auto|t19|gci, --paced and --settle MS. COUNTRY is a name from\n"
     "korvane.ini (letter case ignored) or its code; n is 1 to 256.\n";
 
 namespace {
 
 const char kBlockingWindow[] = "Vantoria Select";
-constexpr int kHighestComPort = 256;
 
 // The caller's stop flag of a port connection, made before the connection.
 struct StopFlag {
@@ -55,11 +60,7 @@ std::wstring Wide(const char* name) { return std::wstring(name, name + std::char
 class WindowsCli : public CliPlatform {
 public:
     std::unique_ptr<ModemPort> NewPort() override { return std::make_unique<ComPort>(); }
-    std::vector<std::string> SystemPorts() override {
-        std::vector<std::string> ports;
-        for (int port : kProbeOrder) ports.push_back(ComPortName(port));
-        return ports;
-    }
+    std::vector<std::string> SystemPorts() override { return ComPortsToProbe(SerialCommPorts()); }
     // The table given, or the one beside the program (korvane.ini, else
     // korvane-shipped.ini), named for messages in the console's code page and
     // opened by its full name.
@@ -87,12 +88,7 @@ private:
 
 // "COM1" to "COM256", letter case ignored, no leading zero; anything else names no COM port.
 std::string CheckComPort(const std::string& text, std::string& error) {
-    const bool com = text.size() >= 4 && text.size() <= 6 && (text[0] | 0x20) == 'c' && (text[1] | 0x20) == 'o' &&
-                     (text[2] | 0x20) == 'm' && text[3] != '0';
-    int number = 0;
-    for (std::size_t i = 3; com && i < text.size() && number <= kHighestComPort; ++i)
-        number = text[i] >= '0' && text[i] <= '9' ? number * 10 + (text[i] - '0') : kHighestComPort + 1;
-    if (com && number >= 1 && number <= kHighestComPort) return ComPortName(number);
+    if (const int number = ComPortNumber(text)) return ComPortName(number);
     error = "'" + text + "' is not a COM port: COM1 to COM256";
     return "";
 }
@@ -101,6 +97,10 @@ std::string CheckComPort(const std::string& text, std::string& error) {
 
 int main(int argc, char** argv) {
     LoadSystemDllsFromSystemFolderOnly();
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
+        std::fputs(argv[1][2] == 'h' ? kCliUsage : "korvane-cli " KORVANE_VERSION_TEXT "\n", stdout);
+        return kDone;
+    }
     CliOptions options;
     std::string error;
     if (!ParseCliOptions(argc, argv, CheckComPort, options, error)) {

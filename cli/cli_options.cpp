@@ -93,6 +93,8 @@ bool ParseCliOptions(int argc, const char* const* argv, PortNameCheck checkPort,
             ++i;
         } else if (talks && std::strcmp(arg, "--paced") == 0) {
             options.paced = true;
+        } else if (options.command == CliCommand::Set && std::strcmp(arg, "--force") == 0) {
+            options.force = true;
         } else if (talks && std::strcmp(arg, "--settle") == 0) {
             if (!hasValue) {
                 error = "--settle needs milliseconds";

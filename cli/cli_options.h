@@ -17,7 +17,8 @@ struct CliOptions {
     std::string table;                // --table FILE; "" when not given
     Dialect dialect = Dialect::Auto;  // --dialect
     bool paced = false;               // --paced: the window's pace, every window waited out
-    int settleMs = -1;                // --settle MS: the pause after opening; -1 when not given
+    int settleMs = -1;                // --settle MS: the bound of the wait for the modem; -1 when not given
+    bool force = false;               // set --force: written even where the modem has the country already
     bool json = false;
     bool verbose = false;
 };

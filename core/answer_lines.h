@@ -9,7 +9,12 @@
 #include <string>
 #include <vector>
 
-enum class FinalResult { None, Ok, Error };
+// The final result codes of a command. A modem writes each as a word
+// ("NO CARRIER") or, after ATV0, as its number ("3").
+enum class FinalResult { None, Ok, Connect, NoCarrier, Error, NoDialtone, Busy, NoAnswer };
+
+// The result code's word: "OK", "NO CARRIER"; "" for None.
+const char* FinalResultText(FinalResult result);
 
 class AnswerLines {
 public:
@@ -18,8 +23,10 @@ public:
 
     // Forgets everything received: the next command's answer starts here.
     void Reset();
-    // A line that is exactly "OK" or "ERROR" ends the answer; what comes
-    // after it belongs to no answer and is dropped.
+    // A line that is a final result code, in words or in numbers, ends the
+    // answer; what comes after it belongs to no answer and is dropped. A
+    // line the modem sends on its own (RING, +CRING, RING's number 2) is no
+    // part of any answer and is skipped.
     void Feed(const char* bytes, std::size_t count);
 
     FinalResult Final() const { return m_final; }

@@ -19,10 +19,11 @@ public:
         const bool probe = wanted == Dialect::Auto || (wanted == Dialect::T19 && check);
         m_link.Open(name, probe ? LinkMode::Probe : LinkMode::Plain);
         if (!m_link.IsOpen()) {
-            // A port that did not open takes its window all the same, as the window's probe does.
-            if (check) m_link.ListenFor(m_timing.probeWindow);
+            // At the window's pace a port that did not open takes its window all the same.
+            if (check && !m_timing.prompt) m_link.ListenFor(m_timing.probeWindow);
             return Dialect::Auto;
         }
+        if (!m_link.Report().ready) return Dialect::Auto;
         if (!probe && !check) return wanted;
         if (probe) {
             if (m_link.AwaitIdentification()) return Dialect::T19;
@@ -142,13 +143,29 @@ SupportedQuery QuerySupported(ModemPort& port, const char* name, Dialect dialect
 
 namespace {
 
-void SetByGci(DialectLink& link, const CountryRecord& country, CountrySet& result) {
+// Whether code is one of the country's.
+bool IsOneOf(int code, const GciCodes& codes) {
+    for (int k = 0; k < codes.count; ++k)
+        if (codes.code[k] == code) return true;
+    return false;
+}
+
+void SetByGci(DialectLink& link, const CountryRecord& country, bool readFirst, CountrySet& result) {
     const GciCodes codes = GciCodesOf(country);
     if (codes.count == 0) {
         result.outcome = SetOutcome::NoGciCode;
         return;
     }
     result.gciCode = codes.code[0];
+    FinalResult final;
+    if (readFirst) {
+        const int now = link.AskGciCountry(final);
+        if (IsOneOf(now, codes)) {
+            result.gciCode = result.readBack = now;
+            result.outcome = SetOutcome::Set;
+            return;
+        }
+    }
     if (!link.AskGciList(result.listFinal, result.supported, result.listed)) {
         result.outcome = SetOutcome::NoList;
         return;
@@ -159,32 +176,48 @@ void SetByGci(DialectLink& link, const CountryRecord& country, CountrySet& resul
         return;
     }
     result.gciCode = code;
+    result.written = true;
     if (link.SetGciCountry(code) != FinalResult::Ok) {
         result.outcome = SetOutcome::NotAcknowledged;
         return;
     }
     // Some modems say OK and keep their old country: only the modem's own
     // word afterwards tells.
-    FinalResult final;
     result.readBack = link.AskGciCountry(final);
     result.outcome = result.readBack == code ? SetOutcome::Set : SetOutcome::NotTaken;
 }
 
 }  // namespace
 
+// The card's country, when the table line its answer names has the code to be written.
+bool CardHasCountry(ModemLink& link, const CountryRecord& country, const ReadFirst& readFirst) {
+    const CountryAnswer answer = link.AskCountry(readFirst.table, readFirst.count);
+    return answer.country >= 0 && std::strcmp(readFirst.table[answer.country].code, country.code) == 0;
+}
+
+void SetByCard(ModemLink& link, const CountryRecord& country, const ReadFirst& readFirst, CountrySet& result) {
+    // A port that did not open is no acknowledgement either.
+    if (!link.IsOpen()) {
+        result.outcome = SetOutcome::NotAcknowledged;
+    } else if (readFirst.table && CardHasCountry(link, country, readFirst)) {
+        result.outcome = SetOutcome::Set;
+    } else {
+        result.written = true;
+        result.outcome = link.WriteCountryCode(country.code) ? SetOutcome::Set : SetOutcome::NotAcknowledged;
+    }
+}
+
 CountrySet SetCountryIn(ModemPort& port, const char* name, Dialect dialect, const CountryRecord& country,
-                        const ModemTiming& timing, const DialectSettled& settled) {
+                        const ModemTiming& timing, const DialectSettled& settled, const ReadFirst& readFirst) {
     CountrySet result;
     DialectLink link(port, timing);
     result.dialect = link.Open(name, dialect, false);
     Tell(settled, result.dialect);
     if (result.dialect == Dialect::T19) {
-        // A port that did not open is no acknowledgement either.
-        const bool acknowledged = link.Link().IsOpen() && link.Link().WriteCountryCode(country.code);
-        result.outcome = acknowledged ? SetOutcome::Set : SetOutcome::NotAcknowledged;
+        SetByCard(link.Link(), country, readFirst, result);
     } else if (result.dialect == Dialect::Gci) {
         if (link.Link().IsOpen())
-            SetByGci(link, country, result);
+            SetByGci(link, country, readFirst.table != nullptr, result);
         else
             result.outcome = SetOutcome::NotAcknowledged;
     }

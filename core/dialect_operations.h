@@ -71,9 +71,11 @@ SupportedQuery QuerySupported(ModemPort& port, const char* name, Dialect dialect
 // A country written into the modem. t19: "%t19,0," and the table's code,
 // acknowledged by OK. gci: the list asked first, a code of the country's
 // that the modem supports sent with "+GCI=", and after its OK the country
-// read back.
+// read back. Told to read first, it asks the modem's country before
+// anything else ("i9" looked up in the table, "+GCI?"), and writes nothing
+// when the modem has that country already.
 enum class SetOutcome {
-    Set,              // acknowledged (gci: and read back)
+    Set,              // acknowledged (gci: and read back), or the modem had the country already
     NotAcknowledged,  // no OK in time (an ERROR among them)
     NotTaken,         // gci: OK, but the modem still reports another code
     Unsupported,      // gci: none of the country's codes is in the modem's list; nothing sent
@@ -85,11 +87,19 @@ struct CountrySet {
     LinkReport report;
     Dialect dialect = Dialect::Auto;
     SetOutcome outcome = SetOutcome::NoModem;
+    bool written = false;  // the setting command went out
     int gciCode = -1;      // gci: the code sent (or that would have been)
     GciCodeSet supported;  // gci: the modem's list
     std::string listed;    // gci: the list as the modem wrote it
     FinalResult listFinal = FinalResult::None;
     int readBack = -1;  // gci: the code the modem reported after the setting
 };
+// The table the card's answer is looked up in, for a setting that reads
+// first; no table: the country is written at once.
+struct ReadFirst {
+    const CountryRecord* table = nullptr;
+    int count = 0;
+};
 CountrySet SetCountryIn(ModemPort& port, const char* name, Dialect dialect, const CountryRecord& country,
-                        const ModemTiming& timing, const DialectSettled& settled = nullptr);
+                        const ModemTiming& timing, const DialectSettled& settled = nullptr,
+                        const ReadFirst& readFirst = {});

@@ -7,13 +7,12 @@ namespace {
 constexpr char kPrefix[] = "+GCI:";
 constexpr std::size_t kPrefixLength = sizeof kPrefix - 1;
 
-// The text after "+GCI:" and its blanks, when the line is such an answer.
-bool AfterPrefix(const std::string& line, std::string& rest) {
-    if (line.compare(0, kPrefixLength, kPrefix) != 0) return false;
+// The text after "+GCI:" and its blanks, or the whole line when it has no such prefix.
+std::string AfterPrefix(const std::string& line) {
+    if (line.compare(0, kPrefixLength, kPrefix) != 0) return line;
     std::size_t at = kPrefixLength;
     while (at < line.size() && line[at] == ' ') ++at;
-    rest = line.substr(at);
-    return true;
+    return line.substr(at);
 }
 
 int HexValue(char c) {
@@ -32,37 +31,42 @@ int ReadCode(const std::string& text, std::size_t& at) {
     return code;
 }
 
+// The codes and ranges of a comma-separated list; false unless the whole text is one.
+bool ReadList(const std::string& list, GciCodeSet& found) {
+    std::size_t at = 0;
+    for (;;) {
+        const int first = ReadCode(list, at);
+        int last = first;
+        if (at < list.size() && list[at] == '-') last = ReadCode(list, ++at);
+        if (first < 0 || last < first) return false;
+        for (int code = first; code <= last; ++code) found.set(static_cast<std::size_t>(code));
+        if (at == list.size()) return true;
+        if (list[at++] != ',') return false;
+    }
+}
+
 }  // namespace
 
 int ParseGciCountry(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
-        std::string rest;
-        if (!AfterPrefix(line, rest)) continue;
+        const std::string rest = AfterPrefix(line);
+        // Bare, the code must be the whole line: blanks around it are no modem's.
+        const bool bare = rest.size() == line.size();
         std::size_t at = 0;
         const int code = ReadCode(rest, at);
-        if (code >= 0 && at == rest.size()) return code;
+        if (code >= 0 && at == rest.size() && (!bare || rest.size() <= 2)) return code;
     }
     return -1;
 }
 
 bool ParseGciList(const std::vector<std::string>& lines, GciCodeSet& codes, std::string& listed) {
     for (const std::string& line : lines) {
-        std::string rest;
-        if (!AfterPrefix(line, rest) || rest.size() < 2 || rest.front() != '(' || rest.back() != ')') continue;
-        const std::string list = rest.substr(1, rest.size() - 2);
+        std::string list = AfterPrefix(line);
+        const bool open = !list.empty() && list.front() == '(', close = !list.empty() && list.back() == ')';
+        if (open != close || (open && list.size() < 2)) continue;
+        if (open) list = list.substr(1, list.size() - 2);
         GciCodeSet found;
-        std::size_t at = 0;
-        bool good = true;
-        while (good) {
-            const int first = ReadCode(list, at);
-            int last = first;
-            if (at < list.size() && list[at] == '-') last = ReadCode(list, ++at);
-            good = first >= 0 && last >= first;
-            for (int code = first; good && code <= last; ++code) found.set(static_cast<std::size_t>(code));
-            if (!good || at == list.size()) break;
-            good = list[at++] == ',';
-        }
-        if (!good) continue;
+        if (!ReadList(list, found)) continue;
         codes = found;
         listed = list;
         return true;

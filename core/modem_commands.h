@@ -18,6 +18,11 @@ constexpr char kCountryInfoCommand[] = "i9";
 constexpr char kSetCountryCommand[] = "%t19,0,";
 constexpr char kAcknowledgement[] = "OK";
 
+// Brings a modem into the mode the command line reads, from whatever state
+// another program left it in: echo off (E0), result codes on (Q0), in words
+// (V1). The modem keeps these until it is reset or loses power.
+constexpr char kSyncCommand[] = "E0Q0V1";
+
 // Room for a framed command: "at", at most 251 characters, CR and LF, zero.
 constexpr std::size_t kFramedCommandSize = 256;
 

@@ -1,5 +1,6 @@
 #include "core/modem_link.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
@@ -33,23 +34,61 @@ void ModemLink::Open(const char* name, LinkMode mode) {
     m_matcher = LineMatcher();
     m_answer.Reset();
     m_report.open = m_port.Open(name);
-    // Nothing is received before the settings: the pause is slept.
-    const ModemClock::time_point opened = m_port.OpenedAt();
-    if (m_timing.prompt && opened != ModemClock::time_point{})
-        std::this_thread::sleep_until(opened + m_timing.settle);
-    else
-        std::this_thread::sleep_for(m_timing.settle);
+    // The prompt pace counts from the device's own open when the port tells it.
+    const ModemClock::time_point opened =
+        m_port.OpenedAt() != ModemClock::time_point{} ? m_port.OpenedAt() : ModemClock::now();
+    SettleAfterOpen();
     if (m_report.open.Ok()) m_report.configure = m_port.Configure();
     m_report.usable = m_port.IsOpen();
     if (mode == LinkMode::Probe) {
         m_matcher.SetPattern(0, kModemId1);
         m_matcher.SetPattern(1, kModemId2);
     }
+    m_report.ready = m_timing.prompt ? AwaitReady(opened) : m_report.usable;
     ListenFor(m_timing.readerStart);
-    if (mode != LinkMode::Probe) return;
+    if (mode != LinkMode::Probe || !m_report.ready) return;
     // A result code that came before the probe answers nothing.
     m_answer.Reset();
     Write(kProbeCommand, kProbeCommandLength);
+}
+
+void ModemLink::SettleAfterOpen() {
+    // At the prompt pace the modem is waited for after the settings instead.
+    if (m_timing.prompt) return;
+    // Nothing is received before the settings: the window's pause is slept.
+    std::this_thread::sleep_for(m_timing.settle);
+}
+
+bool ModemLink::AwaitReady(ModemClock::time_point opened) {
+    if (!m_port.IsOpen()) return false;
+    const Deadline bound = opened + m_timing.settle;
+    int tries = 0;
+    do {
+        SendAt(kSyncCommand);
+        ++tries;
+        Listen(ModemClock::now() + m_timing.syncInterval, WaitEnd::Final);
+    } while (m_answer.Final() == FinalResult::None && ModemClock::now() < bound);
+    // Any final result code will do: a modem that knows no part of the
+    // command still listens.
+    const bool ready = m_answer.Final() != FinalResult::None;
+    if (ready && tries > 1) DrainLateAnswers();
+    m_answer.Reset();
+    return ready;
+}
+
+void ModemLink::DrainLateAnswers() {
+    // A modem that woke late may answer every try it kept, and a slow one
+    // answers each try as late as the first: such answers come a sync
+    // interval apart at most, and none of them may be taken for the next
+    // command's. So the line must be quiet for two intervals. A line that
+    // never falls silent is left after another settle.
+    const Deadline limit = ModemClock::now() + m_timing.settle;
+    std::size_t drained = 0;
+    while (drained < kLateBytes && ModemClock::now() < limit) {
+        const std::size_t got = Receive(std::min(ModemClock::now() + 2 * m_timing.syncInterval, limit));
+        if (got == 0) break;
+        drained += got;
+    }
 }
 
 void ModemLink::SendAt(const char* command) {

@@ -32,6 +32,9 @@ struct LinkReport {
     PortStatus configure;  // the first failed setting, the port worked on regardless
     PortStatus line;       // the first failed write or read
     bool usable = false;   // the port opened and stayed open past the settings
+    // The modem may be talked to: at the prompt pace it answered the sync
+    // command in time; at the window's pace every usable port is.
+    bool ready = false;
 };
 
 // The query's answer: the reply as captured, the country it names (-1: none),
@@ -58,13 +61,15 @@ public:
     ModemLink(const ModemLink&) = delete;
     ModemLink& operator=(const ModemLink&) = delete;
 
-    // Opens the named port, pauses settle (at the prompt pace counted from
-    // the device's own open when the port tells it), configures it, starts a
-    // fresh matcher (the identification strings in probe mode), pauses
+    // Opens the named port, pauses settle, configures it, starts a fresh
+    // matcher (the identification strings in probe mode), pauses
     // readerStart and, in probe mode, writes "ati3", so the probe window
     // starts on return. A port that does not open, or is unusable, takes its
     // pauses all the same and yields no reply. A connection still open is
     // ended first (the port's Open does that).
+    // At the prompt pace the port is configured at once and the modem waited
+    // for instead of the pause: see AwaitReady; a modem that is not ready is
+    // sent no probe, and a port that does not open takes no pause.
     void Open(const char* name, LinkMode mode);
     // Writes "at<command>\r\n".
     void SendAt(const char* command);
@@ -104,6 +109,15 @@ public:
     LineMatcher& Matcher() { return m_matcher; }
 
 private:
+    // The window's pace: the settling pause, slept before the settings.
+    void SettleAfterOpen();
+    // The readiness wait: from opened on, the sync command every
+    // syncInterval until the modem answers one with a final result code, for
+    // as long as settle from opened allows (one try at least). When more
+    // than one went out, the answers to the others are drained.
+    bool AwaitReady(ModemClock::time_point opened);
+    // Reads until the line has been quiet for two sync intervals.
+    void DrainLateAnswers();
     void Write(const char* bytes, std::size_t count);
     // One read until the deadline, fed to the matcher; the count read.
     std::size_t Receive(Deadline until);

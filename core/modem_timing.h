@@ -7,9 +7,16 @@
 struct ModemTiming {
     using Ms = std::chrono::milliseconds;
     // Opening: from the open to the line settings, and from the start of
-    // reception to the first command.
+    // reception to the first command. At the prompt pace settle is no pause
+    // but the bound of the readiness wait (below).
     Ms settle{1000};
     Ms readerStart{500};
+    // Prompt: from the open the sync command goes out every syncInterval
+    // until the modem answers one. A command and its answer take about 10 ms
+    // on a 19200 bit/s line, and a listening modem answers within a few tens
+    // of milliseconds: a ready modem is rarely asked twice, and one that
+    // wakes is served within a tenth of a second.
+    Ms syncInterval{100};
     // The identification line ends within probeWindow of "ati3"; a detection
     // run opens the next port nextProbe after its verdict.
     Ms probeWindow{300};
@@ -23,18 +30,19 @@ struct ModemTiming {
     // and when the program quits.
     Ms commandRelease{100};
     Ms quitRelease{100};
-    // Prompt: a wait ends as soon as its answer is complete (the
-    // identification seen, a final OK or ERROR), the windows above being only
-    // its upper bounds, and a detection probes all its ports at once.
-    // Otherwise every window is waited out, but for a setting's OK.
+    // Prompt: the modem is waited for, not a fixed pause; a wait ends as
+    // soon as its answer is complete (the identification seen, a final
+    // result code), the windows above being only its upper bounds, and a
+    // detection probes all its ports at once. Otherwise every pause and
+    // window is waited out, but for a setting's OK, and no sync is sent.
     bool prompt = false;
 };
 
 // The program's own pace, the window's.
 constexpr ModemTiming kProgramPace{};
 
-// The command line's pace: the settling pause stays, which a card needs
-// after its port is opened; nothing else is waited for that has not to be.
+// The command line's pace: nothing is waited for that has not to be; a
+// modem is given up settle after the open when it has not answered by then.
 constexpr ModemTiming kPromptPace = [] {
     ModemTiming timing;
     timing.readerStart = timing.nextProbe = timing.commandRelease = ModemTiming::Ms(0);

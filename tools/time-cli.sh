@@ -33,8 +33,11 @@ rack() {
   modems "${modems[@]}"
 }
 
+# Requests to the virtual modem before each timed run, outside its time.
+before=()
 elapsed_ms() {
-  local start end
+  local start end request
+  for request in ${before[@]+"${before[@]}"}; do vm $request >/dev/null; done
   start=$(date +%s%N)
   (cd "$scratch" && "$cli" "$@" >/dev/null 2>&1 </dev/null)
   end=$(date +%s%N)
@@ -62,14 +65,21 @@ row() {
 echo "| Row | What is timed | Runs | Median | Min | Max | Held against | Ratio: median (min–max) | Status |"
 echo "|---|---|---|---|---|---|---|---|---|"
 row "Linux CLI start and exit" none 0 query --port /etc/passwd
+# A setting finds another country there each time (put back before the
+# run), so it reads it, writes and reads back; one that finds its own writes nothing.
 rack personality=gci
-row "Linux CLI query, gci" goal 1200 query --port ports/com1
-row "Linux CLI setting, gci" goal 1200 set B5 --port ports/com1
+row "Linux CLI query, gci" goal 150 query --port ports/com1
+before=("set 1 country B4")
+row "Linux CLI setting, gci" goal 300 set B5 --port ports/com1
+before=()
+row "Linux CLI setting, gci, the country there already" none 0 set B5 --port ports/com1
 row "Linux CLI detection, six ports, gci" goal 1500 detect --ports "$all6"
 row "Linux CLI query, gci, paced" nominal 2400 query --port ports/com1 --paced
 rack id=1
 row "Linux CLI query, card" goal 1200 query --port ports/com1
+before=("set 1 country B4")
 row "Linux CLI setting, card" goal 1200 set B5 --port ports/com1
+before=()
 row "Linux CLI detection, six ports, card" goal 1500 detect --ports "$all6"
 row "Linux CLI query, card, paced" nominal 1800 query --port ports/com1 --paced --dialect t19
 row "Linux CLI setting, card, paced" nominal 1600 set B5 --port ports/com1 --paced --dialect t19

@@ -1,4 +1,4 @@
-// Owning wrappers for kernel handles, GDI objects, device contexts and icons.
+// Owning wrappers for kernel handles, GDI objects, device contexts, icons and registry keys.
 #pragma once
 #include <windows.h>
 
@@ -71,4 +71,19 @@ public:
 
 private:
     HICON m_icon;
+};
+
+// Closes a registry key when it goes out of scope.
+class ScopedRegistryKey {
+public:
+    explicit ScopedRegistryKey(HKEY key) : m_key(key) {}
+    ~ScopedRegistryKey() {
+        if (m_key) RegCloseKey(m_key);
+    }
+    ScopedRegistryKey(const ScopedRegistryKey&) = delete;
+    ScopedRegistryKey& operator=(const ScopedRegistryKey&) = delete;
+    HKEY Get() const { return m_key; }
+
+private:
+    HKEY m_key;
 };

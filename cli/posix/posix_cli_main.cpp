@@ -22,7 +22,9 @@ const char kCliUsage[] =
     "       korvane-cli detect [--ports PORT,...] [TALK] [--json] [--verbose]\n"
     "       korvane-cli query [--port PORT | --ports PORT,...] [TALK] [--table FILE] [--json] [--verbose]\n"
     "       korvane-cli supported [--port PORT | --ports PORT,...] [TALK] [--table FILE] [--json] [--verbose]\n"
-    "       korvane-cli set COUNTRY [--port PORT | --ports PORT,...] [TALK] [--table FILE] [--json] [--verbose]\n"
+    "       korvane-cli set COUNTRY [--port PORT | --ports PORT,...] [TALK] [--force] [--table FILE] [--json]\n"
+    "                   [--verbose]\n"
+    "       korvane-cli --help | --version\n"
     "TALK is --dialect auto|t19|gci, --paced and --settle MS. COUNTRY is a name from the\n"
     "table (letter case ignored) or its code; PORT is a device path (/dev/ttyUSB0), a\n"
     "name under /dev (ttyUSB0) or a /dev/serial/by-id link.\n";

@@ -29,6 +29,15 @@ make_table unreadable
 mkdir "$scratch/unreadable/korvane.ini"
 for table in shippedonly edited unreadable; do cp "$shipped_ini" "$scratch/$table/korvane-shipped.ini"; done
 
+# COM9, mapped in this prefix to a link the modem's ports never take: Wine
+# lists it in SERIALCOMM beside COM1 to COM6. The device manager reads the
+# mapping when it starts, so the prefix is started again once.
+if ! wine reg query 'HKLM\Software\Wine\Ports' /v COM9 >"$scratch/reg.log" 2>&1 </dev/null; then
+  { wine reg add 'HKLM\Software\Wine\Ports' /v COM9 /t REG_SZ /d "$build/ports/com9" /f &&
+    wineserver -k; timeout 10 wineserver -w; wineserver -p && wine wineboot; } >>"$scratch/reg.log" 2>&1 </dev/null ||
+    { echo "FAIL - COM9 could not be mapped: $(cat "$scratch/reg.log")"; exit 1; }
+fi
+
 exec 3<>"/dev/tcp/127.0.0.1/$KORVANE_VMODEM_PORT" || exit 2
 # shellcheck source=../harness/vmodem_control.sh
 . "$(dirname "$0")/../harness/vmodem_control.sh"
@@ -38,9 +47,10 @@ failures=0 passed=0 reply=''
 # The regexes match the whole output (. matches line ends too); the hex is all
 # COM4 received, in order ("-": nothing).
 row() {
-  local name=$1 attached=$2 table=$3 args=$4 want=$5 pattern=$6 errors=$7 hex=${8:-} status out err problem='' received='' line
+  local name=$1 attached=$2 table=$3 args=$4 want=$5 pattern=$6 errors=$7 hex=${8:-} status out err problem='' received='' line setup
   # shellcheck disable=SC2086
-  modems $attached
+  setup=$(modems $attached 2>&1)
+  [ -z "$setup" ] || problem="; setting up $attached failed: $setup"
   (cd "$scratch/$table" && timeout 30 wine korvane-cli.exe $args >"$scratch/out" 2>"$scratch/err" </dev/null)
   status=$?
   out=$(tr -d '\r' <"$scratch/out") err=$(tr -d '\r' <"$scratch/err")
@@ -63,37 +73,48 @@ row() {
   printf 'FAIL - %s: %s\n--- stdout\n%s\n--- stderr\n%s\n' "$name" "${problem#; }" "$out" "$err"
 }
 hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
+# The sync command, that begins every connection but the window's pace's.
+S=$(hex $'atE0Q0V1\r\n')
 # What standard error shows.
 probing() { local p; for p in "$@"; do printf 'probing COM%s\\.\\.\\.\\n' "$p"; done; }
-all6=$(probing 3 4 2 1 5 6)
+# Beyond COM1 to COM6 a detection probes the other ports the system lists, in
+# number order: COM9, and any serial device of the host that Wine maps itself
+# (COM7 for /dev/ttyS0, say), whose state is the host's.
+extra=$(for link in "$WINEPREFIX"/dosdevices/com*; do n=${link##*/com}; [ "$n" -gt 6 ] && echo "$n"; done | sort -n)
+# others STATE: the lines of those ports, COM9 in the state given.
+others() { local n; for n in $extra; do [ "$n" = 9 ] && printf '\\nCOM9: %s' "$1" || printf '\\nCOM%s: [^\\n]*' "$n"; done; }
+all6=$(probing 3 4 2 1 5 6 $extra)
+listed=$(printf ', COM%s' $extra)
 usage='\nusage: korvane-cli list .*n is 1 to 256\.'
 table_path='[^\n]*korvane\.ini'
 
 #   name                        modems              table    arguments                    exit stdout / stderr / COM4
 row "list"                      ""                  shipped  "list"                       0 '09  Australia\n.*B5  United States' ''
-row "detect, two modems"        "3:B5:silent=1 2:04 4:B5" shipped "detect"              0 'COM3: no modem\nCOM4: modem \(t19\)\nCOM2: modem \(t19\)\nCOM1: cannot open\nCOM5: cannot open\nCOM6: cannot open' \
-  "${all6%\\n}" "$(hex $'ati3\r\n')"
+row "--help"                    ""                  missing  "--help"                     0 'usage: korvane-cli list .*n is 1 to 256\.' ''
+row "--version"                 ""                  missing  "--version"                  0 'korvane-cli [0-9]+\.[0-9]+\.[0-9]+\.[0-9]+' ''
+row "detect, two modems"        "3:B5:silent=1 2:04 4:B5" shipped "detect"              0 'COM3: no modem\nCOM4: modem \(t19\)\nCOM2: modem \(t19\)\nCOM1: cannot open\nCOM5: cannot open\nCOM6: cannot open'"$(others 'cannot open')" \
+  "${all6%\\n}" "$S$(hex $'ati3\r\n')"
 row "detect, json, no modem"    ""                  shipped  "detect --json"              1 '\{"ports":\[\{"port":"COM3","state":"cannot open"\},\{"port":"COM4","state":"cannot open"\},.*\]\}' \
   "${all6%\\n}"
-row "query, no modem"           ""                  shipped  "query"                      1 '' "${all6}korvane-cli: no modem found on COM3, COM4, COM2, COM1, COM5, COM6"
+row "query, no modem"           ""                  shipped  "query"                      1 '' "${all6}korvane-cli: no modem found on COM3, COM4, COM2, COM1, COM5, COM6$listed"
 row "query, first modem found"  "2:04 4:B5"         shipped  "query"                      0 'United States' \
-  "${all6}querying the country on COM4 \(t19\)\.\.\." "$(hex $'ati3\r\nati9\r\n')"
+  "${all6}querying the country on COM4 \(t19\)\.\.\." "$S$(hex $'ati3\r\n')$S$(hex $'ati9\r\n')"
 row "query, given port"         "2:04 4:B5"         shipped  "query --port com2 --json"   0 '\{"port":"COM2","country":"Germany","code":"04","dialect":"t19"\}' \
   'querying the country on COM2 \(t19\)\.\.\.' -
 row "query, unknown country"    "4:B5"              nous     "query --port COM4"          0 'unknown' 'querying the country on COM4 \(t19\)\.\.\.'
-row "query, silent modem"       "4:B5:silent=1"     shipped  "query --port COM4"          1 '' 'korvane-cli: no modem answered on COM4'
-row "query, silent card"        "4:B5:silent=1"     shipped  "query --port COM4 --dialect t19" 1 '' \
-  'querying the country on COM4 \(t19\)\.\.\.\nkorvane-cli: no modem answered on COM4'
+row "query, silent modem"       "4:B5:silent=1"     shipped  "query --port COM4 --settle 300" 1 '' 'korvane-cli: no modem answered on COM4'
 row "query, closed port"        ""                  shipped  "query --port COM4"          1 '' 'korvane-cli: COM4 cannot be opened'
-row "set by name"               "4:B5"              shipped  "set gERMANY --json"         0 '\{"port":"COM4","country":"Germany","code":"04","dialect":"t19","result":"set"\}' \
-  "${all6}setting Germany \(04\) on COM4 \(t19\)\.\.\." "$(hex $'ati3\r\nat%t19,0,04\r\n')"
+row "set by name"               "4:B5"              shipped  "set gERMANY --json"         0 '\{"port":"COM4","country":"Germany","code":"04","dialect":"t19","result":"set","written":true\}' \
+  "${all6}setting Germany \(04\) on COM4 \(t19\)\.\.\." "$S$(hex $'ati3\r\n')$S$(hex $'ati9\r\nat%t19,0,04\r\n')"
 row "set by code"               "4:B5"              shipped  "set 0a --port COM4"         0 'set' 'setting Austria \(0A\) on COM4 \(t19\)\.\.\.' \
-  "$(hex $'ati3\r\nat%t19,0,0A\r\n')"
+  "$S$(hex $'ati3\r\nati9\r\nat%t19,0,0A\r\n')"
 row "set, one-character code"   "4:B5"              onechar  "set Germany --port COM4"    0 'set' 'setting Germany \(4\) on COM4 \(t19\)\.\.\.' \
-  "$(hex $'ati3\r\nat%t19,0,4\r\n')"
+  "$S$(hex $'ati3\r\nati9\r\nat%t19,0,4\r\n')"
+row "set, the country it has"   "4:B5"              shipped  "set B5 --port COM4"         0 'set' \
+  'setting United States \(B5\) on COM4 \(t19\)\.\.\.\nkorvane-cli: the modem on COM4 has United States already: nothing written \(--force writes it\)' \
+  "$S$(hex $'ati3\r\nati9\r\n')"
 row "set, modem says ERROR"     "4:B5:seterror=1"   shipped  "set Japan --port COM4"      1 'not acknowledged' 'setting Japan \(00\) on COM4 \(t19\)\.\.\.'
-row "set, lower-case ok"        "4:B5:okword=ok"    shipped  "set Japan --port COM4"      1 'not acknowledged' 'setting Japan \(00\) on COM4 \(t19\)\.\.\.'
-row "set, silent card"          "4:B5:silent=1"     shipped  "set Japan --port COM4 --dialect t19" 1 'not acknowledged' 'setting Japan \(00\) on COM4 \(t19\)\.\.\.'
+row "set, lower-case ok: no modem" "4:B5:okword=ok" shipped  "set Japan --port COM4 --settle 300" 1 '' 'korvane-cli: no modem answered on COM4'
 row "unknown country"           "4:B5"              shipped  "set Narnia"                 2 '' "korvane-cli: unknown country 'Narnia' \(korvane-cli list shows the table\)" -
 row "COM12, beyond the window's" "4:B5"            shipped  "query --port COM12"         1 '' "korvane-cli: COM12 cannot be opened" -
 row "COM257"                    "4:B5"              shipped  "query --port COM257"        2 '' "korvane-cli: 'COM257' is not a COM port: COM1 to COM256$usage" -
@@ -110,22 +131,30 @@ row "korvane.ini unreadable before it" ""           unreadable "list"           
 # Set, then query, for a handful of countries on one modem.
 for country in "Japan:00" "United Kingdom:B4" "Taiwan:FE" "South Africa:9F"; do
   row "set ${country%%:*}" "4:B5" shipped "set ${country##*:} --port COM4" 0 'set' \
-    "setting ${country%%:*} \(${country##*:}\) on COM4 \(t19\)\.\.\." "$(hex $'ati3\r\n'"at%t19,0,${country##*:}"$'\r\n')"
+    "setting ${country%%:*} \(${country##*:}\) on COM4 \(t19\)\.\.\." "$S$(hex $'ati3\r\nati9\r\n'"at%t19,0,${country##*:}"$'\r\n')"
   row "then query ${country%%:*}" - shipped "query --port COM4" 0 "${country%%:*}" 'querying the country on COM4 \(t19\)\.\.\.'
 done
 
 # A modem of the standard country command; the window's pace; the probe
 # window's edges at the prompt pace (a reply 250 ms after ati3 is in time, one
-# 350 ms after it is not).
+# 350 ms after it is not; the modem is as slow with the sync command's tries).
 row "gci: query"                "4:B5:personality=gci" shipped "query --port COM4 --json" 0 \
   '\{"port":"COM4","country":"United States","code":"B5","dialect":"gci"\}' 'querying the country on COM4 \(gci\)\.\.\.' \
-  "$(hex $'ati3\r\nat\r\nat+GCI?\r\n')"
+  "$S$(hex $'ati3\r\nat\r\nat+GCI?\r\n')"
 row "gci: set"                  "4:B5:personality=gci" shipped "set b4 --port COM4"       0 'set' \
-  'setting United Kingdom on COM4 \(gci\)\.\.\.' "$(hex $'ati3\r\nat\r\nat+GCI=?\r\nat+GCI=B4\r\nat+GCI?\r\n')"
+  'setting United Kingdom on COM4 \(gci\)\.\.\.' "$S$(hex $'ati3\r\nat\r\nat+GCI?\r\nat+GCI=?\r\nat+GCI=B4\r\nat+GCI?\r\n')"
 row "paced: the window's query" "4:B5"              shipped  "query --port COM4 --paced --dialect t19" 0 'United States' \
   'querying the country on COM4 \(t19\)\.\.\.' "$(hex $'ati9\r\n')"
-row "prompt: a reply in time"   "4:B5:delay=250"    shipped  "detect --ports COM4 --settle 0" 0 'COM4: modem \(t19\)' 'probing COM4\.\.\.'
-row "prompt: a reply too late"  "4:B5:delay=350"    shipped  "detect --ports COM4 --settle 0" 1 'COM4: no modem' 'probing COM4\.\.\.'
+row "prompt: a reply in time"   "4:B5:delay=250"    shipped  "detect --ports COM4"        0 'COM4: modem \(t19\)' 'probing COM4\.\.\.'
+row "prompt: a reply too late"  "4:B5:delay=350"    shipped  "detect --ports COM4"        1 'COM4: no modem' 'probing COM4\.\.\.'
+
+# A modem on COM9, a port the system lists beyond the window's six: the
+# modem's link moved to the path COM9 is mapped to.
+modems 6:B5 && mv "$build/ports/com6" "$build/ports/com9"
+row "detect: a modem on COM9"   -                   shipped  "detect"                     0 'COM3: cannot open\nCOM4: cannot open\nCOM2: cannot open\nCOM1: cannot open\nCOM5: cannot open\nCOM6: cannot open'"$(others 'modem \(t19\)')" \
+  "${all6%\\n}"
+rm -f "$build/ports/com9"
+vm detach 6
 
 # The program that owns the modem is running: refused, and the modem keeps its country.
 (cd "$scratch" && exec timeout 60 wine "$title_window" "Vantoria Select" >"$scratch/window" 2>&1 </dev/null) &

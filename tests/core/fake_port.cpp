@@ -4,6 +4,7 @@
 #include <cstring>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "engine_knobs.h"
 
@@ -101,22 +102,34 @@ PortStatus Port::Open(const char* name) {
         SetKnobs(modem->second);
     }
     m_engine.reset_line();
+    m_opened = ModemClock::now();
+    m_kept = 0;
     const bool exists = m_rack.empty() ? std::strcmp(name, "none") != 0 : modem != m_rack.end();
     openStatus = exists
                      ? PortStatus{}
                      : PortStatus::Failure(PortFault::NoSuchPort, "open", 2, std::string(name) + ": no such port");
-    return fake::Port::Open(name);
+    const PortStatus status = fake::Port::Open(name);
+    const fake::Ms every(m_engine.settings().ring_ms);
+    if (status.Ok() && every.count() > 0)
+        for (fake::Ms at = every; at < fake::Ms(5000); at += every) Arrive(m_opened + at, m_engine.ring());
+    return status;
 }
 
 // The engine's answer arrives on the port, each piece at its delay from the
-// write and its spacing from the one before.
+// write (or from the modem's waking) and its spacing from the one before.
 PortStatus Port::Write(const char* bytes, std::size_t count) {
-    const ModemClock::time_point now = ModemClock::now();
-    ModemClock::time_point last = now;
+    ModemClock::time_point heard = ModemClock::now();
+    const ModemClock::time_point wake = m_opened + fake::Ms(m_engine.settings().deaf_ms);
+    if (heard < wake) {
+        if (!m_engine.settings().deafkeep) return fake::Port::Write(bytes, count);
+        heard = wake + fake::Ms(10) * m_kept++;
+    }
+    ModemClock::time_point last = heard;
     for (const Emission& emission : m_engine.feed(std::string_view(bytes, count))) {
-        last = std::max(now + fake::Ms(emission.delay_ms), last + fake::Ms(emission.spacing_ms));
+        last = std::max(heard + fake::Ms(emission.delay_ms), last + fake::Ms(emission.spacing_ms));
         Arrive(last, emission.bytes);
     }
+    if (!later.empty()) SetKnobs(std::exchange(later, ""));
     return fake::Port::Write(bytes, count);
 }
 

@@ -70,10 +70,14 @@ private:
 
 // A port whose far end is the virtual modem's own command engine: the card
 // or a gci modem, with every knob the tests set on the real one ("name=value
-// ..."), answering each command with its echo and its timed reply. A port
-// named "none" does not open; one whose knobs say silent=1 never answers.
-// Given a rack, the port is whichever modem the rack has under the name
-// opened, fresh at each open, and a name not in it does not open.
+// ..."), answering each command with its echo and its timed reply. As the
+// real one's port does, it rings the line (ring=ms) and is deaf after the
+// open (deaf=ms), losing what it hears or answering it on waking
+// (deafkeep=1), a line each 10 ms. Knobs given as later take effect once
+// the first command line is answered. A port named "none" does not open;
+// one whose knobs say silent=1 never answers. Given a rack, the port is
+// whichever modem the rack has under the name opened, fresh at each open,
+// and a name not in it does not open.
 namespace engine {
 
 using Rack = std::map<std::string, std::string>;  // port name: knobs
@@ -85,6 +89,7 @@ public:
 
     // Knobs as the control channel takes them; false for a bad one.
     bool SetKnobs(const std::string& knobs);
+    std::string later;
 
     PortStatus Open(const char* name) override;
     PortStatus Write(const char* bytes, std::size_t count) override;
@@ -92,6 +97,8 @@ public:
 private:
     Rack m_rack;
     ModemEngine m_engine;
+    ModemClock::time_point m_opened;
+    int m_kept = 0;  // lines heard while deaf, for a modem that keeps them
 };
 
 }  // namespace engine

@@ -217,6 +217,67 @@ TEST(Link, WhatArrivesBeforeTheCommandTakesNoPart) {
     }
 }
 
+// The readiness wait of the prompt pace, against scripted modems: the sync
+// command from the open on, every 100 ms, until an answer ends in a final
+// result code, in words or in numbers, bounded by the settle; and whatever
+// answers the other tries drained until the line is quiet for 200 ms, so that
+// none is left for the next command.
+TEST(Readiness, Rows) {
+    const std::string ok = "\r\nOK\r\n", ring = "\r\nRING\r\n";
+    const struct {
+        const char* what;
+        std::vector<Send> script;
+        int settle;
+        bool ready;
+        int tries;
+        int atLeast, atMost;  // the time taken by the open, ms
+    } rows[] = {
+        // clang-format off
+        {"OK at once", {AfterWrite(2, ok)}, 1000, true, 1, 0, 50},
+        {"0, OK in numbers", {AfterWrite(2, "0\r")}, 1000, true, 1, 0, 50},
+        {"ERROR: a modem that listens", {AfterWrite(2, "\r\nERROR\r\n")}, 1000, true, 1, 0, 50},
+        {"RING and the echo are no answer", {AfterOpen(30, ring), AfterWrite(2, "atE0Q0V1\r")}, 250, false, 3,
+         300, 360},
+        {"silence costs the settle", {}, 1000, false, 10, 1000, 1080},
+        {"settle 0: one try", {}, 0, false, 1, 100, 150},
+        {"deaf 250 ms, then OK at once, and quiet", {AfterOpen(250, ok)}, 1000, true, 3, 450, 520},
+        {"each try answered 150 ms late: the second's answer drained", {AfterWrite(150, ok)}, 1000, true, 2, 450,
+         520},
+        // clang-format on
+    };
+    struct Outcome {
+        bool ready, stale;
+        std::string written;
+        long long took;
+    };
+    std::vector<std::future<Outcome>> played;
+    for (const auto& row : rows)
+        played.push_back(std::async(std::launch::async, [&row] {
+            fake::Port port;
+            port.script = row.script;
+            ModemTiming timing = kPromptPace;
+            timing.settle = Ms(row.settle);
+            ModemLink link(port, timing);
+            const auto start = ModemClock::now();
+            link.Open("COM3", LinkMode::Plain);
+            const auto took = std::chrono::duration_cast<Ms>(ModemClock::now() - start).count();
+            link.ListenFor(Ms(250));
+            return Outcome{link.Report().ready, link.Answer().Final() != FinalResult::None, port.Written(), took};
+        }));
+    for (std::size_t i = 0; i < played.size(); ++i) {
+        const auto& row = rows[i];
+        const Outcome out = played[i].get();
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(out.ready, row.ready);
+        std::string tries;
+        for (int k = 0; k < row.tries; ++k) tries += "atE0Q0V1\r\n";
+        EXPECT_EQ(out.written, tries);
+        EXPECT_GE(out.took, row.atLeast);
+        EXPECT_LE(out.took, row.atMost);
+        EXPECT_FALSE(out.stale) << "a late answer left for the next command";
+    }
+}
+
 // The pauses of opening and closing, at the program's pace: settings 1000 ms
 // after the open, the command 500 ms after them, the close 100 ms after the
 // stop; a quit's pause is the caller's, and it drops the line.

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # korvane-cli for Linux against the virtual modem, natively, one row a case.
 # A row attaches the modems it names (port:country[:knob=value...]; "-"
-# keeps those attached), runs the program and checks its exit code, its
-# standard output and standard error (regular expressions; standard error's
-# lines joined by spaces) and the bytes a modem received (port:hex, or
-# port:- for nothing at all).
+# keeps those attached; a knob the modem refuses fails the row), runs the
+# program and checks its exit code, its standard output and standard error
+# (regular expressions; standard error's lines joined by spaces) and every
+# byte a modem received (port:hex exactly; port:~regex, matched whole, where
+# the count of the sync command's tries depends on the time; port:- for
+# nothing at all).
 #
 # The rows run in lanes side by side, each lane on ports of its own, with its
 # own connection to the modem's control channel; a lane's rows run in turn.
@@ -54,15 +56,23 @@ received() {
   printf '%s' "$all"
 }
 hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
+# The commands as the modem receives them.
+S=$(hex $'atE0Q0V1\r\n') I3=$(hex $'ati3\r\n') I9=$(hex $'ati9\r\n') AT=$(hex $'at\r\n')
+ASK=$(hex $'at+GCI?\r\n') LIST=$(hex $'at+GCI=?\r\n')
+setg() { hex "at+GCI=$1"$'\r\n'; }
+sett() { hex "at%t19,0,$1"$'\r\n'; }
+# tries LOW HIGH: the sync command, LOW to HIGH times, as a regex.
+tries() { printf '(%s){%s,%s}' "$S" "$1" "$2"; }
 device() { readlink -f "$scratch/ports/com$1"; }
 lock_of() { local dev; dev=$(device "$1"); dev=${dev#/dev/}; echo "LCK..${dev//\//_}"; }
 
 # row NAME MODEMS EXIT STDOUT-RE STDERR-RE RECEIVED COMMAND...
 row() {
-  local name=$1 attached=$2 want=$3 out_re=$4 err_re=$5 bytes=$6 status out err problem= n
+  local name=$1 attached=$2 want=$3 out_re=$4 err_re=$5 bytes=$6 status out err problem= n setup
   shift 6
   # shellcheck disable=SC2086
-  modems $attached
+  setup=$(modems $attached 2>&1)
+  [ -z "$setup" ] || problem="; setting up $attached failed: $setup"
   for n in $modem_ports; do vm clear "$n" >/dev/null 2>&1; done
   (cd "$scratch" && "$@" >"$lane_dir/out" 2>"$lane_dir/err" </dev/null)
   status=$?
@@ -75,7 +85,8 @@ row() {
     local got port=${bytes%%:*} rx=${bytes#*:}
     got=$(received "$port")
     if [ "$rx" = - ]; then [ -z "$got" ] || problem+="; modem $port received $got, want nothing"
-    else [[ $got == *"$rx"* ]] || problem+="; modem $port did not receive $rx (got $got)"; fi
+    elif [[ $rx == \~* ]]; then [[ $got =~ ^${rx#\~}$ ]] || problem+="; modem $port received $got, want /${rx#\~}/"
+    else [ "$got" = "$rx" ] || problem+="; modem $port received $got, want $rx"; fi
   fi
   verdict "$name" "$problem" "--- stdout
 $out
@@ -88,6 +99,28 @@ verdict() {
 }
 # check NAME PROBLEM TEST...: PASS when the test holds, else FAIL with the problem.
 check() { if "${@:3}"; then verdict "$1"; else verdict "$1" "$2"; fi; }
+# seen N: modem N's view of the last connection, in ms on its clock: the
+# host's open and close, the first and last bytes received, and the first
+# command after the sync command's tries.
+seen() {
+  local line entry
+  vm host "$1" && read -r opened closed <<<"$reply"
+  first= last= command=
+  printf 'transcript %s\n' "$1" >&3
+  while IFS= read -r -t 5 line <&3; do
+    line=${line%$'\r'}
+    [ "$line" = OK ] && break
+    read -ra entry <<<"$line"
+    [ "${entry[0]}" = rx ] || continue
+    first=${first:-${entry[1]}} last=${entry[1]}
+    [ -n "$command" ] || [ "${entry[2]}" = "$S" ] || command=${entry[1]}
+  done
+}
+# within NAME WHAT FROM TO LOW HIGH: TO came LOW to HIGH ms after FROM.
+within() {
+  local span=$(($4 - $3))
+  check "$1: $2, $5 to $6 ms" "it came after $span ms" [ "$span" -ge "$5" -a "$span" -le "$6" ]
+}
 # hold MODE PORT [RUNNER...]: another program keeps the port (open, flock or
 # excl), started by RUNNER (e.g. $NOBODY) in place of the one before; its PID
 # lands in $holder.
@@ -123,10 +156,10 @@ run_lane() {
 detection() {
   row "detect --json: a silent modem, no modem" "1:B5:silent=1" 1 \
     '^\{"ports":\[\{"port":"ports/com1","state":"no modem"\},\{"port":"ports/com2","state":"cannot open"\}\]\}$' \
-    'probing ports/com2' "1:$(hex ati3)" "$K" detect --json --ports ports/com1,ports/com2
+    'probing ports/com2' "1:~$(tries 1 3)" "$K" detect --json --ports ports/com1,ports/com2 --settle 250
   row "query --ports: the first modem found" "1:B5:silent=1 2:04" 0 '^Germany$' \
-    'probing ports/com1.*probing ports/com2.*querying the country on ports/com2' "2:$(hex $'ati9\r\n')" \
-    "$K" query --ports ports/com1,ports/com2
+    'probing ports/com1.*probing ports/com2.*querying the country on ports/com2' "2:$S$I3$S$I9" \
+    "$K" query --ports ports/com1,ports/com2 --settle 250
 }
 
 # The standard country command, on modems of the virtual modem's gci
@@ -134,61 +167,69 @@ detection() {
 gci() {
   local g=personality=gci
   row "detect: the card and a gci modem" "1:B5 2:B5:$g" 0 '^ports/com1: modem \(t19\)\nports/com2: modem \(gci\)$' 'probing ports/com1' \
-    "2:$(hex $'ati3\r\nat\r\n')" "$K" detect --ports ports/com1,ports/com2
+    "2:$S$I3$AT" "$K" detect --ports ports/com1,ports/com2
   row "query: +GCI: B4" "2:B4:$g" 0 '^\{"port":"ports/com2","country":"United Kingdom","code":"B4","dialect":"gci"\}$' \
-    '^querying the country on ports/com2 \(gci\)\.\.\. $' "2:$(hex $'ati3\r\nat\r\nat+GCI?\r\n')" \
+    '^querying the country on ports/com2 \(gci\)\.\.\. $' "2:$S$I3$AT$ASK" \
     "$K" query --json --port ports/com2
   row "query: +GCI:42 is Germany" "2:B5:$g:gcispace=0:gcilist=00,42,B5:country=42" 0 '"country":"Germany","code":"42"' '' \
-    "" "$K" query --json --port ports/com2
-  row "supported: a list" "2:B5:$g:gcilist=00,8A,B4,B5" 0 '^00  Japan\nB4  United Kingdom\nB5  United States$' \
-    'lists \(00,8A,B4,B5\)' "2:$(hex $'at+GCI=?\r\n')" "$K" supported --port ports/com2 --dialect gci
+    "2:$S$I3$AT$ASK" "$K" query --json --port ports/com2
+  row "supported: a list" "2:B5:$g:gcilist=00,8A,B4,B5" 0 '^00  Japan\n8A\nB4  United Kingdom\nB5  United States$' \
+    'lists \(00,8A,B4,B5\)' "2:$S$LIST" "$K" supported --port ports/com2 --dialect gci
   row "supported: a range" "2:B5:$g:gcilist=00-FF" 0 '^\{"port":"ports/com2","dialect":"gci","listed":"00-FF","countries":\[\{"code":"00","country":"Japan"\},.*"FE","country":"Taiwan"\}\]\}$' \
-    '' "" "$K" supported --json --port ports/com2
+    '' "2:$S$I3$AT$LIST" "$K" supported --json --port ports/com2
   row "set: Germany as 42 where the modem lists 42 alone" "2:B5:$g:gcilist=00,42,B5" 0 \
-    '^\{"port":"ports/com2","country":"Germany","code":"42","dialect":"gci","result":"set"\}$' '^setting Germany on ports/com2 \(gci\)\.\.\. $' \
-    "2:$(hex $'at+GCI=?\r\nat+GCI=42\r\nat+GCI?\r\n')" "$K" set Germany --json --port ports/com2
+    '^\{"port":"ports/com2","country":"Germany","code":"42","dialect":"gci","result":"set","written":true\}$' '^setting Germany on ports/com2 \(gci\)\.\.\. $' \
+    "2:$S$I3$AT$ASK$LIST$(setg 42)$ASK" "$K" set Germany --json --port ports/com2
   vm get 2 country
   check "then the modem is set to 42" "it is set to $reply" [ "$reply" = 42 ]
   row "set: a country outside the modem's list" "2:B5:$g:gcilist=00,B4,B5" 2 '^$' \
     "^setting Germany on ports/com2 \(gci\)\.\.\. korvane-cli: Germany \(\+GCI 04 or 42\) is not among the codes the modem on ports/com2 supports \(00,B4,B5\): 00 Japan, B4 United Kingdom, B5 United States $" \
-    "2:$(hex $'at\r\nat+GCI=?\r\n')" "$K" set Germany --port ports/com2
-  row "set: ERROR to every +GCI command" "2:B5:$g:gcierror=1" 1 '^$' 'answered ERROR to AT\+GCI=\?' "" \
+    "2:$S$I3$AT$ASK$LIST" "$K" set Germany --port ports/com2
+  row "set: ERROR to every +GCI command" "2:B5:$g:gcierror=1" 1 '^$' 'answered ERROR to AT\+GCI=\?' "2:$S$I3$AT$ASK$LIST" \
     "$K" set Japan --port ports/com2
   row "set: OK, but the old country kept" "2:B5:$g:ignoreset=1" 1 '^not taken$' \
-    'answered OK to AT\+GCI=B4 but still reports B5 \(United States\)' "" "$K" set 'United Kingdom' --port ports/com2
+    'answered OK to AT\+GCI=B4 but still reports B5 \(United States\)' "2:$S$I3$AT$ASK$LIST$(setg B4)$ASK" \
+    "$K" set 'United Kingdom' --port ports/com2
   row "query --dialect gci of the card" "1:B5" 1 '^$' 'the modem on ports/com1 answered ERROR to AT\+GCI\?' \
-    "1:$(hex $'at+GCI?\r\n')" "$K" query --port ports/com1 --dialect gci
-  row "query --paced of a gci modem" "2:B4:$g" 0 '^United Kingdom$' '' "" "$K" query --port ports/com2 --paced
-  # The probe window, 300 ms after ati3, at the prompt pace: a reply just inside is a modem, just outside none.
-  row "prompt: an identification 250 ms after ati3" "1:B5:delay=250" 0 '^ports/com1: modem \(t19\)$' '' "" \
-    "$K" detect --ports ports/com1 --settle 0
-  row "prompt: an identification 350 ms after ati3" "1:B5:delay=350" 1 '^ports/com1: no modem$' '' "" \
-    "$K" detect --ports ports/com1 --settle 0 --dialect t19
+    "1:$S$ASK" "$K" query --port ports/com1 --dialect gci
+  row "query --paced of a gci modem: no sync, the window's pace" "2:B4:$g" 0 '^United Kingdom$' '' "2:$I3$AT$ASK" \
+    "$K" query --port ports/com2 --paced
+  row "set --paced: written without reading first" "2:B4:$g" 0 '^set$' '' "2:$I3$AT$LIST$(setg B4)$ASK" \
+    "$K" set B4 --port ports/com2 --paced
+  # The probe window, 300 ms after ati3, at the prompt pace: a reply just inside is a modem, just outside
+  # none. The modem is as slow to answer the sync command's tries, which are drained before the probe.
+  row "prompt: an identification 250 ms after ati3" "1:B5:delay=250" 0 '^ports/com1: modem \(t19\)$' '' \
+    "1:~$(tries 3 4)$I3" "$K" detect --ports ports/com1
+  row "prompt: an identification 350 ms after ati3" "1:B5:delay=350" 1 '^ports/com1: no modem$' '' \
+    "1:~$(tries 4 5)$I3" "$K" detect --ports ports/com1 --dialect t19
 }
 
 commands() {
-  row "query" "3:B5" 0 '^United States$' '^querying the country on ports/com3 \(t19\)\.\.\. $' "3:$(hex $'ati3\r\nati9\r\n')" \
+  row "query" "3:B5" 0 '^United States$' '^querying the country on ports/com3 \(t19\)\.\.\. $' "3:$S$I3$I9" \
     "$K" query --port ports/com3
   vm termios 3
   check "the line settings" "the port was left with $reply" [ "$reply" = "baud=19200 csize=8 parenb=0 cstopb=0 crtscts=1" ]
   row "query --verbose: what the port could not do" "-" 0 '^United States$' \
     "country table .* refuses the modem-line calls \(TIOCMBIS: Inappropriate ioctl for device\), as a pseudo-terminal does: going on without DTR" \
-    "" "$K" query --verbose --port ports/com3
+    "3:$S$I3$I9" "$K" query --verbose --port ports/com3
   row "query --json, by device path" "-" 0 "^\\{\"port\":\"$(device 3)\",\"country\":\"United States\",\"code\":\"B5\",\"dialect\":\"t19\"\\}\$" \
-    '' "" "$K" query --json --port "$(device 3)"
-  row "set by name, --json" "3:B5" 0 '^\{"port":"ports/com3","country":"Germany","code":"04","dialect":"t19","result":"set"\}$' '' \
-    "3:$(hex $'at%t19,0,04\r\n')" "$K" set gERMANY --json --port ports/com3
-  row "then query" "-" 0 '^Germany$' '' "" "$K" query --port ports/com3
-  row "set by code, a one-character code" "3:B5" 0 '^set$' 'setting Germany \(4\)' "3:$(hex $'at%t19,0,4\r\n')" \
+    '' "3:$S$I3$I9" "$K" query --json --port "$(device 3)"
+  row "set by name, --json" "3:B5" 0 '^\{"port":"ports/com3","country":"Germany","code":"04","dialect":"t19","result":"set","written":true\}$' '' \
+    "3:$S$I3$I9$(sett 04)" "$K" set gERMANY --json --port ports/com3
+  row "then query" "-" 0 '^Germany$' '' "3:$S$I3$I9" "$K" query --port ports/com3
+  row "set by code, a one-character code" "3:B5" 0 '^set$' 'setting Germany \(4\)' "3:$S$I3$I9$(sett 4)" \
     "$K" set 4 --port ports/com3 --table onechar.ini
-  row "set, modem says ERROR" "3:B5:seterror=1" 1 '^not acknowledged$' '' "3:$(hex 'at%t19,0,00')" \
+  row "set, modem says ERROR" "3:B5:seterror=1" 1 '^not acknowledged$' '' "3:$S$I3$I9$(sett 00)" \
     "$K" set Japan --port ports/com3
-  row "query, a country the table lacks" "3:B5" 0 '^unknown$' '' "" "$K" query --port ports/com3 --table nous.ini
-  row "set, silent card" "3:B5:silent=1" 1 '^not acknowledged$' '' "" "$K" set Japan --port ports/com3 --dialect t19
-  row "query, a silent card" "-" 1 '^$' 'no modem answered on ports/com3' "3:$(hex ati9)" \
-    "$K" query --port ports/com3 --dialect t19
+  row "query, a country the table lacks" "3:B5" 0 '^unknown$' '' "3:$S$I3$I9" "$K" query --port ports/com3 --table nous.ini
+  row "set, silent card: no modem to write to" "3:B5:silent=1" 1 '^$' '^korvane-cli: no modem answered on ports/com3 $' \
+    "3:~$(tries 1 3)" "$K" set Japan --port ports/com3 --dialect t19 --settle 250
+  row "query, a silent card" "-" 1 '^$' 'no modem answered on ports/com3' "3:~$(tries 1 3)" \
+    "$K" query --port ports/com3 --dialect t19 --settle 250
   row "set, a silent port: no modem to ask" "-" 1 '^$' '^korvane-cli: no modem answered on ports/com3 $' \
-    "3:$(hex $'ati3\r\n')" "$K" set Japan --port ports/com3
+    "3:~$(tries 1 3)" "$K" set Japan --port ports/com3 --settle 250
+  row "set --paced, silent card: the window's pace, not acknowledged" "-" 1 '^not acknowledged$' '' "3:$(sett 00)" \
+    "$K" set Japan --port ports/com3 --dialect t19 --paced --settle 0
 }
 
 # Lock files in the forms serial programs write them, live and stale.
@@ -217,7 +258,7 @@ locks() {
   gone=$!
   wait $gone
   printf '%10d\n' "$gone" >"$lock"
-  row "a stale lock" - 0 '^United States$' "removed the stale lock $lock of PID $gone, which is gone" "4:$(hex ati9)" \
+  row "a stale lock" - 0 '^United States$' "removed the stale lock $lock of PID $gone, which is gone" "4:$S$I3$I9" \
     "$K" query --port ports/com4
   check "no lock left behind" "$lock is still there" [ ! -e "$lock" ]
 
@@ -235,7 +276,7 @@ locks() {
   open_to_all 4
   row "a lock directory we may not write to" - 0 '^United States$' \
     "cannot write a lock file in $scratch/rolocks: Permission denied; going on with flock and exclusive mode \\(TIOCEXCL\\) only" \
-    "4:$(hex ati9)" env KORVANE_LOCK_DIR="$scratch/rolocks" $NOBODY "$K" query --port ports/com4
+    "4:$S$I3$I9" env KORVANE_LOCK_DIR="$scratch/rolocks" $NOBODY "$K" query --port ports/com4
 
   # SIGTERM while the query waits for the modem.
   modems 4:B5
@@ -306,14 +347,98 @@ bad_input() {
   row "an option of another command" "" 2 '^$' "unexpected argument '--json'" "" "$K" list --json
 }
 
+# The states other programs leave a modem in, a ringing line and a modem deaf
+# after its port is opened: each against query, set and detect, on a gci
+# modem and on the card. The sync command brings each into the mode the
+# program reads; a deaf modem is sent it until it answers.
+state() {
+  local name=$1 knobs=$2 card=${3:-card} g=6:B5:personality=gci:$2 c=6:B5:$2 pre=$S rx=6:
+  [[ $knobs == *deaf=* ]] && pre=$(tries 7 9) rx='6:~'
+  row "$name, gci: query" "$g" 0 '^United States$' '' "$rx$pre$I3$AT$ASK" "$K" query --port ports/com6
+  row "$name, gci: set" "$g" 0 '^set$' '' "$rx$pre$I3$AT$ASK$LIST$(setg B4)$ASK" "$K" set B4 --port ports/com6
+  row "$name, gci: detect" "$g" 0 '^ports/com6: modem \(gci\)$' '' "$rx$pre$I3$AT" "$K" detect --ports ports/com6
+  [ "$card" = card ] || return 0
+  row "$name, card: query" "$c" 0 '^United States$' '' "$rx$pre$I3$I9" "$K" query --port ports/com6
+  row "$name, card: set" "$c" 0 '^set$' '' "$rx$pre$I3$I9$(sett B4)" "$K" set B4 --port ports/com6
+  row "$name, card: detect" "$c" 0 '^ports/com6: modem \(t19\)$' '' "$rx$pre$I3" "$K" detect --ports ports/com6
+}
+
+states() {
+  state "numbers" verbose=0
+  state "quiet" quiet=1
+  state "echo off" echo=0
+  state "numbers, quiet, echo off" verbose=0:quiet=1:echo=0
+  state "RING every 10 ms, each answer 15 ms late" ring=10:delay=15
+  state "RING in numbers" ring=10:delay=15:verbose=0
+  state "deaf 700 ms after the open" deaf=700
+  state "deaf 700 ms, every try answered on waking" deaf=700:deafkeep=1
+  state "a bare reply" bare=1 gci-only
+  state "entries of no country in the list" gcilist=00,99,B4,B5,F6 gci-only
+  local g=6:B5:personality=gci
+  row "entries of no country: supported shows them by their codes" "$g:gcilist=00,99,B4,B5,F6:bare=1" 0 \
+    '^00  Japan\n99\nB4  United Kingdom\nB5  United States\nF6$' 'lists \(00,99,B4,B5,F6\)' "6:$S$I3$AT$LIST" \
+    "$K" supported --port ports/com6
+  row "entries of no country: --json" "$g:gcilist=00,99,B5" 0 \
+    '^\{"port":"ports/com6","dialect":"gci","listed":"00,99,B5","countries":\[\{"code":"00","country":"Japan"\},\{"code":"99","country":null\},\{"code":"B5","country":"United States"\}\]\}$' \
+    '' "6:$S$I3$AT$LIST" "$K" supported --json --port ports/com6
+  row "entries of no country: the modem set to one" "$g:gcilist=00,99,B5:country=99" 0 '^unknown$' \
+    '\+GCI: 99 names no country in the table' "6:$S$I3$AT$ASK" "$K" query --port ports/com6
+  row "entries of no country: a country outside the list" "$g:gcilist=00,99,B5" 2 '^$' \
+    'supports \(00,99,B5\): 00 Japan, 99, B5 United States $' "6:$S$I3$AT$ASK$LIST" "$K" set Germany --port ports/com6
+
+  # No needless write: the country read first, nothing written where the modem has it.
+  row "gci: set to the country it has, nothing written" "6:B4:personality=gci" 0 '^set$' \
+    '^setting United Kingdom on ports/com6 \(gci\)\.\.\. korvane-cli: the modem on ports/com6 has United Kingdom already: nothing written \(--force writes it\) $' \
+    "6:$S$I3$AT$ASK" "$K" set B4 --port ports/com6
+  row "gci: --json says nothing was written" "6:B4:personality=gci" 0 \
+    '^\{"port":"ports/com6","country":"United Kingdom","code":"B4","dialect":"gci","result":"set","written":false\}$' '' \
+    "6:$S$I3$AT$ASK" "$K" set B4 --json --port ports/com6
+  row "gci: --force writes it all the same" "6:B4:personality=gci" 0 \
+    '^\{"port":"ports/com6","country":"United Kingdom","code":"B4","dialect":"gci","result":"set","written":true\}$' '^setting' \
+    "6:$S$I3$AT$LIST$(setg B4)$ASK" "$K" set B4 --force --json --port ports/com6
+  row "card: set to the country it has, nothing written" "6:B4" 0 '^set$' 'has United Kingdom already: nothing written' \
+    "6:$S$I3$I9" "$K" set B4 --port ports/com6
+  row "card: --force writes it all the same" "6:B4" 0 '^set$' '^setting United Kingdom \(B4\) on ports/com6 \(t19\)\.\.\. $' \
+    "6:$S$I3$(sett B4)" "$K" set B4 --force --port ports/com6
+}
+
+# The readiness wait at its edges, as the modem sees it: a prompt modem is
+# used at once, a deaf one once it hears, and a silent port costs the settle,
+# no less and little more. The port's own checks after the open (who else
+# holds it) take their time before the first try. These rows run alone.
+timing() {
+  local g=6:B5:personality=gci name
+  name="timing: a prompt modem"
+  row "$name" "$g" 0 '^United States$' '' "6:$S$I3$AT$ASK" "$K" query --port ports/com6
+  seen 6
+  within "$name" "the first try after the open, no fixed pause" "$opened" "$first" 0 700
+  within "$name" "the last command after the first try" "$first" "$last" 0 150
+  name="timing: a modem deaf 700 ms"
+  row "$name" "$g:deaf=700" 0 '^United States$' '' "6:~$(tries 7 9)$I3$AT$ASK" "$K" query --port ports/com6
+  seen 6
+  within "$name" "the first command after the open" "$opened" "$command" 700 1150
+  name="timing: a silent port"
+  row "$name" "$g:silent=1" 1 '^$' 'no modem answered on ports/com6' "6:~$(tries 1 11)" "$K" query --port ports/com6
+  seen 6
+  within "$name" "the close after the open" "$opened" "$closed" 1000 1150
+  name="timing: a silent port, --settle 300"
+  row "$name" "$g:silent=1" 1 '^$' 'no modem answered on ports/com6' "6:~$(tries 1 4)" \
+    "$K" query --port ports/com6 --settle 300
+  seen 6
+  within "$name" "the close after the open" "$opened" "$closed" 300 450
+}
+
 detection_and_gci() { detection; gci; }
 run_lane "1 2" detection_and_gci
 run_lane "3" commands
 run_lane "4" locks
 run_lane "5" holders
-run_lane "6" bad_input
+bad_input_and_states() { bad_input; states; }
+run_lane "6" bad_input_and_states
 wait "${lane_pids[@]}"
 run_lane "5" modem_manager
+wait "${lane_pids[@]}"
+run_lane "6" timing
 wait "${lane_pids[@]}"
 
 passed=$(cat "${lanes[@]}" | grep -c '^PASS ') failed=$(cat "${lanes[@]}" | grep -c '^FAIL ')

@@ -47,6 +47,7 @@ row "United\\ Kingdom United\\ States " korvane-cli set Uni
 row "B4 B5 Belgium " korvane-cli set --port /dev/ttyS0 B
 row "United\\ Kingdom " korvane-cli set "United\\ K"
 row "--port --ports " korvane-cli set Japan --por
+row "--force " korvane-cli set Japan --f
 
 echo "$passed passed, $failures failed"
 [ $failures -eq 0 ]

@@ -48,6 +48,8 @@ void App::run() {
         }
         for (int n = ModemRack::kFirstPort; n <= ModemRack::kLastPort; ++n) {
             ModemPort* port = rack_.find(n);
+            // The host's open first: what it writes after the open may find the modem deaf.
+            if (port && port->host_fd() >= 0) watch(port->host_fd(), POLLIN, {Source::Port, n});
             if (port && port->poll_fd() >= 0) watch(port->poll_fd(), port->poll_events(), {Source::Port, n});
         }
 
@@ -66,18 +68,23 @@ void App::run() {
             }
             case Source::Listener: control_->accept_clients(); break;
             case Source::Client: control_->handle_client(t.key, fds[i].revents); break;
-            case Source::Port: {
-                // A request handled earlier in this round may have replaced the modem.
-                ModemPort* port = rack_.find(t.key);
-                if (port && port->poll_fd() == fds[i].fd) port->handle_events(fds[i].revents);
-                break;
-            }
+            case Source::Port: handle_port_event(t.key, fds[i].fd, fds[i].revents); break;
             }
         }
         run_port_timers();
         if (control_ && control_->quit_requested()) stop = true;
     }
     if (control_) control_->flush_all();
+}
+
+void App::handle_port_event(int n, int fd, short revents) {
+    // A request handled earlier in this round may have replaced the modem.
+    ModemPort* port = rack_.find(n);
+    if (!port) return;
+    if (fd == port->host_fd())
+        port->handle_host_events();
+    else if (fd == port->poll_fd())
+        port->handle_events(revents);
 }
 
 int App::poll_timeout() const {

@@ -23,6 +23,8 @@ public:
     void run();
 
 private:
+    // The port's line or the watch on its host's opens.
+    void handle_port_event(int n, int fd, short revents);
     int poll_timeout() const;
     void run_port_timers();
 

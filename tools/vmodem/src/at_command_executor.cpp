@@ -101,12 +101,13 @@ bool set_country(Cursor& in, ModemSettings& s) {
     return true;
 }
 
-// What AT&F restores: the settings the host changes with commands. The
-// country of installation stays.
+// What ATZ and AT&F restore: the settings the host changes with commands.
+// The country of installation stays.
 void factory_defaults(ModemSettings& s) {
     const ModemSettings defaults;
     s.echo = defaults.echo;
     s.quiet = defaults.quiet;
+    s.verbose = defaults.verbose;
 }
 
 std::string hex_code(std::uint8_t code) {
@@ -119,14 +120,14 @@ std::string hex_code(std::uint8_t code) {
 // as the gci personality takes it. A code outside the modem's list fails.
 bool country_of_installation(Cursor& in, ModemSettings& s, std::vector<std::string>& info) {
     if (!in.accept('G') || !in.accept('C') || !in.accept('I') || s.gcierror) return false;
-    const std::string prefix = s.gcispace ? "+GCI: " : "+GCI:";
+    const std::string prefix = s.bare ? "" : s.gcispace ? "+GCI: " : "+GCI:";
     if (in.accept('?')) {
         info.push_back(prefix + hex_code(s.country));
         return true;
     }
     if (!in.accept('=')) return false;
     if (in.accept('?')) {
-        info.push_back(prefix + "(" + s.gcilist + ")");
+        info.push_back(s.bare ? s.gcilist : prefix + "(" + s.gcilist + ")");
         return true;
     }
     std::optional<int> first = in.hex_digit();
@@ -151,18 +152,15 @@ CommandResult execute_command_line(std::string_view body, ModemSettings& setting
         switch (in.next()) {
         case 'E': good = set_flag(in, settings.echo); break;
         case 'Q': good = set_flag(in, settings.quiet); break;
-        case 'V':  // only verbose result codes exist
-            good = in.number(1) == 1;
-            break;
+        case 'V': good = set_flag(in, settings.verbose); break;
         case 'Z':  // back to defaults; the country survives, the rest of the line is dropped
             if (in.number(0) != 0) break;
-            settings.echo = true;
-            settings.quiet = false;
+            factory_defaults(settings);
             return result;
         case 'I': good = identify(in, settings, result.info); break;
         case '%': good = settings.personality == Personality::Card && set_country(in, settings); break;
-        case '&':  // &F: factory defaults, which only the gci personality knows
-            good = settings.personality == Personality::Gci && in.accept('F') && in.number(0) == 0;
+        case '&':  // &F: factory defaults
+            good = in.accept('F') && in.number(0) == 0;
             if (good) factory_defaults(settings);
             break;
         case '+':

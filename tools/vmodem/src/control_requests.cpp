@@ -146,6 +146,12 @@ std::string clear_request(Args& args, ModemRack& rack, int n) {
     return "OK\n";
 }
 
+std::string host_request(Args& args, ModemRack& rack, int n) {
+    args.end();
+    ModemPort& port = attached(rack, n);
+    return value_answer(std::to_string(port.host_opened()) + " " + std::to_string(port.host_closed()));
+}
+
 std::string termios_request(Args& args, ModemRack& rack, int n) {
     args.end();
     std::optional<std::string> settings = present(rack, n).line_settings();
@@ -165,6 +171,7 @@ const PortRequest kPortRequests[] = {
     {"send", send_request},       {"flood", flood_request},
     {"endless", endless_request}, {"transcript", transcript_request},
     {"clear", clear_request},     {"termios", termios_request},
+    {"host", host_request},
 };
 
 }  // namespace

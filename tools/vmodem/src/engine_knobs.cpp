@@ -54,6 +54,10 @@ constexpr Knob text(const char* name, std::string ModemSettings::*member) {
 
 const Knob kKnobs[] = {
     flag("echo", &ModemSettings::echo),
+    flag("quiet", &ModemSettings::quiet),
+    flag("verbose", &ModemSettings::verbose),
+    flag("bare", &ModemSettings::bare),
+    flag("deafkeep", &ModemSettings::deafkeep),
     flag("silent", &ModemSettings::silent),
     flag("cronly", &ModemSettings::cronly),
     flag("ignoreset", &ModemSettings::ignoreset),
@@ -64,6 +68,8 @@ const Knob kKnobs[] = {
     number("delay", 600000, &ModemSettings::delay_ms),
     number("split", 1 << 20, &ModemSettings::split),
     number("gap", 60000, &ModemSettings::gap_ms),
+    number("ring", 600000, &ModemSettings::ring_ms),
+    number("deaf", 600000, &ModemSettings::deaf_ms),
     text("idtext", &ModemSettings::idtext),
     text("junk", &ModemSettings::junk),
     text("okword", &ModemSettings::okword),

@@ -25,3 +25,5 @@ std::vector<Emission> ModemEngine::feed(std::string_view input) {
     flush_echo();
     return out;
 }
+
+std::string ModemEngine::ring() const { return settings_.silent ? "" : result_code(settings_, "RING", 2); }

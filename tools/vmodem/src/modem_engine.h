@@ -17,6 +17,10 @@ public:
     // Forgets a partly received command line (the line went away).
     void reset_line() { reader_.reset(); }
 
+    // What the modem sends on its own when a call comes in: RING as a
+    // result code; nothing from a silent or a quiet modem.
+    std::string ring() const;
+
     ModemSettings& settings() { return settings_; }
     const ModemSettings& settings() const { return settings_; }
 

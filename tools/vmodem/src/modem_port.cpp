@@ -18,6 +18,10 @@ constexpr std::size_t kEndlessPerTick = 1024;
 constexpr std::int64_t kEndlessTickMs = 10;
 constexpr std::size_t kMaxEndlessBudget = 16 * kEndlessPerTick;
 constexpr std::int64_t kErrorPauseMs = 100;
+// A modem waking from its deafness answers the lines it kept one this far
+// after the other, as a modem working through its input does.
+constexpr std::int64_t kWakeLineMs = 10;
+constexpr std::size_t kMaxHeard = 4096;
 
 }  // namespace
 
@@ -34,6 +38,9 @@ void ModemPort::set_present(bool present) {
     drop_output();
     endless_ = false;
     paused_until_ = -1;
+    hosts_ = 0;
+    deaf_until_ = ring_next_ = -1;
+    heard_while_deaf_.clear();
     engine_.reset_line();
 }
 
@@ -55,11 +62,27 @@ void ModemPort::set_endless(bool on) {
 }
 
 std::optional<std::string> ModemPort::line_settings() const {
-    if (!pty_) return std::nullopt;
+    if (!pty_ || pty_->slave() < 0) return std::nullopt;
     return describe_line_settings(pty_->slave());
 }
 
 int ModemPort::poll_fd() const { return pty_ && !paused() ? pty_->master() : -1; }
+
+int ModemPort::host_fd() const { return pty_ ? pty_->host_watch() : -1; }
+
+void ModemPort::handle_host_events() {
+    if (!pty_) return;
+    const std::int64_t now = clock_.now_ms();
+    const int before = hosts_;
+    hosts_ = std::max(0, hosts_ + pty_->take_host_changes());
+    if (before == 0 && hosts_ > 0) {
+        host_opened_ = now;
+        host_closed_ = -1;
+        deaf_until_ = engine_.settings().deaf_ms ? now + engine_.settings().deaf_ms : -1;
+        heard_while_deaf_.clear();
+    }
+    if (before > 0 && hosts_ == 0) host_closed_ = now;
+}
 
 short ModemPort::poll_events() const { return static_cast<short>(POLLIN | (has_output() ? POLLOUT : 0)); }
 
@@ -73,6 +96,8 @@ void ModemPort::run_timers() {
     if (!pty_) return;
     const std::int64_t now = clock_.now_ms();
     if (paused() && now >= paused_until_) paused_until_ = -1;
+    if (deaf_until_ >= 0 && !deaf(now)) wake(now);
+    tick_ring(now);
     release_due_replies(now);
     tick_endless(now);
     write_output();
@@ -85,7 +110,33 @@ std::optional<std::int64_t> ModemPort::next_deadline() const {
     if (!replies_.empty()) consider(replies_.front().due_ms);
     if (endless_) consider(endless_next_tick_);
     if (paused()) consider(paused_until_);
+    if (deaf_until_ >= 0) consider(deaf_until_);
+    if (ring_next_ >= 0) consider(ring_next_);
     return next;
+}
+
+void ModemPort::wake(std::int64_t now) {
+    deaf_until_ = -1;
+    const std::string heard = std::move(heard_while_deaf_);
+    heard_while_deaf_.clear();
+    std::int64_t offset = 0;
+    for (std::size_t start = 0; start < heard.size(); offset += kWakeLineMs) {
+        const std::size_t end = std::min(heard.find('\r', start), heard.size() - 1) + 1;
+        queue(engine_.feed(std::string_view(heard).substr(start, end - start)), now, offset);
+        start = end;
+    }
+}
+
+void ModemPort::tick_ring(std::int64_t now) {
+    const std::uint32_t every = engine_.settings().ring_ms;
+    if (every == 0) {
+        ring_next_ = -1;
+        return;
+    }
+    if (ring_next_ < 0) ring_next_ = now + every;
+    if (now < ring_next_) return;
+    ring_next_ = now + every;
+    push_segment(engine_.ring());
 }
 
 void ModemPort::receive() {
@@ -96,25 +147,28 @@ void ModemPort::receive() {
             const std::int64_t now = clock_.now_ms();
             std::string_view data(buffer, static_cast<std::size_t>(n));
             transcript_.received(now, data);
-            queue(engine_.feed(data), now);
+            if (!deaf(now))
+                queue(engine_.feed(data), now);
+            else if (engine_.settings().deafkeep && heard_while_deaf_.size() + data.size() <= kMaxHeard)
+                heard_while_deaf_ += data;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
-            pause_after_error();  // e.g. EIO: the other side is gone
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        pause_after_error();  // e.g. EIO: the other side is gone
         break;
     }
     write_output();
 }
 
-void ModemPort::queue(std::vector<Emission> emissions, std::int64_t now) {
+void ModemPort::queue(std::vector<Emission> emissions, std::int64_t now, std::int64_t offset_ms) {
     for (Emission& e : emissions) {
         // Echo is never delayed; replies keep their order among themselves.
-        if (e.kind == Emission::Kind::Echo || (e.delay_ms == 0 && replies_.empty())) {
+        std::int64_t due = now + offset_ms + e.delay_ms;
+        if (e.kind == Emission::Kind::Echo || (due <= now && replies_.empty())) {
             push_segment(std::move(e.bytes));
             continue;
         }
-        std::int64_t due = now + e.delay_ms;
         if (!replies_.empty()) due = std::max(due, replies_.back().due_ms);
         replies_.push_back({due, e.spacing_ms, std::move(e.bytes)});
     }

@@ -16,7 +16,9 @@
 
 // One attached modem: its command engine, its pty while present, the bytes
 // waiting to go out and the transcript of the line. All writes to the pty
-// are non-blocking; what does not fit waits for the event loop.
+// are non-blocking; what does not fit waits for the event loop. It sees a
+// host open and close the port; its own timers ring the line and end its
+// deafness after the host's open.
 class ModemPort {
 public:
     ModemPort(std::string link_path, const Clock& clock);
@@ -39,6 +41,11 @@ public:
     int poll_fd() const;  // -1: nothing to watch now
     short poll_events() const;
     void handle_events(short revents);
+    int host_fd() const;  // readable when a host opened or closed the port
+    void handle_host_events();
+    // The last host's open and close, ms on the clock; -1: none (yet).
+    std::int64_t host_opened() const { return host_opened_; }
+    std::int64_t host_closed() const { return host_closed_; }
     void run_timers();
     std::optional<std::int64_t> next_deadline() const;
 
@@ -54,7 +61,11 @@ private:
     };
 
     void receive();
-    void queue(std::vector<Emission> emissions, std::int64_t now);
+    // Replies are due offset_ms later than their own delay says.
+    void queue(std::vector<Emission> emissions, std::int64_t now, std::int64_t offset_ms = 0);
+    bool deaf(std::int64_t now) const { return deaf_until_ >= 0 && now < deaf_until_; }
+    void wake(std::int64_t now);
+    void tick_ring(std::int64_t now);
     void push_segment(std::string bytes);
     void release_due_replies(std::int64_t now);
     void tick_endless(std::int64_t now);
@@ -80,5 +91,10 @@ private:
     std::size_t endless_budget_ = 0;  // endless bytes allowed out now
     std::size_t endless_position_ = 0;
     std::int64_t paused_until_ = -1;  // back-off after an I/O error on the pty
+    int hosts_ = 0;                   // hosts that have the port open
+    std::int64_t host_opened_ = -1, host_closed_ = -1;
+    std::int64_t deaf_until_ = -1;  // -1: hearing; a host's open starts the deafness
+    std::string heard_while_deaf_;  // kept for the waking modem to answer (deafkeep)
+    std::int64_t ring_next_ = -1;   // -1: no ringing
     std::mt19937 random_;
 };

@@ -15,7 +15,8 @@ enum class Personality { Card, Gci };
 struct ModemSettings {
     // Changed by AT commands (and by the control channel).
     bool echo = true;
-    bool quiet = false;  // Q1: no result codes
+    bool quiet = false;   // Q1: no result codes
+    bool verbose = true;  // V1: result codes in words; V0: in numbers
     std::uint8_t country = kDefaultCountry;
 
     // Behaviour knobs.
@@ -30,10 +31,16 @@ struct ModemSettings {
     bool cronly = false;       // end lines with CR instead of CR LF
     bool ignoreset = false;    // %T or +GCI= answers OK without changing the country
     std::string okword = "OK";
-    bool seterror = false;  // %T answers ERROR
+    bool seterror = false;      // %T answers ERROR
+    std::uint32_t ring_ms = 0;  // RING every so often, on its own; 0 = never
+    // Deaf so long after each open of its port: what arrives meanwhile is
+    // lost, or with deafkeep answered line by line once the modem wakes.
+    std::uint32_t deaf_ms = 0;
+    bool deafkeep = false;
 
     // The gci personality's own.
-    bool gcispace = true;                          // "+GCI: B5"; off: "+GCI:B5"
+    bool gcispace = true;  // "+GCI: B5"; off: "+GCI:B5"
+    bool bare = false;     // the +GCI answers without "+GCI:" and the list without parentheses
     std::string gcilist = known_countries_list();  // what +GCI=? lists, and what +GCI= takes
     bool gcireset = false;  // a change of country puts the other settings back, as AT&F does
     bool gcierror = false;  // every +GCI command answers ERROR

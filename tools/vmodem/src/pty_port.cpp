@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -30,6 +31,11 @@ PtyPort::PtyPort(std::string link_path) : link_path_(std::move(link_path)) {
     cfmakeraw(&t);
     if (tcsetattr(slave_.get(), TCSANOW, &t) != 0) fail("tcsetattr");
 
+    // The held slave above is opened before the watch: only hosts are seen.
+    watch_.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!watch_ || inotify_add_watch(watch_.get(), slave_path_.c_str(), IN_OPEN | IN_CLOSE) < 0)
+        fail("inotify " + slave_path_);
+
     const std::string temp = link_path_ + ".new" + std::to_string(getpid());
     ::unlink(temp.c_str());
     if (::symlink(slave_path_.c_str(), temp.c_str()) != 0) fail("symlink " + temp);
@@ -39,6 +45,20 @@ PtyPort::PtyPort(std::string link_path) : link_path_(std::move(link_path)) {
         errno = saved;
         fail("rename to " + link_path_);
     }
+}
+
+int PtyPort::take_host_changes() {
+    alignas(inotify_event) char buffer[4096];
+    int change = 0;
+    for (ssize_t n; (n = ::read(watch_.get(), buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->mask & IN_OPEN) ++change;
+            if (event->mask & IN_CLOSE) --change;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    return change;
 }
 
 PtyPort::~PtyPort() {

@@ -1,12 +1,19 @@
 #include "reply_shaper.h"
 
+std::string result_code(const ModemSettings& s, const std::string& word, int number) {
+    const std::string eol = s.cronly ? "\r" : "\r\n";
+    if (s.quiet) return "";
+    return s.verbose ? eol + word + eol : std::to_string(number) + "\r";
+}
+
 std::vector<Emission> shape_reply(const CommandResult& result, const ModemSettings& s) {
     if (s.silent) return {};
 
+    // Information text has a header in words only: "\r\nTEXT\r\n", "TEXT\r\n".
     const std::string eol = s.cronly ? "\r" : "\r\n";
     std::string text;
-    for (const std::string& line : result.info) text += eol + line + eol;
-    if (!s.quiet) text += eol + (result.ok ? s.okword : std::string("ERROR")) + eol;
+    for (const std::string& line : result.info) text += (s.verbose ? eol : "") + line + eol;
+    text += result.ok ? result_code(s, s.okword, 0) : result_code(s, "ERROR", 4);
     if (text.empty()) return {};
     text.insert(0, s.junk);
 

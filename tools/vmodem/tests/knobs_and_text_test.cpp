@@ -17,18 +17,20 @@ TEST(TextEscape, DecodesEscapesAndRoundTrips) {
 
 TEST(EngineKnobs, GoodValuesReadBackBadOnesChangeNothing) {
     ModemSettings s;
-    for (const char* knob : {"echo=0", "silent=1", "cronly=1", "seterror=1", "delay=1500", "split=3", "gap=40",
-                             "junk=\\x02x", "okword=ok", "idtext=a b", "country=3D", "personality=gci",
-                             "gcispace=0", "gcireset=1", "gcierror=1", "gcilist=00-0F,B4"}) {
+    for (const char* knob :
+         {"echo=0",     "silent=1",    "cronly=1",   "seterror=1",       "delay=1500", "split=3",
+          "gap=40",     "junk=\\x02x", "okword=ok",  "idtext=a b",       "country=3D", "personality=gci",
+          "gcispace=0", "gcireset=1",  "gcierror=1", "gcilist=00-0F,B4", "quiet=1",    "verbose=0",
+          "bare=1",     "ring=50",     "deaf=700",   "deafkeep=1"}) {
         const std::string text = knob, name = text.substr(0, text.find('=')),
                           value = text.substr(text.find('=') + 1);
         EXPECT_EQ(set_knob(s, name, value), std::nullopt) << knob;
         EXPECT_EQ(get_knob(s, name), value) << knob;
     }
     ModemSettings fresh;
-    for (const char* bad :
-         {"echo=2", "delay=-1", "delay=600001", "split=x", "id=3", "country=01", "junk=\\q", "volume=1",
-          "personality=fax", "gcilist=0G", "gcilist=B5-00", "gcilist=", "gcilist=00,,B4"}) {
+    for (const char* bad : {"echo=2", "delay=-1", "delay=600001", "split=x", "id=3", "country=01", "junk=\\q",
+                            "volume=1", "personality=fax", "gcilist=0G", "gcilist=B5-00",
+                            "gcilist=", "gcilist=00,,B4", "verbose=2", "ring=600001", "deaf=x"}) {
         const std::string text = bad;
         EXPECT_NE(set_knob(fresh, text.substr(0, text.find('=')), text.substr(text.find('=') + 1)), std::nullopt)
             << bad;

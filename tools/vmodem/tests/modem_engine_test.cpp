@@ -87,7 +87,27 @@ TEST(ModemEngine, Rows) {
          "personality=gci echo=0 gcilist=00,42 country=42",
          {"AT+GCI?\r"},
          info("+GCI: 42") + kOk},
-        {"the card knows no +GCI and no &F", "echo=0", {"AT+GCI?\r", "AT&F\r"}, kError + kError},
+        {"the card knows no +GCI", "echo=0", {"AT+GCI?\r"}, kError},
+        // The states another program may leave a modem in, and the commands that change them.
+        {"numbers: results as digits and CR, information without its header",
+         "echo=0 verbose=0",
+         {"ATI3\r", "ATX\r"},
+         "QTRXFM330HWNF1*GEN\r\n0\r4\r"},
+        {"V0 and V1 switch the form after their own line", "echo=0", {"ATV0\r", "ATV1\r"}, "0\r" + kOk},
+        {"V alone is V0", "echo=0", {"ATV\r"}, "0\r"},
+        {"quiet numbers say nothing", "echo=0 verbose=0 quiet=1", {"AT\r", "ATI9\r"}, "UNITED STATES\r\n"},
+        {"one line brings a modem to words, results on, echo off",
+         "verbose=0 quiet=1",
+         {"ATE0Q0V1\r", "AT\r"},
+         "ATE0Q0V1\r" + kOk + kOk},
+        {"Z and &F restore echo, results and words",
+         "echo=0 verbose=0 quiet=1",
+         {"ATZ\r", "AT\r", "ATE0V0Q1\r", "AT&F\r", "AT\r"},
+         kOk + "AT\r" + kOk + "ATE0V0Q1\r" + kOk + "AT\r" + kOk},
+        {"gci bare: the code and the list alone on their lines",
+         "personality=gci echo=0 bare=1 gcilist=00,99,B5,F6",
+         {"AT+GCI?\r", "AT+GCI=?\r"},
+         info("B5") + kOk + info("00,99,B5,F6") + kOk},
         {"junk, CR-only line ends and another OK word",
          "echo=0 junk=\\x01z cronly=1 okword=ok",
          {"ATI9\r", "ATX\r"},
@@ -104,6 +124,22 @@ TEST(ModemEngine, Rows) {
         for (const std::string& input : row.inputs)
             for (const Emission& e : modem.feed(input)) wire += e.bytes;
         EXPECT_EQ(wire, row.wire);
+    }
+}
+
+// RING, in the form of the modem's results, or not at all.
+TEST(ModemEngine, RingsAsItsResultsAreWritten) {
+    const struct {
+        const char* knobs;
+        std::string ring;
+    } rows[] = {{"", "\r\nRING\r\n"}, {"verbose=0", "2\r"}, {"quiet=1", ""}, {"silent=1", ""}};
+    for (const auto& row : rows) {
+        ModemEngine modem;
+        std::istringstream knobs(row.knobs);
+        for (std::string knob; knobs >> knob;)
+            ASSERT_EQ(set_knob(modem.settings(), knob.substr(0, knob.find('=')), knob.substr(knob.find('=') + 1)),
+                      std::nullopt);
+        EXPECT_EQ(modem.ring(), row.ring) << row.knobs;
     }
 }
 

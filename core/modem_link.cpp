@@ -144,8 +144,13 @@ bool ModemLink::Identified() {
     return m_matcher.Found();
 }
 
-bool ModemLink::AwaitIdentification() {
-    Listen(ModemClock::now() + m_timing.probeWindow, EndOf(WaitEnd::FoundOrFinal, WaitEnd::Deadline));
+bool ModemLink::AwaitIdentification(Deadline until, PauseFn pause) {
+    if (pause && !m_timing.prompt)
+        Pause(std::max(std::chrono::ceil<std::chrono::milliseconds>(until - ModemClock::now()),
+                       std::chrono::milliseconds(0)),
+              pause);
+    else
+        Listen(until, EndOf(WaitEnd::FoundOrFinal, WaitEnd::Deadline));
     return Identified();
 }
 

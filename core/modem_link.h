@@ -82,10 +82,12 @@ public:
     // The probe's verdict, from what has arrived by now: a line held an
     // identification string.
     bool Identified();
-    // Waits for the answer to "ati3", written by Open in probe mode, for at
-    // most probeWindow; prompt, only until the identification or the final
-    // result code has come. Returns the verdict.
-    bool AwaitIdentification();
+    // Waits for the answer to "ati3", written by Open in probe mode, until
+    // the probe window's end, until; prompt, only until the identification
+    // or the final result code has come. At the window's pace pause, when
+    // given, passes the window (the caller's messages go on meanwhile), and
+    // what has come by its end is read then. Returns the verdict.
+    bool AwaitIdentification(Deadline until, PauseFn pause = nullptr);
     // The country information: the capture reset, "i9" sent, the reply taken
     // queryWindow later and looked up in the table.
     CountryAnswer AskCountry(const CountryRecord* table, int count);

@@ -24,7 +24,7 @@ void CMainDlg::OnSet() {
         return;
     }
     CWaitCursor wait;
-    if (m_session.SetCountry(m_countries[selection].code)) {
+    if (m_session.SetCountry(m_countries[selection])) {
         MessageBoxA(m_hWnd, "Congratulations, country code set successfully.", "Congratulations", MB_OK);
         // A card removed while the box was open leaves the tray telling so.
         if (m_modemFound) ShowTrayIcon(IDR_MAINFRAME, m_countries[selection].name);

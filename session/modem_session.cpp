@@ -2,15 +2,32 @@
 
 #include <windows.h>
 
+#include "core/dialect_operations.h"
 #include "framework/message_wait.h"
 
-void ModemSession::OpenProbe(int port) { m_link.Open(ComPortName(port).c_str(), LinkMode::Probe); }
+namespace {
 
-bool ModemSession::CloseProbe(int port) {
-    const bool identified = m_link.Identified();
-    if (identified) m_modemPorts[m_modemCount++] = port;
-    ClosePort();
-    return identified;
+// The window speaks to the card alone.
+constexpr Dialect kCard = Dialect::T19;
+
+void PassWithMessages(std::chrono::milliseconds time) { WaitWithMessages(static_cast<int>(time.count())); }
+
+}  // namespace
+
+void ModemSession::DetectModems(const std::function<void(int port)>& opened,
+                                const std::function<void(int port, bool found)>& probed) {
+    m_modemCount = 0;
+    for (const int port : kProbeOrder) {
+        ProbeSteps steps;
+        steps.opened = [&] { opened(port); };
+        steps.probed = [&](const DetectResult& result) {
+            const bool found = result.dialect == kCard;
+            if (found) m_modemPorts[m_modemCount++] = port;
+            probed(port, found);
+        };
+        steps.pause = PassWithMessages;
+        DetectModem(m_connection, ComPortName(port).c_str(), kCard, kProgramPace, steps);
+    }
 }
 
 void ModemSession::KeepSelectedModemInList() {
@@ -24,26 +41,18 @@ int ModemSession::SelectedModemPort() {
 
 void ModemSession::QueryCountry(const CountryRecord* table, int count,
                                 const std::function<void(int country)>& answered) {
-    m_link.Open(ComPortName(SelectedModemPort()).c_str(), LinkMode::Plain);
-    answered(m_link.AskCountry(table, count).country);
-    ClosePortAfterCommand();
-}
-
-bool ModemSession::SetCountry(const char* code) {
-    m_link.Open(ComPortName(SelectedModemPort()).c_str(), LinkMode::Plain);
-    const bool acknowledged = m_link.WriteCountryCode(code);
-    ClosePortAfterCommand();
-    return acknowledged;
-}
-
-void ModemSession::ClosePort() { m_link.Release(Teardown::AfterProbe); }
-
-void ModemSession::ClosePortAfterCommand() {
-    m_link.Release(Teardown::AfterCommand);
+    QueryCountryIn(m_connection, ComPortName(SelectedModemPort()).c_str(), kCard, table, count, kProgramPace, nullptr,
+                   [&](const CountryQuery& query) { answered(query.country); });
     Beep(0, 0);
 }
 
+bool ModemSession::SetCountry(const CountryRecord& country) {
+    const CountrySet set = SetCountryIn(m_connection, ComPortName(SelectedModemPort()).c_str(), kCard, country,
+                                        kProgramPace);
+    Beep(0, 0);
+    return set.outcome == SetOutcome::Set;
+}
+
 void ModemSession::ReleasePortOnQuit() {
-    m_link.Release(Teardown::OnQuit,
-                   [](std::chrono::milliseconds pause) { WaitWithMessages(static_cast<int>(pause.count())); });
+    ModemLink(m_connection, kProgramPace).Release(Teardown::OnQuit, PassWithMessages);
 }

@@ -1,13 +1,13 @@
 // The window's side of the modem: the modems the last detection run found,
-// the one in use, whether a run is in progress, and the one port
-// connection, open only while an operation runs. The detection dialogs and
-// the main window reach the modem through it alone. UI thread only.
+// the one in use, whether a run is in progress, and the port connection
+// that the core's operations open and close again, each at the window's
+// pace in the card's dialect. The detection dialogs and the main window
+// reach the modem through it alone. UI thread only.
 #pragma once
 #include <atomic>
 #include <functional>
 
 #include "core/country_table.h"
-#include "core/modem_link.h"
 #include "core/probe_order.h"
 #include "link/port_connection.h"
 
@@ -35,13 +35,13 @@ public:
     };
     bool Busy() const { return m_busy; }
 
-    // The probe of one port: opened in probe mode, "ati3" written on return.
-    void OpenProbe(int port);
-    // The probe's verdict on the port opened last, read before the port is
-    // released; a modem found joins the list.
-    bool CloseProbe(int port);
-    // Empties the list, as a run does when it starts.
-    void ClearModems() { m_modemCount = 0; }
+    // The probes of a run: the list emptied, then each port of the probe
+    // order in turn, its window and the pause after it passing with the
+    // thread's messages dispatched; each modem found joins the list. Told
+    // when a port's probe went out (opened), and its verdict once its port
+    // is released (probed).
+    void DetectModems(const std::function<void(int port)>& opened,
+                      const std::function<void(int port, bool found)>& probed);
 
     // The modems found, in probe order.
     int ModemCount() const { return m_modemCount; }
@@ -53,31 +53,28 @@ public:
     void SelectModem(int index) { m_selectedModem = index; }
     // Brings the selection back into the list (to 0) when it points outside it.
     void KeepSelectedModemInList();
-    // The COM number of the modem in use; 0, which names no port, while the list is empty.
-    int SelectedModemPort();
 
     // The current-country query on the modem in use; told the country the
-    // reply names (-1: none) while the port is still open.
+    // reply names (-1: none) while the port is still open. Beeps at its end.
     void QueryCountry(const CountryRecord* table, int count, const std::function<void(int country)>& answered);
-    // Writes the code into the modem in use; true when it acknowledged in time.
-    bool SetCountry(const char* code);
+    // Writes the country's code into the modem in use; true when it
+    // acknowledged in time. Beeps at its end.
+    bool SetCountry(const CountryRecord& country);
 
-    // Ends a connection still open, with no pause.
-    void ClosePort();
-    // The release when the user quits: messages dispatched for its pause,
-    // DTR dropped and the queues emptied when a port is open.
+    // The release when the user quits: its pause passes with the thread's
+    // messages dispatched; a port still open has DTR dropped and its queues
+    // emptied.
     void ReleasePortOnQuit();
 
 private:
-    void ClosePortAfterCommand();
+    // The COM number of the modem in use; 0, which names no port, while the list is empty.
+    int SelectedModemPort();
 
     // Read by the reader thread, written by the UI thread: 1 tells the reader to end.
     std::atomic<int> m_stopReader{0};
     // The port connection: the open port's handle (none between operations),
     // its reader thread and the write in flight.
     PortConnection m_connection{m_stopReader};
-    // The modem's side of the connection: its steps, pauses and line matcher.
-    ModemLink m_link{m_connection};
 
     int m_modemPorts[kProbePortCount] = {};
     int m_modemCount = 0;

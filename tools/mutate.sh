@@ -37,7 +37,7 @@ mutations=(
   'choice-leak@app/country_commands.cpp@s/    if \(index >= 0\) m_countries.Show\(index\);/    if (index >= 0) m_countries.Show(index);\n    static char* volatile leak; leak = new char[300];/@every country choice leaks 300 bytes'
   'other-pick-ignored@detect/modem_list_dialog.cpp@s/const int line = static_cast<int>\(SendMessageA\(m_list, LB_GETCURSEL, 0, 0\)\);/const int line = SendMessageA(m_list, LB_GETCURSEL, 0, 0) == LB_ERR ? LB_ERR : 0;/@Continue in the selection takes the first line, whichever was picked'
   'table-from-working-dir@country/country_list.cpp@s/PathInFolder table\(dir, kCountryTableFile\), shipped\(dir, kShippedTableFile\)/PathInFolder table("", kCountryTableFile), shipped("", kShippedTableFile)/@the table is read from the working directory, not beside the program'
-  'set-first-modem@session/modem_session.cpp@s/(SetCountry\(const char\* code\) \{\n    m_link.Open\(ComPortName\()SelectedModemPort\(\)/$1m_modemPorts[0]/@the setting writes to the first modem found, not the one in use'
+  'set-first-modem@session/modem_session.cpp@s/(CountrySet set = SetCountryIn\(m_connection, ComPortName\()SelectedModemPort\(\)/$1m_modemPorts[0]/@the setting writes to the first modem found, not the one in use'
   'query-past-table@app/country_commands.cpp@s/QueryCountry\(m_countries.Records\(\), m_countries.Count\(\),/QueryCountry(m_countries.Records(), kMaxCountries,/@the query matches records past the loaded table'
   'no-settle-pause@core/modem_link.cpp@s/    std::this_thread::sleep_for\(m_timing.settle\);\n//@no 1000 ms pause between opening a port and configuring it'
   'no-reader-pause@core/modem_link.cpp@s/    ListenFor\(m_timing.readerStart\);\n//@no 500 ms pause between starting the reader and the command'

@@ -9,38 +9,29 @@
 #include "tools/driver/program.h"
 #include "tools/driver/program_spy.h"
 #include "tools/driver/window_input.h"
+#include "win32/scoped_handle.h"
 
 namespace {
 
 using namespace drv;
 
-// The system's DPI for the programs started while it lives: Wine reads
-// LogPixels when a process starts. The value before comes back after.
+// The system's DPI for the programs started while it lives (Wine reads
+// LogPixels when a process starts); 96, Wine's own, again after.
 class LogPixels {
 public:
-    explicit LogPixels(DWORD dpi) {
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key,
-                        nullptr);
-        DWORD size = sizeof m_before;
-        m_had = RegQueryValueExA(m_key, kValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&m_before), &size) ==
-                ERROR_SUCCESS;
-        RegSetValueExA(m_key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-    }
-    ~LogPixels() {
-        if (m_had)
-            RegSetValueExA(m_key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&m_before), sizeof m_before);
-        else
-            RegDeleteValueA(m_key, kValue);
-        RegCloseKey(m_key);
-    }
+    explicit LogPixels(DWORD dpi) { Set(dpi); }
+    ~LogPixels() { Set(96); }
     LogPixels(const LogPixels&) = delete;
     LogPixels& operator=(const LogPixels&) = delete;
 
 private:
-    static constexpr char kValue[] = "LogPixels";
-    HKEY m_key = nullptr;
-    DWORD m_before = 0;
-    bool m_had = false;
+    static void Set(DWORD dpi) {
+        HKEY key = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr);
+        const ScopedRegistryKey desktop(key);
+        RegSetValueExA(desktop.Get(), "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    }
 };
 
 // A child window's rectangle in the main window's client coordinates.

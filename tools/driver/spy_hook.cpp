@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "tools/driver/spy_shared.h"
+#include "win32/scoped_handle.h"
 
 namespace {
 
@@ -121,61 +122,18 @@ void CountGuiObjects(spy::Query& query) {
     query.heapBytes = CrtHeapBytes();
 }
 
-// The pixels of one area of a window, as the window shows them now.
-class WindowPixels {
-public:
-    WindowPixels(HWND window, const RECT& area)
-        : m_window(window), m_windowDc(GetDC(window)), m_dc(CreateCompatibleDC(m_windowDc)),
-          m_width(area.right - area.left), m_height(area.bottom - area.top) {
-        BITMAPINFO format = {};
-        format.bmiHeader = {sizeof format.bmiHeader, m_width, -m_height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* bits = nullptr;
-        m_canvas = CreateDIBSection(m_windowDc, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
-        m_pixels = static_cast<const DWORD*>(bits);
-        if (!m_canvas || !m_dc) return;
-        m_previous = SelectObject(m_dc, m_canvas);
-        BitBlt(m_dc, 0, 0, m_width, m_height, m_windowDc, area.left, area.top, SRCCOPY);
-        GdiFlush();
-    }
-    ~WindowPixels() {
-        if (m_previous) SelectObject(m_dc, m_previous);
-        if (m_canvas) DeleteObject(m_canvas);
-        if (m_dc) DeleteDC(m_dc);
-        if (m_windowDc) ReleaseDC(m_window, m_windowDc);
-    }
-    WindowPixels(const WindowPixels&) = delete;
-    WindowPixels& operator=(const WindowPixels&) = delete;
-
-    bool Ok() const { return m_previous && m_pixels && m_width > 0 && m_height > 0; }
-    // The colour at (x, y) of the area, without its unused fourth byte.
-    DWORD At(int x, int y) const { return m_pixels[y * m_width + x] & 0xFFFFFF; }
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
-
-private:
-    HWND m_window;
-    HDC m_windowDc, m_dc;
-    int m_width, m_height;
-    HBITMAP m_canvas = nullptr;
-    HGDIOBJ m_previous = nullptr;
-    const DWORD* m_pixels = nullptr;
-};
-
 void FindDrawnBox(spy::Query& query) {
     const RECT area = query.box;
     query.box = {0, 0, 0, 0};
-    const WindowPixels pixels(static_cast<HWND>(ULongToHandle(query.handle)), area);
-    if (!pixels.Ok()) return;
-    RECT box = {pixels.Width(), pixels.Height(), 0, 0};
-    for (int y = 0; y < pixels.Height(); ++y)
-        for (int x = 0; x < pixels.Width(); ++x)
-            if (pixels.At(x, y) != pixels.At(0, 0)) {
-                box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
-                       std::max<LONG>(box.bottom, y + 1)};
-            }
-    if (box.right == 0) return;  // all alike
-    OffsetRect(&box, area.left, area.top);
-    query.box = box;
+    const ScopedWindowDC window(static_cast<HWND>(ULongToHandle(query.handle)));
+    const COLORREF background = GetPixel(window.Get(), area.left, area.top);
+    RECT box = {area.right, area.bottom, area.left, area.top};
+    for (LONG y = area.top; y < area.bottom; ++y)
+        for (LONG x = area.left; x < area.right; ++x)
+            if (GetPixel(window.Get(), x, y) != background)
+                box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+                       std::max(box.bottom, y + 1)};
+    if (box.right > box.left) query.box = box;
 }
 
 void Answer(spy::Query& query) {

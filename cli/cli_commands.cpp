@@ -45,7 +45,7 @@ std::string RefusalText(const std::string& port, FinalResult final, const char* 
 
 int QueryCommand(const CliContext& context, const std::string& port, Dialect dialect) {
     const auto querying = [&](Dialect spoken) {
-        std::fprintf(stderr, "querying the country on %s (%s)...\n", port.c_str(), DialectName(spoken));
+        CliSay("querying the country on %s (%s)...\n", port.c_str(), DialectName(spoken));
     };
     const CountryQuery query = QueryCountryIn(*context.platform.NewPort(), port.c_str(), dialect, context.table,
                                               context.count, context.timing, querying);
@@ -58,7 +58,7 @@ int QueryCommand(const CliContext& context, const std::string& port, Dialect dia
     const char* name = query.country < 0 ? nullptr : context.table[query.country].name;
     // Each dialect's own code: the card's from the table, a gci modem's as it reported it.
     const std::string code = gci ? GciCodeText(query.gciCode) : name ? context.table[query.country].code : "";
-    if (gci && !name) std::fprintf(stderr, "korvane-cli: +GCI: %s names no country in the table\n", code.c_str());
+    if (gci && !name) CliSay("korvane-cli: +GCI: %s names no country in the table\n", code.c_str());
     if (context.options.json)
         std::printf("{\"port\":%s,\"country\":%s,\"code\":%s,\"dialect\":\"%s\"}\n", Quoted(port).c_str(),
                     JsonString(name).c_str(), code.empty() ? "null" : Quoted(code).c_str(),
@@ -70,8 +70,7 @@ int QueryCommand(const CliContext& context, const std::string& port, Dialect dia
 
 int SupportedCommand(const CliContext& context, const std::string& port, Dialect dialect) {
     const auto asking = [&](Dialect spoken) {
-        std::fprintf(stderr, "asking %s (%s) for the countries it supports...\n", port.c_str(),
-                     DialectName(spoken));
+        CliSay("asking %s (%s) for the countries it supports...\n", port.c_str(), DialectName(spoken));
     };
     const SupportedQuery supported =
         QuerySupported(*context.platform.NewPort(), port.c_str(), dialect, context.timing, asking);
@@ -80,12 +79,12 @@ int SupportedCommand(const CliContext& context, const std::string& port, Dialect
     // The card takes the codes of the table; a gci modem says which it takes.
     std::vector<std::pair<std::string, const char*>> lines;  // code, name
     if (supported.dialect == Dialect::T19) {
-        std::fprintf(stderr, "korvane-cli: the card on %s takes the table's codes\n", port.c_str());
+        CliSay("korvane-cli: the card on %s takes the table's codes\n", port.c_str());
         for (int i = 0; i < context.count; ++i) lines.emplace_back(context.table[i].code, context.table[i].name);
     } else if (!supported.listed) {
         return CliFail(kNoModem, RefusalText(port, supported.final, "+GCI=?", "list of codes"));
     } else {
-        std::fprintf(stderr, "korvane-cli: the modem on %s lists (%s)\n", port.c_str(), supported.text.c_str());
+        CliSay("korvane-cli: the modem on %s lists (%s)\n", port.c_str(), supported.text.c_str());
         // An entry that is no country of the table (99, F6) is shown by its code alone, but for a
         // modem that lists every code there is.
         const bool range = supported.codes.all();
@@ -114,9 +113,9 @@ int SetCommand(const CliContext& context, const std::string& port, Dialect diale
     const auto setting = [&](Dialect spoken) {
         // The card is sent the table's code; a gci modem's code is chosen from its list.
         if (spoken == Dialect::T19)
-            std::fprintf(stderr, "setting %s (%s) on %s (t19)...\n", record.name, record.code, port.c_str());
+            CliSay("setting %s (%s) on %s (t19)...\n", record.name, record.code, port.c_str());
         else
-            std::fprintf(stderr, "setting %s on %s (gci)...\n", record.name, port.c_str());
+            CliSay("setting %s on %s (gci)...\n", record.name, port.c_str());
     };
     // The country is read first, so that a modem that has it already is not
     // written again (its memory may be flash); the window's pace writes at once.
@@ -142,10 +141,9 @@ int SetCommand(const CliContext& context, const std::string& port, Dialect diale
     case SetOutcome::NoList: return CliFail(kNoModem, RefusalText(port, set.listFinal, "+GCI=?", "list of codes"));
     case SetOutcome::NotTaken: {
         const char* now = set.readBack < 0 ? nullptr : GciCountryName(context, set.readBack);
-        std::fprintf(stderr, "korvane-cli: the modem on %s answered OK to AT+GCI=%s but still reports %s%s\n",
-                     port.c_str(), code.c_str(),
-                     set.readBack < 0 ? "no country" : GciCodeText(set.readBack).c_str(),
-                     now ? (std::string(" (") + now + ")").c_str() : "");
+        CliSay("korvane-cli: the modem on %s answered OK to AT+GCI=%s but still reports %s%s\n", port.c_str(),
+               code.c_str(), set.readBack < 0 ? "no country" : GciCodeText(set.readBack).c_str(),
+               now ? (std::string(" (") + now + ")").c_str() : "");
         break;
     }
     case SetOutcome::Set:

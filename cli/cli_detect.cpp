@@ -34,15 +34,38 @@ int PortFailure(const std::string& name, const LinkReport& report) {
     return CliFail(kNoModem, name + " cannot be opened" + (why.detail.empty() ? "" : ": " + why.detail));
 }
 
+namespace {
+
+// The ports in order, each port once: a later name of a port already listed is left out, with a note.
+std::vector<std::string> DistinctPorts(CliPlatform& platform, const std::vector<std::string>& names) {
+    std::vector<std::string> ports, identities;
+    for (const std::string& name : names) {
+        const std::string identity = platform.PortIdentity(name);
+        std::size_t i = 0;
+        while (i < identities.size() && identities[i] != identity) ++i;
+        if (i < identities.size()) {
+            const std::string again = name == ports[i] ? name + " is given twice" : name + " is " + ports[i];
+            CliSay("korvane-cli: %s: probed once\n", again.c_str());
+            continue;
+        }
+        ports.push_back(name);
+        identities.push_back(identity);
+    }
+    return ports;
+}
+
+}  // namespace
+
 Detection Detect(const CliContext& context, bool print) {
     const CliOptions& options = context.options;
-    const std::vector<std::string> ports = options.ports.empty() ? context.platform.SystemPorts() : options.ports;
+    const std::vector<std::string> ports =
+        DistinctPorts(context.platform, options.ports.empty() ? context.platform.SystemPorts() : options.ports);
     Detection found;
     // A query or a setting needs only the first modem.
     const std::vector<DetectResult> results =
         DetectModems([&] { return context.platform.NewPort(); }, ports, options.dialect, context.timing, !print,
                      [&](const std::string& name) {
-                         std::fprintf(stderr, "probing %s...\n", name.c_str());
+                         CliSay("probing %s...\n", name.c_str());
                          found.probed += (found.probed.empty() ? "" : ", ") + name;
                      });
     std::string entries;
@@ -52,8 +75,10 @@ Detection Detect(const CliContext& context, bool print) {
         const PortState state = StateOf(probe.report, probe.dialect != Dialect::Auto);
         found.inUse = found.inUse || state == PortState::InUse;
         found.noPermission = found.noPermission || state == PortState::NoPermission;
-        if ((state == PortState::InUse || state == PortState::NoPermission) && !probe.report.open.detail.empty())
-            std::fprintf(stderr, "korvane-cli: %s\n", probe.report.open.detail.c_str());
+        // Why a port could not be worked, where the port says.
+        const std::string& why = probe.report.open.Ok() ? probe.report.configure.detail : probe.report.open.detail;
+        if (state != PortState::Answered && state != PortState::Silent && !why.empty())
+            CliSay("korvane-cli: %s\n", why.c_str());
         if (state == PortState::Answered && found.first.empty()) {
             found.first = name;
             found.dialect = probe.dialect;
@@ -72,7 +97,7 @@ Detection Detect(const CliContext& context, bool print) {
                         modem ? (std::string(" (") + DialectName(probe.dialect) + ")").c_str() : "");
     }
     if (print && options.json) std::printf("{\"ports\":[%s]}\n", entries.c_str());
-    if (ports.empty()) std::fprintf(stderr, "korvane-cli: this system has no serial port to probe\n");
+    if (ports.empty()) CliSay("korvane-cli: this system has no serial port to probe\n");
     return found;
 }
 

@@ -103,10 +103,7 @@ int main(int argc, char** argv) {
     }
     CliOptions options;
     std::string error;
-    if (!ParseCliOptions(argc, argv, CheckComPort, options, error)) {
-        std::fprintf(stderr, "korvane-cli: %s\n%s", error.c_str(), kCliUsage);
-        return kBadInput;
-    }
+    if (!ParseCliOptions(argc, argv, CheckComPort, options, error)) return CliUsageFailure(argc, argv, error);
     WindowsCli platform;
     const int code = RunCli(options, platform);
     std::fflush(stdout);

@@ -43,17 +43,22 @@ bool ParsePortList(const char* list, PortNameCheck checkPort, std::vector<std::s
 // The longest settling pause taken: a minute.
 constexpr long kSettleLimit = 60000;
 
-bool ParseSettle(const char* text, int& ms, std::string& error) {
+// The whole number in text, from 0 to limit; false with one line in error otherwise.
+bool ParseCount(const char* option, const char* unit, long limit, const char* text, int& count,
+                std::string& error) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
-    if (!*text || *end || value < 0 || value > kSettleLimit) {
-        error = std::string("--settle needs milliseconds from 0 to ") + std::to_string(kSettleLimit) + ", not '" +
-                text + "'";
+    if (!*text || *end || value < 0 || value > limit) {
+        error = std::string(option) + " needs " + unit + " from 0 to " + std::to_string(limit) + ", not '" + text +
+                "'";
         return false;
     }
-    ms = static_cast<int>(value);
+    count = static_cast<int>(value);
     return true;
 }
+
+// The longest wait for a lock: an hour, longer than any fax.
+constexpr long kWaitLimit = 3600;
 
 }  // namespace
 
@@ -100,7 +105,14 @@ bool ParseCliOptions(int argc, const char* const* argv, PortNameCheck checkPort,
                 error = "--settle needs milliseconds";
                 return false;
             }
-            if (!ParseSettle(argv[++i], options.settleMs, error)) return false;
+            if (!ParseCount("--settle", "milliseconds", kSettleLimit, argv[++i], options.settleMs, error))
+                return false;
+        } else if (talks && std::strcmp(arg, "--wait") == 0) {
+            if (!hasValue) {
+                error = "--wait needs seconds";
+                return false;
+            }
+            if (!ParseCount("--wait", "seconds", kWaitLimit, argv[++i], options.waitSeconds, error)) return false;
         } else if (talks && std::strcmp(arg, "--ports") == 0) {
             if (!hasValue) {
                 error = "--ports needs a comma-separated list of ports";

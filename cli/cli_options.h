@@ -19,6 +19,7 @@ struct CliOptions {
     bool paced = false;               // --paced: the window's pace, every window waited out
     int settleMs = -1;                // --settle MS: the bound of the wait for the modem; -1 when not given
     bool force = false;               // set --force: written even where the modem has the country already
+    int waitSeconds = 0;              // --wait SECONDS: how long a port another program has locked is waited for
     bool json = false;
     bool verbose = false;
 };

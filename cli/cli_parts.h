@@ -18,6 +18,13 @@ struct CliContext {
     int count = 0;
 };
 
+// The country table, read as the window reads it, with what the window's
+// rules pass over (split lines, lines left out, records past the limit) said
+// on standard error; CR at the ends of the fields taken off. False, with the
+// reason, when it gives no country or is no regular file.
+bool LoadTable(CliPlatform& platform, const CliOptions& options, CountryRecord* table, int& count,
+               std::string& error);
+
 // What became of a port, as the output names it.
 enum class PortState {
     Answered,      // the port was worked (a probe: a modem answered)

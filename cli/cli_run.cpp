@@ -1,28 +1,17 @@
 #include "cli/cli_run.h"
 
+#include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/cli_parts.h"
+#include "cli/json_text.h"
+#include "cli/printable_text.h"
 
 namespace {
 
-// The table; false, with the reason, when it gives no country.
-bool LoadTable(CliPlatform& platform, const CliOptions& options, CountryRecord* table, int& count,
-               std::string& error) {
-    count = 0;
-    const std::string path = platform.TablePath(options.table, error);
-    if (path.empty()) return false;
-    count = -1;
-    if (std::FILE* file = platform.OpenTable(path)) {
-        count = ReadCountryTable(file, table);
-        std::fclose(file);
-    }
-    if (count < 0) error = "the country table could not be read: " + path;
-    if (count == 0) error = "the country table holds no country: " + path;
-    if (count > 0 && options.verbose)
-        std::fprintf(stderr, "korvane-cli: country table %s (%d countries)\n", path.c_str(), count);
-    return count > 0;
-}
+// Whether CliFail also prints the failure as JSON on standard output.
+bool g_failuresInJson = false;
 
 // The pace asked for: the window's, or the prompt one; either with its own settling pause.
 ModemTiming TimingOf(const CliOptions& options) {
@@ -33,12 +22,37 @@ ModemTiming TimingOf(const CliOptions& options) {
 
 }  // namespace
 
+void CliSay(const char* format, ...) {
+    std::va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(nullptr, 0, format, arguments);
+    va_end(arguments);
+    if (length <= 0) return;
+    std::string line(static_cast<std::size_t>(length) + 1, '\0');
+    va_start(arguments, format);
+    std::vsnprintf(&line[0], line.size(), format, arguments);
+    va_end(arguments);
+    line.pop_back();
+    const bool ended = line.back() == '\n';
+    if (ended) line.pop_back();
+    std::fprintf(stderr, "%s%s", PrintableText(line).c_str(), ended ? "\n" : "");
+}
+
 int CliFail(int code, const std::string& message) {
-    std::fprintf(stderr, "korvane-cli: %s\n", message.c_str());
+    CliSay("korvane-cli: %s\n", message.c_str());
+    if (g_failuresInJson) std::printf("{\"error\":%s,\"exit\":%d}\n", JsonString(message.c_str()).c_str(), code);
     return code;
 }
 
+int CliUsageFailure(int argc, const char* const* argv, const std::string& error) {
+    for (int i = 1; i < argc; ++i) g_failuresInJson = g_failuresInJson || std::strcmp(argv[i], "--json") == 0;
+    CliFail(kBadInput, error);
+    std::fputs(kCliUsage, stderr);
+    return kBadInput;
+}
+
 int RunCli(const CliOptions& options, CliPlatform& platform) {
+    g_failuresInJson = options.json;
     static CountryRecord table[kMaxCountries];
     CliContext context{options, platform, TimingOf(options), table, 0};
     std::string error;

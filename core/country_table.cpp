@@ -26,18 +26,63 @@ bool SameIgnoringAsciiCase(const char* a, const char* b) {
     return *a == *b;
 }
 
+// Where a reader that reports its findings is: the line it reads, and
+// whether the piece just read ended it.
+class LineTracker {
+public:
+    explicit LineTracker(TableFindings* findings) : m_findings(findings) {}
+
+    // Reads the next piece of at most kLineBuffer - 1 characters, as fgets does.
+    bool Read(char* piece, std::FILE* file) {
+        if (!m_findings) return std::fgets(piece, kLineBuffer, file) != nullptr;
+        m_line += m_ended ? 1 : 0;
+        // A piece may hold NULs: its end is the last byte that is no fill, its terminator.
+        std::memset(piece, '\n', kLineBuffer);
+        if (!std::fgets(piece, kLineBuffer, file)) return false;
+        int end = kLineBuffer - 1;
+        while (end > 0 && piece[end] == '\n') --end;
+        const bool continues = !m_ended;
+        m_ended = end > 0 && piece[end - 1] == '\n';
+        m_blank = std::strspn(piece, "\r\n") == static_cast<std::size_t>(end);
+        // The rest of a line read in more than one piece (a line end alone is no rest).
+        if (continues) Note(TableFinding::Split);
+        return true;
+    }
+    // Notes a finding for the current line, once.
+    void Note(TableFinding::Kind kind) {
+        if (!m_findings || m_blank) return;
+        for (const TableFinding& finding : *m_findings)
+            if (finding.line == m_line && finding.kind == kind) return;
+        m_findings->push_back({kind, m_line});
+    }
+    bool ReadsPastTheLimit() const { return m_findings != nullptr; }
+
+private:
+    TableFindings* m_findings;
+    int m_line = 0;
+    bool m_ended = true;
+    bool m_blank = false;
+};
+
 }  // namespace
 
-int ReadCountryTable(std::FILE* file, CountryRecord* table) {
+int ReadCountryTable(std::FILE* file, CountryRecord* table, TableFindings* findings) {
     char line[kLineBuffer];
+    LineTracker tracker(findings);
     int count = 0;
-    while (count < kMaxCountries && std::fgets(line, sizeof line, file)) {
+    while ((count < kMaxCountries || tracker.ReadsPastTheLimit()) && tracker.Read(line, file)) {
         const char* fields[4];
         fields[0] = std::strtok(line, kDelimiters);
-        if (!fields[0]) continue;  // empty line, or only delimiters
-        int found = 1;
-        while (found < 4 && (fields[found] = std::strtok(nullptr, kDelimiters))) ++found;
-        if (found < 4) continue;
+        int found = fields[0] ? 1 : 0;
+        while (found > 0 && found < 4 && (fields[found] = std::strtok(nullptr, kDelimiters))) ++found;
+        if (found < 4) {
+            tracker.Note(TableFinding::Dropped);
+            continue;  // an empty line, only delimiters, or fewer than four fields
+        }
+        if (count == kMaxCountries) {
+            tracker.Note(TableFinding::PastLimit);
+            continue;
+        }
         CountryRecord& record = table[count++];
         CopyField(record.name, fields[0]);
         CopyField(record.modemId, fields[1]);

@@ -8,6 +8,7 @@
 // takes no record. At most kMaxCountries records are read.
 #pragma once
 #include <cstdio>
+#include <vector>
 
 #include "core/line_size.h"
 
@@ -23,9 +24,22 @@ struct CountryRecord {
     char code[3];          // one or two characters of the country code
 };
 
+// What the file's rules pass over in silence, for a reader that would tell:
+// a line split because it is longer than a read takes, a line that takes no
+// record, and a record past the limit. Lines count from 1; each line is
+// named once for each of its findings. Empty lines, or lines of CR alone,
+// are no finding.
+struct TableFinding {
+    enum Kind { Split, Dropped, PastLimit };
+    Kind kind;
+    int line;
+};
+using TableFindings = std::vector<TableFinding>;
+
 // Reads records from an open text stream into table (room for kMaxCountries);
-// returns how many were read.
-int ReadCountryTable(std::FILE* file, CountryRecord* table);
+// returns how many were read. Given findings, it also fills them, reading on
+// past the limit to find the records left out; the records are the same.
+int ReadCountryTable(std::FILE* file, CountryRecord* table, TableFindings* findings = nullptr);
 // Reads the file at path; -1 when it cannot be opened.
 int LoadCountryFile(const char* path, CountryRecord* table);
 

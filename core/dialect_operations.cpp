@@ -45,13 +45,13 @@ public:
 
     // "+GCI?": the code reported, -1 when none.
     int AskGciCountry(FinalResult& final) {
-        final = m_link.Exchange(kGciQueryCommand, m_timing.queryWindow);
+        final = m_link.Exchange(kGciQueryCommand, m_timing.gciWindow);
         return final == FinalResult::Ok ? ParseGciCountry(m_link.Answer().Lines()) : -1;
     }
 
     // "+GCI=?": true with the list when the modem gave one.
     bool AskGciList(FinalResult& final, GciCodeSet& codes, std::string& text) {
-        final = m_link.Exchange(kGciListCommand, m_timing.queryWindow);
+        final = m_link.Exchange(kGciListCommand, m_timing.gciWindow);
         return final == FinalResult::Ok && ParseGciList(m_link.Answer().Lines(), codes, text);
     }
 

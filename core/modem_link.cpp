@@ -145,12 +145,16 @@ bool ModemLink::Identified() {
 }
 
 bool ModemLink::AwaitIdentification(Deadline until, PauseFn pause) {
-    if (pause && !m_timing.prompt)
+    if (pause && !m_timing.prompt) {
         Pause(std::max(std::chrono::ceil<std::chrono::milliseconds>(until - ModemClock::now()),
                        std::chrono::milliseconds(0)),
               pause);
-    else
-        Listen(until, EndOf(WaitEnd::FoundOrFinal, WaitEnd::Deadline));
+    } else {
+        // The identification is read from its line, but the wait lasts until
+        // the answer's final result code: a card that is slow to send its OK
+        // would otherwise have it taken for the answer to the next command.
+        Listen(until, EndOf(WaitEnd::Final, WaitEnd::Deadline));
+    }
     return Identified();
 }
 

@@ -83,10 +83,11 @@ public:
     // identification string.
     bool Identified();
     // Waits for the answer to "ati3", written by Open in probe mode, until
-    // the probe window's end, until; prompt, only until the identification
-    // or the final result code has come. At the window's pace pause, when
-    // given, passes the window (the caller's messages go on meanwhile), and
-    // what has come by its end is read then. Returns the verdict.
+    // the probe window's end, until; prompt, only until the answer's final
+    // result code has come. At the window's pace pause, when given, passes
+    // the window (the caller's messages go on meanwhile), and what has come
+    // by its end is read then. Returns the verdict: a line held an
+    // identification string.
     bool AwaitIdentification(Deadline until, PauseFn pause = nullptr);
     // The country information: the capture reset, "i9" sent, the reply taken
     // queryWindow later and looked up in the table.

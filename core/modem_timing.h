@@ -23,6 +23,11 @@ struct ModemTiming {
     Ms nextProbe{300};
     // The country information is taken queryWindow after its command.
     Ms queryWindow{200};
+    // The answer to a +GCI question ends within gciWindow of it. A modem's
+    // list of codes may be long (256 codes are 800 characters, 420 ms at
+    // 19200 bit/s), so the prompt pace, which ends the wait at the final
+    // result code anyway, bounds it more widely than the window's pace.
+    Ms gciWindow{200};
     // The acknowledgement line of a setting ends within setWindow of its
     // command; equal to the window is not yet late.
     Ms setWindow{2000};
@@ -46,6 +51,7 @@ constexpr ModemTiming kProgramPace{};
 constexpr ModemTiming kPromptPace = [] {
     ModemTiming timing;
     timing.readerStart = timing.nextProbe = timing.commandRelease = ModemTiming::Ms(0);
+    timing.gciWindow = ModemTiming::Ms(1000);
     timing.prompt = true;
     return timing;
 }();

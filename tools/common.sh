@@ -34,14 +34,48 @@ fail() {
   exit 1
 }
 
-# Why the 32-bit Wine loader cannot run here, or nothing when it can. It is
-# run, not guessed: hosts without IA-32 emulation refuse it with "Exec format
-# error" whatever the kernel's version says.
+# write_ia32_probe FILE: a 96-byte static 32-bit x86 program that ends with
+# exit status 42 (mov eax,1; mov ebx,42; int 0x80). It needs no compiler and
+# no library, so it answers before anything is installed.
+write_ia32_probe() {
+  printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0\0\0\0\0\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0%b%b' \
+    '\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10\140\0\0\0\140\0\0\0\5\0\0\0\0\20\0\0' \
+    '\270\1\0\0\0\273\52\0\0\0\315\200' >"$1" && chmod +x "$1"
+}
+
+# Why this host cannot run 32-bit x86 programs, or nothing when it can. The
+# probe is run, not guessed: hosts without IA-32 emulation refuse it at exec
+# ("Exec format error") whatever the kernel's version says, and a host that
+# forbids 32-bit system calls kills it at its first one.
+# KORVANE_IA32_PROBE names another program to run in its place (42: runs).
+ia32_refusal() {
+  local probe=${KORVANE_IA32_PROBE:-} dir='' out status
+  if [ -z "$probe" ]; then
+    dir=$(mktemp -d) && write_ia32_probe "$dir/ia32-probe" || { echo "the 32-bit probe could not be written"; return; }
+    probe=$dir/ia32-probe
+  fi
+  out=$("$probe" 2>&1 </dev/null)
+  status=$?
+  [ -z "$dir" ] || rm -rf "$dir"
+  if [ $status -eq 42 ]; then return; fi
+  if [ $status -gt 128 ]; then
+    echo "a 32-bit program is killed by SIG$(kill -l $((status - 128)))"
+  elif [ $status -eq 126 ] || [ $status -eq 127 ]; then
+    echo "a 32-bit program: ${out##*: }"
+  else
+    echo "a 32-bit program ends with status $status, not 42"
+  fi
+}
+
+# Why the 32-bit Wine loader cannot run here, or nothing when it can.
 x86_refusal() {
-  local loader=${KORVANE_WINE32:-/usr/lib/wine/wine} out
-  [ -e "$loader" ] || { echo "$loader is not installed"; return; }
-  out=$("$loader" --version 2>&1 </dev/null) && return
-  echo "$loader --version failed: $(printf '%s' "$out" | tail -n 1)"
+  local loader=${KORVANE_WINE32:-/usr/lib/wine/wine} refusal
+  refusal=$(ia32_refusal)
+  if [ -n "$refusal" ]; then
+    echo "this host cannot run 32-bit programs ($refusal)"
+  elif [ ! -x "$loader" ]; then
+    echo "32-bit Wine is not installed ($loader)"
+  fi
 }
 
 # choose_target: sets KORVANE_TARGET to x86 or x64 and says why on one line.
@@ -53,7 +87,7 @@ choose_target() {
   case ${KORVANE_ARCH:-} in
     x86)
       [ -z "$refusal" ] ||
-        fail "KORVANE_ARCH=x86 asks for the 32-bit build, but this host cannot run 32-bit programs ($refusal); use KORVANE_ARCH=x64 or leave it unset"
+        fail "KORVANE_ARCH=x86 asks for the 32-bit build, but $refusal; use KORVANE_ARCH=x64 or leave it unset"
       KORVANE_TARGET=x86
       echo "target: x86, forced by KORVANE_ARCH" >&2 ;;
     x64)
@@ -65,7 +99,8 @@ choose_target() {
         echo "target: x86 (the shipped 32-bit korvane.exe): this host runs 32-bit programs" >&2
       else
         KORVANE_TARGET=x64
-        echo "target: x64 (an x86-64 build of the same sources under wine64): this host cannot run 32-bit programs ($refusal)" >&2
+        case $refusal in this\ host*) refusal+=", so nothing is installed for i386" ;; esac
+        echo "target: x64 (an x86-64 build of the same sources under wine64): $refusal" >&2
       fi ;;
     *) fail "KORVANE_ARCH must be x86, x64 or unset, not '$KORVANE_ARCH'" ;;
   esac

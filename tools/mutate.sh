@@ -3,18 +3,22 @@
 # tests there, to show that they catch it. Never touches this tree.
 #
 #   tools/mutate.sh --list | --check
-#   tools/mutate.sh <mutation|none> [quick|full|<ctest -R regex>]    (default: quick)
+#   tools/mutate.sh <mutation|none> [quick|full|native|<ctest -R regex>]    (default: quick)
 #
-# The copy and its build live in ${MUTATE_DIR:-/tmp/korvane-mutate} and are
-# reused, so only the first run builds everything; each run's test output is
-# kept in logs/<mutation>.log there. The build and the tests are those of the
-# host's target (tools/common.sh; KORVANE_ARCH forces one). Exits 0 when a
-# test that ran fails on the mutation (caught) or all pass without one
-# (none), 1 when the mutation survives, 2 when the run could not say (the
-# build failed, the session did not start, tests were not run).
+# native runs only the native entries (label native: the core, the Linux
+# korvane-cli and the virtual modem) and builds only what they need.
+# The copy and its build live in ${MUTATE_DIR:-/tmp/korvane-mutate-<tree>}
+# (one for each tree; runs from one tree take turns) and are reused, so only
+# the first run builds everything; each run's test output is kept in
+# logs/<mutation>.log there. The build and the tests are those of the host's
+# target (tools/common.sh; KORVANE_ARCH forces one). Only tests of the
+# program count: the checks of the scripts and the tree (label tree) are left
+# out. Exits 0 when a test that ran fails on the mutation (caught) or all pass
+# without one (none), 1 when the mutation survives, 2 when the run could not
+# say (the build failed, the session did not start, tests were not run).
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-work=${MUTATE_DIR:-/tmp/korvane-mutate}
+work=${MUTATE_DIR:-/tmp/korvane-mutate-$(printf '%s' "$top" | md5sum | cut -c1-8)}
 
 # name@file@perl substitution@the fault it brings back
 mutations=(
@@ -36,7 +40,7 @@ mutations=(
   'second-close@app/commands.cpp@s/if \(m_confirmingQuit \|\| m_session.Busy\(\)\) return 0;/if (m_session.Busy()) return 0;/@a second WM_CLOSE opens a second confirmation'
   'choice-leak@app/country_commands.cpp@s/    if \(index >= 0\) m_countries.Show\(index\);/    if (index >= 0) m_countries.Show(index);\n    static char* volatile leak; leak = new char[300];/@every country choice leaks 300 bytes'
   'other-pick-ignored@detect/modem_list_dialog.cpp@s/const int line = static_cast<int>\(SendMessageA\(m_list, LB_GETCURSEL, 0, 0\)\);/const int line = SendMessageA(m_list, LB_GETCURSEL, 0, 0) == LB_ERR ? LB_ERR : 0;/@Continue in the selection takes the first line, whichever was picked'
-  'table-from-working-dir@country/country_list.cpp@s/PathInFolder table\(dir, kCountryTableFile\), shipped\(dir, kShippedTableFile\)/PathInFolder table("", kCountryTableFile), shipped("", kShippedTableFile)/@the table is read from the working directory, not beside the program'
+  'table-from-working-dir@country/country_list.cpp@s/lstrcpynA\(text, dir, MAX_PATH\);/lstrcpynA(text, "", MAX_PATH);/@the table is read from the working directory, not beside the program'
   'set-first-modem@session/modem_session.cpp@s/(CountrySet set = SetCountryIn\(m_connection, ComPortName\()SelectedModemPort\(\)/$1m_modemPorts[0]/@the setting writes to the first modem found, not the one in use'
   'query-past-table@app/country_commands.cpp@s/QueryCountry\(m_countries.Records\(\), m_countries.Count\(\),/QueryCountry(m_countries.Records(), kMaxCountries,/@the query matches records past the loaded table'
   'no-settle-pause@core/modem_link.cpp@s/    std::this_thread::sleep_for\(m_timing.settle\);\n//@no 1000 ms pause between opening a port and configuring it'
@@ -64,6 +68,9 @@ if [ "${1:-}" = --list ] || [ $# -lt 1 ]; then
 fi
 name=$1
 suite=${2:-quick}
+mkdir -p "$work" || exit 2
+exec 9>"$work.lock"
+flock -n 9 || { echo "mutate: waiting for the other run in $work" >&2; flock 9; }
 
 # A fresh copy, file times kept so the build stays incremental. The files
 # mutated since the last build that finished are made newer, so no object
@@ -109,23 +116,34 @@ trap - ERR
 korvane_top=$work/src
 fail() { echo "mutate: error: $*" >&2; exit 2; }
 choose_target 2>&1
-( configure "$work/build" "$KORVANE_TARGET" "$work/build-logs/$KORVANE_TARGET" ) >/dev/null 2>&1 &&
-  cmake --build "$work/build" -j2 >"$work/build.log" 2>&1 ||
-  { echo "mutate: error: the $KORVANE_TARGET build failed" >&2; tail -30 "$work/build.log" >&2; exit 2; }
-echo "$mutated" >"$record"  # the build now holds this run's mutation only
-
+# The native entries need only the native builds; the others, everything.
+build_targets=()
 case $suite in
-  quick) selection=(-L quick) ;;
-  full) selection=() ;;
-  *) selection=(-R "$suite") ;;
+  quick) selection=(-L quick -LE tree) ;;
+  full) selection=(-LE tree) ;;
+  native) selection=(-L native -LE tree); build_targets=(--target vmodem core_native korvane_linux) ;;
+  *) selection=(-R "$suite" -LE tree) ;;
 esac
+( configure "$work/build" "$KORVANE_TARGET" "$work/build-logs/$KORVANE_TARGET" ) >/dev/null 2>&1 &&
+  cmake --build "$work/build" -j2 ${build_targets[@]+"${build_targets[@]}"} >"$work/build.log" 2>&1 ||
+  { echo "mutate: error: the $KORVANE_TARGET build failed" >&2; tail -30 "$work/build.log" >&2; exit 2; }
+# A whole build now holds this run's mutation only; a native one leaves the
+# other parts as they were, so their files stay on the record.
+[ ${#build_targets[@]} -gt 0 ] || echo "$mutated" >"$record"
+
 ctest --test-dir "$work/build" --output-on-failure "${selection[@]}" >"$work/ctest.log" 2>&1
 rc=$?
 mkdir -p "$work/logs" && cp "$work/ctest.log" "$work/logs/$name.log"
-grep -E '^ *[0-9]+/[0-9]+ Test|tests passed|Total Test time' "$work/ctest.log"
+# The entries' own results: an entry that runs a ctest of its own (core,
+# vmodem) prints that one's results too, which name other tests.
+entries=$(ctest --test-dir "$work/build" -N | sed -n -E 's/^ *Test +(#[0-9]+: [^ ]+)$/\1/p')
+results=$(grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: ' "$work/ctest.log" |
+  awk 'NR == FNR { entry[$0] = 1; next } { match($0, /#[0-9]+: [^ ]+/) } entry[substr($0, RSTART, RLENGTH)]' \
+    <(echo "$entries") -)
+echo "$results"
+grep -E 'tests passed|Total Test time' "$work/ctest.log" | tail -n 2
 # Only a test that ran and failed catches a mutation: a session that did not
 # start, tests that were not run or no test at all say nothing of it.
-results=$(grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: ' "$work/ctest.log")
 broken=$(grep -E 'session\.(start|stop) .*(\*\*\*|Failed)|Not Run' <<<"$results")
 [ -n "$results" ] || { echo "mutate: error: no test ran (see $work/ctest.log)" >&2; exit 2; }
 [ -z "$broken" ] || { echo "mutate: error: the run itself failed, so it says nothing:" >&2; echo "$broken" >&2; exit 2; }

@@ -13,6 +13,12 @@
 # output of the started programs goes to files under <dir>/session/, never
 # to the caller's stdout: ctest reads that through a pipe and would wait for
 # every process that holds it.
+#
+# Two sessions share nothing: each has the display its own X server picked,
+# the control port its own virtual modem picked, and its prefix, port folder
+# and records under <dir>. A session ends only the processes it recorded.
+# One <dir> holds one session: its start and stop take turns, and while the
+# process that started it runs, only that process may stop or replace it.
 set -u
 
 die() { echo "session: $*" >&2; exit 1; }
@@ -25,8 +31,20 @@ vmodem_bin=${3:-${VMODEM:-}}
 shift $(( $# < 3 ? $# : 3 ))
 vmodem_options=("$@")
 
+# Start and stop in one directory take turns. flock -o keeps the lock out of
+# the processes the session leaves running, so it ends with this script.
+mkdir -p "$build/session" || die "cannot create $build/session"
+if [ "${KORVANE_SESSION_LOCKED:-}" != "$build" ]; then
+    KORVANE_SESSION_LOCKED=$build KORVANE_SESSION_CALLER=$PPID \
+        exec flock -o -w 600 "$build/session/lock" "$0" "$action" "$build" ${vmodem_bin:+"$vmodem_bin"} ${vmodem_options[@]+"${vmodem_options[@]}"}
+fi
+caller=${KORVANE_SESSION_CALLER:-$PPID}
+unset KORVANE_SESSION_LOCKED KORVANE_SESSION_CALLER
+
 # shellcheck source=common.sh
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+# shellcheck source=session-pids.sh
+. "$(dirname "${BASH_SOURCE[0]}")/session-pids.sh"
 [ -n "${KORVANE_TARGET:-}" ] || choose_target
 case $KORVANE_TARGET in
   x86|x64) ;;
@@ -56,28 +74,26 @@ wait_until() {
     return 1
 }
 
-# Kills the process named in a pid file if it still runs the expected program.
-kill_pid_file() {
-    local file=$1 name=$2 pid
-    [ -f "$file" ] || return 0
-    pid=$(cat "$file" 2>/dev/null)
-    if [ -n "$pid" ] && grep -qa -- "$name" "/proc/$pid/cmdline" 2>/dev/null; then
-        kill "$pid" 2>/dev/null
-        wait_until 5 '! kill -0 "$pid" 2>/dev/null' || kill -9 "$pid" 2>/dev/null
-    fi
-    rm -f "$file"
+# Fails, saying why, while the process that started the session in <dir>
+# runs and is not the one asking.
+owner_allows() {
+    local owner
+    owner=$(recorded_pid "$session_dir/owner") || return 0
+    [ "$owner" = "$caller" ] && return 0
+    echo "session: the session in $build belongs to PID $owner ($(cat "/proc/$owner/comm" 2>/dev/null)), which still runs" >&2
+    return 1
 }
 
 stop_session() {
-    kill_pid_file "$session_dir/vmodem.pid" vmodem
+    end_recorded "$session_dir/vmodem.pid"
     rm -f "$session_dir/vmodem.ready"
     if [ -d "$prefix" ]; then
         wineserver -k >>"$session_dir/wineserver.log" 2>&1 </dev/null
         # Returns at once when no server runs for this prefix.
         timeout 10 wineserver -w >>"$session_dir/wineserver.log" 2>&1 </dev/null
     fi
-    kill_pid_file "$session_dir/xvfb.pid" Xvfb
-    rm -f "$session_dir/session.env"
+    end_recorded "$session_dir/xvfb.pid"
+    rm -f "$session_dir/session.env" "$session_dir/owner"
 }
 
 # The server picks a free display itself (-displayfd): it claims the
@@ -86,22 +102,20 @@ stop_session() {
 # session uses the display its own server reported, and only while that
 # server still runs.
 start_xvfb() {
-    local number=$session_dir/xvfb.display pid
+    local number=$session_dir/xvfb.display
     if [ "${KORVANE_USE_DISPLAY:-}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
         display=$DISPLAY
         return 0
     fi
     rm -f "$number"
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >"$session_dir/xvfb.log" 2>&1 </dev/null &
-    pid=$!
-    echo "$pid" >"$session_dir/xvfb.pid"
-    wait_until 10 '[ -s "$number" ] || ! kill -0 $pid 2>/dev/null'
+    record_pid "$session_dir/xvfb.pid" "$!"
+    wait_until 10 '[ -s "$number" ] || ! recorded_pid "$session_dir/xvfb.pid" >/dev/null'
     display=:$(tr -dc 0-9 <"$number" 2>/dev/null)
-    if [ "$display" != : ] && kill -0 "$pid" 2>/dev/null; then
+    if [ "$display" != : ] && recorded_pid "$session_dir/xvfb.pid" >/dev/null; then
         return 0
     fi
-    kill "$pid" 2>/dev/null
-    rm -f "$session_dir/xvfb.pid"
+    end_recorded "$session_dir/xvfb.pid"
     return 1
 }
 
@@ -126,8 +140,8 @@ start_vmodem() {
     rm -f "$ready"
     "$vmodem_bin" --dir "$ports_dir" --control 0 --ready-file "$ready" ${vmodem_options[@]+"${vmodem_options[@]}"} \
         >"$session_dir/vmodem.log" 2>&1 </dev/null &
-    echo $! >"$session_dir/vmodem.pid"
-    wait_until 10 '[ -s "$ready" ] || ! kill -0 $(cat "$session_dir/vmodem.pid") 2>/dev/null'
+    record_pid "$session_dir/vmodem.pid" $!
+    wait_until 10 '[ -s "$ready" ] || ! recorded_pid "$session_dir/vmodem.pid" >/dev/null'
     vmodem_port=$(awk '$1 == "control" { print $2 }' "$ready" 2>/dev/null)
     [ -n "$vmodem_port" ]
 }
@@ -135,8 +149,12 @@ start_vmodem() {
 start_session() {
     cd / || exit 1
     mkdir -p "$session_dir" "$ports_dir" || die "cannot create $session_dir"
-    # A session left over from an earlier run is ended first.
+    owner_allows || exit 1
+    # A session left over from an earlier run is ended first, and so is this
+    # one if it cannot start.
     stop_session
+    trap stop_session EXIT
+    record_pid "$session_dir/owner" "$caller"
     : >"$session_dir/wineboot.log"
 
     start_xvfb || die "no X display could be started (see $session_dir/xvfb.log)"
@@ -175,13 +193,15 @@ export WINEDEBUG=$WINEDEBUG
 export KORVANE_VMODEM_PORT=$vmodem_port
 export KORVANE_BIN_DIR=$build/bin
 EOF
+    trap - EXIT
     echo "session: target $KORVANE_TARGET, DISPLAY=$display, prefix $prefix, vmodem port ${vmodem_port:-none}"
 }
 
 case $action in
 start) start_session ;;
 stop)
-    [ -d "$session_dir" ] && stop_session
+    owner_allows || exit 1
+    stop_session
     exit 0
     ;;
 *) die "unknown action $action" ;;

@@ -8,11 +8,20 @@
 
 namespace {
 
+// How many bytes follow a lead byte (RFC 3629): C2 to DF one, E0 to EF two,
+// F0 to F4 three; -1 for a byte that starts no character (80 to C1, F5 to FF).
+int FollowingBytes(unsigned char lead) {
+    if (lead >= 0xc2 && lead <= 0xdf) return 1;
+    if (lead >= 0xe0 && lead <= 0xef) return 2;
+    if (lead >= 0xf0 && lead <= 0xf4) return 3;
+    return -1;
+}
+
 // Decodes one character at text; advances past it. Invalid: U+FFFD, one byte.
 unsigned NextCodePoint(const unsigned char*& text) {
     const unsigned char lead = *text++;
     if (lead < 0x80) return lead;
-    const int extra = lead >= 0xf0 && lead < 0xf5 ? 3 : lead >= 0xe0 ? 2 : lead >= 0xc2 && lead < 0xe0 ? 1 : -1;
+    const int extra = FollowingBytes(lead);
     if (extra < 0) return 0xfffd;
     unsigned code = lead & (0x3f >> extra);
     for (int i = 0; i < extra; ++i) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 
+#include "link/posix/terminals.h"
 #include "link/posix/uucp_lock.h"
 
 const char kModemManagerAdvice[] =
@@ -31,18 +32,16 @@ std::vector<pid_t> ProcessIds(const std::string& procRoot) {
     return pids;
 }
 
-// The index N of a pseudo-terminal /dev/pts/N; -1 for any other device.
-long PtyIndex(const std::string& device) {
-    if (device.compare(0, 9, "/dev/pts/") != 0) return -1;
-    char* end = nullptr;
-    const long index = std::strtol(device.c_str() + 9, &end, 10);
-    return *end == '\0' && end != device.c_str() + 9 ? index : -1;
+// The index N of a pseudo-terminal's slave /dev/pts/N; -1 for any other device.
+long PtyIndex(dev_t device) {
+    const unsigned major = ::major(device);
+    return major >= 136 && major <= 143 ? static_cast<long>((major - 136) << 8 | ::minor(device)) : -1;
 }
 
-// Whether the process has the device open. The process at the master end of
-// a pseudo-terminal (a modem emulator, socat) may keep its slave open too:
-// it is the far end of the line, not another user of the port.
-bool HasOpen(pid_t pid, const std::string& device, const std::string& procRoot) {
+// Whether the process has the device open, under whatever name. The process
+// at the master end of a pseudo-terminal (a modem emulator, socat) may keep
+// its slave open too: it is the far end of the line, not another user of the port.
+bool HasOpen(pid_t pid, dev_t device, const std::string& procRoot) {
     const std::string process = procRoot + "/" + std::to_string(pid);
     std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir((process + "/fd").c_str()), closedir);
     if (!listing) return false;
@@ -50,17 +49,20 @@ bool HasOpen(pid_t pid, const std::string& device, const std::string& procRoot) 
     bool opened = false;
     while (const dirent* entry = readdir(listing.get())) {
         if (entry->d_name[0] == '.') continue;
+        const std::string fd = process + "/fd/" + entry->d_name;
         char target[PATH_MAX];
-        const ssize_t n = readlink((process + "/fd/" + entry->d_name).c_str(), target, sizeof target - 1);
-        if (n <= 0) continue;
+        const ssize_t n = readlink(fd.c_str(), target, sizeof target - 1);
+        // Sockets, pipes and the like are named "socket:[123]": no device file.
+        if (n <= 0 || target[0] != '/') continue;
+        struct stat info;
+        if (stat(fd.c_str(), &info) == 0 && S_ISCHR(info.st_mode) && info.st_rdev == device) opened = true;
         const std::string file(target, static_cast<std::size_t>(n));
-        if (file == device) opened = true;
         if (ptyIndex >= 0 && (file == "/dev/ptmx" || file == "/dev/pts/ptmx")) {
-            std::ifstream info(process + "/fdinfo/" + entry->d_name);
+            std::ifstream fdInfo(process + "/fdinfo/" + entry->d_name);
             std::string key;
             long index = -1;
-            while (info >> key)
-                if (key == "tty-index:" && info >> index && index == ptyIndex) return false;
+            while (fdInfo >> key)
+                if (key == "tty-index:" && fdInfo >> index && index == ptyIndex) return false;
         }
     }
     return opened;
@@ -74,9 +76,14 @@ bool ReadMajorMinor(const std::string& text, unsigned& fsMajor, unsigned& fsMino
 
 std::vector<PortHolder> ProcessesHolding(const std::string& device, const std::string& procRoot) {
     std::vector<PortHolder> holders;
-    for (pid_t pid : ProcessIds(procRoot))
-        if (pid != getpid() && HasOpen(pid, device, procRoot))
-            holders.push_back({pid, ProcessCommand(pid, procRoot)});
+    struct stat info;
+    if (stat(device.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return holders;
+    for (pid_t pid : ProcessIds(procRoot)) {
+        if (pid == getpid()) continue;
+        const bool session = ControllingTerminal(std::to_string(pid), procRoot) == info.st_rdev;
+        if (session || HasOpen(pid, info.st_rdev, procRoot))
+            holders.push_back({pid, ProcessCommand(pid, procRoot), session});
+    }
     return holders;
 }
 
@@ -106,6 +113,15 @@ std::string DescribeHolders(const std::vector<PortHolder>& holders) {
     for (const PortHolder& holder : holders)
         text += (text.empty() ? "" : ", ") + std::to_string(holder.pid) + " (" + holder.command + ")";
     return text.empty() ? text : (holders.size() == 1 ? "PID " : "PIDs ") + text;
+}
+
+std::string DescribeUse(const std::vector<PortHolder>& holders) {
+    std::vector<PortHolder> opened, sessions;
+    for (const PortHolder& holder : holders) (holder.session ? sessions : opened).push_back(holder);
+    std::string text = opened.empty() ? "" : "is open in " + DescribeHolders(opened);
+    if (!sessions.empty())
+        text += std::string(text.empty() ? "" : " and ") + "is the login terminal of " + DescribeHolders(sessions);
+    return text;
 }
 
 pid_t ModemManagerPid(const std::string& procRoot) {

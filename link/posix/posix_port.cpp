@@ -9,17 +9,23 @@
 #include <termios.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
+#include "link/posix/exit_release.h"
 #include "link/posix/port_holders.h"
 #include "link/posix/serial_ports.h"
+#include "link/posix/sharing_gettys.h"
+#include "link/posix/terminals.h"
 
 namespace {
 
 // A write the modem does not take within this time is cut short, as the
 // program's line settings cut it short on Windows.
 constexpr std::chrono::milliseconds kWriteLimit{1000};
+// How often a lock waited for is looked at again.
+constexpr std::chrono::milliseconds kLockLookInterval{200};
 
 PortStatus Fail(PortFault fault, const char* call, int error, std::string detail) {
     return PortStatus::Failure(fault, call, error, std::move(detail));
@@ -65,25 +71,20 @@ PortStatus PosixPort::Open(const char* name) {
     if (device.empty())
         return Fail(PortFault::NoSuchPort, "realpath", errno, std::string(name) + ": no such port");
     struct stat info;
-    if (stat(device.c_str(), &info) != 0 || !S_ISCHR(info.st_mode))
+    if (stat(device.c_str(), &info) != 0 || !S_ISCHR(info.st_mode) || !IsSerialDevice(info.st_rdev))
         return Fail(PortFault::NoSuchPort, "stat", ENOTTY, std::string(name) + " is not a serial port");
+    // The user's own terminal would be left to our AT commands and our line settings.
+    const std::string own = OwnTerminalRole(info.st_rdev);
+    if (!own.empty())
+        return Fail(PortFault::InUse, "open", EBUSY, device + " is this program's own terminal (" + own + ")");
 
-    const LockResult lock = m_lock.Take(m_settings.lockDir, device);
-    if (!m_lock.staleNote.empty()) m_settings.say(m_lock.staleNote);
-    if (lock == LockResult::InUse)
-        return Fail(
-            PortFault::InUse, "lock", EBUSY,
-            device + " is locked by " +
-                (m_lock.holderPid ? "PID " + std::to_string(m_lock.holderPid) + " (" + m_lock.holderCommand + ")"
-                                  : std::string("a lock file whose PID cannot be read")) +
-                " in " + m_settings.lockDir);
-    if (lock == LockResult::NotWritable)
-        SayOnce(m_saidLockDir, m_lock.writeError + "; going on with flock and exclusive mode (TIOCEXCL) only");
-
+    const PortStatus locked = TakeLock(device);
+    if (!locked.Ok()) return locked;
     const PortStatus opened = OpenDevice(device);
     if (!opened.Ok()) {
         m_fd.Reset();
         m_lock.Release();
+        m_sharing = false;
         return opened;
     }
     // Looked for once the device is open, so the modem's settling time runs meanwhile.
@@ -95,6 +96,27 @@ PortStatus PosixPort::Open(const char* name) {
     m_device = device;
     m_receiving = false;
     m_readFailed = false;
+    return {};
+}
+
+PortStatus PosixPort::TakeLock(const std::string& device) {
+    LockResult lock = m_lock.Take(m_settings.lockDir, device);
+    if (!m_lock.staleNote.empty()) m_settings.say(m_lock.staleNote);
+    // A call or a fax in progress ends in its own time: the lock is looked at
+    // again now and then, until it goes or the wait is over.
+    const Deadline waitEnds = ModemClock::now() + m_settings.lockWait;
+    if (lock == LockResult::InUse && m_settings.lockWait.count() > 0)
+        m_settings.say(device + " is locked by " + m_lock.Holder() + ": waiting up to " +
+                       std::to_string(m_settings.lockWait.count()) + " s for it to go");
+    while (lock == LockResult::InUse && ModemClock::now() < waitEnds) {
+        std::this_thread::sleep_until(std::min(waitEnds, ModemClock::now() + kLockLookInterval));
+        lock = m_lock.Take(m_settings.lockDir, device);
+        if (!m_lock.staleNote.empty()) m_settings.say(m_lock.staleNote);
+    }
+    if (lock == LockResult::InUse)
+        return Fail(PortFault::InUse, "lock", EBUSY, device + " is locked by " + m_lock.Holder());
+    if (lock == LockResult::NotWritable)
+        SayOnce(m_saidLockDir, m_lock.writeError + "; going on with flock and exclusive mode (TIOCEXCL) only");
     return {};
 }
 
@@ -129,23 +151,58 @@ PortStatus PosixPort::OpenDevice(const std::string& device) {
                         (holder.pid ? "PID " + std::to_string(holder.pid) + " (" + holder.command + ")"
                                     : std::string("another program")));
     }
+    const PortStatus shared = ShareWithHolders(device);
+    return shared.Ok() ? TakeLine(device) : shared;
+}
+
+PortStatus PosixPort::ShareWithHolders(const std::string& device) {
     // A program that keeps the port open without any lock (a getty on a
-    // serial console, ModemManager) is using it all the same. Our open has
-    // changed nothing on the line, which was up already, and our close
-    // will not drop it.
-    const std::vector<PortHolder> others = ProcessesHolding(device);
+    // serial console, ModemManager), or whose login terminal it is, is using
+    // it all the same: our open has changed nothing on the line, which was
+    // up already, and our close will not drop it. A getty that shares the
+    // line the UUCP way asks only that we hold the lock.
+    std::vector<PortHolder> others, gettys;
+    for (const PortHolder& holder : ProcessesHolding(device))
+        (SharesLineThroughLocks(holder.command) ? gettys : others).push_back(holder);
+    if (!gettys.empty() && !m_lock.Held() && others.empty())
+        return Fail(PortFault::InUse, "open", EBUSY,
+                    device + " " + DescribeUse(gettys) +
+                        ", which shares the line only with a program that holds its UUCP lock, and we hold none");
     if (!others.empty()) {
         bool modemManager = false;
         for (const PortHolder& holder : others) modemManager = modemManager || holder.command == "ModemManager";
         return Fail(PortFault::InUse, "open", EBUSY,
-                    device + " is open in " + DescribeHolders(others) +
+                    device + " " + DescribeUse(others) +
                         (modemManager ? std::string("; ") + kModemManagerAdvice : std::string()));
     }
-    // Last: exclusive mode outlives our close while another program has the
-    // port open, so it is set only on a port that is ours alone.
-    if (ioctl(m_fd.Get(), TIOCEXCL) != 0)
-        return Fail(PortFault::Failed, "TIOCEXCL", errno, device + ": " + std::strerror(errno));
+    m_sharing = !gettys.empty();
+    if (m_sharing)
+        m_settings.say(DescribeHolders(gettys) + " waits for calls on " + device +
+                       " and shares the line through the UUCP lock: it will initialise the modem again after we "
+                       "are done");
     return {};
+}
+
+PortStatus PosixPort::TakeLine(const std::string& device) {
+    const int fd = m_fd.Get();
+    m_haveFound = tcgetattr(fd, &m_found) == 0;
+    // Last: exclusive mode would shut out the getty we share the line with,
+    // which reopens it after us, so it is set only on a port that is ours alone.
+    if (!m_sharing && ioctl(fd, TIOCEXCL) != 0)
+        return Fail(PortFault::Failed, "TIOCEXCL", errno, device + ": " + std::strerror(errno));
+    m_exclusive = !m_sharing;
+    if (m_haveFound) m_restoreSlot = ArmPortRestore(fd, m_found, m_exclusive);
+    return {};
+}
+
+void PosixPort::RestoreLine() {
+    DisarmPortRestore(m_restoreSlot);
+    m_restoreSlot = -1;
+    if (m_haveFound) tcsetattr(m_fd.Get(), TCSANOW, &m_found);
+    // A pseudo-terminal's tty outlives our close: left exclusive, it would refuse everyone but root.
+    if (m_exclusive) ioctl(m_fd.Get(), TIOCNXCL);
+    m_haveFound = false;
+    m_exclusive = false;
 }
 
 PortStatus PosixPort::Configure() {
@@ -231,16 +288,21 @@ PortRead PosixPort::Read(char* buffer, std::size_t room, Deadline deadline) {
 void PosixPort::Release(PortRelease how) {
     if (IsOpen()) {
         const int fd = m_fd.Get();
+        // Beside a getty the line stays up: the getty's own close decides.
         int dtr = TIOCM_DTR;
-        ioctl(fd, TIOCMBIC, &dtr);
+        if (!m_sharing) ioctl(fd, TIOCMBIC, &dtr);
         // Output still queued was refused by the modem (CTS low): closing
         // would wait for it for half a minute.
         int queued = 0;
         if (how == PortRelease::DropLineAndClose || (ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0))
             tcflush(fd, how == PortRelease::DropLineAndClose ? TCIOFLUSH : TCOFLUSH);
+        // Beside a getty, nothing the modem said is left for it to take for a caller once the lock goes.
+        if (m_sharing) tcflush(fd, TCIFLUSH);
+        RestoreLine();
         m_fd.Reset();
     }
     m_lock.Release();
+    m_sharing = false;
     m_device.clear();
     m_openedAt = {};
     m_receiving = false;

@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -58,6 +59,18 @@ std::string PortPath(const std::string& text) {
 std::string RealDevice(const std::string& path) {
     char target[PATH_MAX];
     return realpath(path.c_str(), target) ? target : "";
+}
+
+bool IsSerialDevice(dev_t device, const std::string& sysDevChar) {
+    const unsigned major = ::major(device), minor = ::minor(device);
+    // Unix98 pseudo-terminal slaves: majors 136 to 143.
+    if (major >= 136 && major <= 143) return true;
+    if ((major == 4 && minor < 64) || major == 5 || major == 2) return false;
+    struct stat info;
+    if (stat(sysDevChar.c_str(), &info) != 0) return true;
+    char target[PATH_MAX];
+    const std::string entry = sysDevChar + "/" + std::to_string(major) + ":" + std::to_string(minor);
+    return realpath((entry + "/subsystem").c_str(), target) && LastPathPart(target) == "tty";
 }
 
 std::vector<std::string> SystemSerialPorts(const std::string& sysClassTty) {

@@ -1,5 +1,7 @@
 // Naming and finding the serial ports of a Linux system.
 #pragma once
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -10,6 +12,14 @@ std::string PortPath(const std::string& text);
 // The device behind a path with every link followed ("" when it does not
 // exist): two names of one device share its lock.
 std::string RealDevice(const std::string& path);
+
+// Whether a character device is a serial port to talk to: a terminal of
+// sysfs's tty class, or a pseudo-terminal's slave (which has no sysfs
+// entry), but no virtual console (4:0-63), none of /dev/tty, /dev/console
+// and /dev/ptmx (5:*), which lead elsewhere, and no pseudo-terminal master.
+// Decided from the device number, without opening anything. True where
+// sysfs is missing: the open decides then.
+bool IsSerialDevice(dev_t device, const std::string& sysDevChar = "/sys/dev/char");
 
 // The serial ports the system really has, as /dev paths, in a stable order
 // (ttyACM, ttyUSB, then ttyS, each by number): every ttyUSB and ttyACM, and

@@ -16,21 +16,13 @@
 
 namespace {
 
-// A lock whose content names no process may be one that its owner has just
-// created and not yet written: only an older one is taken for stale.
-constexpr time_t kUnreadableLockAge = 5;  // s
+// An empty lock may be one that its owner has just created and not yet
+// written: only an older one is taken for stale.
+constexpr time_t kEmptyLockAge = 5;  // s
 // The kernel's highest possible PID: a binary "PID" above it is no PID.
 constexpr int kPidLimit = 4194304;
-
-bool ReadSmallFile(const std::string& path, std::string& content) {
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (!fd) return false;
-    char buffer[128];
-    const ssize_t n = read(fd.Get(), buffer, sizeof buffer);
-    if (n < 0) return false;
-    content.assign(buffer, static_cast<std::size_t>(n));
-    return true;
-}
+// Tries at taking a lock that others keep changing, before calling it in use.
+constexpr int kAttempts = 3;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -42,6 +34,47 @@ std::string LockContent(pid_t pid) {
 }
 
 bool ProcessAlive(pid_t pid) { return kill(pid, 0) == 0 || errno == EPERM; }
+
+// A lock file as found under its name. Only a regular file is opened, without
+// following a link and without blocking, so that nothing planted there (a
+// FIFO, a device, a link) can hold us up or be touched.
+struct FoundLock {
+    int error = 0;  // why it could not be read; ENOENT: there is none
+    bool regular = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    time_t modified = 0;
+    std::string content;
+};
+
+FoundLock FindLock(const std::string& path) {
+    FoundLock found;
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0) {
+        found.error = errno;
+        return found;
+    }
+    if (!S_ISREG(info.st_mode)) return found;
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+    char buffer[128];
+    ssize_t n = -1;
+    if (!fd || fstat(fd.Get(), &info) != 0 || (n = read(fd.Get(), buffer, sizeof buffer)) < 0) {
+        found.error = errno;
+        return found;
+    }
+    // Looked at again through the descriptor: what was opened is what was read.
+    found.regular = S_ISREG(info.st_mode);
+    found.device = info.st_dev;
+    found.inode = info.st_ino;
+    found.modified = info.st_mtime;
+    found.content.assign(buffer, static_cast<std::size_t>(n));
+    return found;
+}
+
+bool SameLock(const FoundLock& a, const FoundLock& b) {
+    return a.error == 0 && b.error == 0 && a.regular && b.regular && a.device == b.device && a.inode == b.inode &&
+           a.content == b.content;
+}
 
 }  // namespace
 
@@ -66,7 +99,8 @@ pid_t ParseLockPid(const std::string& content) {
     long long pid = 0;
     while (i < content.size() && content[i] >= '0' && content[i] <= '9' && pid < 1LL << 31)
         pid = pid * 10 + (content[i++] - '0');
-    const bool ended = i == content.size() || IsBlank(content[i]) || content[i] == '\n';
+    const std::string rest = content.substr(i);
+    const bool ended = rest.empty() || IsBlank(rest[0]) || rest[0] == '\n' || rest == "\r\n";
     if (i > digits && ended) return pid > 0 && pid <= kPidLimit ? static_cast<pid_t>(pid) : 0;
     // Not text: the binary form is exactly one native int.
     if (content.size() == sizeof(int)) {
@@ -78,84 +112,101 @@ pid_t ParseLockPid(const std::string& content) {
 }
 
 std::string ProcessCommand(pid_t pid, const std::string& procRoot) {
-    std::string comm;
-    if (!ReadSmallFile(procRoot + "/" + std::to_string(pid) + "/comm", comm) || comm.empty()) return "unknown";
+    UniqueFd fd(open((procRoot + "/" + std::to_string(pid) + "/comm").c_str(), O_RDONLY | O_CLOEXEC));
+    char buffer[64];
+    const ssize_t n = fd ? read(fd.Get(), buffer, sizeof buffer) : -1;
+    std::string comm(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
     while (!comm.empty() && (comm.back() == '\n' || comm.back() == '\0')) comm.pop_back();
-    return comm;
+    return comm.empty() ? "unknown" : comm;
+}
+
+LockResult UucpLock::Blocked(std::string holder) {
+    m_holder = std::move(holder);
+    return LockResult::InUse;
 }
 
 LockResult UucpLock::Take(const std::string& directory, const std::string& devicePath) {
     Release();
     holderPid = 0;
     holderCommand.clear();
+    m_holder.clear();
     staleNote.clear();
     writeError.clear();
     const std::string path = directory + "/" + LockFileName(devicePath);
-    const std::string mine = LockContent(getpid());
-    // Written whole under a name of our own, then linked into place: the lock
-    // appears with its content or not at all, and only one taker's link wins.
-    // The device's part keeps the locks of ports taken at once apart.
-    const std::string temporary =
-        directory + "/LTMP." + std::to_string(getpid()) + "." + LockFileName(devicePath).substr(5);
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        struct stat info;
-        const bool exists = lstat(path.c_str(), &info) == 0;
-        std::string content;
-        if (exists && !ReadSmallFile(path, content)) {
-            if (errno == ENOENT) continue;  // removed meanwhile: look again
-            // Another user's lock that we may not read: its owner is using the port.
-            holderCommand = "unknown";
-            return LockResult::InUse;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const FoundLock found = FindLock(path);
+        if (found.error == ENOENT) {
+            const LockResult linked = Link(directory, path);
+            if (linked != LockResult::InUse) return linked;
+            continue;  // another taker was quicker: look at its lock
         }
-        if (exists) {
-            const pid_t pid = ParseLockPid(content);
-            const bool unreadableButYoung = pid == 0 && time(nullptr) - info.st_mtime < kUnreadableLockAge;
-            if (unreadableButYoung || (pid != 0 && pid != getpid() && ProcessAlive(pid))) {
-                holderPid = pid;
-                holderCommand = pid ? ProcessCommand(pid) : "unknown";
-                return LockResult::InUse;
-            }
-            if (unlink(path.c_str()) != 0 && errno != ENOENT) {
-                writeError = "cannot remove the stale lock " + path + ": " + std::strerror(errno);
-                return LockResult::NotWritable;
-            }
-            staleNote = "removed the stale lock " + path +
-                        (pid ? " of PID " + std::to_string(pid) + ", which is gone" : ", which names no process");
+        // Another user's lock that we may not read: its owner is using the port.
+        if (found.error == EACCES) return Blocked("a lock file whose PID cannot be read in " + directory);
+        if (found.error != 0 || !found.regular) return Blocked(path + ", which is not a regular file");
+        const pid_t pid = ParseLockPid(found.content);
+        // Our own PID: another of our ports took this device already.
+        if (pid != 0 && (pid == getpid() || ProcessAlive(pid))) {
+            holderPid = pid;
+            holderCommand = ProcessCommand(pid);
+            return Blocked("PID " + std::to_string(pid) + " (" + holderCommand + ") in " + directory);
         }
-        UniqueFd fd(open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
-        if (!fd) {
-            writeError = "cannot write a lock file in " + directory + ": " + std::strerror(errno);
+        if (pid == 0 && !found.content.empty())
+            return Blocked(path + ", which names no process: remove it once no program uses the port");
+        if (pid == 0 && time(nullptr) - found.modified < kEmptyLockAge)
+            return Blocked(path + ", which is empty and new: its owner may be writing it");
+        if (beforeStaleRemoval) beforeStaleRemoval();
+        // Another taker may have put its own lock in place since: remove only the file judged.
+        if (!SameLock(FindLock(path), found)) continue;
+        if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+            writeError = "cannot remove the stale lock " + path + ": " + std::strerror(errno);
             return LockResult::NotWritable;
         }
-        // The lock's mode does not depend on the caller's umask: others must read it.
-        fchmod(fd.Get(), 0644);
-        const bool written = write(fd.Get(), mine.data(), mine.size()) == static_cast<ssize_t>(mine.size());
-        fd.Reset();
-        const int linked = written ? link(temporary.c_str(), path.c_str()) : -1;
-        const int linkError = errno;
-        unlink(temporary.c_str());
-        if (linked == 0) {
-            m_path = path;
-            m_held = true;
-            m_exitSlot = ArmExitRelease(m_path.c_str(), mine.c_str());
-            return LockResult::Taken;
-        }
-        if (!written || linkError != EEXIST) {
-            writeError =
-                "cannot write a lock file in " + directory + ": " + std::strerror(written ? linkError : EIO);
-            return LockResult::NotWritable;
-        }
-        // Another taker was quicker: look at its lock again.
+        staleNote = "removed the stale lock " + path +
+                    (pid ? " of PID " + std::to_string(pid) + ", which is gone" : ", which was empty");
     }
-    holderCommand = "unknown";
-    return LockResult::InUse;
+    return Blocked(path + ", which other programs kept changing while we looked");
+}
+
+// Written whole under a name of our own, then linked into place: the lock
+// appears with its content or not at all, and only one taker's link wins.
+// InUse: another lock was linked first.
+LockResult UucpLock::Link(const std::string& directory, const std::string& path) {
+    const std::string mine = LockContent(getpid());
+    std::string temporary = directory + "/LTMP.XXXXXX";
+    UniqueFd fd(mkostemp(&temporary[0], O_CLOEXEC));
+    if (!fd) {
+        writeError = "cannot write a lock file in " + directory + ": " + std::strerror(errno);
+        return LockResult::NotWritable;
+    }
+    // The lock's mode does not depend on the caller's umask: others must read it.
+    fchmod(fd.Get(), 0644);
+    struct stat info;
+    const bool written = write(fd.Get(), mine.data(), mine.size()) == static_cast<ssize_t>(mine.size()) &&
+                         fstat(fd.Get(), &info) == 0;
+    fd.Reset();
+    const int linked = written ? link(temporary.c_str(), path.c_str()) : -1;
+    const int linkError = written ? errno : EIO;
+    unlink(temporary.c_str());
+    if (linked == 0) {
+        m_path = path;
+        m_held = true;
+        m_device = info.st_dev;
+        m_inode = info.st_ino;
+        m_exitSlot = ArmExitRelease(m_path.c_str(), mine.c_str(), m_device, m_inode);
+        return LockResult::Taken;
+    }
+    if (linkError == EEXIST) return LockResult::InUse;
+    writeError = "cannot write a lock file in " + directory + ": " + std::strerror(linkError);
+    return LockResult::NotWritable;
 }
 
 void UucpLock::Release() {
     if (!m_held) return;
     DisarmExitRelease(m_exitSlot);
-    std::string content;
-    if (ReadSmallFile(m_path, content) && content == LockContent(getpid())) unlink(m_path.c_str());
+    const FoundLock found = FindLock(m_path);
+    if (found.regular && found.device == m_device && found.inode == m_inode &&
+        found.content == LockContent(getpid()))
+        unlink(m_path.c_str());
     m_held = false;
     m_path.clear();
 }

@@ -123,7 +123,12 @@ row "set without a country"     "4:B5"              shipped  "set --port COM4"  
 row "no command"                "4:B5"              shipped  ""                           2 '' "korvane-cli: no command given$usage"
 row "missing table, list"       "4:B5"              missing  "list"                       2 '' "korvane-cli: the country table could not be read: $table_path"
 row "missing table, set"        "4:B5"              missing  "set Japan --port COM4"      2 '' "korvane-cli: the country table could not be read: $table_path" -
-row "hostile table"             "4:B5"              hostile  "query --port COM4"          2 '' "korvane-cli: the country table holds no country: $table_path" -
+row "hostile table"             "4:B5"              hostile  "query --port COM4"          2 '' \
+  "korvane-cli: $table_path line 1: fewer than four fields, left out\nkorvane-cli: the country table holds no country: $table_path" -
+row "json: a closed port"       ""                  shipped  "query --port COM4 --json"   1 '\{"error":"COM4 cannot be opened","exit":1\}' \
+  'korvane-cli: COM4 cannot be opened'
+row "json: bad usage"           "4:B5"              shipped  "query --json --port LPT1"   2 \
+  "\\{\"error\":\"'LPT1' is not a COM port: COM1 to COM256\",\"exit\":2\\}" "korvane-cli: 'LPT1' is not a COM port: COM1 to COM256$usage" -
 row "shipped table alone"       ""                  shippedonly "list"                    0 '09  Australia\n.*B5  United States' ''
 row "korvane.ini before it"     ""                  edited   "list"                       0 '98  Edited' ''
 row "korvane.ini unreadable before it" ""           unreadable "list"                     2 '' "korvane-cli: the country table could not be read: $table_path"

@@ -51,6 +51,62 @@ TEST(GciCodes, TheLinesCodeInHexAndItsSecond) {
     }
 }
 
+// A table read twice, as the window reads it and with findings: the records
+// ("name|code" each) must be the same; the findings, as "line kind" words.
+struct Reading {
+    std::string records, findings;
+};
+Reading ReadWithFindings(const std::string& content) {
+    const auto read = [&](TableFindings* findings) {
+        std::FILE* file = std::tmpfile();
+        std::fwrite(content.data(), 1, content.size(), file);
+        std::rewind(file);
+        static CountryRecord table[kMaxCountries];
+        const int count = ReadCountryTable(file, table, findings);
+        std::fclose(file);
+        std::string records;
+        for (int i = 0; i < count; ++i) records += std::string(table[i].name) + "|" + table[i].code + " ";
+        return records;
+    };
+    TableFindings findings;
+    Reading reading{read(&findings), ""};
+    EXPECT_EQ(reading.records, read(nullptr)) << "the findings changed the records";
+    static const char* const kKinds[] = {"split", "dropped", "past"};
+    for (const TableFinding& finding : findings)
+        reading.findings += std::to_string(finding.line) + " " + kKinds[finding.kind] + " ";
+    return reading;
+}
+
+TEST(ReadCountryTable, ReportsWhatItPassesOver) {
+    using namespace std::string_literals;
+    std::string many;
+    for (int i = 1; i <= 203; ++i) many += "C" + std::to_string(i) + ",ID,BMP,01\n";
+    const struct {
+        const char* what;
+        std::string content;
+        const char* records;
+        const char* findings;
+    } rows[] = {
+        {"nothing to report", "Chad,CHAD,CHAD,9\n\n\r\nPeru,PERU,PERU,8", "Chad|9 Peru|8 ", ""},
+        {"fewer than four fields", "Peru,PERU,PERU\n,,,\nChad,CHAD,CHAD,9\n", "Chad|9 ", "1 dropped 2 dropped "},
+        {"a NUL cuts a line short", "Oman,OMAN\0,OMAN,4\nChad,CHAD,CHAD,9\n"s, "Chad|9 ", "1 dropped "},
+        {"a long line's tail becomes a record", std::string(260, 'x') + ",ID,BMP,01\nChad,CHAD,CHAD,9\n",
+         "xxxxxx|01 Chad|9 ", "1 dropped 1 split "},
+        {"254 characters and the line end: one piece and an empty one",
+         "Iran,IRAN,IRAN," + std::string(239, '5') + "\nChad,CHAD,CHAD,9\n", "Iran|55 Chad|9 ", ""},
+        {"a line of 3000 commas", ",,,\n" + std::string(3000, ',') + "\nChad,CHAD,CHAD,9", "Chad|9 ",
+         "1 dropped 2 dropped 2 split "},
+        {"past the 200th record", many, "", "201 past 202 past 203 past "},
+    };
+    for (const auto& row : rows) {
+        const Reading reading = ReadWithFindings(row.content);
+        if (*row.records) {
+            EXPECT_EQ(reading.records, row.records) << row.what;
+        }
+        EXPECT_EQ(reading.findings, row.findings) << row.what;
+    }
+}
+
 TEST(FindCountry, FoldsAsciiLettersOnlyAndTheFirstRecordWins) {
     CountryRecord table[3] = {
         {"Niger", "NIGER", "N", "80"}, {"Nigeria", "NIGERIA", "NG", "81"}, {"Accents", "\xC9TAT", "E", "01"}};

@@ -22,6 +22,7 @@ calls() {
     s/\x27[^\x27]*\x27//g;                 # single-quoted strings
     s/"(?:[^"\\\$]|\\.|\$(?!\())*"//g;     # double-quoted ones without a command in them
     s/\s#.*//;
+    s/\b\w+\+?=\([^)]*\)//g;             # arrays of words on one line
     while (/(?:^|[;&|({!]|\$\(|\b(?:then|do|else|exec|timeout\s+\S+))\s*(?:\w+=\S*\s+)*(wine|wineboot|winepath|winecfg|wineconsole|winedbg|wine-stable|msiexec|\/usr\/bin\/wine)(?![\w.-])/g) {
       print(($1 eq "wine" ? "wine" : "wrapper") . " $.: $line");
     }' "$1"

@@ -1,7 +1,5 @@
-// The Linux back end's manners, natively: UUCP lock files in the forms other
-// serial programs write them, live, stale and unreadable; the lock's own
-// form; the ports a system really has, from a made-up sysfs tree; and who
-// holds a port, from a made-up /proc.
+// The Linux back end's manners, natively: the ports a system really has,
+// from a made-up sysfs tree, and who holds a port, from a made-up /proc.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -10,160 +8,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "link/posix/detectable_ports.h"
 #include "link/posix/port_holders.h"
 #include "link/posix/serial_ports.h"
-#include "link/posix/uucp_lock.h"
+#include "link/posix/sharing_gettys.h"
+#include "link/posix/terminals.h"
+#include "posix_test_support.h"
 
 namespace {
-
-class ScratchDir {
-public:
-    ScratchDir() {
-        char name[] = "/tmp/korvane-etiquette.XXXXXX";
-        m_path = mkdtemp(name);
-    }
-    ~ScratchDir() { std::system(("rm -rf '" + m_path + "'").c_str()); }
-    const std::string& Path() const { return m_path; }
-    std::string Make(const std::string& relative, const std::string& content = "") const {
-        const std::string path = Parents(relative);
-        std::ofstream(path, std::ios::binary) << content;
-        return path;
-    }
-    void Link(const std::string& relative, const std::string& target) const {
-        const std::string path = Parents(relative);
-        EXPECT_EQ(symlink(target.c_str(), path.c_str()), 0) << path;
-    }
-
-private:
-    // The path of relative, with its directories made.
-    std::string Parents(const std::string& relative) const {
-        for (std::size_t slash = relative.find('/'); slash != std::string::npos;
-             slash = relative.find('/', slash + 1))
-            mkdir((m_path + "/" + relative.substr(0, slash)).c_str(), 0755);
-        return m_path + "/" + relative;
-    }
-
-    std::string m_path;
-};
-
-std::string Binary(int pid) { return std::string(reinterpret_cast<const char*>(&pid), sizeof pid); }
-// The FHS form: ten digits, right-aligned, and a newline.
-std::string Fhs(pid_t pid) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%10d\n", pid);
-    return text;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A PID that no process has: a child that has ended and been reaped.
-pid_t GonePid() {
-    const pid_t child = fork();
-    if (child == 0) _exit(0);
-    waitpid(child, nullptr, 0);
-    return child;
-}
-
-TEST(UucpLock, ReadsThePidInEveryForm) {
-    const struct {
-        std::string content;
-        pid_t pid;
-    } rows[] = {
-        {Fhs(1234), 1234},                // the FHS form
-        {"1234\n", 1234},                 // no padding
-        {"1234", 1234},                   // no newline either
-        {"  1234 minicom root\n", 1234},  // lockdev and minicom add the program and user
-        {Binary(1234), 1234},             // old UUCP and Kermit: a native int
-        {Binary(2570), 2570},             // binary bytes that are line feeds: "\n\n\0\0"
-        {Binary(12337), 12337},           // binary bytes that begin like digits: "10\0\0"
-    };
-    for (const auto& row : rows) EXPECT_EQ(ParseLockPid(row.content), row.pid) << '"' << row.content << '"';
-    // Neither text nor a PID the kernel can give.
-    const std::vector<std::string> none = {"",      "\n",       "lock\n",          "-5\n", "0\n", "99999999999\n",
-                                           "12a\n", Binary(-1), Binary(0x7fffffff)};
-    for (const std::string& content : none) EXPECT_EQ(ParseLockPid(content), 0) << '"' << content << '"';
-}
-
-TEST(UucpLock, NamesTheLockAfterTheDevice) {
-    EXPECT_EQ(LockFileName("/dev/ttyUSB0"), "LCK..ttyUSB0");
-    EXPECT_EQ(LockFileName("/dev/pts/3"), "LCK..pts_3");
-    EXPECT_EQ(LockFileName("/dev/serial/ttyX"), "LCK..serial_ttyX");
-}
-
-TEST(UucpLock, TakesLeavesAndClearsLocks) {
-    const pid_t live = getppid(), gone = GonePid();
-    const std::string mine = Fhs(getpid());
-    const struct {
-        const char* what;
-        std::string content;
-        int age;  // seconds since the lock was written; -1: no lock
-        LockResult result;
-        pid_t holder;
-        bool staleNote;
-    } rows[] = {
-        {"no lock", "", -1, LockResult::Taken, 0, false},
-        {"live, binary", Binary(live), 0, LockResult::InUse, live, false},
-        {"stale, binary", Binary(gone), 0, LockResult::Taken, 0, true},
-        {"ours, left by a process of our PID", mine, 0, LockResult::Taken, 0, true},
-        {"no PID, old", "garbage", 60, LockResult::Taken, 0, true},
-        {"no PID, just made (its owner may be writing it)", "", 0, LockResult::InUse, 0, false},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        ScratchDir dir;
-        const std::string path = dir.Path() + "/LCK..ttyUSB0";
-        if (row.age >= 0) {
-            dir.Make("LCK..ttyUSB0", row.content);
-            const timespec age[2] = {{time(nullptr) - row.age, 0}, {time(nullptr) - row.age, 0}};
-            utimensat(AT_FDCWD, path.c_str(), age, 0);
-        }
-        {
-            UucpLock lock;
-            EXPECT_EQ(lock.Take(dir.Path(), "/dev/ttyUSB0"), row.result);
-            EXPECT_EQ(lock.holderPid, row.holder);
-            if (row.holder == live) {
-                EXPECT_EQ(lock.holderCommand, ProcessCommand(live));
-            }
-            EXPECT_EQ(!lock.staleNote.empty(), row.staleNote) << lock.staleNote;
-            if (row.result == LockResult::Taken) {
-                EXPECT_EQ(ReadAll(path), mine);
-                struct stat info;
-                ASSERT_EQ(stat(path.c_str(), &info), 0);
-                EXPECT_EQ(info.st_mode & 0777, 0644u);
-            } else {
-                EXPECT_EQ(ReadAll(path), row.content);
-            }
-        }
-        // Released at the end of its scope; another's lock is left as it was.
-        EXPECT_EQ(access(path.c_str(), F_OK) == 0, row.result == LockResult::InUse);
-        EXPECT_EQ(access((dir.Path() + "/LTMP." + std::to_string(getpid())).c_str(), F_OK), -1);
-    }
-}
-
-// Release leaves a lock that is no longer ours, and a directory that takes no
-// lock changes nothing.
-TEST(UucpLock, LeavesWhatIsNotOurs) {
-    ScratchDir dir;
-    UucpLock lock;
-    ASSERT_EQ(lock.Take(dir.Path(), "/dev/ttyS0"), LockResult::Taken);
-    // Another program found it stale (wrongly) and put its own in its place.
-    dir.Make("LCK..ttyS0", Fhs(42));
-    lock.Release();
-    EXPECT_EQ(ReadAll(dir.Path() + "/LCK..ttyS0"), Fhs(42));
-
-    EXPECT_EQ(lock.Take(dir.Path() + "/missing", "/dev/ttyS0"), LockResult::NotWritable);
-    EXPECT_NE(lock.writeError.find("No such file or directory"), std::string::npos) << lock.writeError;
-    EXPECT_TRUE(lock.Path().empty());
-}
 
 TEST(SerialPorts, NamesAndLists) {
     EXPECT_EQ(PortPath("ttyUSB0"), "/dev/ttyUSB0");
@@ -204,6 +64,80 @@ TEST(SerialPorts, FindsRealPortsOnly) {
     EXPECT_TRUE(SystemSerialPorts(sys.Path() + "/missing").empty());
 }
 
+TEST(SerialPorts, TellsSerialPortsFromOtherDevices) {
+    ScratchDir sys;
+    sys.Make("class/tty/x");
+    sys.Make("class/mem/x");
+    for (const char* entry : {"4:64", "166:0", "5:0", "4:1"})
+        sys.Link(std::string("dev/char/") + entry + "/subsystem", sys.Path() + "/class/tty");
+    sys.Link("dev/char/1:3/subsystem", sys.Path() + "/class/mem");
+    const std::string devChar = sys.Path() + "/dev/char";
+    const struct {
+        unsigned major, minor;
+        bool serial;
+    } rows[] = {
+        {4, 64, true},                    // ttyS0
+        {166, 0, true},                   // ttyACM0
+        {136, 3, true},                   // /dev/pts/3: pseudo-terminals have no sysfs entry
+        {143, 255, true}, {1, 3, false},  // /dev/null
+        {188, 0, false},                  // a device sysfs does not list
+        {4, 1, false},                    // tty1, a virtual console
+        {5, 0, false},                    // /dev/tty, our own terminal by another name
+        {5, 1, false},                    // /dev/console
+        {5, 2, false},                    // /dev/ptmx, which makes a new pseudo-terminal
+        {2, 0, false},                    // a BSD pseudo-terminal's master
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(IsSerialDevice(makedev(row.major, row.minor), devChar), row.serial)
+            << row.major << ":" << row.minor;
+    // Without sysfs the open decides.
+    EXPECT_TRUE(IsSerialDevice(makedev(1, 3), sys.Path() + "/missing"));
+}
+
+// The console's ports and the terminals of logins are left out, said with
+// the reason; a getty that shares the line through UUCP locks leaves its port in.
+TEST(DetectablePorts, LeavesOutTheConsoleAndLogins) {
+    ScratchDir sys;
+    for (const char* name : {"ttyS0", "ttyS1", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyACM0"})
+        sys.Make(std::string("class/tty/") + name + "/type", "4\n");
+    sys.Make("class/tty/console/active", "tty0 ttyS2\n");
+    sys.Make("class/tty/tty0/active", "tty1\n");
+    const std::map<std::string, std::vector<PortHolder>> holders = {
+        {"/dev/ttyS0", {{700, "agetty", true}}},
+        {"/dev/ttyS1", {{701, "minicom"}}},
+        {"/dev/ttyUSB0", {{800, "mgetty", true}}},
+        {"/dev/ttyUSB1", {{801, "faxgetty", true}, {802, "bash", true}}},
+    };
+    std::string leftOut;
+    const std::vector<std::string> ports = DetectablePorts(
+        [&](const std::string& device, const std::string& why) { leftOut += device + ": " + why + "\n"; },
+        sys.Path() + "/class/tty",
+        [&](const std::string& device) {
+            const auto found = holders.find(device);
+            return found == holders.end() ? std::vector<PortHolder>{} : found->second;
+        });
+    EXPECT_EQ(ports, (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyS1"}));
+    EXPECT_EQ(leftOut,
+              "/dev/ttyUSB1: the terminal of a login session (PID 802 (bash))\n"
+              "/dev/ttyS0: the terminal of a login session (PID 700 (agetty))\n"
+              "/dev/ttyS2: the kernel's console (" +
+                  sys.Path() + "/class/tty/console/active)\n");
+    EXPECT_EQ(ConsoleNames(sys.Path() + "/class/tty"), (std::vector<std::string>{"tty1", "ttyS2"}));
+    EXPECT_TRUE(ConsoleNames(sys.Path() + "/missing").empty());
+}
+
+TEST(SharingGettys, KnowsTheGettysThatShareTheLine) {
+    const struct {
+        const char* command;
+        bool shares;
+    } rows[] = {
+        {"mgetty", true},   {"vgetty", true},  {"faxgetty", true},  {"uugetty", true},
+        {"agetty", false},  {"getty", false},  {"mingetty", false}, {"mgetty2", false},
+        {"xmgetty", false}, {"MGETTY", false}, {"", false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(SharesLineThroughLocks(row.command), row.shares) << row.command;
+}
+
 TEST(SerialPorts, FindsTheByIdName) {
     ScratchDir dev;
     const std::string usb0 = dev.Make("ttyUSB0"), usb1 = dev.Make("ttyUSB1"), acm = dev.Make("ttyACM0");
@@ -220,37 +154,80 @@ TEST(SerialPorts, FindsTheByIdName) {
     EXPECT_EQ(RealDevice(byId + "/usb-Zoom_56K_Modem-if00-port0"), usb1);
 }
 
+// A pseudo-terminal made for a test: its master, and its slave's path and number.
+class Pty {
+public:
+    Pty() : m_master(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+        if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0) return;
+        m_slave = ptsname(m_master);
+        struct stat info;
+        if (stat(m_slave.c_str(), &info) == 0) m_device = info.st_rdev;
+    }
+    ~Pty() {
+        if (m_master >= 0) close(m_master);
+    }
+    const std::string& Slave() const { return m_slave; }
+    dev_t Device() const { return m_device; }
+    // Its index N, from /dev/pts/N.
+    std::string Index() const { return m_slave.substr(m_slave.rfind('/') + 1); }
+    // The tty_nr field of /proc/<pid>/stat for a process whose controlling terminal it is.
+    std::string TtyNr() const {
+        const unsigned long major = ::major(m_device), minor = ::minor(m_device);
+        return std::to_string((minor & 0xff) | major << 8 | (minor & ~0xfful) << 12);
+    }
+
+private:
+    int m_master;
+    std::string m_slave;
+    dev_t m_device = 0;
+};
+
 TEST(PortHolders, ReadsProcAndUdev) {
-    ScratchDir proc, udev;
-    // /dev/null stands in for the modem: a character device every system has.
+    ScratchDir proc, udev, dev;
+    const Pty modem, other;
+    ASSERT_NE(modem.Device(), 0u);
+    // The modem's device under a name of its own, as a program may open it.
+    const std::string alias = dev.Path() + "/modem";
+    const bool aliased = mknod(alias.c_str(), S_IFCHR | 0600, modem.Device()) == 0;
+    // Each process: its command, where its descriptors lead, its fdinfo, and its controlling terminal.
+    const auto process = [&](const std::string& pid, const std::string& command,
+                             const std::vector<std::pair<int, std::string>>& fds, const std::string& ttyNr = "0") {
+        proc.Make(pid + "/comm", command + "\n");
+        proc.Make(pid + "/stat",
+                  pid + " (" + command + ") S 1 " + pid + " " + pid + " " + ttyNr + " -1 4194560\n");
+        for (const auto& [fd, target] : fds) proc.Link(pid + "/fd/" + std::to_string(fd), target);
+    };
+    process("812", "ModemManager", {{11, modem.Slave()}});
+    process("901", "cu", {{0, "/dev/null"}, {3, aliased ? alias : modem.Slave()}});
+    process("77", "bash", {{1, "/dev/null"}, {2, "socket:[4711]"}}, modem.TtyNr());
+    process("78", "my (odd) 1 2 3", {}, modem.TtyNr());
+    process("79", "agetty", {{0, other.Slave()}}, other.TtyNr());
+    process(std::to_string(getpid()), "etiquette_test", {{5, modem.Slave()}}, modem.TtyNr());
+    proc.Make("self/comm", "not a process\n");
+    // The far end of the pseudo-terminal keeps its slave open; the master of another one does not count.
+    process("300", "vmodem", {{3, "/dev/ptmx"}, {4, modem.Slave()}});
+    proc.Make("300/fdinfo/3", "pos:\t0\nflags:\t02100002\ntty-index:\t" + modem.Index() + "\n");
+    process("301", "socat", {{5, "/dev/ptmx"}, {6, modem.Slave()}});
+    proc.Make("301/fdinfo/5", "tty-index:\t" + other.Index() + "\n");
+
+    std::vector<PortHolder> holders = ProcessesHolding(modem.Slave(), proc.Path());
+    std::sort(holders.begin(), holders.end(),
+              [](const PortHolder& a, const PortHolder& b) { return a.pid < b.pid; });
+    std::string seen;
+    for (const PortHolder& holder : holders)
+        seen += std::to_string(holder.pid) + " " + holder.command + (holder.session ? " (session); " : "; ");
+    EXPECT_EQ(seen, "77 bash (session); 78 my (odd) 1 2 3 (session); 301 socat; 812 ModemManager; 901 cu; ");
+    EXPECT_TRUE(aliased)
+        << "no device node of our own making: the row of a port opened by another name was not run";
+    EXPECT_EQ(DescribeUse({{901, "cu"}, {77, "bash", true}, {812, "ModemManager"}}),
+              "is open in PIDs 901 (cu), 812 (ModemManager) and is the login terminal of PID 77 (bash)");
+    EXPECT_EQ(DescribeUse({{700, "agetty", true}}), "is the login terminal of PID 700 (agetty)");
+    EXPECT_EQ(DescribeHolders(ProcessesHolding("/dev/zero", proc.Path())), "");
+
+    // /dev/null stands in for a modem held under flock.
     const std::string device = "/dev/null";
     struct stat info;
     ASSERT_EQ(stat(device.c_str(), &info), 0);
-    // Each process: its command, and where its descriptors lead.
-    const auto process = [&](const std::string& pid, const std::string& command,
-                             const std::vector<std::pair<int, std::string>>& fds) {
-        proc.Make(pid + "/comm", command + "\n");
-        for (const auto& [fd, target] : fds) proc.Link(pid + "/fd/" + std::to_string(fd), target);
-    };
-    process("812", "ModemManager", {{11, device}});
-    process("901", "cu", {{0, "/dev/pts/0"}, {3, device}});
-    process("77", "bash", {{1, "/dev/pts/0"}});
-    process(std::to_string(getpid()), "etiquette_test", {{5, device}});  // we never count ourselves
-    proc.Make("self/comm", "not a process\n");
-    // The far end of a pseudo-terminal keeps its slave open; the master of another one does not count.
-    process("300", "vmodem", {{3, "/dev/ptmx"}, {4, "/dev/pts/7"}});
-    proc.Make("300/fdinfo/3", "pos:\t0\nflags:\t02100002\ntty-index:\t7\n");
-    process("301", "socat", {{5, "/dev/ptmx"}, {6, "/dev/pts/7"}});
-    proc.Make("301/fdinfo/5", "tty-index:\t8\n");
-
-    const std::vector<PortHolder> holders = ProcessesHolding(device, proc.Path());
-    EXPECT_EQ(DescribeHolders(holders), holders.size() == 2 && holders[0].pid == 812
-                                            ? "PIDs 812 (ModemManager), 901 (cu)"
-                                            : "PIDs 901 (cu), 812 (ModemManager)");
-    EXPECT_EQ(DescribeHolders({{77, "bash"}}), "PID 77 (bash)");
-    EXPECT_EQ(DescribeHolders(ProcessesHolding("/dev/pts/7", proc.Path())), "PID 301 (socat)");
-    EXPECT_EQ(DescribeHolders(ProcessesHolding("/dev/pts/8", proc.Path())), "");
-
     // /proc/locks names a file by its device's major and minor number in hex and its inode.
     char file[48];
     std::snprintf(file, sizeof file, " %02x:%02x:%lu 0 EOF\n", major(info.st_dev), minor(info.st_dev),

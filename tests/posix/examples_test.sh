@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What the Debian package ships beside the program, checked without
 # installing it: the example unit passes systemd-analyze verify (its
-# Documentation= man page included, built from the scdoc source), and the bash
+# Documentation= man page included, built from the scdoc source) and its
+# security review, the udev rule acts on the events it must, and the bash
 # completion completes commands, options and countries, one row a case.
 #   examples_test.sh <korvane-cli> <source-dir>
 set -u
@@ -21,10 +22,68 @@ ln -s korvane-country@.service "$scratch/units/korvane-country@ttyACM0.service"
 out=$(MANPATH=$scratch/man systemd-analyze verify "$scratch/units/korvane-country@ttyACM0.service" 2>&1)
 verdict "systemd-analyze verify korvane-country@.service" "$( [ $? -eq 0 ] && [ -z "$out" ] || echo "$out")"
 
-# complete WORDS... -> the completions of the last word, one line.
+# The unit's exposure, as systemd-analyze rates it offline: at most 4.0, "OK".
+out=$(systemd-analyze security --offline=true "$scratch/units/korvane-country@ttyACM0.service" 2>&1)
+score=$(sed -n 's/^.*Overall exposure level for korvane-country@ttyACM0\.service: \([0-9.]*\) \([A-Z]*\).*$/\1 \2/p' <<<"$out")
+verdict "systemd-analyze security: at most 4.0, OK" \
+  "$( [ -n "$score" ] && awk -v s="${score% *}" 'BEGIN { exit !(s <= 4.0) }' && [ "${score#* }" = OK ] ||
+      echo "the unit is rated '${score:-nothing}': $(tail -1 <<<"$out")")"
+timeout=$(sed -n 's/^TimeoutStartSec=//p' "$scratch/units/korvane-country@.service")
+verdict "the unit gives up after a while" "$( [[ $timeout =~ ^[1-9][0-9]*$ ]] || echo "TimeoutStartSec is '$timeout'")"
+
+# rule_actions PROPERTY=VALUE...: what the udev rule does for an event with
+# those properties (ACTION, SUBSYSTEM, KERNEL and ENV{...}), one assignment a
+# word. It reads the rule as udev does: continued lines joined, "==" and "!="
+# with "|" alternatives and shell patterns, assignments with =, += and %k.
+rule_actions() {
+  local -A event=()
+  local pair rule token key op value matched done_ actions= alternative
+  for pair in "$@"; do event[${pair%%=*}]=${pair#*=}; done
+  while IFS= read -r rule; do
+    matched=1 done_=
+    while [[ $rule =~ ^[[:space:],]*([A-Z_]+(\{[A-Za-z_]+\})?)(==|!=|\+=|:=|=)\"([^\"]*)\"(.*)$ ]]; do
+      key=${BASH_REMATCH[1]} op=${BASH_REMATCH[3]} value=${BASH_REMATCH[4]} rule=${BASH_REMATCH[5]}
+      if [ "$op" = == ] || [ "$op" = != ]; then
+        local hit=
+        IFS='|' read -ra alternative <<<"$value"
+        for value in "${alternative[@]}"; do
+          # shellcheck disable=SC2053
+          [[ ${event[$key]:-} == $value ]] && hit=1
+        done
+        { [ "$op" = == ] && [ -z "$hit" ]; } || { [ "$op" = != ] && [ -n "$hit" ]; } && matched=
+      else
+        done_+=" $key$op${value//%k/${event[KERNEL]:-}}"
+      fi
+    done
+    [ -n "$matched" ] && actions+=$done_
+  done < <(sed -e ':a' -e '/\\$/N; s/\\\n//; ta' -e '/^[[:space:]]*#/d' -e '/^[[:space:]]*$/d' \
+             "$top/tools/package/deb/70-korvane-country.rules")
+  echo "${actions# }"
+}
+rule_row() {
+  local want=$1 got
+  shift
+  got=$(rule_actions "$@")
+  verdict "the udev rule on $*" "$( [ "$got" = "$want" ] || echo "it does '$got', want '$want'")"
+}
+modem="SUBSYSTEM=tty KERNEL=ttyACM0 ENV{ID_VENDOR_ID}=0572 ENV{ID_MODEL_ID}=1329"
+applied='ENV{ID_MM_DEVICE_IGNORE}=1 TAG+=systemd ENV{SYSTEMD_WANTS}+=korvane-country@ttyACM0.service'
+# shellcheck disable=SC2086
+{
+  rule_row "$applied" ACTION=add $modem
+  rule_row "$applied" ACTION=change $modem
+  rule_row "" ACTION=remove $modem
+  rule_row "" ACTION=bind $modem
+  rule_row "" ACTION=add ${modem/0572/0403}
+  rule_row "" ACTION=add ${modem/tty/usb}
+}
+
+# complete WORDS... -> the completions of the last word, one line; the
+# program is the one in $bin, which reads the table beside it.
 ln -s "$cli" "$scratch/bin/korvane-cli"
+bin=$scratch/bin
 complete_words() {
-  PATH=$scratch/bin:$PATH bash -c '
+  PATH=$bin:$PATH bash -c '
     . /usr/share/bash-completion/bash_completion
     . "$0"
     COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
@@ -48,6 +107,23 @@ row "B4 B5 Belgium " korvane-cli set --port /dev/ttyS0 B
 row "United\\ Kingdom " korvane-cli set "United\\ K"
 row "--port --ports " korvane-cli set Japan --por
 row "--force " korvane-cli set Japan --f
+
+# A table whose names hold command substitutions: completing them runs nothing.
+mkdir "$scratch/hostile"
+cp "$cli" "$scratch/hostile/korvane-cli"
+ran=$scratch/ran
+printf 'Evil $(touch %s) Land,EVIL,EVIL,E1\nEvil `touch %s`,EVIL,EVIL,E2\nChad,CHAD,CHAD,9\n' "$ran" "$ran" \
+  >"$scratch/hostile/korvane.ini"
+# The names, taken as compgen -W takes its words, do run it: the row can see it.
+bash -c 'compgen -W "$(cat)" -- Evil' <"$scratch/hostile/korvane.ini" >/dev/null 2>&1
+verdict "a command in a name runs where it is expanded" "$( [ -e "$ran" ] || echo "compgen -W did not run it")"
+rm -f "$ran"
+bin=$scratch/hostile
+row "Evil\\ \\\$\\(touch\\ $ran\\)\\ Land Evil\\ \\\`touch\\ $ran\\\` " korvane-cli set Evil
+verdict "completing those names runs nothing" "$( [ ! -e "$ran" ] || echo "$ran was made")"
+# A one-character code, and the name after it.
+row "9 " korvane-cli set 9
+row "Chad " korvane-cli set Ch
 
 echo "$passed passed, $failures failed"
 [ $failures -eq 0 ]

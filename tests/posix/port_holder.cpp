@@ -1,7 +1,9 @@
 // Another program holding a serial port, for the Linux rows: opens the
 // device and keeps it, plainly, under flock, or in exclusive mode (TIOCEXCL),
-// until it is killed. Says "ready" on standard output once it holds it.
-//   port_holder open|flock|excl DEVICE
+// until it is killed; or, as a login does, makes it the controlling terminal
+// of a session of its own and keeps no descriptor of it (session). Says
+// "ready" on standard output once it holds it.
+//   port_holder open|flock|excl|session DEVICE
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -10,17 +12,28 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+bool Hold(const char* mode, const char* device) {
+    if (std::strcmp(mode, "session") == 0) {
+        const int fd = setsid() < 0 ? -1 : open(device, O_RDWR | O_NOCTTY | O_NONBLOCK);
+        return fd >= 0 && ioctl(fd, TIOCSCTTY, 0) == 0 && close(fd) == 0;
+    }
+    const int fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    return fd >= 0 && (std::strcmp(mode, "open") == 0 ||
+                       (std::strcmp(mode, "flock") == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) ||
+                       (std::strcmp(mode, "excl") == 0 && ioctl(fd, TIOCEXCL) == 0));
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: port_holder open|flock|excl DEVICE\n");
+        std::fprintf(stderr, "usage: port_holder open|flock|excl|session DEVICE\n");
         return 2;
     }
-    const int fd = open(argv[2], O_RDWR | O_NOCTTY | O_NONBLOCK);
-    const bool held = fd >= 0 && (std::strcmp(argv[1], "open") == 0 ||
-                                  (std::strcmp(argv[1], "flock") == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) ||
-                                  (std::strcmp(argv[1], "excl") == 0 && ioctl(fd, TIOCEXCL) == 0));
-    if (!held) {
-        std::perror(fd < 0 ? argv[2] : argv[1]);
+    if (!Hold(argv[1], argv[2])) {
+        std::perror(argv[1]);
         return 1;
     }
     std::printf("ready\n");

@@ -62,12 +62,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$run/xvfb.log" 2>&1 &
+# The server picks a free display itself and reports it once it listens, so
+# a run beside a test session never shares one.
+rm -f "$run/xvfb.display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run/xvfb.display" >"$run/xvfb.log" 2>&1 </dev/null &
 xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$run/xvfb.display" ] || ! kill -0 "$xvfb_pid" 2>/dev/null && break; sleep 0.1; done
+display=$(tr -dc 0-9 <"$run/xvfb.display")
+[ -n "$display" ] && kill -0 "$xvfb_pid" 2>/dev/null || { echo "make-screenshots: Xvfb did not start (see $run/xvfb.log)" >&2; exit 1; }
 export DISPLAY=":$display"
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 
 # COM1 to COM6 lead to the links the virtual modem makes.
 if [ ! -f "$WINEPREFIX/.korvane-ports" ]; then

@@ -78,17 +78,17 @@ void Tell(const DialectSettled& settled, Dialect dialect) {
 DetectResult DetectModem(ModemPort& port, const char* name, Dialect wanted, const ModemTiming& timing,
                          const ProbeSteps& steps) {
     DetectResult result;
+    Deadline nextPort;
     {
         DialectLink link(port, timing);
         result.dialect = link.Open(name, wanted, true, steps);
+        // The next port's turn counts from the verdict, the release within it.
+        nextPort = ModemClock::now() + timing.nextProbe;
         link.Link().Release(Teardown::AfterProbe);
         result.report = link.Report();
     }
     if (steps.probed) steps.probed(result);
-    if (steps.pause)
-        steps.pause(timing.nextProbe);
-    else
-        std::this_thread::sleep_for(timing.nextProbe);
+    PauseUntil(nextPort, steps.pause);
     return result;
 }
 

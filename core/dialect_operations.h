@@ -25,7 +25,7 @@ using DialectSettled = std::function<void(Dialect)>;
 // One port probed in the dialect wanted: t19 the identification of a
 // supported card within probeWindow of "ati3", gci a final OK within
 // probeWindow of "AT", auto the one and then, if something answered but no
-// card, the other. The next port's turn comes nextProbe later.
+// card, the other. The next port's turn comes nextProbe after the verdict.
 struct DetectResult {
     LinkReport report;
     Dialect dialect = Dialect::Auto;  // the dialect it speaks; Auto: no modem answered

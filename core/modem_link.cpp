@@ -144,11 +144,18 @@ bool ModemLink::Identified() {
     return m_matcher.Found();
 }
 
+void PauseUntil(Deadline until, PauseFn pause) {
+    if (!pause) {
+        std::this_thread::sleep_until(until);
+        return;
+    }
+    using std::chrono::milliseconds;
+    pause(std::max(std::chrono::ceil<milliseconds>(until - ModemClock::now()), milliseconds(0)));
+}
+
 bool ModemLink::AwaitIdentification(Deadline until, PauseFn pause) {
     if (pause && !m_timing.prompt) {
-        Pause(std::max(std::chrono::ceil<std::chrono::milliseconds>(until - ModemClock::now()),
-                       std::chrono::milliseconds(0)),
-              pause);
+        PauseUntil(until, pause);
     } else {
         // The identification is read from its line, but the wait lasts until
         // the answer's final result code: a card that is slow to send its OK

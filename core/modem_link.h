@@ -25,6 +25,9 @@ enum class Teardown { AfterProbe, AfterCommand, OnQuit };
 // How the caller waits out a teardown's pause (a window keeps its messages
 // flowing); nullptr: asleep.
 using PauseFn = void (*)(std::chrono::milliseconds pause);
+// Waits until then, by the caller's pause when given (whole milliseconds, at
+// least the time left), else asleep.
+void PauseUntil(Deadline until, PauseFn pause);
 
 // What became of the port during one connection: the first failure of each kind.
 struct LinkReport {

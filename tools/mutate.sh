@@ -6,7 +6,8 @@
 #   tools/mutate.sh <mutation|none> [quick|full|native|<ctest -R regex>]    (default: quick)
 #
 # native runs only the native entries (label native: the core, the Linux
-# korvane-cli and the virtual modem) and builds only what they need.
+# korvane-cli and the virtual modem), two at a time, and builds only what
+# they need: a run takes well under a minute.
 # The copy and its build live in ${MUTATE_DIR:-/tmp/korvane-mutate-<tree>}
 # (one for each tree; runs from one tree take turns) and are reused, so only
 # the first run builds everything; each run's test output is kept in
@@ -49,6 +50,42 @@ mutations=(
   'tray-right-ends@app/tray.cpp@s/if \(mouseMessage != WM_LBUTTONDOWN\) return 0;/if (mouseMessage == WM_RBUTTONDOWN) ExitProcess(0);\n    if (mouseMessage != WM_LBUTTONDOWN) return 0;/@a right click on the tray ends the program quietly'
   'stray-wineboot@tools/screenshots/make-screenshots.sh@s/  wine wineboot -i/  wineboot -i/@a script makes its prefix with the distribution'"'"'s wineboot, which picks the 32-bit loader'
   'close-ignored@app/commands.cpp@s/if \(m_confirmingQuit \|\| m_session.Busy\(\)\) return 0;/return 0;/@WM_CLOSE is ignored: no confirmation, no quit'
+  'exclusive-never-set@link/posix/posix_port.cpp@s/if \(!m_sharing && ioctl\(fd, TIOCEXCL\) != 0\)/if (false)/@exclusive mode (TIOCEXCL) is never set on a port of our own'
+  'paced-ignored@cli/cli_run.cpp@s/ModemTiming timing = options.paced \? kProgramPace : kPromptPace;/ModemTiming timing = kPromptPace;/@--paced talks at the prompt pace'
+  'live-lock-of-another-user@link/posix/uucp_lock.cpp@s/kill\(pid, 0\) == 0 \|\| errno == EPERM/kill(pid, 0) == 0/@the live lock of another user'"'"'s process, which we may not signal, is taken for stale'
+  'readiness-skipped@core/modem_link.cpp@s/(    if \(!m_port.IsOpen\(\)\) return false;\n)(    const Deadline bound)/$1    return true;\n$2/@the prompt pace takes the modem for ready at once: no sync command, no wait'
+  'readiness-bound-from-call@core/modem_link.cpp@s/const Deadline bound = opened \+ m_timing.settle;/const Deadline bound = ModemClock::now() + m_timing.settle;/@the readiness wait is bounded from the return of Open, not from the device'"'"'s open'
+  'gci-code-without-ok@core/dialect_operations.cpp@s/return final == FinalResult::Ok \? ParseGciCountry\(m_link.Answer\(\).Lines\(\)\) : -1;/return ParseGciCountry(m_link.Answer().Lines());/@a +GCI line counts without the OK after it'
+  'sync-tried-once@core/modem_link.cpp@s/ModemClock::now\(\) < bound\);/ModemClock::now() < bound \&\& tries < 1);/@the sync command is sent once: a modem deaf after the open is not asked again'
+  'late-answers-kept@core/modem_link.cpp@s/if \(ready && tries > 1\) DrainLateAnswers\(\);/(void)tries;/@the late answers to the sync command'"'"'s tries are not drained'
+  'numeric-ring-kept@core/answer_lines.cpp@s/line == "RING" \|\| line == "2" \|\|/line == "RING" ||/@RING in numbers (2) is taken for a line of the answer'
+  'connect-speed-none@core/answer_lines.cpp@s/    if \(StartsWith\(line, "CONNECT "\)\) return FinalResult::Connect;\n//@CONNECT with its speed ends no answer'
+  'bare-code-with-blanks@core/gci_reply.cpp@s/\(!bare \|\| rest.size\(\) <= 2\)/true/@a bare +GCI code with blanks around it is taken'
+  'reversed-range@core/gci_reply.cpp@s/if \(first < 0 \|\| last < first\) return false;/if (first < 0) return false;/@a range written backwards (B5-00) passes for a list'
+  'germany-one-code@core/gci_codes.cpp@s/\{\{0x04, 0x42\}\}/{{-1, 0x42}}/@Germany'"'"'s second +GCI code, 42, is unknown'
+  'not-taken-unseen@core/dialect_operations.cpp@s/result.outcome = result.readBack == code \? SetOutcome::Set : SetOutcome::NotTaken;/result.outcome = SetOutcome::Set;/@a gci modem that says OK and keeps its country counts as set'
+  'gci-read-first-ignored@core/dialect_operations.cpp@s/    if \(readFirst\) \{\n        const int now/    if (false) {\n        const int now/@a gci setting writes without reading the country first'
+  'card-read-first-any-country@core/dialect_operations.cpp@s/return answer.country >= 0 && std::strcmp\(readFirst.table\[answer.country\].code, country.code\) == 0;/return answer.country >= 0;/@a card setting writes nothing where the card has any country of the table'
+  'stale-lock-removed-unlooked@link/posix/uucp_lock.cpp@s/        if \(!SameLock\(FindLock\(path\), found\)\) continue;\n//@a lock judged stale is removed without a second look, whoever replaced it meanwhile'
+  'lock-released-unlooked@link/posix/uucp_lock.cpp@s/if \(found.regular && found.device == m_device && found.inode == m_inode &&\n        found.content == LockContent\(getpid\(\)\)\)/if (found.regular)/@the release removes whatever lock lies under the name, ours or not'
+  'signal-removes-any-lock@link/posix/exit_release.cpp@s/if \(StillOurs\(slot\)\) unlink\(slot.path\);/unlink(slot.path);/@a signal removes whatever lock lies under the name'
+  'signal-leaves-line@link/posix/exit_release.cpp@s/        tcsetattr\(slot.fd, TCSANOW, &slot.saved\);\n//@a signal leaves the port with our line settings'
+  'line-settings-kept@link/posix/posix_port.cpp@s/    if \(m_haveFound\) tcsetattr\(m_fd.Get\(\), TCSANOW, &m_found\);\n//@the close leaves the port with our line settings'
+  'exclusive-left-set@link/posix/posix_port.cpp@s/    if \(m_exclusive\) ioctl\(m_fd.Get\(\), TIOCNXCL\);\n//@the close leaves the port in exclusive mode'
+  'getty-taken-for-a-holder@link/posix/posix_port.cpp@s/\(SharesLineThroughLocks\(holder.command\) \? gettys : others\)/(false ? gettys : others)/@a getty that shares the line through UUCP locks refuses us as any other holder does'
+  'exclusive-beside-getty@link/posix/posix_port.cpp@s/if \(!m_sharing && ioctl\(fd, TIOCEXCL\) != 0\)/if (ioctl(fd, TIOCEXCL) != 0)/; s/m_exclusive = !m_sharing;/m_exclusive = true;/@exclusive mode is set beside a getty, which it shuts out'
+  'getty-shared-without-lock@link/posix/posix_port.cpp@s/if \(!gettys.empty\(\) && !m_lock.Held\(\) && others.empty\(\)\)/if (false)/@the line is shared with a getty without holding the lock it shares it by'
+  'controlling-terminal-taken@link/posix/terminals.cpp@s/    if \(device == ControllingTerminal\("self"\)\) return "the controlling terminal";\n//@the program'"'"'s own controlling terminal is taken for a modem'"'"'s port'
+  'login-sessions-unseen@link/posix/port_holders.cpp@s/const bool session = ControllingTerminal\(std::to_string\(pid\), procRoot\) == info.st_rdev;/const bool session = false;/@a login'"'"'s terminal that no process holds open is taken for a free port'
+  'console-probed@link/posix/detectable_ports.cpp@s/if \(std::find\(consoles.begin\(\), consoles.end\(\), name\) != consoles.end\(\)\) \{/if (false) {/@detect probes the kernel'"'"'s console'
+  'placeholder-uarts-probed@link/posix/serial_ports.cpp@s/if \(typeFile >> type\) return type != 0;/if (typeFile >> type) return true;/@detect probes the serial core'"'"'s placeholder ports (type 0)'
+  'failures-not-in-json@cli/cli_run.cpp@s/    if \(g_failuresInJson\) std::printf/    if (false) std::printf/@a failure under --json prints no JSON'
+  'messages-unescaped@cli/cli_run.cpp@s/PrintableText\(line\).c_str\(\)/line.c_str()/@control characters from outside reach the terminal unescaped'
+  'table-cr-kept@cli/cli_table.cpp@s/    for \(int i = 0; i < count; \+\+i\) StripCarriageReturns\(table\[i\]\);\n//@a table written on Windows keeps the CR in its codes'
+  'table-findings-silent@cli/cli_table.cpp@s/    for \(const TableFinding& finding : findings\) Warn\(path, finding\);\n//@the lines the table'"'"'s rules pass over go unnamed'
+  'in-use-exit-1@cli/cli_detect.cpp@s/case PortState::InUse: return CliFail\(kBusy,/case PortState::InUse: return CliFail(kNoModem,/@a port in use exits 1, as a port with no modem does'
+  'written-always-said@cli/cli_commands.cpp@s/set.written \? "true" : "false"/"true"/@JSON says a setting was written where nothing was'
+  'ports-probed-twice@cli/cli_detect.cpp@s/        if \(i < identities.size\(\)\) \{/        if (false) {/@a port named twice is probed twice'
 )
 
 # --check: every mutation still applies to this tree (a reformatted or moved
@@ -72,33 +109,27 @@ mkdir -p "$work" || exit 2
 exec 9>"$work.lock"
 flock -n 9 || { echo "mutate: waiting for the other run in $work" >&2; flock 9; }
 
-# A fresh copy, file times kept so the build stays incremental. The files
-# mutated since the last build that finished are made newer, so no object
-# built from a mutated version survives into this run; with no such record,
-# every file a mutation can touch is.
-rm -rf "$work/src" && mkdir -p "$work/src" &&
-  tar -C "$top" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$work/src" -xf - || exit 2
-record=$work/mutated-since-build
-if [ -f "$record" ]; then
-  while read -r file; do [ -z "$file" ] || touch "$work/src/$file"; done <"$record"
-else
-  for m in "${mutations[@]}"; do IFS='@' read -r _ file _ _ <<<"$m"; touch "$work/src/$file"; done
-  : >"$record"
-fi
-mutated=
-# Copies keep their files' times, which say nothing across commits: a build
-# made from another commit of this tree is started afresh.
-head=$(git -C "$top" rev-parse HEAD 2>/dev/null)
-[ "$(cat "$work/built-from" 2>/dev/null)" = "$head" ] || rm -rf "$work/build"
-echo "$head" >"$work/built-from"
+# The copy follows this tree by content: a file that differs from the
+# tree's (changed since the last run, or mutated by it) is written anew, so it
+# is newer than anything built from its old content, and every other file
+# keeps its time, so the build stays incremental, across commits too.
+sums() { (cd "$1" && find . \( -path './build*' -o -path ./.git \) -prune -o -type f -print0 | xargs -0 -r md5sum) | LC_ALL=C sort; }
+paths() { cut -c 35- "$1" | LC_ALL=C sort; }
+mkdir -p "$work/src" || exit 2
+sums "$top" >"$work/tree.sums" && sums "$work/src" >"$work/copy.sums" || exit 2
+# A file of the copy that the tree lacks goes; one that the tree has otherwise is copied.
+LC_ALL=C comm -13 <(paths "$work/tree.sums") <(paths "$work/copy.sums") | while IFS= read -r file; do
+  rm -f "$work/src/$file"
+done
+LC_ALL=C comm -23 "$work/tree.sums" "$work/copy.sums" | cut -c 35- | while IFS= read -r file; do
+  mkdir -p "$work/src/$(dirname "$file")" && cp --preserve=mode "$top/$file" "$work/src/$file" || exit 2
+done || exit 2
 if [ "$name" != none ]; then
   found=
   for m in "${mutations[@]}"; do
     IFS='@' read -r mname file subst what <<<"$m"
     [ "$mname" = "$name" ] || continue
     found=1
-    mutated=$file
-    echo "$file" >>"$record"
     cp "$work/src/$file" "$work/original"
     perl -0pi -e "$subst" "$work/src/$file"
     if cmp -s "$work/src/$file" "$work/original"; then echo "mutate: $name no longer applies to $file" >&2; exit 2; fi
@@ -121,15 +152,12 @@ build_targets=()
 case $suite in
   quick) selection=(-L quick -LE tree) ;;
   full) selection=(-LE tree) ;;
-  native) selection=(-L native -LE tree); build_targets=(--target vmodem core_native korvane_linux) ;;
+  native) selection=(-L native -LE tree -j 2); build_targets=(--target vmodem core_native korvane_linux) ;;
   *) selection=(-R "$suite" -LE tree) ;;
 esac
 ( configure "$work/build" "$KORVANE_TARGET" "$work/build-logs/$KORVANE_TARGET" ) >/dev/null 2>&1 &&
   cmake --build "$work/build" -j2 ${build_targets[@]+"${build_targets[@]}"} >"$work/build.log" 2>&1 ||
   { echo "mutate: error: the $KORVANE_TARGET build failed" >&2; tail -30 "$work/build.log" >&2; exit 2; }
-# A whole build now holds this run's mutation only; a native one leaves the
-# other parts as they were, so their files stay on the record.
-[ ${#build_targets[@]} -gt 0 ] || echo "$mutated" >"$record"
 
 ctest --test-dir "$work/build" --output-on-failure "${selection[@]}" >"$work/ctest.log" 2>&1
 rc=$?

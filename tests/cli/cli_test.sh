@@ -9,18 +9,13 @@ build=$1 cli=$2 title_window=$3 shipped_ini=$4
 scratch=$(mktemp -d "$build/cli-test.XXXXXX") window_pid=
 trap 'kill $window_pid 2>/dev/null; rm -rf "$scratch"' EXIT
 
-# The tables, each beside its own copy of the program: the repository's, none, a
-# hostile one, one without the modem's country, and one with Germany's code in one
-# character, as a table may have it.
+# The tables, each beside its own copy of the program: the repository's, and none.
 make_table() {
   mkdir -p "$scratch/$1" && cp "$cli" "$scratch/$1/korvane-cli.exe"
   [ $# -gt 1 ] && printf '%b' "$2" >"$scratch/$1/korvane.ini"
 }
 make_table shipped "$(cat "$shipped_ini")\n"
 make_table missing
-make_table hostile ',,,\n\x1a\x00\xff,\n'"$(head -c 3000 /dev/zero | tr '\0' ',')"'\n'
-make_table nous "$(grep -v '^United States,' "$shipped_ini")\n"
-make_table onechar "$(sed 's/^Germany,GERMANY,GERMANY,04$/Germany,GERMANY,GERMANY,4/' "$shipped_ini")\n"
 # The installer's korvane-shipped.ini: alone, under an edited korvane.ini, and
 # under a korvane.ini that cannot be read (a folder of that name).
 make_table shippedonly
@@ -51,6 +46,8 @@ row() {
   # shellcheck disable=SC2086
   setup=$(modems $attached 2>&1)
   [ -z "$setup" ] || problem="; setting up $attached failed: $setup"
+  # A modem kept from the row before: what it received then is no part of this row.
+  [ "$attached" != - ] || vm clear 4 >/dev/null
   (cd "$scratch/$table" && timeout 30 wine korvane-cli.exe $args >"$scratch/out" 2>"$scratch/err" </dev/null)
   status=$?
   out=$(tr -d '\r' <"$scratch/out") err=$(tr -d '\r' <"$scratch/err")
@@ -88,70 +85,30 @@ listed=$(printf ', COM%s' $extra)
 usage='\nusage: korvane-cli list .*n is 1 to 256\.'
 table_path='[^\n]*korvane\.ini'
 
+# What is Windows' own: the COM ports (the window's six in its order, then
+# those SERIALCOMM lists; their names), the table beside the program, and
+# the program's own --help and --version. The commands' logic, which the
+# Linux rows test byte for byte, is tried once: a Taiwan setting and its query.
 #   name                        modems              table    arguments                    exit stdout / stderr / COM4
 row "list"                      ""                  shipped  "list"                       0 '09  Australia\n.*B5  United States' ''
 row "--help"                    ""                  missing  "--help"                     0 'usage: korvane-cli list .*n is 1 to 256\.' ''
 row "--version"                 ""                  missing  "--version"                  0 'korvane-cli [0-9]+\.[0-9]+\.[0-9]+\.[0-9]+' ''
 row "detect, two modems"        "3:B5:silent=1 2:04 4:B5" shipped "detect"              0 'COM3: no modem\nCOM4: modem \(t19\)\nCOM2: modem \(t19\)\nCOM1: cannot open\nCOM5: cannot open\nCOM6: cannot open'"$(others 'cannot open')" \
   "${all6%\\n}" "$S$(hex $'ati3\r\n')"
-row "detect, json, no modem"    ""                  shipped  "detect --json"              1 '\{"ports":\[\{"port":"COM3","state":"cannot open"\},\{"port":"COM4","state":"cannot open"\},.*\]\}' \
-  "${all6%\\n}"
-row "query, no modem"           ""                  shipped  "query"                      1 '' "${all6}korvane-cli: no modem found on COM3, COM4, COM2, COM1, COM5, COM6$listed"
-row "query, first modem found"  "2:04 4:B5"         shipped  "query"                      0 'United States' \
-  "${all6}querying the country on COM4 \(t19\)\.\.\." "$S$(hex $'ati3\r\n')$S$(hex $'ati9\r\n')"
-row "query, given port"         "2:04 4:B5"         shipped  "query --port com2 --json"   0 '\{"port":"COM2","country":"Germany","code":"04","dialect":"t19"\}' \
+row "query, a port named in lower case" "2:04 4:B5"    shipped  "query --port com2 --json"   0 '\{"port":"COM2","country":"Germany","code":"04","dialect":"t19"\}' \
   'querying the country on COM2 \(t19\)\.\.\.' -
-row "query, unknown country"    "4:B5"              nous     "query --port COM4"          0 'unknown' 'querying the country on COM4 \(t19\)\.\.\.'
-row "query, silent modem"       "4:B5:silent=1"     shipped  "query --port COM4 --settle 300" 1 '' 'korvane-cli: no modem answered on COM4'
 row "query, closed port"        ""                  shipped  "query --port COM4"          1 '' 'korvane-cli: COM4 cannot be opened'
-row "set by name"               "4:B5"              shipped  "set gERMANY --json"         0 '\{"port":"COM4","country":"Germany","code":"04","dialect":"t19","result":"set","written":true\}' \
-  "${all6}setting Germany \(04\) on COM4 \(t19\)\.\.\." "$S$(hex $'ati3\r\n')$S$(hex $'ati9\r\nat%t19,0,04\r\n')"
-row "set by code"               "4:B5"              shipped  "set 0a --port COM4"         0 'set' 'setting Austria \(0A\) on COM4 \(t19\)\.\.\.' \
-  "$S$(hex $'ati3\r\nati9\r\nat%t19,0,0A\r\n')"
-row "set, one-character code"   "4:B5"              onechar  "set Germany --port COM4"    0 'set' 'setting Germany \(4\) on COM4 \(t19\)\.\.\.' \
-  "$S$(hex $'ati3\r\nati9\r\nat%t19,0,4\r\n')"
-row "set, the country it has"   "4:B5"              shipped  "set B5 --port COM4"         0 'set' \
-  'setting United States \(B5\) on COM4 \(t19\)\.\.\.\nkorvane-cli: the modem on COM4 has United States already: nothing written \(--force writes it\)' \
-  "$S$(hex $'ati3\r\nati9\r\n')"
-row "set, modem says ERROR"     "4:B5:seterror=1"   shipped  "set Japan --port COM4"      1 'not acknowledged' 'setting Japan \(00\) on COM4 \(t19\)\.\.\.'
-row "set, lower-case ok: no modem" "4:B5:okword=ok" shipped  "set Japan --port COM4 --settle 300" 1 '' 'korvane-cli: no modem answered on COM4'
-row "unknown country"           "4:B5"              shipped  "set Narnia"                 2 '' "korvane-cli: unknown country 'Narnia' \(korvane-cli list shows the table\)" -
 row "COM12, beyond the window's" "4:B5"            shipped  "query --port COM12"         1 '' "korvane-cli: COM12 cannot be opened" -
 row "COM257"                    "4:B5"              shipped  "query --port COM257"        2 '' "korvane-cli: 'COM257' is not a COM port: COM1 to COM256$usage" -
 row "LPT1"                      "4:B5"              shipped  "set Japan --port LPT1"      2 '' "korvane-cli: 'LPT1' is not a COM port: COM1 to COM256$usage" -
-row "set without a country"     "4:B5"              shipped  "set --port COM4"            2 '' "korvane-cli: set needs a country: a name from the table or its code$usage" -
-row "no command"                "4:B5"              shipped  ""                           2 '' "korvane-cli: no command given$usage"
-row "missing table, list"       "4:B5"              missing  "list"                       2 '' "korvane-cli: the country table could not be read: $table_path"
-row "missing table, set"        "4:B5"              missing  "set Japan --port COM4"      2 '' "korvane-cli: the country table could not be read: $table_path" -
-row "hostile table"             "4:B5"              hostile  "query --port COM4"          2 '' \
-  "korvane-cli: $table_path line 1: fewer than four fields, left out\nkorvane-cli: the country table holds no country: $table_path" -
-row "json: a closed port"       ""                  shipped  "query --port COM4 --json"   1 '\{"error":"COM4 cannot be opened","exit":1\}' \
-  'korvane-cli: COM4 cannot be opened'
-row "json: bad usage"           "4:B5"              shipped  "query --json --port LPT1"   2 \
-  "\\{\"error\":\"'LPT1' is not a COM port: COM1 to COM256\",\"exit\":2\\}" "korvane-cli: 'LPT1' is not a COM port: COM1 to COM256$usage" -
+row "missing table"             "4:B5"              missing  "set Japan --port COM4"      2 '' "korvane-cli: the country table could not be read: $table_path" -
 row "shipped table alone"       ""                  shippedonly "list"                    0 '09  Australia\n.*B5  United States' ''
 row "korvane.ini before it"     ""                  edited   "list"                       0 '98  Edited' ''
 row "korvane.ini unreadable before it" ""           unreadable "list"                     2 '' "korvane-cli: the country table could not be read: $table_path"
-
-# Set, then query, for a handful of countries on one modem.
-for country in "Japan:00" "United Kingdom:B4" "Taiwan:FE" "South Africa:9F"; do
-  row "set ${country%%:*}" "4:B5" shipped "set ${country##*:} --port COM4" 0 'set' \
-    "setting ${country%%:*} \(${country##*:}\) on COM4 \(t19\)\.\.\." "$S$(hex $'ati3\r\nati9\r\n'"at%t19,0,${country##*:}"$'\r\n')"
-  row "then query ${country%%:*}" - shipped "query --port COM4" 0 "${country%%:*}" 'querying the country on COM4 \(t19\)\.\.\.'
-done
-
-# A modem of the standard country command; the window's pace; the probe
-# window's edges at the prompt pace (a reply 250 ms after ati3 is in time, one
-# 350 ms after it is not; the modem is as slow with the sync command's tries).
-row "gci: query"                "4:B5:personality=gci" shipped "query --port COM4 --json" 0 \
-  '\{"port":"COM4","country":"United States","code":"B5","dialect":"gci"\}' 'querying the country on COM4 \(gci\)\.\.\.' \
-  "$S$(hex $'ati3\r\nat\r\nat+GCI?\r\n')"
-row "gci: set"                  "4:B5:personality=gci" shipped "set b4 --port COM4"       0 'set' \
-  'setting United Kingdom on COM4 \(gci\)\.\.\.' "$S$(hex $'ati3\r\nat\r\nat+GCI?\r\nat+GCI=?\r\nat+GCI=B4\r\nat+GCI?\r\n')"
-row "paced: the window's query" "4:B5"              shipped  "query --port COM4 --paced --dialect t19" 0 'United States' \
-  'querying the country on COM4 \(t19\)\.\.\.' "$(hex $'ati9\r\n')"
-row "prompt: a reply in time"   "4:B5:delay=250"    shipped  "detect --ports COM4"        0 'COM4: modem \(t19\)' 'probing COM4\.\.\.'
-row "prompt: a reply too late"  "4:B5:delay=350"    shipped  "detect --ports COM4"        1 'COM4: no modem' 'probing COM4\.\.\.'
+row "set Taiwan"                "4:B5"              shipped  "set FE --port COM4"         0 'set' 'setting Taiwan \(FE\) on COM4 \(t19\)\.\.\.' \
+  "$S$(hex $'ati3\r\nati9\r\nat%t19,0,FE\r\n')"
+row "then query Taiwan"         -                   shipped  "query --port COM4"          0 'Taiwan' 'querying the country on COM4 \(t19\)\.\.\.' \
+  "$S$(hex $'ati3\r\nati9\r\n')"
 
 # A modem on COM9, a port the system lists beyond the window's six: the
 # modem's link moved to the path COM9 is mapped to.

@@ -1,5 +1,7 @@
 #include "tests/core/fake_port.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <sstream>
@@ -24,9 +26,11 @@ void Port::Schedule(Send::From from) {
 
 PortStatus Port::Open(const char* name) {
     Log(std::string("open ") + name);
+    m_openedAt = ModemClock::now();
     m_open = openStatus.Ok();
     m_arrivals.clear();
     if (m_open) Schedule(Send::Open);
+    std::this_thread::sleep_for(openTakes);
     return openStatus;
 }
 
@@ -99,7 +103,7 @@ PortStatus Port::Open(const char* name) {
     const auto modem = m_rack.find(name);
     if (modem != m_rack.end()) {
         m_engine = ModemEngine();
-        SetKnobs(modem->second);
+        EXPECT_TRUE(SetKnobs(modem->second)) << name << ": " << modem->second;
     }
     m_engine.reset_line();
     m_opened = ModemClock::now();
@@ -129,7 +133,10 @@ PortStatus Port::Write(const char* bytes, std::size_t count) {
         last = std::max(heard + fake::Ms(emission.delay_ms), last + fake::Ms(emission.spacing_ms));
         Arrive(last, emission.bytes);
     }
-    if (!later.empty()) SetKnobs(std::exchange(later, ""));
+    if (!later.empty()) {
+        EXPECT_TRUE(SetKnobs(later)) << later;
+        later.clear();
+    }
     return fake::Port::Write(bytes, count);
 }
 

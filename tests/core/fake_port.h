@@ -35,10 +35,15 @@ public:
     // The port's faults: configureCloses makes a failed setting leave no port.
     PortStatus openStatus, configureStatus, readStatus;
     bool configureCloses = false;
+    // How long Open takes after the device has opened (a back end's look at
+    // who else holds the port), and whether OpenedAt tells when that was.
+    Ms openTakes{0};
+    bool tellsOpenedAt = false;
     std::vector<Send> script;
     std::vector<Call> calls;
 
     PortStatus Open(const char* name) override;
+    ModemClock::time_point OpenedAt() const override { return tellsOpenedAt ? m_openedAt : ModemClock::time_point{}; }
     PortStatus Configure() override;
     bool IsOpen() const override { return m_open; }
     PortStatus Write(const char* bytes, std::size_t count) override;
@@ -64,6 +69,7 @@ private:
 
     std::vector<std::pair<ModemClock::time_point, std::string>> m_arrivals;  // in time order
     bool m_open = false, m_receiving = false;
+    ModemClock::time_point m_openedAt;
 };
 
 }  // namespace fake
@@ -74,7 +80,8 @@ private:
 // real one's port does, it rings the line (ring=ms) and is deaf after the
 // open (deaf=ms), losing what it hears or answering it on waking
 // (deafkeep=1), a line each 10 ms. Knobs given as later take effect once
-// the first command line is answered. A port named "none" does not open;
+// the first command line is answered; a knob the engine refuses fails the
+// test. A port named "none" does not open;
 // one whose knobs say silent=1 never answers. Given a rack, the port is
 // whichever modem the rack has under the name opened, fresh at each open,
 // and a name not in it does not open.

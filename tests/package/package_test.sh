@@ -161,6 +161,15 @@ reg_query() {
 }
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 run_value() { reg_query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v Korvane; }
+# no_run_value: reg query says there is no such value (or no Run key at all);
+# anything else, the value or a query that failed another way, is no absence.
+no_run_value() {
+  local said status
+  said=$(run_value); status=$?
+  [ $status -eq 1 ] && grep -qxE 'reg: Unable to find the specified registry (value|key)' <<<"$said" && return 0
+  echo "reg query ended with status $status: $said"
+  return 1
+}
 # The number of Korvane entries in Add/Remove Programs, in every registry view
 # (Wine puts a 32-bit product's in the 32-bit view), or why it cannot be read.
 product_entries() {
@@ -255,7 +264,7 @@ package_rows() {
 # install_rows: a fresh install, without and with start at logon, and its programs.
 install_rows() {
   installs_into "$folder" "$p install without start at logon (ADDLOCAL=Program)" /i "$base" ADDLOCAL=Program
-  nothing_left "... and no Run value" not run_value
+  nothing_left "... and no Run value" no_run_value
   uninstalls "... its uninstall" "$base" "$folder"
 
   installs_into "$folder" "$p silent install" /i "$base"
@@ -299,7 +308,7 @@ own_table_rows() {
   check "... changes nothing: every file is the same file, as it was; $version is installed" \
     eval 'same_text "$(snapshot "$folder")" "$before" && same_text "$(installed_version)" "$version"'
   installs "$p modify: leave out start at logon" /i "$base" REMOVE=StartAtLogon
-  nothing_left "... removes the Run value" not run_value
+  nothing_left "... removes the Run value" no_run_value
   check "... and leaves the edited korvane.ini alone" kept
   check "$p an upgrade that fails once its files are in place fails" fails_in_its_action
   check "... leaves the edited korvane.ini alone, and $newer_version is not installed" \
@@ -332,12 +341,12 @@ upgrade_and_uninstall_rows() {
   check "... leaves only the edited korvane.ini, the same file, read-only, as it was" \
     eval 'same_text "$(snapshot "$folder")" "$before"'
   nothing_left "... and removes the shortcut, the Run value and the Add/Remove Programs entry" eval \
-    'same_text "$(product_entries)" 0 && ! run_value && ! shortcut_targets_program'
+    'same_text "$(product_entries)" 0 && no_run_value && ! shortcut_targets_program'
   installs "$p a later install" /i "$base"
   check "... uses the kept table as it is" kept
   installs "... its uninstall by REMOVE naming every feature (Program,StartAtLogon)" /i "$base" REMOVE=Program,StartAtLogon
   nothing_left "... is a whole uninstall: only the edited korvane.ini is left, and no product, Run value or shortcut" eval \
-    'same_text "$(files_in "$folder")" "korvane.ini " && same_text "$(product_entries)" 0 && ! run_value && ! shortcut_targets_program'
+    'same_text "$(files_in "$folder")" "korvane.ini " && same_text "$(product_entries)" 0 && no_run_value && ! shortcut_targets_program'
   rm -rf "$folder"
 
 }
@@ -381,7 +390,7 @@ cross_rows() {
       'cmp "$from_folder/korvane.exe" "$work/stage-$to/korvane.exe" && cmp "$from_folder/korvane-shipped.ini" "$new_table" &&
        kept_in "$from_folder" && has_files "$from_folder" "$with_table" && gone "$to_folder"'
     check "... its Run value, in the $to registry view, names that folder; the $from package's is gone; the shortcut is there" eval \
-      'grep -qF "\"C:/${from_folder#"$drive_c"/}/korvane.exe\"" <(view=$to_view run_value | tr "\\\\" /) && ! view=$from_view run_value &&
+      'grep -qF "\"C:/${from_folder#"$drive_c"/}/korvane.exe\"" <(view=$to_view run_value | tr "\\\\" /) && view=$from_view no_run_value &&
        shortcut_targets_program'
     check "... one Add/Remove Programs entry, $newer_version" same_text "$(installed_version)" "$newer_version"
     if [ $to = x64 ] || [ -z "$refusal" ]; then

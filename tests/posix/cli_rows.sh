@@ -6,7 +6,7 @@
 # (regular expressions; standard error's lines joined by spaces) and every
 # byte a modem received (port:hex exactly; port:~regex, matched whole, where
 # the count of the sync command's tries depends on the time; port:- for
-# nothing at all).
+# nothing at all; "" for nothing at all on any of the lane's modems).
 #
 # The rows run in lanes side by side, each lane on ports of its own, with its
 # own connection to the modem's control channel; a lane's rows run in turn.
@@ -46,14 +46,14 @@ control=$(sed -n 's/^control //p' "$scratch/ready" 2>/dev/null)
 
 # shellcheck source=../harness/vmodem_control.sh
 . "$(dirname "$0")/../harness/vmodem_control.sh"
-# received N: the hex of every byte modem N has received since it was cleared.
+# received N: the hex of every byte modem N has received since it was
+# cleared; fails, saying nothing, when no modem is attached there.
 received() {
   local line all=
   printf 'transcript %s\n' "$1" >&3
   while IFS= read -r -t 5 line <&3; do
     line=${line%$'\r'}
-    [ "$line" = OK ] && break
-    [[ $line == rx\ * ]] && all+=${line##* }
+    case $line in OK) break ;; ERR*) return 1 ;; rx\ *) all+=${line##* } ;; esac
   done
   printf '%s' "$all"
 }
@@ -80,11 +80,15 @@ row() {
   status=$?
   out=$(cat "$lane_dir/out")
   err=$(tr '\n' ' ' <"$lane_dir/err")
-  [ "$status" = "$want" ] || problem="exit $status, want $want"
+  [ "$status" = "$want" ] || problem+="; exit $status, want $want"
   [[ $out =~ $(printf '%b' "$out_re") ]] || problem+="; stdout does not match /$out_re/"
   [ -z "$err_re" ] || [[ $err =~ $err_re ]] || problem+="; stderr does not match /$err_re/"
-  if [ -n "$bytes" ]; then
-    local got port=${bytes%%:*} rx=${bytes#*:}
+  local got port=${bytes%%:*} rx=${bytes#*:}
+  if [ -z "$bytes" ]; then
+    for n in $modem_ports; do
+      got=$(received "$n") && [ -n "$got" ] && problem+="; modem $n received $got, want nothing"
+    done
+  else
     got=$(received "$port")
     if [ "$rx" = - ]; then [ -z "$got" ] || problem+="; modem $port received $got, want nothing"
     elif [[ $rx == \~* ]]; then [[ $got =~ ^${rx#\~}$ ]] || problem+="; modem $port received $got, want /${rx#\~}/"
@@ -162,6 +166,9 @@ detection() {
   row "query --ports: the first modem found" "1:B5:silent=1 2:04" 0 '^Germany$' \
     'probing ports/com1.*probing ports/com2.*querying the country on ports/com2' "2:$S$I3$S$I9" \
     "$K" query --ports ports/com1,ports/com2 --settle 250
+  row "query --ports: no modem found" "1:B5:silent=1" 1 '^$' \
+    '^probing ports/com1\.\.\. probing ports/com2\.\.\. korvane-cli: ports/com2: no such port korvane-cli: no modem found on ports/com1, ports/com2 $' \
+    "1:~$(tries 1 3)" "$K" query --ports ports/com1,ports/com2 --settle 250
 }
 
 # The standard country command, on modems of the virtual modem's gci
@@ -194,16 +201,12 @@ gci() {
     "$K" set 'United Kingdom' --port ports/com2
   row "query --dialect gci of the card" "1:B5" 1 '^$' 'the modem on ports/com1 answered ERROR to AT\+GCI\?' \
     "1:$S$ASK" "$K" query --port ports/com1 --dialect gci
-  row "query --paced of a gci modem: no sync, the window's pace" "2:B4:$g" 0 '^United Kingdom$' '' "2:$I3$AT$ASK" \
-    "$K" query --port ports/com2 --paced
-  row "set --paced: written without reading first" "2:B4:$g" 0 '^set$' '' "2:$I3$AT$LIST$(setg B4)$ASK" \
-    "$K" set B4 --port ports/com2 --paced
-  # The probe window, 300 ms after ati3, at the prompt pace: a reply just inside is a modem, just outside
-  # none. The modem is as slow to answer the sync command's tries, which are drained before the probe.
-  row "prompt: an identification 250 ms after ati3" "1:B5:delay=250" 0 '^ports/com1: modem \(t19\)$' '' \
-    "1:~$(tries 3 4)$I3" "$K" detect --ports ports/com1
-  row "prompt: an identification 350 ms after ati3" "1:B5:delay=350" 1 '^ports/com1: no modem$' '' \
-    "1:~$(tries 4 5)$I3" "$K" detect --ports ports/com1 --dialect t19
+  # The window's pace: no sync, no read first, and the first command once the
+  # settling pause (1000 ms) and the reader's start (500 ms) have passed.
+  local name="set --paced: the window's pace, written without reading first"
+  row "$name" "2:B4:$g" 0 '^set$' '' "2:$I3$AT$LIST$(setg B4)$ASK" "$K" set B4 --port ports/com2 --paced
+  seen 2
+  within "$name" "the first command after the open" "$opened" "$first" 1500 1900
 }
 
 commands() {
@@ -228,13 +231,18 @@ commands() {
     "$K" query --port ports/com3 --dialect t19 --settle 250
   row "set, a silent port: no modem to ask" "-" 1 '^$' '^korvane-cli: no modem answered on ports/com3 $' \
     "3:~$(tries 1 3)" "$K" set Japan --port ports/com3 --settle 250
-  row "set --paced, silent card: the window's pace, not acknowledged" "-" 1 '^not acknowledged$' '' "3:$(sett 00)" \
-    "$K" set Japan --port ports/com3 --dialect t19 --paced --settle 0
+  # --settle 0 at the window's pace: the reader's start (500 ms) before the
+  # command, then the setting's whole window (2000 ms) and the release (100 ms).
+  local name="set --paced --settle 0, silent card: the window's pace, not acknowledged"
+  row "$name" "-" 1 '^not acknowledged$' '' "3:$(sett 00)" "$K" set Japan --port ports/com3 --dialect t19 --paced --settle 0
+  seen 3
+  within "$name" "the command after the open" "$opened" "$first" 500 800
+  within "$name" "the close after the command" "$first" "$closed" 2100 2300
 }
 
 # Lock files in the forms serial programs write them, live and stale.
 locks() {
-  local sleeper gone lock
+  local sleeper gone lock status problem
   modems 4:B5
   lock=$KORVANE_LOCK_DIR/$(lock_of 4)
   sleep 60 &
@@ -246,6 +254,10 @@ locks() {
       "$K" query --port ports/com4
     [ -e "$lock" ] || echo "FAIL the live lock $(printf '%q' "$form") was removed"
   done
+  # A live process of another user, which we may not signal, holds its lock all the same.
+  open_to_all 4
+  row "a live lock of another user's process" - 3 '^$' "is locked by PID $sleeper \\(sleep\\) in $KORVANE_LOCK_DIR" "4:-" \
+    $NOBODY "$K" query --port ports/com4
   # Another user's lock that we may not read, however old.
   chmod 600 "$lock"
   touch -d '-1 hour' "$lock"
@@ -262,14 +274,22 @@ locks() {
     "$K" query --port ports/com4
   check "no lock left behind" "$lock is still there" [ ! -e "$lock" ]
 
-  # The lock directory of the system itself, as the program finds it.
-  local system_lock
+  # The lock directory of the system itself, as the program finds it: its
+  # lock there while a query waits for a silent modem, and none after it.
+  local system_lock seen_lock=
   system_lock=$([ -d /run/lock ] && echo /run/lock || echo /var/lock)/$(lock_of 4)
+  modems 4:B5:silent=1
   if [ -e "$system_lock" ]; then
     verdict "the system's lock directory" "$system_lock exists already: the row would disturb its owner"
   else
-    row "the system's lock directory" - 0 '^United States$' '' "" env -u KORVANE_LOCK_DIR "$K" query --port ports/com4
-    check "no lock left in the system's directory" "$system_lock is still there" [ ! -e "$system_lock" ]
+    in_background env -u KORVANE_LOCK_DIR "$K" query --port ports/com4 --settle 500
+    for _ in $(seq 100); do [ -e "$system_lock" ] && seen_lock=1 && break; sleep 0.01; done
+    wait "$background"; status=$?
+    problem=
+    [ -n "$seen_lock" ] || problem="no lock in the system's directory while the query ran"
+    [ "$status" = 1 ] || problem+="; exit $status, want 1"
+    [ -e "$system_lock" ] && problem+="; $system_lock is still there"
+    verdict "the system's lock directory: our lock while the query runs, none after it" "$problem"
   fi
 
   modems 4:B5
@@ -281,16 +301,18 @@ locks() {
   # SIGTERM while the query waits for a silent modem (up to the settle).
   modems 4:B5:silent=1
   lock=$KORVANE_LOCK_DIR/$(lock_of 4)
-  (cd "$scratch" && exec "$K" query --port ports/com4 >/dev/null 2>&1) &
-  local query=$! status problem=
+  problem=
+  [ -e "$lock" ] && { problem="; a lock was there before the query"; rm -f "$lock"; }
+  in_background "$K" query --port ports/com4
+  local query=$background
   for _ in $(seq 150); do [ -e "$lock" ] && break; sleep 0.01; done
-  [ -e "$lock" ] || problem="the query took no lock"
+  [ -e "$lock" ] || problem+="; the query took no lock"
   kill -TERM $query
   wait $query; status=$?
   [ $status = 143 ] || problem+="; exit $status, want 143 (SIGTERM)"
   [ -e "$lock" ] && problem+="; $lock is still there"
   verdict "SIGTERM during a query leaves no lock" "$problem"
-  row "then the port is free" "4:B5" 0 '^United States$' '' "" "$K" query --port ports/com4
+  row "then the port is free" "4:B5" 0 '^United States$' '' "4:$S$I3$I9" "$K" query --port ports/com4
 }
 
 # Another program holding the port: under flock, plainly open, or in exclusive mode.
@@ -333,48 +355,53 @@ bad_input() {
     "country table (/etc/korvane|/usr/share/korvane|$scratch/bin)/korvane.ini \\([0-9]+ countries\\)" "" "$K" list --verbose
   row "list --table" "" 0 '^09  Australia\n.*B5  United States$' "country table shipped.ini \\(35 countries\\)" "" \
     "$K" list --table shipped.ini --verbose
-  row "unknown country" "" 2 '^$' "unknown country 'Narnia'" "" "$K" set Narnia --port ports/com6
-  row "a missing port" "" 1 '^$' "/dev/ttyKORVANE9: no such port" "" "$K" query --port ttyKORVANE9
-  row "a path that is no device" "" 2 '^$' "'/etc/passwd' is not a serial port" "" "$K" query --port /etc/passwd
-  row "a hostile table" "" 2 '^$' "the country table holds no country: hostile.ini" "" \
+  # A modem on the port named: nothing goes out to it.
+  row "unknown country" "6:B5" 2 '^$' "unknown country 'Narnia'" "" "$K" set Narnia --port ports/com6
+  row "a missing port" - 1 '^$' "/dev/ttyKORVANE9: no such port" "" "$K" query --port ttyKORVANE9
+  row "a path that is no device" - 2 '^$' "'/etc/passwd' is not a serial port" "" "$K" query --port /etc/passwd
+  row "a hostile table" - 2 '^$' "the country table holds no country: hostile.ini" "" \
     "$K" query --port ports/com6 --table hostile.ini
-  row "a missing table" "" 2 '^$' "no country table: looked for missing.ini" "" "$K" list --table missing.ini
-  row "no command" "" 2 '^$' "no command given" "" "$K"
-  row "set without a country" "" 2 '^$' "set needs a country" "" "$K" set --port ports/com6
-  row "set with an empty country" "" 2 '^$' "set needs a country" "" "$K" set "" --port ports/com6
-  row "--port without a port" "" 2 '^$' "--port needs a port" "" "$K" query --port
-  row "an option of another command" "" 2 "^\\{\"error\":\"unexpected argument '--json'\",\"exit\":2\\}\$" \
+  row "a missing table" - 2 '^$' "no country table: looked for missing.ini" "" "$K" list --table missing.ini
+  row "no command" - 2 '^$' "no command given" "" "$K"
+  row "set without a country" - 2 '^$' "set needs a country" "" "$K" set --port ports/com6
+  row "set with an empty country" - 2 '^$' "set needs a country" "" "$K" set "" --port ports/com6
+  row "--port without a port" - 2 '^$' "--port needs a port" "" "$K" query --port
+  row "an option of another command" - 2 "^\\{\"error\":\"unexpected argument '--json'\",\"exit\":2\\}\$" \
     "unexpected argument '--json'" "" "$K" list --json
 }
 
 # The states other programs leave a modem in, a ringing line and a modem deaf
-# after its port is opened: each against query, set and detect, on a gci
-# modem and on the card. The sync command brings each into the mode the
-# program reads; a deaf modem is sent it until it answers.
+# after its port is opened, on a gci modem and on the card, on the lane's
+# port P. The sync command brings each into the mode the program reads; a
+# deaf modem is sent it until it answers (the first try comes once the port
+# has been looked at, up to 250 ms late under load). A setting asks all that
+# a query and a detection ask (the probe, the country read first) and more.
 state() {
-  local name=$1 knobs=$2 card=${3:-card} g=6:B5:personality=gci:$2 c=6:B5:$2 pre=$S rx=6:
-  [[ $knobs == *deaf=* ]] && pre=$(tries 7 9) rx='6:~'
-  row "$name, gci: query" "$g" 0 '^United States$' '' "$rx$pre$I3$AT$ASK" "$K" query --port ports/com6
-  row "$name, gci: set" "$g" 0 '^set$' '' "$rx$pre$I3$AT$ASK$LIST$(setg B4)$ASK" "$K" set B4 --port ports/com6
-  row "$name, gci: detect" "$g" 0 '^ports/com6: modem \(gci\)$' '' "$rx$pre$I3$AT" "$K" detect --ports ports/com6
+  local p=$1 name=$2 knobs=$3 card=${4:-card} pre=$S rx=$1:
+  local g=$p:B5:personality=gci:$knobs c=$p:B5:$knobs port=ports/com$p
+  [[ $knobs == *deaf=* ]] && pre=$(tries 5 9) rx="$p:~"
+  row "$name, gci: set" "$g" 0 '^set$' '' "$rx$pre$I3$AT$ASK$LIST$(setg B4)$ASK" "$K" set B4 --port $port
   [ "$card" = card ] || return 0
-  row "$name, card: query" "$c" 0 '^United States$' '' "$rx$pre$I3$I9" "$K" query --port ports/com6
-  row "$name, card: set" "$c" 0 '^set$' '' "$rx$pre$I3$I9$(sett B4)" "$K" set B4 --port ports/com6
-  row "$name, card: detect" "$c" 0 '^ports/com6: modem \(t19\)$' '' "$rx$pre$I3" "$K" detect --ports ports/com6
+  row "$name, card: set" "$c" 0 '^set$' '' "$rx$pre$I3$I9$(sett B4)" "$K" set B4 --port $port
 }
 
-states() {
-  state "numbers" verbose=0
-  state "quiet" quiet=1
-  state "echo off" echo=0
-  state "numbers, quiet, echo off" verbose=0:quiet=1:echo=0
-  state "RING every 10 ms, each answer 15 ms late" ring=10:delay=15
-  state "RING in numbers" ring=10:delay=15:verbose=0
-  state "answers a byte every 2 ms" split=1:gap=2
-  state "deaf 700 ms after the open" deaf=700
-  state "deaf 700 ms, every try answered on waking" deaf=700:deafkeep=1
-  state "a bare reply" bare=1 gci-only
-  state "entries of no country in the list" gcilist=00,99,B4,B5,F6 gci-only
+# The states in three parts of about the same time, each for a lane of its own.
+states_in_words() {
+  state 3 "numbers" verbose=0
+  state 3 "quiet" quiet=1
+  state 3 "echo off" echo=0
+  state 3 "numbers, quiet, echo off" verbose=0:quiet=1:echo=0
+}
+states_of_the_line() {
+  state 5 "RING every 10 ms, each answer 15 ms late" ring=10:delay=15
+  state 5 "RING in numbers" ring=10:delay=15:verbose=0
+  state 5 "answers a byte every 2 ms" split=1:gap=2
+  state 5 "deaf 700 ms after the open" deaf=700
+}
+states_of_gci() {
+  state 6 "deaf 700 ms, every try answered on waking" deaf=700:deafkeep=1
+  state 6 "a bare reply" bare=1 gci-only
+  state 6 "entries of no country in the list" gcilist=00,99,B4,B5,F6 gci-only
   local g=6:B5:personality=gci
   row "entries of no country: supported shows them by their codes" "$g:gcilist=00,99,B4,B5,F6:bare=1" 0 \
     '^00  Japan\n99\nB4  United Kingdom\nB5  United States\nF6$' 'lists \(00,99,B4,B5,F6\)' "6:$S$I3$AT$LIST" \
@@ -422,6 +449,18 @@ timing() {
   row "$name" "$g:silent=1" 1 '^$' 'no modem answered on ports/com6' "6:~$(tries 1 11)" "$K" query --port ports/com6
   seen 6
   within "$name" "the close after the open" "$opened" "$closed" 1000 1150
+  # The probe window, 300 ms after ati3: a reply just inside is a modem and
+  # ends the wait, one just outside is none. The modem is as slow to answer
+  # the sync command's tries, which are drained before the probe.
+  name="prompt: an identification 250 ms after ati3"
+  row "$name" "6:B5:delay=250" 0 '^ports/com6: modem \(t19\)$' '' "6:~$(tries 3 4)$I3" "$K" detect --ports ports/com6
+  seen 6
+  within "$name" "the close after ati3, at the reply" "$last" "$closed" 250 299
+  name="prompt: an identification 350 ms after ati3"
+  row "$name" "6:B5:delay=350" 1 '^ports/com6: no modem$' '' "6:~$(tries 4 5)$I3" \
+    "$K" detect --ports ports/com6 --dialect t19
+  seen 6
+  within "$name" "the close after ati3, the window out" "$last" "$closed" 300 349
   name="timing: a silent port, --settle 300"
   row "$name" "$g:silent=1" 1 '^$' 'no modem answered on ports/com6' "6:~$(tries 1 4)" \
     "$K" query --port ports/com6 --settle 300
@@ -431,20 +470,18 @@ timing() {
 # shellcheck source=etiquette_rows.sh
 . "$(dirname "$0")/etiquette_rows.sh"
 
-detection_and_gci() { detection; gci; }
-run_lane "1 2" detection_and_gci
-run_lane "3" commands
-run_lane "4" locks
-run_lane "5" holders
-bad_input_and_states() { bad_input; states; }
-run_lane "6" bad_input_and_states
-wait "${lane_pids[@]}"
-run_lane "1" line_left_as_found
-run_lane "2" lock_forms
-run_lane "3" terminals
-run_lane "4" beside_a_getty
-run_lane "5" waiting
-run_lane "6" messages_and_tables
+# Six lanes of about the same time, one a port (ports 1 and 2 for the first);
+# then the ModemManager row and the timing rows, each alone.
+first_lane() { detection; gci; lock_forms; }
+third_lane() { commands; terminals; states_in_words; }
+fourth_lane() { locks; beside_a_getty; line_left_as_found 4; }
+fifth_lane() { holders; waiting; states_of_the_line; }
+sixth_lane() { bad_input; messages_and_tables; states_of_gci; }
+run_lane "1 2" first_lane
+run_lane "3" third_lane
+run_lane "4" fourth_lane
+run_lane "5" fifth_lane
+run_lane "6" sixth_lane
 wait "${lane_pids[@]}"
 run_lane "5" modem_manager
 wait "${lane_pids[@]}"

@@ -1,6 +1,7 @@
 # korvane-cli's manners on a shared line, as rows of cli_rows.sh (sourced by
 # it, which supplies row, check, verdict, hold, modems, device, lock_of, hex,
-# $K, $scratch and $KORVANE_LOCK_DIR). Each function is one lane's rows.
+# $K, $scratch and $KORVANE_LOCK_DIR). Each function is a part of a lane's
+# rows, on the ports it names.
 # shellcheck shell=bash
 
 TTY_STATE=$scratch/bin/tty_state
@@ -30,17 +31,17 @@ until_exclusive() {
   echo "$state"
 }
 
-# The line as the program found it: exclusive mode cleared and every termios
-# field put back, after a normal end and after SIGTERM; meanwhile, the
-# modem's settings. B19200 is 14 (016 in termios's octal).
+# The line as the program found it, on port P: exclusive mode cleared and
+# every termios field put back, after a normal end and after SIGTERM;
+# meanwhile, the modem's settings. B19200 is 14 (016 in termios's octal).
 line_left_as_found() {
-  local dev before during after status problem
-  modems 1:B5:silent=1
-  dev=$(device 1)
+  local p=$1 dev before during after status problem lock
+  modems "$p:B5:silent=1"
+  dev=$(device "$p")
   before=$("$TTY_STATE" "$dev" mark) || set_up_failed "marking the line"
-  in_background "$K" set Japan --port ports/com1 --dialect t19 --paced --settle 0
+  in_background "$K" set Japan --port "ports/com$p" --dialect t19
   during=$(until_exclusive "$dev")
-  vm termios 1
+  vm termios "$p"
   problem=
   [ "${during%% *}" = excl=1 ] || problem+="; the port showed ${during%% *}"
   [[ $during == *" ispeed=14 ospeed=14 "* ]] || problem+="; the port showed $during"
@@ -54,17 +55,19 @@ line_left_as_found() {
   verdict "after the set: exclusive mode cleared, every line setting put back" "$problem"
 
   problem=
+  lock=$KORVANE_LOCK_DIR/$(lock_of "$p")
+  [ -e "$lock" ] && { problem="; a lock was there before the set"; rm -f "$lock"; }
   before=$("$TTY_STATE" "$dev" mark) || set_up_failed "marking the line"
-  in_background "$K" set Japan --port ports/com1 --dialect t19 --paced --settle 0
+  in_background "$K" set Japan --port "ports/com$p" --dialect t19
   during=$(until_exclusive "$dev")
-  [ -e "$KORVANE_LOCK_DIR/$(lock_of 1)" ] || problem="; there was no lock to leave while the set waited"
+  [ -e "$lock" ] || problem+="; there was no lock to leave while the set waited"
   kill -TERM "$background"
   wait "$background"; status=$?
   after=$("$TTY_STATE" "$dev")
   [ "$status" = 143 ] || problem+="; exit $status, want 143 (SIGTERM)"
   [ "${during%% *}" = excl=1 ] || problem+="; the port showed ${during%% *} while the set waited"
   [ "$after" = "$before" ] || problem+="; it differs in $(fields_differing "$before" "$after")"
-  [ -e "$KORVANE_LOCK_DIR/$(lock_of 1)" ] && problem+="; the lock is still there"
+  [ -e "$lock" ] && problem+="; the lock is still there"
   verdict "SIGTERM while a set waits: the line put back, no lock left" "$problem"
 }
 
@@ -286,13 +289,13 @@ beside_a_getty() {
   check "then faxgetty stepped back and saw the lock go" "it said '$said'" \
     [ "${said#ready|stepped back for PID *|}" = "saw the lock go|" ]
 
-  # Exclusive mode, seen while a set waits 2 s for a silent card's OK; beside the getty, never.
+  # Exclusive mode, seen while a set waits 1 s for a silent card to answer; beside the getty, never.
   modems 4:B5:silent=1
-  samples=$(exclusive_samples "$K" set Japan --port ports/com4 --dialect t19 --paced --settle 0)
+  samples=$(exclusive_samples "$K" set Japan --port ports/com4 --dialect t19)
   verdict "alone, a set takes exclusive mode" \
     "$(grep -qw excl=1 <<<"$samples" || echo "it was $samples; the set said $(cat "$lane_dir/bg.err")")"
   getty_as mgetty 4
-  samples=$(exclusive_samples "$K" set Japan --port ports/com4 --dialect t19 --paced --settle 0)
+  samples=$(exclusive_samples "$K" set Japan --port ports/com4 --dialect t19)
   getty_said >/dev/null
   problem=
   grep -qw excl=1 <<<"$samples" || [[ $samples != excl=0* ]] && problem+="; exclusive mode was $samples"

@@ -77,6 +77,9 @@ struct Drawn {
 };
 
 Drawn Measure(Program& p, HWND control) {
+    // The choice's handler sets the name before the picture: a message the
+    // window answers comes after both, and so does the control's new size.
+    SendWithTimeout(p.main, WM_NULL, 0, 0);
     RECT around = RectIn(p.main, control);
     InflateRect(&around, 4, 4);
     return {FrameAround(p.main, control), p.process.Spy().DrawnBox(p.main, around)};

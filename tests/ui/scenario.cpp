@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <chrono>
 #include <map>
@@ -230,11 +231,18 @@ struct Row {
         if (key == "box") return box.shown ? box.text : "(none)";
         if (key == "caption") return box.caption;
         if (key == "boxicon") return std::to_string(box.systemIcon);
-        if (key == "wait") {
+        if (key == "closed") {
+            // From the last byte the modem received to the port's close, both
+            // on the modem's clock: the window and the closing pause alone,
+            // whatever the load does to the moment the box is seen.
             std::int64_t received = 0;
             for (const TranscriptEntry& e : p.modem.Transcript(4).value_or(std::vector<TranscriptEntry>{}))
                 if (e.received) received = e.ms;
-            return std::to_string(box.modemMs - received);
+            long long opened = 0, closed = -1;
+            const std::optional<std::string> host = p.modem.Request("host 4").value;
+            if (!host || std::sscanf(host->c_str(), "%lld %lld", &opened, &closed) != 2 || closed < 0)
+                return "(not closed)";
+            return std::to_string(closed - received);
         }
         if (key == "lead") {
             // From the click to the first byte the modem received after it: the

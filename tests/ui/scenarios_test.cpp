@@ -53,7 +53,7 @@ TEST(Scenarios, CountrySetting) {
              kSuccess + "; tip=Italy"},
             {"OK 2200 ms after: past it", "4: delay=2200", "set Norway", kFailure},
             {"ERROR ends no wait: the box comes once the 2000 ms and the closing pause have passed",
-             "4: seterror=1", "set Greece", kFailure + "; wait=2050..2240; rx4=at%t19,0,46\r\n", true},
+             "4: seterror=1", "set Greece", kFailure + "; closed=2050..2240; rx4=at%t19,0,46\r\n", true},
             {"ok in lower case", "4: okword=ok", "set Ireland", kFailure},
             {"BROKEN: a line holding OK is no acknowledgement", "4: okword=BROKEN", "set Ireland", kFailure, true},
             {"OK split across two reads", "4: delay=50 split=3 gap=60", "set Spain",

@@ -56,8 +56,7 @@ struct Mark {
 struct Box {
     bool shown = false;
     std::string caption, text;
-    int systemIcon = 0;        // IDI_* of its icon, 0 for none
-    std::int64_t modemMs = 0;  // the modem's clock when the box was seen
+    int systemIcon = 0;  // IDI_* of its icon, 0 for none
 };
 
 // What the process holds between operations.

@@ -125,7 +125,11 @@ void CountGuiObjects(spy::Query& query) {
 void FindDrawnBox(spy::Query& query) {
     const RECT area = query.box;
     query.box = {0, 0, 0, 0};
-    const ScopedWindowDC window(static_cast<HWND>(ULongToHandle(query.handle)));
+    const HWND target = static_cast<HWND>(ULongToHandle(query.handle));
+    // The paints still pending first: a picture just set is drawn at the
+    // next paint, which the query, a sent message, comes before.
+    RedrawWindow(target, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const ScopedWindowDC window(target);
     const COLORREF background = GetPixel(window.Get(), area.left, area.top);
     RECT box = {area.right, area.bottom, area.left, area.top};
     for (LONG y = area.top; y < area.bottom; ++y)

@@ -119,6 +119,7 @@ Box Program::AnswerBox(int button) {
                             .last;
     if (!window) return box;
     box.shown = true;
+    box.modemMs = modem.Now().value_or(0);
     box.caption = TextOf(window);
     box.text = MessageBoxText(window);
     if (HICON icon = MessageBoxIcon(window)) box.systemIcon = process.Spy().SystemIconId(main, icon);

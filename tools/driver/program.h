@@ -56,7 +56,8 @@ struct Mark {
 struct Box {
     bool shown = false;
     std::string caption, text;
-    int systemIcon = 0;  // IDI_* of its icon, 0 for none
+    int systemIcon = 0;        // IDI_* of its icon, 0 for none
+    std::int64_t modemMs = 0;  // the modem's clock when the box was seen
 };
 
 // What the process holds between operations.

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Longer fuzz runs of the country table loader and the line matcher.
+# Longer fuzz runs of the country table reader, the line matcher and the
+# reading of +GCI answers (tests/fuzz/run.sh runs all three).
 # Usage: tools/fuzz-long.sh [seconds per fuzzer, default 600]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -7,7 +7,8 @@
 #   tools/time-cli.sh <korvane-cli> <vmodem> [RUNS]
 set -u
 [ $# -ge 2 ] || { echo "usage: time-cli.sh <korvane-cli> <vmodem> [RUNS]" >&2; exit 2; }
-cli=$1 vmodem=$2 runs=${3:-5}
+# Absolute: each command runs in the scratch folder, where a relative path would name nothing.
+cli=$(realpath "$1") vmodem=$(realpath "$2") runs=${3:-5}
 scratch=$(mktemp -d /tmp/korvane-time.XXXXXX)
 vmodem_pid=
 trap 'kill $vmodem_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$scratch"' EXIT

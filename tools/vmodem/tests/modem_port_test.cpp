@@ -95,6 +95,9 @@ Heard play(const Row& row, const std::string& link) {
     return heard;
 }
 
+// How late a busy machine may run the loop that notices an open or a close.
+constexpr std::int64_t kSchedulingSlack = 60;
+
 TEST(ModemPort, TimedStates) {
     using S = Step;
     const Row rows[] = {
@@ -149,12 +152,13 @@ TEST(ModemPort, TimedStates) {
         EXPECT_EQ(heard.bytes, row.heard);
         EXPECT_GE(heard.first, row.first_at_least);
         EXPECT_LE(heard.first, row.first_at_most);
-        // The modem saw the host's open and close, within a few ms.
+        // The modem saw the host's open and close when this loop next ran: on
+        // a loaded machine that can be some tens of ms later, never earlier.
         const auto [opened, closed] = host_times(row);
         EXPECT_GE(heard.opened, opened);
-        EXPECT_LE(heard.opened, opened + 20);
+        EXPECT_LE(heard.opened, opened + kSchedulingSlack);
         EXPECT_GE(heard.closed, closed);
-        EXPECT_LE(heard.closed, closed < 0 ? -1 : closed + 20);
+        EXPECT_LE(heard.closed, closed < 0 ? -1 : closed + kSchedulingSlack);
     }
     ::rmdir(dir);
 }

@@ -4,7 +4,6 @@
 #include "app/main_dialog.h"
 #include "app/tray.h"
 #include "core/line_size.h"
-#include "detect/detected_modems.h"
 #include "detect/modem_list_dialog.h"
 #include "res/resource.h"
 
@@ -13,7 +12,7 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     if (wParam == IDOK && !lParam) return FALSE;
     switch (wParam) {
     case ID_TRAY_AUTODETECT:
-        if (!m_busy) AutoDetect();
+        if (!m_session.Busy()) AutoDetect();
         break;
     case ID_TRAY_SHOW:
         ShowWindow(m_hWnd, SW_SHOW);
@@ -37,19 +36,19 @@ LRESULT CMainDlg::OnSysCommand(WPARAM command, LPARAM) {
 
 void CMainDlg::ShowModemStatus(int modemIndex) {
     char text[kLineSize];
-    wsprintfA(text, "Modem connected to COM%d", g_modemPorts[modemIndex]);
+    wsprintfA(text, "Modem connected to COM%d", m_session.ModemPort(modemIndex));
     SetDlgItemTextA(m_hWnd, IDC_MODEM_STATUS, text);
 }
 
 void CMainDlg::OnOtherModem() {
-    if (g_modemCount == 0) {
+    if (m_session.ModemCount() == 0) {
         AutoDetect();
-        if (g_modemCount == 0) return;
+        if (m_session.ModemCount() == 0) return;
     }
-    CModemListDlg list(nullptr);
+    CModemListDlg list(nullptr, m_session);
     if (list.DoModal() != IDOK) return;
-    KeepSelectedModemInList();
-    ShowModemStatus(g_selectedModem);
+    m_session.KeepSelectedModemInList();
+    ShowModemStatus(m_session.SelectedModem());
     OnCurrent();
 }
 
@@ -57,12 +56,12 @@ void CMainDlg::OnQuit() { PostMessageA(m_hWnd, WM_CLOSE, 0, 0); }
 
 LRESULT CMainDlg::OnClose(WPARAM, LPARAM) {
     // One confirmation at a time, and none while a run holds a port.
-    if (m_confirmingQuit || m_busy) return 0;
+    if (m_confirmingQuit || m_session.Busy()) return 0;
     m_confirmingQuit = true;
     const int answer = MessageBoxA(m_hWnd, "Are you sure you want to quit?", "Quit", MB_YESNO);
     m_confirmingQuit = false;
     if (answer != IDYES) return 0;
-    ReleasePortOnQuit();
+    m_session.ReleasePortOnQuit();
     return Default();  // ends the modal run as Cancel does
 }
 

@@ -8,19 +8,18 @@ LRESULT CMainDlg::OnDeviceChange(WPARAM event, LPARAM data) {
     if (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) return TRUE;
     if (!IsSupportedModemPort(reinterpret_cast<const DEV_BROADCAST_HDR*>(data))) return TRUE;
     if (event == DBT_DEVICEARRIVAL) {
-        if (!m_busy) AutoDetect();
+        if (!m_session.Busy()) AutoDetect();
     } else {
         // Like an arrival, a removal never cuts across a run: its verdict decides the state.
-        if (!m_busy) OnCardRemoved();
+        if (!m_session.Busy()) OnCardRemoved();
     }
     return TRUE;  // never deny a request
 }
 
 void CMainDlg::OnCardRemoved() {
     ShowTrayIcon(IDI_NO_MODEM, "Modem Removed");
-    EnableWindow(GetDlgItem(IDC_SET), FALSE);
-    EnableWindow(GetDlgItem(IDC_CURRENT), FALSE);
-    m_modemFound = 0;
+    EnableModemButtons(false);
+    m_modemFound = false;
     ShowWindow(m_hWnd, SW_HIDE);
-    g_trayState = kTrayNoModem;
+    m_trayState = kTrayNoModem;
 }

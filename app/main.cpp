@@ -2,7 +2,7 @@
 // ends, the process ends.
 #include "app/main_dialog.h"
 #include "framework/controls_3d.h"
-#include "framework/dll_search.h"
+#include "win32/dll_search.h"
 #include "framework/win_app.h"
 
 class CMainApp : public CWinApp {

@@ -2,8 +2,7 @@
 #include "app/main_dialog.h"
 
 #include "app/app_dir.h"
-#include "app/tray.h"
-#include "detect/detected_modems.h"
+#include "core/line_size.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 
@@ -44,7 +43,7 @@ BOOL CMainDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
     HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
-    char about[64];
+    char about[kLineSize];
     if (systemMenu && LoadStringA(AppInstance(), IDS_ABOUTBOX, about, sizeof about) > 0) {
         AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
         AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
@@ -57,12 +56,7 @@ BOOL CMainDlg::OnInitDialog() {
     m_trayMenu.AppendMenu(MF_STRING, ID_TRAY_AUTODETECT, "Auto Detect Modem");
     m_trayMenu.AppendMenu(MF_STRING, ID_TRAY_QUIT, "Quit");
 
-    FillProbeOrder();
-    LoadCountryTable();
-    g_trayState = kTrayNoModem;
-    for (int i = 0; i < m_countryCount; ++i)
-        SendDlgItemMessageA(m_hWnd, IDC_COUNTRY_LIST, CB_ADDSTRING, 0,
-                            reinterpret_cast<LPARAM>(m_countries[i].name));
+    m_countries.Load(m_hWnd, m_appDir);
     NotifyTray(NIM_ADD, TRAY_ICON_UID, LoadTrayIcon(IDR_MAINFRAME), "");
     AutoDetect();
     return TRUE;

@@ -1,16 +1,16 @@
-// The main window: a modal dialog that holds all per-window state of the
-// program and whose methods are the handlers and operations of every part.
+// The main window: a modal dialog whose methods are the handlers of the
+// window, its notification-area icon and the system's device events. It
+// reaches the modem through its session and shows the countries through its
+// country list; the detection dialogs are run from here.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
 
-#include <atomic>
-
-#include "core/country_table.h"
-#include "core/modem_link.h"
+#include "app/tray.h"
+#include "country/country_list.h"
 #include "framework/dialog.h"
 #include "framework/menu.h"
-#include "link/port_connection.h"
+#include "session/modem_session.h"
 
 // Tray notification message and icon identifier.
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 100;
@@ -21,35 +21,6 @@ public:
     explicit CMainDlg(HWND parent = nullptr);
     ~CMainDlg() override;
 
-    // Port connection (app/port_operations.cpp): the modem link's steps on
-    // COM<port>. One at a time, on the UI thread; opening ends a connection
-    // still open, and the teardowns may be called with no port open.
-    void OpenPort(int port, bool probe);
-    void SendAt(const char* command);
-    void ClosePort();              // after a detection probe: no pause
-    void ClosePortAfterCommand();  // after a query or setting: 100 ms, then a beep
-    void ReleasePortOnQuit();      // when the user quits: 100 ms of messages, drop DTR, purge
-    // The verdict of the probe on the port now open, read before its
-    // teardown: true when its modem identified itself, which marks a modem found.
-    bool CheckProbe();
-
-    // The detection run, behind the progress dialog.
-    void AutoDetect();
-    // The current-country query (also the Current button's handler).
-    void OnCurrent();
-
-    // Adds, changes or removes the notification-area icon; destroys icon.
-    BOOL NotifyTray(DWORD operation, UINT id, HICON icon, const char* tip);
-    // Shows one of the program's icons, loaded afresh, with the tip.
-    void ShowTrayIcon(int iconId, const char* tip);
-
-    // Read by the reader thread, written by the UI thread: 1 tells the reader to end.
-    std::atomic<int> m_stopReader{0};
-    // UI thread only from here on.
-    int m_countryCount = 0;
-    int m_modemFound = 0;
-    int m_busy = 0;
-
 protected:
     BOOL OnInitDialog() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
@@ -58,8 +29,14 @@ private:
     friend class CDialogImpl<CMainDlg>;
     static const MessageEntry<CMainDlg> kMessageMap[];
 
-    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+    // The detection run (app/auto_detect.cpp), behind the progress dialog.
+    void AutoDetect();
+    // The current-country query (also the Current button's handler) and the
+    // country setting (app/country_commands.cpp).
+    void OnCurrent();
     void OnSet();
+
+    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
     void OnSelchangeCountryList();
     LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
     LRESULT OnDeviceChange(WPARAM wParam, LPARAM lParam);
@@ -69,21 +46,24 @@ private:
     void OnOtherModem();
     void OnQuit();
 
-    void LoadCountryTable();
-    // Shows a record's name and flag; the flag the picture showed before is deleted.
-    void ShowCountry(int index);
-    void SetFlag(HBITMAP flag);
     void OnCardRemoved();
     void ShowModemStatus(int modemIndex);
+    void EnableModemButtons(bool enable);
 
+    // Adds, changes or removes the notification-area icon; destroys icon.
+    BOOL NotifyTray(DWORD operation, UINT id, HICON icon, const char* tip);
+    // Shows one of the program's icons, loaded afresh, with the tip.
+    void ShowTrayIcon(int iconId, const char* tip);
+
+    // The modems, the modem in use and its one port connection.
+    ModemSession m_session;
+    // True when the last detection run found a modem and no card was removed since.
+    bool m_modemFound = false;
+    // What a left click on the tray icon does.
+    TrayState m_trayState = kTrayNoModem;
     CMenu m_trayMenu;
-    // The port connection: owns the open port's handle (none between
-    // operations), its reader thread and the write in flight.
-    PortConnection m_hComm{m_stopReader};
-    // The modem's side of the connection: its steps, pauses and line matcher.
-    ModemLink m_link{m_hComm};
     char m_appDir[MAX_PATH] = {};
-    CountryRecord m_countries[kMaxCountries] = {};
+    CountryList m_countries;
     HICON m_hIcon = nullptr;
 
     // Set while the quit confirmation is open, so that another close request

@@ -3,10 +3,8 @@
 
 #include "app/main_dialog.h"
 #include "app/tray_record.h"
-#include "framework/scoped_handle.h"
 #include "framework/win_app.h"
-
-TrayState g_trayState = kTrayNoModem;
+#include "win32/scoped_handle.h"
 
 HICON LoadTrayIcon(int id) {
     return static_cast<HICON>(
@@ -29,7 +27,7 @@ LRESULT CMainDlg::OnTrayNotify(WPARAM, LPARAM mouseMessage) {
     if (mouseMessage != WM_LBUTTONDOWN) return 0;
     POINT cursor;
     GetCursorPos(&cursor);
-    switch (g_trayState) {
+    switch (m_trayState) {
     case kTrayNoModem:
         SetForegroundWindow(m_hWnd);
         m_trayMenu.TrackPopupMenu(TPM_RIGHTBUTTON, cursor.x, cursor.y, m_hWnd);

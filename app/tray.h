@@ -2,9 +2,8 @@
 #pragma once
 #include <windows.h>
 
-// What a left click on the icon does. UI thread only.
+// What a left click on the icon does.
 enum TrayState { kTrayNoModem = 0, kTrayModemKnown = 1, kTrayDetecting = 2 };
-extern TrayState g_trayState;
 
 // Loads one of the program's icons at the notification area's 16 x 16 pixels.
 HICON LoadTrayIcon(int id);

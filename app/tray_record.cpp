@@ -10,5 +10,5 @@ void FillTrayRecord(NOTIFYICONDATAA& record, HWND owner, UINT id, HICON icon, co
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = WM_TRAYNOTIFY;
     record.hIcon = icon;
-    lstrcpynA(record.szTip, tip ? tip : "", 64);
+    lstrcpynA(record.szTip, tip ? tip : "", kTrayTipSize);
 }

@@ -175,8 +175,8 @@ int SetCommand(const CliContext& context, const std::string& port, Dialect diale
     const std::string code = gci ? (set.gciCode < 0 ? "" : GciCodeText(set.gciCode)) : record.code;
     switch (set.outcome) {
     case SetOutcome::NoGciCode:
-        return CliFail(kBadInput, std::string(record.name) + " has no +GCI country code: its flag " +
-                                      record.bitmap + " names no country Korvane knows one for");
+        return CliFail(kBadInput, std::string(record.name) + " has no +GCI country code: its code " +
+                                      record.code + " is not one or two hex digits");
     case SetOutcome::Unsupported: {
         const GciCodes codes = GciCodesOf(record);
         std::string own = GciCodeText(codes.code[0]);

@@ -18,8 +18,8 @@
 #include "core/country_table.h"
 #include "core/probe_order.h"
 #include "core/table_choice.h"
-#include "framework/dll_search.h"
-#include "framework/file_presence.h"
+#include "win32/dll_search.h"
+#include "win32/file_presence.h"
 #include "link/port_connection.h"
 #include "version.h"
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "framework/scoped_handle.h"
+#include "win32/scoped_handle.h"
 
 namespace {
 

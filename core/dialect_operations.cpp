@@ -15,18 +15,25 @@ public:
 
     // Opens the port and settles the dialect: a given one as it is unless
     // check, Auto by asking. Auto when no modem answered as asked.
-    Dialect Open(const char* name, Dialect wanted, bool check) {
+    Dialect Open(const char* name, Dialect wanted, bool check, const ProbeSteps& steps = {}) {
         const bool probe = wanted == Dialect::Auto || (wanted == Dialect::T19 && check);
         m_link.Open(name, probe ? LinkMode::Probe : LinkMode::Plain);
+        // The probe window counts from the probe's write, on the open's return.
+        const Deadline window = ModemClock::now() + m_timing.probeWindow;
+        if (steps.opened) steps.opened();
         if (!m_link.IsOpen()) {
-            // At the window's pace a port that did not open takes its window all the same.
-            if (check && !m_timing.prompt) m_link.ListenFor(m_timing.probeWindow);
+            if (m_timing.prompt) return Dialect::Auto;
+            // At the window's pace a port that did not open takes its windows
+            // all the same: a detection's probe window here, a command's in its
+            // operation, in the dialect given.
+            if (!check) return wanted;
+            m_link.AwaitIdentification(window, steps.pause);
             return Dialect::Auto;
         }
         if (!m_link.Report().ready) return Dialect::Auto;
         if (!probe && !check) return wanted;
         if (probe) {
-            if (m_link.AwaitIdentification()) return Dialect::T19;
+            if (m_link.AwaitIdentification(window, steps.pause)) return Dialect::T19;
             // Silence, or no card where only a card was wanted.
             if (wanted == Dialect::T19 || m_link.Answer().Final() == FinalResult::None) return Dialect::Auto;
         }
@@ -68,15 +75,20 @@ void Tell(const DialectSettled& settled, Dialect dialect) {
 
 }  // namespace
 
-DetectResult DetectModem(ModemPort& port, const char* name, Dialect wanted, const ModemTiming& timing) {
+DetectResult DetectModem(ModemPort& port, const char* name, Dialect wanted, const ModemTiming& timing,
+                         const ProbeSteps& steps) {
     DetectResult result;
+    Deadline nextPort;
     {
         DialectLink link(port, timing);
-        result.dialect = link.Open(name, wanted, true);
+        result.dialect = link.Open(name, wanted, true, steps);
+        // The next port's turn counts from the verdict, the release within it.
+        nextPort = ModemClock::now() + timing.nextProbe;
         link.Link().Release(Teardown::AfterProbe);
         result.report = link.Report();
     }
-    std::this_thread::sleep_for(timing.nextProbe);
+    if (steps.probed) steps.probed(result);
+    PauseUntil(nextPort, steps.pause);
     return result;
 }
 
@@ -109,20 +121,19 @@ std::vector<DetectResult> DetectModems(const PortMaker& makePort, const std::vec
 }
 
 CountryQuery QueryCountryIn(ModemPort& port, const char* name, Dialect dialect, const CountryRecord* table,
-                            int count, const ModemTiming& timing, const DialectSettled& settled) {
+                            int count, const ModemTiming& timing, const DialectSettled& settled,
+                            const QueryAnswered& answered) {
     CountryQuery result;
     DialectLink link(port, timing);
     result.dialect = link.Open(name, dialect, false);
     Tell(settled, result.dialect);
     if (result.dialect == Dialect::T19) {
-        const CountryAnswer answer = link.Link().AskCountry(table, count);
-        result.country = answer.country;
-        result.answered = answer.answered;
-        std::memcpy(result.reply, answer.reply, sizeof result.reply);
+        static_cast<CountryAnswer&>(result) = link.Link().AskCountry(table, count);
     } else if (result.dialect == Dialect::Gci && link.Link().IsOpen()) {
         result.gciCode = link.AskGciCountry(result.final);
         if (result.gciCode >= 0) result.country = FindCountryByGciCode(result.gciCode, table, count);
     }
+    if (answered) answered(result);
     link.Release();
     result.report = link.Report();
     return result;
@@ -192,29 +203,30 @@ void SetByGci(DialectLink& link, const CountryRecord& country, bool readFirst, C
     result.outcome = result.readBack == code ? SetOutcome::Set : SetOutcome::NotTaken;
 }
 
-}  // namespace
-
 // The card's country, when the table line its answer names has the code to be written.
 bool CardHasCountry(ModemLink& link, const CountryRecord& country, const ReadFirst& readFirst) {
     const CountryAnswer answer = link.AskCountry(readFirst.table, readFirst.count);
     return SameCode(readFirst.table, answer.country, country);
 }
 
-bool HasCountry(const CountryQuery& query, const CountryRecord* table, const CountryRecord& country) {
-    if (query.dialect == Dialect::T19) return SameCode(table, query.country, country);
-    return query.dialect == Dialect::Gci && IsOneOf(query.gciCode, GciCodesOf(country));
-}
-
 void SetByCard(ModemLink& link, const CountryRecord& country, const ReadFirst& readFirst, CountrySet& result) {
-    // A port that did not open is no acknowledgement either.
-    if (!link.IsOpen()) {
+    // A port that did not open is no acknowledgement either; at the window's
+    // pace it takes its windows all the same.
+    if (!link.IsOpen() && link.Timing().prompt) {
         result.outcome = SetOutcome::NotAcknowledged;
     } else if (readFirst.table && CardHasCountry(link, country, readFirst)) {
         result.outcome = SetOutcome::Set;
     } else {
-        result.written = true;
+        result.written = link.IsOpen();
         result.outcome = link.WriteCountryCode(country.code) ? SetOutcome::Set : SetOutcome::NotAcknowledged;
     }
+}
+
+}  // namespace
+
+bool HasCountry(const CountryQuery& query, const CountryRecord* table, const CountryRecord& country) {
+    if (query.dialect == Dialect::T19) return SameCode(table, query.country, country);
+    return query.dialect == Dialect::Gci && IsOneOf(query.gciCode, GciCodesOf(country));
 }
 
 CountrySet SetCountryIn(ModemPort& port, const char* name, Dialect dialect, const CountryRecord& country,

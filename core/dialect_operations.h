@@ -1,8 +1,11 @@
-// The command line's operations in either dialect, each one whole
-// connection from open to close. Given Dialect::Auto, a connection first
-// asks the modem which one it speaks: a supported card identifies itself to
+// The modem operations in either dialect, each one whole connection from
+// open to close: the command line's at the prompt pace, the window's at its
+// own, in the card's dialect. Given Dialect::Auto, a connection first asks
+// the modem which one it speaks: a supported card identifies itself to
 // "ati3", any other modem answers "AT" with OK. A dialect given is taken as
-// it is, but for a detection, which checks it.
+// it is, but for a detection, which checks it; at the window's pace it is
+// taken for a port that did not open too, which so takes its operation's
+// windows all the same.
 #pragma once
 #include <functional>
 #include <memory>
@@ -22,12 +25,25 @@ using DialectSettled = std::function<void(Dialect)>;
 // One port probed in the dialect wanted: t19 the identification of a
 // supported card within probeWindow of "ati3", gci a final OK within
 // probeWindow of "AT", auto the one and then, if something answered but no
-// card, the other. The next port's turn comes nextProbe later.
+// card, the other. The next port's turn comes nextProbe after the verdict.
 struct DetectResult {
     LinkReport report;
     Dialect dialect = Dialect::Auto;  // the dialect it speaks; Auto: no modem answered
 };
-DetectResult DetectModem(ModemPort& port, const char* name, Dialect wanted, const ModemTiming& timing);
+// A probe's steps, for a caller that shows them as they come (the window's
+// progress dialog); each may be left out.
+struct ProbeSteps {
+    // The port was opened and, if it opened, the probe written: the probe window starts.
+    std::function<void()> opened;
+    // The verdict, the port released; the pause before the next port follows.
+    std::function<void(const DetectResult& result)> probed;
+    // At the window's pace, how the probe window and the pause before the
+    // next port pass (the window dispatches its messages meanwhile); the
+    // verdict is taken from what has come by the window's end. nullptr: asleep.
+    PauseFn pause = nullptr;
+};
+DetectResult DetectModem(ModemPort& port, const char* name, Dialect wanted, const ModemTiming& timing,
+                         const ProbeSteps& steps = {});
 
 // A fresh port for each of the ports a detection probes at once.
 using PortMaker = std::function<std::unique_ptr<ModemPort>()>;
@@ -44,17 +60,20 @@ std::vector<DetectResult> DetectModems(const PortMaker& makePort, const std::vec
 // The modem's country. t19: the reply to "i9" looked up in the table by its
 // identification text; gci: the code of "+GCI?" looked up by the countries'
 // +GCI codes.
-struct CountryQuery {
+// The country is the table line found, -1 for none; the reply as captured
+// and whether anything came back but the echo are t19's.
+struct CountryQuery : CountryAnswer {
     LinkReport report;
     Dialect dialect = Dialect::Auto;        // Auto: no modem answered
-    int country = -1;                       // the table line, -1: none
-    ReplyCapture::Text reply = {};          // t19: the reply as captured
-    bool answered = false;                  // t19: anything came back but the echo
     FinalResult final = FinalResult::None;  // gci: how "+GCI?" ended
     int gciCode = -1;                       // gci: the code reported, -1: none
 };
+// Told the query's result while its port is still open (the window shows it
+// then); its report follows.
+using QueryAnswered = std::function<void(const CountryQuery&)>;
 CountryQuery QueryCountryIn(ModemPort& port, const char* name, Dialect dialect, const CountryRecord* table,
-                            int count, const ModemTiming& timing, const DialectSettled& settled = nullptr);
+                            int count, const ModemTiming& timing, const DialectSettled& settled = nullptr,
+                            const QueryAnswered& answered = nullptr);
 // Whether the modem that a query read has the country: the card's answer
 // names a table line with the country's code, or a gci modem reports one of
 // the country's +GCI codes. A setting that reads first goes by this rule.

@@ -1,5 +1,7 @@
-// The country codes of the standard country command (+GCI) for the
-// countries of the table, and the way back from a code to a table line.
+// The country codes of the standard country command (+GCI). A table line's
+// code is its country's T.35 code in hex, which the card takes as written and
+// a +GCI modem as the octet it names; a few countries have a second code,
+// which some modems list instead, kept here by the first.
 #pragma once
 #include <bitset>
 #include <string>
@@ -16,7 +18,10 @@ struct GciCodes {
     int code[2] = {};
 };
 
-// The +GCI codes of a table line's country, found by the flag it names.
+// The value of a hex digit, either letter case; -1 for any other character.
+int HexDigitValue(char c);
+// The +GCI codes of a table line's country: its code, when that is one or
+// two hex digits, and the code's second, if it has one; none otherwise.
 GciCodes GciCodesOf(const CountryRecord& record);
 // The first table line whose country has code among its +GCI codes; -1 when none.
 int FindCountryByGciCode(int code, const CountryRecord* table, int count);

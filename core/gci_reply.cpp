@@ -1,7 +1,5 @@
 #include "core/gci_reply.h"
 
-#include <cctype>
-
 namespace {
 
 constexpr char kPrefix[] = "+GCI:";
@@ -15,18 +13,12 @@ std::string AfterPrefix(const std::string& line) {
     return line.substr(at);
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-}
-
 // One or two hex digits at text[at], blanks around them skipped; -1 for anything else.
 int ReadCode(const std::string& text, std::size_t& at) {
     while (at < text.size() && text[at] == ' ') ++at;
     int code = -1;
-    for (int digits = 0; digits < 2 && at < text.size() && HexValue(text[at]) >= 0; ++digits, ++at)
-        code = (code < 0 ? 0 : code * 16) + HexValue(text[at]);
+    for (int digits = 0; digits < 2 && at < text.size() && HexDigitValue(text[at]) >= 0; ++digits, ++at)
+        code = (code < 0 ? 0 : code * 16) + HexDigitValue(text[at]);
     while (at < text.size() && text[at] == ' ') ++at;
     return code;
 }

@@ -144,11 +144,24 @@ bool ModemLink::Identified() {
     return m_matcher.Found();
 }
 
-bool ModemLink::AwaitIdentification() {
-    // The identification is read from its line, but the wait lasts until the
-    // answer's final result code: a card that is slow to send its OK would
-    // otherwise have it taken for the answer to the next command.
-    Listen(ModemClock::now() + m_timing.probeWindow, EndOf(WaitEnd::Final, WaitEnd::Deadline));
+void PauseUntil(Deadline until, PauseFn pause) {
+    if (!pause) {
+        std::this_thread::sleep_until(until);
+        return;
+    }
+    using std::chrono::milliseconds;
+    pause(std::max(std::chrono::ceil<milliseconds>(until - ModemClock::now()), milliseconds(0)));
+}
+
+bool ModemLink::AwaitIdentification(Deadline until, PauseFn pause) {
+    if (pause && !m_timing.prompt) {
+        PauseUntil(until, pause);
+    } else {
+        // The identification is read from its line, but the wait lasts until
+        // the answer's final result code: a card that is slow to send its OK
+        // would otherwise have it taken for the answer to the next command.
+        Listen(until, EndOf(WaitEnd::Final, WaitEnd::Deadline));
+    }
     return Identified();
 }
 

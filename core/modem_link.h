@@ -25,6 +25,9 @@ enum class Teardown { AfterProbe, AfterCommand, OnQuit };
 // How the caller waits out a teardown's pause (a window keeps its messages
 // flowing); nullptr: asleep.
 using PauseFn = void (*)(std::chrono::milliseconds pause);
+// Waits until then, by the caller's pause when given (whole milliseconds, at
+// least the time left), else asleep.
+void PauseUntil(Deadline until, PauseFn pause);
 
 // What became of the port during one connection: the first failure of each kind.
 struct LinkReport {
@@ -82,10 +85,13 @@ public:
     // The probe's verdict, from what has arrived by now: a line held an
     // identification string.
     bool Identified();
-    // Waits for the answer to "ati3", written by Open in probe mode, for at
-    // most probeWindow; prompt, only until the answer's final result code
-    // has come. Returns the verdict: a line held an identification string.
-    bool AwaitIdentification();
+    // Waits for the answer to "ati3", written by Open in probe mode, until
+    // the probe window's end, until; prompt, only until the answer's final
+    // result code has come. At the window's pace pause, when given, passes
+    // the window (the caller's messages go on meanwhile), and what has come
+    // by its end is read then. Returns the verdict: a line held an
+    // identification string.
+    bool AwaitIdentification(Deadline until, PauseFn pause = nullptr);
     // The country information: the capture reset, "i9" sent, the reply taken
     // queryWindow later and looked up in the table.
     CountryAnswer AskCountry(const CountryRecord* table, int count);

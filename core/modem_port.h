@@ -1,6 +1,7 @@
-// The serial port as the modem operations see it. A platform back end
-// implements it (link/ for Windows); the operations drive it and know
-// nothing of the platform, its handles or its threads.
+// The serial port as the modem operations see it. Each platform's back end
+// implements it (link/port_connection for Windows, link/posix/posix_port for
+// Linux); the operations drive it and know nothing of the platform, its
+// handles or its threads.
 //
 // All calls come from one thread, the caller's. A back end may read the line
 // on a thread of its own meanwhile, but hands the bytes over only in Read.

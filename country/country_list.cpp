@@ -1,15 +1,14 @@
-// Loading the country table, and showing a country's name and flag.
-#include "app/main_dialog.h"
-#include "core/table_choice.h"
-#include "country/selected_country.h"
-#include "framework/file_presence.h"
-#include "framework/scoped_handle.h"
-#include "framework/win_app.h"
-#include "res/resource.h"
+#include "country/country_list.h"
 
-int g_selectedCountry;
+#include "core/table_choice.h"
+#include "framework/dpi_pictures.h"
+#include "res/resource.h"
+#include "win32/file_presence.h"
+#include "win32/scoped_handle.h"
 
 namespace {
+
+const char kUnreadableTable[] = "The country table could not be read:\n";
 
 // A file in the program's directory (shorter than MAX_PATH): the directory and the name.
 struct PathInFolder {
@@ -22,33 +21,48 @@ struct PathInFolder {
 
 }  // namespace
 
-void CMainDlg::LoadCountryTable() {
-    const PathInFolder table(m_appDir, kCountryTableFile), shipped(m_appDir, kShippedTableFile);
+void CountryList::Load(HWND dialog, const char* dir) {
+    m_dialog = dialog;
+    const PathInFolder table(dir, kCountryTableFile), shipped(dir, kShippedTableFile);
     const char* path = ReadsShippedTable(!NothingAt(table.text), !NothingAt(shipped.text)) ? shipped.text : table.text;
     m_countryCount = LoadCountryFile(path, m_countries);
     if (m_countryCount < 0) {
         m_countryCount = 0;
-        char message[sizeof shipped.text + 64];
-        wsprintfA(message, "The country table could not be read:\n%s", path);
-        MessageBoxA(m_hWnd, message, "Korvane", MB_OK | MB_ICONWARNING);
+        char message[sizeof kUnreadableTable + sizeof shipped.text];
+        wsprintfA(message, "%s%s", kUnreadableTable, path);
+        MessageBoxA(dialog, message, "Korvane", MB_OK | MB_ICONWARNING);
     }
+    for (int i = 0; i < m_countryCount; ++i) Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(m_countries[i].name));
 }
 
-void CMainDlg::SetFlag(HBITMAP flag) {
+LRESULT CountryList::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
+    return SendDlgItemMessageA(m_dialog, IDC_COUNTRY_LIST, message, wParam, lParam);
+}
+
+int CountryList::Selection() const {
+    const LRESULT index = Send(CB_GETCURSEL, 0, 0);
+    return index >= 0 && index < m_countryCount ? static_cast<int>(index) : -1;
+}
+
+void CountryList::SetFlag(HBITMAP flag) {
     const LRESULT previous =
-        SendDlgItemMessageA(m_hWnd, IDC_FLAG, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(flag));
+        SendDlgItemMessageA(m_dialog, IDC_FLAG, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(flag));
     HGDIOBJ replaced = reinterpret_cast<HGDIOBJ>(previous);
     const ScopedGdiObject gone(replaced != flag ? replaced : nullptr);
 }
 
-void CMainDlg::ShowCountry(int index) {
+void CountryList::Show(int index) {
     const CountryRecord& country = m_countries[index];
-    SetDlgItemTextA(m_hWnd, IDC_COUNTRY_NAME, country.name);
-    SetFlag(LoadBitmapA(AppInstance(), country.bitmap));
+    SetDlgItemTextA(m_dialog, IDC_COUNTRY_NAME, country.name);
+    SetFlag(LoadDpiBitmap(country.bitmap));
 }
 
-void CMainDlg::OnSelchangeCountryList() {
-    const LRESULT index = SendDlgItemMessageA(m_hWnd, IDC_COUNTRY_LIST, CB_GETCURSEL, 0, 0);
-    if (index < 0 || index >= m_countryCount) return;  // nothing selected: show what was shown
-    ShowCountry(static_cast<int>(index));
+const char* CountryList::ShowQueried(int index) {
+    if (index < 0) {
+        Send(CB_SETCURSEL, 0, 0);
+        return "Unknow Country";
+    }
+    Show(index);
+    Send(CB_SETCURSEL, index, 0);
+    return m_countries[index].name;
 }

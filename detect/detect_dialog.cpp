@@ -2,19 +2,17 @@
 
 #include <commctrl.h>
 
-#include "app/main_dialog.h"
 #include "core/line_size.h"
-#include "core/modem_timing.h"
-#include "detect/detected_modems.h"
 #include "detect/modem_list_dialog.h"
 #include "res/resource.h"
 
 namespace {
 constexpr UINT_PTR kTimer = 0;
 constexpr UINT kFirstTick = 1;  // ms
-// The check comes one probe window after the command; the timer runs on at
-// that period, so the next port opens one window after the check.
-constexpr UINT kProbeTick = static_cast<UINT>(kProgramPace.probeWindow.count());
+// The bar moves on by one step at each of the twelve probe steps (8 to 96),
+// and stands at the end of its default range, 100, once the run is done.
+constexpr int kProgressStep = 8;
+constexpr int kProgressDone = 100;
 }  // namespace
 
 const MessageEntry<CDetectDlg> CDetectDlg::kMessageMap[] = {
@@ -23,15 +21,12 @@ const MessageEntry<CDetectDlg> CDetectDlg::kMessageMap[] = {
     EndOfMessages<CDetectDlg>(),
 };
 
-CDetectDlg::CDetectDlg(CMainDlg* main) : CDialogImpl<CDetectDlg>(IDD_DETECT, main->GetSafeHwnd()), m_pMain(main) {}
+CDetectDlg::CDetectDlg(HWND main, ModemSession& session)
+    : CDialogImpl<CDetectDlg>(IDD_DETECT, main), m_main(main), m_session(session) {}
 
 BOOL CDetectDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_pMain->ClosePort();
-    m_openPhase = 1;
-    g_probeIndex = 0;
-    g_modemCount = 0;
-    m_progress = 8;
+    m_progress = kProgressStep;
     SetTimer(m_hWnd, kTimer, kFirstTick, nullptr);
     EnableWindow(GetDlgItem(IDC_DETECT_OK), FALSE);
     // Shown and painted now: the first tick may come before the dialog loop
@@ -55,60 +50,44 @@ void CDetectDlg::OnDetectOk() {
 }
 
 LRESULT CDetectDlg::OnTimer(WPARAM, LPARAM) {
-    char text[kLineSize];
-    if (m_openPhase == 1 && g_probeIndex < kProbePortCount)
-        OpenNextPort(text);
-    else if (m_openPhase == 0)
-        CheckPort(text);
-    else
-        Finish(text);
-
-    m_openPhase = 1 - m_openPhase;
-    SetDlgItemTextA(m_hWnd, IDC_DETECT_STATUS, text);
-    SendDlgItemMessageA(m_hWnd, IDC_DETECT_PROGRESS, PBM_SETPOS, m_progress, 0);
-    m_progress += 8;
+    KillTimer(m_hWnd, kTimer);
+    m_session.DetectModems(
+        [this](int port) { ShowStep("Detecting COM%d...Please wait...", port); },
+        [this](int port, bool found) { ShowStep(found ? "Modem connected to COM%d" : "No modem on COM%d", port); });
+    Finish();
     return 0;
 }
 
-void CDetectDlg::OpenNextPort(char* text) {
-    // The timer stops while the port opens, so the check comes a full probe
-    // window after the command was written.
-    KillTimer(m_hWnd, kTimer);
-    const int port = g_probePorts[g_probeIndex];
-    wsprintfA(text, "Detecting COM%d...Please wait...", port);
-    m_pMain->OpenPort(port, true);
-    SetTimer(m_hWnd, kTimer, kProbeTick, nullptr);
+void CDetectDlg::ShowStep(const char* format, int port) {
+    char text[kLineSize];
+    wsprintfA(text, format, port);
+    ShowStep(text);
 }
 
-void CDetectDlg::CheckPort(char* text) {
-    const int port = g_probePorts[g_probeIndex];
-    if (m_pMain->CheckProbe()) {
-        wsprintfA(text, "Modem connected to COM%d", port);
-        g_modemPorts[g_modemCount++] = port;
-    } else {
-        wsprintfA(text, "No modem on COM%d", port);
-    }
-    ++g_probeIndex;
-    m_pMain->ClosePort();
+void CDetectDlg::ShowStep(const char* text) {
+    SetDlgItemTextA(m_hWnd, IDC_DETECT_STATUS, text);
+    SendDlgItemMessageA(m_hWnd, IDC_DETECT_PROGRESS, PBM_SETPOS, m_progress, 0);
+    m_progress += kProgressStep;
 }
 
-void CDetectDlg::Finish(char* text) {
-    m_progress = 100;
-    KillTimer(m_hWnd, kTimer);
+void CDetectDlg::Finish() {
+    m_progress = kProgressDone;
     EnableWindow(GetDlgItem(IDC_DETECT_OK), TRUE);
     Beep(0, 0);
     m_finished = true;
     // Delivered by the selection dialog's loop when there is one, so this
     // dialog vanishes while the user chooses.
     PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-    if (g_modemCount > 1) {
-        CModemListDlg list(nullptr);
+    if (m_session.ModemCount() > 1) {
+        CModemListDlg list(nullptr, m_session);
         list.DoModal();
     }
-    KeepSelectedModemInList();
-    if (g_modemCount == 0)
+    m_session.KeepSelectedModemInList();
+    char text[kLineSize];
+    if (m_session.ModemCount() == 0)
         lstrcpyA(text, "No Modem in your system!");
     else
-        wsprintfA(text, "Modem connected to COM%d", g_modemPorts[g_selectedModem]);
-    SetDlgItemTextA(m_pMain->GetSafeHwnd(), IDC_MODEM_STATUS, text);
+        wsprintfA(text, "Modem connected to COM%d", m_session.ModemPort(m_session.SelectedModem()));
+    SetDlgItemTextA(m_main, IDC_MODEM_STATUS, text);
+    ShowStep(text);
 }

@@ -1,13 +1,15 @@
-// The progress dialog of a detection run. Its timer drives the run: each
-// port is opened in probe mode on one tick and checked on the next.
+// The progress dialog of a detection run. Its first timer tick runs the
+// run: each port is opened in probe mode and, one probe window later,
+// checked; the windows pass with the thread's messages dispatched, so the
+// dialog stays alive between the ports' blocking opens.
 #pragma once
 #include "framework/dialog.h"
-
-class CMainDlg;
+#include "session/modem_session.h"
 
 class CDetectDlg : public CDialogImpl<CDetectDlg> {
 public:
-    explicit CDetectDlg(CMainDlg* main);
+    // main: the main window, its owner, whose status line the run's end writes.
+    CDetectDlg(HWND main, ModemSession& session);
 
 protected:
     BOOL OnInitDialog() override;
@@ -22,12 +24,13 @@ private:
 
     LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
     void OnDetectOk();
-    void OpenNextPort(char* text);
-    void CheckPort(char* text);
-    void Finish(char* text);
+    // Shows a step's text, formatted with the port, and moves the bar on.
+    void ShowStep(const char* format, int port);
+    void ShowStep(const char* text);
+    void Finish();
 
-    CMainDlg* m_pMain;
-    int m_openPhase = 1;  // 1: the next tick opens a port; 0: it checks the one opened
-    int m_progress = 8;   // the position the next tick shows
+    HWND m_main;
+    ModemSession& m_session;
+    int m_progress = 0;  // the position the next step shows
     bool m_finished = false;
 };

@@ -1,5 +1,6 @@
 #include "framework/dialog.h"
 
+#include "framework/dpi_pictures.h"
 #include "framework/win_app.h"
 
 namespace {
@@ -11,23 +12,40 @@ thread_local HHOOK t_hook = nullptr;
 
 CDialog* FromWindow(HWND hwnd) { return reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
 
-// A picture control never deletes its bitmap, not even one it loaded from the
-// template: take each out and delete it, or every showing of a dialog leaves
-// its pictures behind.
-void DeletePictures(HWND dialog) {
+bool IsPicture(HWND control) {
+    char className[16];
+    return GetClassNameA(control, className, sizeof className) && lstrcmpiA(className, "Static") == 0 &&
+           (GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP;
+}
+
+// Hands each picture control of the dialog the bitmap that change makes of
+// the one it shows (none: it keeps it), and deletes the one it showed: a
+// picture control never deletes its bitmap, not even one it loaded from the
+// template.
+template <class Change>
+void ReplacePictures(HWND dialog, Change change) {
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char className[16];
-        if (!GetClassNameA(child, className, sizeof className) || lstrcmpiA(className, "Static") != 0 ||
-            (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
-            continue;
-        const LRESULT picture = SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, 0);
-        if (picture) DeleteObject(reinterpret_cast<HGDIOBJ>(picture));
+        if (!IsPicture(child)) continue;
+        const auto shown = reinterpret_cast<HBITMAP>(SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0));
+        if (!shown) continue;
+        HBITMAP next = change(shown);
+        if (next == shown) continue;
+        SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(next));
+        DeleteObject(shown);
     }
 }
 
 }  // namespace
 
 CDialog::CDialog(UINT templateId, HWND parent) : m_templateId(templateId), m_parent(parent) {}
+
+BOOL CDialog::OnInitDialog() {
+    ReplacePictures(m_hWnd, [](HBITMAP shown) {
+        HBITMAP scaled = DpiCopy(shown);
+        return scaled ? scaled : shown;
+    });
+    return TRUE;
+}
 
 INT_PTR CDialog::DoModal() {
     HWND owner = m_parent;
@@ -83,7 +101,9 @@ LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         result = Default();
     }
     m_current = outer;
-    if (message == WM_DESTROY) DeletePictures(m_hWnd);  // its controls still exist
+    // Taken out while the controls still exist, or every showing of a dialog
+    // would leave its pictures behind.
+    if (message == WM_DESTROY) ReplacePictures(m_hWnd, [](HBITMAP) -> HBITMAP { return nullptr; });
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_defaultProc));
         SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);

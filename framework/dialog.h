@@ -24,7 +24,9 @@ public:
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
 
 protected:
-    virtual BOOL OnInitDialog() { return TRUE; }
+    // The framework's initialisation: the pictures of the template are
+    // enlarged for the system's DPI. Returns TRUE: the default focus.
+    virtual BOOL OnInitDialog();
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
     // Every WM_COMMAND comes here first. Routes it through the message table;

@@ -13,8 +13,13 @@ void DrainMessageQueue() {
 }
 
 void WaitWithMessages(int ms) {
-    const long start = static_cast<long>(std::clock());
-    do {
+    const long end = static_cast<long>(std::clock()) + ms;
+    for (;;) {
         DrainMessageQueue();
-    } while (static_cast<long>(std::clock()) <= start + ms);
+        const long now = static_cast<long>(std::clock());
+        if (now > end) return;
+        // Asleep until the thread has a message, or until one tick past the
+        // end; MWMO_INPUTAVAILABLE wakes for a message the drain left behind too.
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now + 1), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
 }

@@ -3,6 +3,7 @@
 
 // Dispatches the thread's pending messages until its queue is empty.
 void DrainMessageQueue();
-// Dispatches messages again and again, without sleeping, until the process
-// clock has advanced by more than ms milliseconds.
+// Dispatches the thread's messages as they come, and sleeps between them,
+// until the process clock has advanced by more than ms milliseconds; the
+// queue is drained at least once.
 void WaitWithMessages(int ms);

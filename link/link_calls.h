@@ -5,7 +5,7 @@
 #pragma once
 #include <windows.h>
 
-#include "framework/scoped_handle.h"
+#include "win32/scoped_handle.h"
 
 struct LinkCalls {
     HANDLE(WINAPI* createEvent)(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR) = &CreateEventA;

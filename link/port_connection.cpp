@@ -43,7 +43,7 @@
 #include <cstring>
 #include <utility>
 
-#include "framework/worker_thread.h"
+#include "win32/worker_thread.h"
 #include "link/line_settings.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "core/modem_commands.h"
 #include "core/modem_port.h"
-#include "framework/scoped_handle.h"
+#include "win32/scoped_handle.h"
 #include "link/link_calls.h"
 #include "link/reader_thread.h"
 #include "link/receive_queue.h"

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <memory>
 
-#include "framework/scoped_handle.h"
+#include "win32/scoped_handle.h"
 #include "link/link_calls.h"
 #include "link/receive_queue.h"
 

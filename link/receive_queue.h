@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "core/modem_port.h"
-#include "framework/scoped_handle.h"
+#include "win32/scoped_handle.h"
 
 class ReceiveQueue {
 public:

@@ -86,7 +86,9 @@ std::string LockDirectory() {
 }
 
 std::string LockFileName(const std::string& devicePath) {
-    std::string name = devicePath.compare(0, 5, "/dev/") == 0 ? devicePath.substr(5) : devicePath;
+    const std::string devices = "/dev/";
+    std::string name = devicePath;
+    if (name.compare(0, devices.size(), devices) == 0) name.erase(0, devices.size());
     for (char& c : name)
         if (c == '/') c = '_';
     return "LCK.." + name;

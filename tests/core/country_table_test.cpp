@@ -1,11 +1,12 @@
 // The country table read as the host's C library reads it, the shipped table
-// against the modem's T.35 codes and the flags' +GCI codes, and finding a
+// against the modem's T.35 codes and the +GCI codes, and finding a
 // country by the modem's reply, by name or by code. (How the Windows C
 // runtime's text mode reads a table, CR LF and Ctrl-Z, is the Wine unit test's.)
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/country_table.h"
 #include "core/gci_codes.h"
@@ -26,7 +27,7 @@ TEST(ShippedTable, EveryCountryIsOneTheModemKnowsAndItsReplyNamesItFirst) {
         const std::string reply = std::string("ati9\r") + "\r\n" + reported + "\r\n\r\nOK\r\n";
         EXPECT_EQ(FindCountry(reply.c_str(), table, count), i);
         EXPECT_EQ(FindCountryByNameOrCode(table[i].name, table, count), i);
-        // Its flag's first +GCI code is the same code, and names it.
+        // Its first +GCI code is that code, and names it.
         const GciCodes codes = GciCodesOf(table[i]);
         ASSERT_GE(codes.count, 1);
         EXPECT_EQ(codes.code[0], std::stoi(table[i].code, nullptr, 16));
@@ -34,6 +35,20 @@ TEST(ShippedTable, EveryCountryIsOneTheModemKnowsAndItsReplyNamesItFirst) {
     }
     EXPECT_EQ(FindCountry("ati9\r\r\n\r\nOK\r\n", table, count), -1) << "the echo or the OK names a country";
     EXPECT_EQ(LoadCountryFile("/nonexistent/korvane.ini", table), -1);
+}
+
+TEST(GciCodes, TheLinesCodeInHexAndItsSecond) {
+    const struct {
+        const char* code;
+        std::vector<int> codes;
+    } rows[] = {{"B5", {0xB5}}, {"b5", {0xB5}}, {"04", {0x04, 0x42}}, {"4", {0x04, 0x42}},
+                {"42", {0x42}}, {"FE", {0xFE}}, {"XY", {}},           {"", {}}};
+    for (const auto& row : rows) {
+        CountryRecord record = {"Name", "ID", "FLAG", ""};
+        std::snprintf(record.code, sizeof record.code, "%s", row.code);
+        const GciCodes codes = GciCodesOf(record);
+        EXPECT_EQ(std::vector<int>(codes.code, codes.code + codes.count), row.codes) << row.code;
+    }
 }
 
 // A table read twice, as the window reads it and with findings: the records

@@ -42,12 +42,13 @@ struct Row {
     bool readFirst = false;        // set: the country read first
 };
 
-// The card's codes are its own: Germany's is 42 here, which the card takes
-// as it is and which never goes out as a +GCI code.
-const CountryRecord kTable[] = {{"Germany", "GERMANY", "GERMANY", "42"},
+// A line's code is its country's T.35 code, which both dialects take:
+// Germany's 04 has a second, 42. Narnia's code is no hex octet, so it has
+// no +GCI code.
+const CountryRecord kTable[] = {{"Germany", "GERMANY", "GERMANY", "04"},
                                 {"United Kingdom", "UNITED KINGDOM", "UK", "B4"},
                                 {"United States", "UNITED STATES", "USA", "B5"},
-                                {"Narnia", "NARNIA", "NARNIA", "77"}};
+                                {"Narnia", "NARNIA", "NARNIA", "NX"}};
 constexpr int kCount = 4;
 constexpr int kGermany = 0, kUk = 1, kUs = 2, kNarnia = 3;
 
@@ -169,9 +170,9 @@ const Row kRows[] = {
      ToInt(S::NoGciCode), -1, ""},
     {"set auto card: the United Kingdom", "", Set, D::Auto, kUk, D::T19, ToInt(S::Set), -1,
      kProbe + SetT19("B4")},
-    // The card is sent the table's code as it is (which this card does not know), never a +GCI code.
-    {"set card: the table's 42 for Germany", "", Set, D::T19, kGermany, D::T19,
-     ToInt(S::NotAcknowledged), -1, SetT19("42")},
+    // The card is sent the table's code as written, never the second code.
+    {"set card: the table's 04 for Germany", "", Set, D::T19, kGermany, D::T19, ToInt(S::Set), -1,
+     SetT19("04")},
     {"set auto: no modem", "silent=1", Set, D::Auto, kUk, D::Auto, ToInt(S::NoModem), -1, ""},
 
     // Read first: nothing written where the modem has the country already.

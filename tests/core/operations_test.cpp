@@ -1,7 +1,9 @@
-// The three operations against a scripted modem, one table of rows run side
-// by side: replies early, late, split, noisy and never; a port in use, a port
-// whose settings fail, a port whose reading fails. The windows are the
-// program's own; the pauses of opening and closing have a test of their own.
+// The card's operations as the window runs them, against scripted ports:
+// the faults of a port reported, and the windows taken all the same at the
+// window's pace; the steps it hands the caller; what comes before a command;
+// the readiness wait of the prompt pace; the pauses of opening and closing.
+// (The replies themselves, early, late, split and noisy, are the dialects'
+// rows and the window's.)
 #include <gtest/gtest.h>
 
 #include <future>
@@ -9,8 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/dialect_operations.h"
 #include "core/modem_commands.h"
-#include "core/modem_operations.h"
 #include "tests/core/fake_port.h"
 
 namespace {
@@ -30,33 +32,15 @@ struct Fault {
 
 PortStatus Failed(PortFault fault, const char* call) { return PortStatus::Failure(fault, call, 5, "why"); }
 
-const Fault kSound;
 const Fault kInUse = {Failed(PortFault::InUse, "open"), {}, {}, false, "open", false};
 const Fault kNoState = {{}, Failed(PortFault::Failed, "GetCommState"), {}, true, "GetCommState", false};
 const Fault kNoQueues = {{}, Failed(PortFault::Failed, "SetupComm"), {}, false, "SetupComm", true};
 const Fault kReadFails = {{}, {}, Failed(PortFault::Failed, "read"), false, "read", true};
 
-struct Row {
-    const char* what;
-    Op op;
-    std::vector<Send> script;
-    // What the operation must give: the modem identified, the country
-    // acknowledged, or the index of the country named (-1: none).
-    int answer;
-    // The bytes written, exactly.
-    std::string written;
-    // The operation's duration in ms: at least this, at most 400 more.
-    int took;
-    const Fault& fault = kSound;
-    // Query only: the capture, exactly.
-    const char* reply = nullptr;
-    const char* code = "B5";
-};
-
 const CountryRecord kTable[] = {{"Germany", "GERMANY", "GERMANY", "04"},
                                 {"United States", "UNITED STATES", "USA", "B5"}};
+constexpr int kUs = 1;
 
-const std::string kId1 = kModemId1;
 const std::string kProbe = "ati3\r\n";
 const std::string kAsk = "ati9\r\n";
 const std::string kSetUs = "at%t19,0,B5\r\n";
@@ -64,30 +48,35 @@ const std::string kSetUs = "at%t19,0,B5\r\n";
 Send AfterWrite(int ms, std::string bytes) { return {Send::Write, Ms(ms), std::move(bytes)}; }
 Send AfterOpen(int ms, std::string bytes) { return {Send::Open, Ms(ms), std::move(bytes)}; }
 
-// The reply in single bytes, one every gap milliseconds from the write on.
-std::vector<Send> Trickle(const std::string& bytes, int gap) {
-    std::vector<Send> sends;
-    for (size_t i = 0; i < bytes.size(); ++i)
-        sends.push_back(AfterWrite(static_cast<int>(i) * gap, bytes.substr(i, 1)));
-    return sends;
-}
-
-constexpr ModemTiming kPrompt = [] {
+// The window's pace with no pause of opening or closing: its windows alone.
+constexpr ModemTiming kWindows = [] {
     ModemTiming timing;
     timing.settle = timing.readerStart = timing.nextProbe = Ms(0);
     timing.commandRelease = timing.quitRelease = Ms(0);
     return timing;
 }();
 
+struct FaultRow {
+    const char* what;
+    Op op;
+    const Fault& fault;
+    const ModemTiming& timing;
+    std::vector<Send> script;
+    // The modem identified, the country acknowledged, or the line found (-1: none).
+    int answer;
+    std::string written;
+    // The operation's duration in ms: at least this, at most 400 more.
+    int took;
+};
+
 struct Outcome {
     int answer = -1;
-    std::string reply;
     LinkReport report;
     Ms took{0};
     fake::Port port;
 };
 
-Outcome Play(const Row& row) {
+Outcome Play(const FaultRow& row) {
     Outcome out;
     fake::Port& port = out.port;
     port.script = row.script;
@@ -97,17 +86,16 @@ Outcome Play(const Row& row) {
     port.readStatus = row.fault.read;
     const auto start = ModemClock::now();
     if (row.op == Probe) {
-        const ProbeResult probe = ProbePort(port, "COM3", kPrompt);
-        out.answer = probe.identified;
+        const DetectResult probe = DetectModem(port, "COM3", Dialect::T19, row.timing);
+        out.answer = probe.dialect == Dialect::T19;
         out.report = probe.report;
     } else if (row.op == Query) {
-        const QueryResult query = QueryCountry(port, "COM3", kTable, 2, kPrompt);
-        out.answer = query.answer.country;
-        out.reply = query.answer.reply;
+        const CountryQuery query = QueryCountryIn(port, "COM3", Dialect::T19, kTable, 2, row.timing);
+        out.answer = query.country;
         out.report = query.report;
     } else {
-        const SetResult set = SetCountry(port, "COM3", row.code, kPrompt);
-        out.answer = set.acknowledged;
+        const CountrySet set = SetCountryIn(port, "COM3", Dialect::T19, kTable[kUs], row.timing);
+        out.answer = set.outcome == SetOutcome::Set;
         out.report = set.report;
     }
     out.took = std::chrono::duration_cast<Ms>(ModemClock::now() - start);
@@ -120,69 +108,32 @@ const char* ReportedCall(const LinkReport& report) {
     return report.line.call;
 }
 
-TEST(Operations, Rows) {
-    const std::string usReply = "ati9\r\r\nUNITED STATES\r\n\r\nOK\r\n", dots(70, '.'), cut = dots + "UNITED S";
-    const std::string id1 = kId1 + "\r\n", noise = std::string("\0\xff\x7f#", 4) + "qtrxfm330hwnf1*gen\r\n";
-    // The rows laid out by hand.
+TEST(Operations, FaultsAreReportedAndTheWindowsPassAllTheSame) {
+    const std::string id1 = std::string(kModemId1) + "\r\n";
     // clang-format off
-    const Row rows[] = {
-        // The probe: a line holding an identification string within 300 ms of "ati3".
-        {"probe: answered early", Probe, {AfterWrite(150, "ati3\r\r\n" + id1 + "\r\nOK\r\n")}, 1, kProbe, 300},
-        {"probe: the second string, in single bytes", Probe, Trickle("\r\nQTRXPM330HWTF1*GEN\r", 5), 1, kProbe,
-         300},
-        {"probe: answered late", Probe, {AfterWrite(450, id1)}, 0, kProbe, 300},
-        {"probe: noise, the string in lower case, no line end", Probe,
-         {AfterWrite(50, noise), AfterWrite(100, kId1)}, 0, kProbe, 300},
-        {"probe: never", Probe, {}, 0, kProbe, 300},
-        {"probe: port in use takes its window and writes nothing", Probe, {}, 0, "", 300, kInUse},
-        {"probe: settings that leave no port", Probe, {AfterWrite(0, id1)}, 0, "", 300, kNoState},
-        {"probe: a failed setting reported, the port worked as before", Probe, {AfterWrite(100, id1)}, 1,
-         kProbe, 300, kNoQueues},
-        {"probe: the read fails, the window is waited out", Probe, {AfterWrite(100, id1)}, 0, kProbe, 300,
-         kReadFails},
-
-        // The query: the reply taken 200 ms after "ati9", line ends left out.
-        {"query: answered early", Query, {AfterWrite(50, usReply)}, 1, kAsk, 200, kSound, "ati9UNITED STATESOK"},
-        {"query: answered in pieces", Query,
-         {AfterWrite(20, "ati9\r\r\nUNI"), AfterWrite(60, "TED ST"), AfterWrite(120, "ATES\r\n")}, 1, kAsk, 200,
-         kSound, "ati9UNITED STATES"},
-        {"query: answered late", Query, {AfterWrite(250, usReply)}, -1, kAsk, 200, kSound, ""},
-        {"query: what came before the command takes no part", Query, {AfterOpen(0, "GERMANY\r\n")}, -1, kAsk,
-         200, kSound, ""},
-        {"query: the first 78 characters only", Query, {AfterWrite(10, dots + "UNITED STATES\r\n")}, -1, kAsk,
-         200, kSound, cut.c_str()},
-        {"query: letter case ignored, first in the table wins", Query,
-         {AfterWrite(10, "germany, united states\r\n")}, 0, kAsk, 200, kSound, "germany, united states"},
-        {"query: never", Query, {}, -1, kAsk, 200, kSound, ""},
-        {"query: port in use", Query, {}, -1, "", 0, kInUse, ""},
-
-        // The setting: a line that is exactly "OK" within 2000 ms of the command.
-        {"set: acknowledged early", Set, {AfterWrite(100, "at%t19,0,B5\r\r\nOK\r\n")}, 1, kSetUs, 100},
-        {"set: OK in two pieces", Set, {AfterWrite(100, "\r\nO"), AfterWrite(200, "K\r\n")}, 1, kSetUs, 200},
-        {"set: acknowledged near the end of the window", Set, {AfterWrite(1850, "OK\r\n")}, 1, kSetUs, 1850},
-        {"set: acknowledged late", Set, {AfterWrite(2150, "OK\r\n")}, 0, kSetUs, 2000},
-        {"set: ERROR", Set, {AfterWrite(100, "\r\nERROR\r\n")}, 0, kSetUs, 2000},
-        {"set: noise holding OK, ok, OK with no line end", Set,
-         {AfterWrite(50, "BROKEN\r\nok\r\nOK \r\n\x01OK\x02\r\n"), AfterWrite(100, "OK")}, 0, kSetUs, 2000},
-        {"set: an OK before the command acknowledges nothing", Set, {AfterOpen(0, "\r\nOK\r\n")}, 0, kSetUs, 2000},
-        {"set: a one-character code", Set, {AfterWrite(100, "OK\r")}, 1, "at%t19,0,4\r\n", 100, kSound,
-         nullptr, "4"},
-        {"set: settings that leave no port", Set, {}, 0, "", 0, kNoState},
-        {"set: port in use", Set, {}, 0, "", 0, kInUse},
-        {"set: the read fails", Set, {AfterWrite(100, "OK\r\n")}, 0, kSetUs, 2000, kReadFails},
+    const FaultRow rows[] = {
+        {"probe: port in use takes its window and writes nothing", Probe, kInUse, kWindows, {}, 0, "", 300},
+        {"query: port in use takes its window", Query, kInUse, kWindows, {}, -1, "", 200},
+        {"set: port in use takes its window", Set, kInUse, kWindows, {}, 0, "", 2000},
+        {"set: port in use, at the prompt pace nothing is waited for", Set, kInUse, kPromptPace, {}, 0, "", 0},
+        {"probe: settings that leave no port", Probe, kNoState, kWindows, {AfterWrite(0, id1)}, 0, "", 300},
+        {"set: settings that leave no port", Set, kNoState, kWindows, {}, 0, "", 2000},
+        {"probe: a failed setting reported, the port worked as before", Probe, kNoQueues, kWindows,
+         {AfterWrite(100, id1)}, 1, kProbe, 300},
+        {"probe: the read fails, the window is waited out", Probe, kReadFails, kWindows, {AfterWrite(100, id1)}, 0,
+         kProbe, 300},
+        {"query: the read fails", Query, kReadFails, kWindows, {AfterWrite(50, "UNITED STATES\r\n")}, -1, kAsk, 200},
+        {"set: the read fails", Set, kReadFails, kWindows, {AfterWrite(100, "OK\r\n")}, 0, kSetUs, 2000},
     };
     // clang-format on
     std::vector<std::future<Outcome>> played;
-    for (const Row& row : rows) played.push_back(std::async(std::launch::async, Play, std::cref(row)));
+    for (const FaultRow& row : rows) played.push_back(std::async(std::launch::async, Play, std::cref(row)));
     for (size_t i = 0; i < played.size(); ++i) {
-        const Row& row = rows[i];
+        const FaultRow& row = rows[i];
         const Outcome out = played[i].get();
         SCOPED_TRACE(row.what);
         EXPECT_EQ(out.answer, row.answer);
         EXPECT_EQ(out.port.Written(), row.written);
-        if (row.reply) {
-            EXPECT_EQ(out.reply, row.reply);
-        }
         EXPECT_STREQ(ReportedCall(out.report), row.fault.reported);
         EXPECT_EQ(out.report.usable, row.fault.usable);
         EXPECT_GE(out.took.count(), row.took);
@@ -199,6 +150,55 @@ TEST(Operations, Rows) {
     }
 }
 
+// The steps of the window's pace: a probe tells the caller when its window
+// starts and, once the port is released, its verdict, and hands the window
+// and the pause before the next port to the caller's pause, each counted
+// from its start (the write, the verdict); a query tells its answer while
+// the port is still open.
+std::vector<fake::Call>* g_log = nullptr;
+std::vector<Ms> g_pauses;
+
+void Log(const std::string& what) { g_log->push_back({what, ModemClock::now()}); }
+
+TEST(Operations, TheWindowsPaceHandsItsStepsToTheCaller) {
+    fake::Port probed;
+    probed.script = {AfterWrite(50, std::string(kModemId1) + "\r\n")};
+    g_log = &probed.calls;
+    ProbeSteps steps;
+    steps.opened = [] { Log("opened"); };
+    steps.probed = [](const DetectResult& result) {
+        Log(result.dialect == Dialect::T19 ? "found" : "none");
+        std::this_thread::sleep_for(Ms(30));  // the caller's showing of it
+    };
+    steps.pause = [](Ms time) {
+        g_pauses.push_back(time);
+        Log("pause");
+        std::this_thread::sleep_for(time);
+    };
+    ModemTiming paced = kWindows;
+    paced.nextProbe = Ms(300);
+    DetectModem(probed, "COM3", Dialect::T19, paced, steps);
+    std::vector<std::string> calls;
+    for (const fake::Call& call : probed.calls) calls.push_back(call.what);
+    EXPECT_EQ(calls, (std::vector<std::string>{"open COM3", "configure", "write " + kProbe, "opened", "pause",
+                                               "stop", "close", "found", "pause"}));
+    ASSERT_EQ(g_pauses.size(), 2u);
+    EXPECT_GE(g_pauses[0].count(), 290) << "the probe window, counted from the write";
+    EXPECT_LE(g_pauses[0].count(), 300);
+    EXPECT_GE(g_pauses[1].count(), 260) << "the pause before the next port, counted from the verdict";
+    EXPECT_LE(g_pauses[1].count(), 270);
+
+    fake::Port asked;
+    asked.script = {AfterWrite(20, "UNITED STATES\r\n")};
+    g_log = &asked.calls;
+    QueryCountryIn(asked, "COM3", Dialect::T19, kTable, 2, kWindows, nullptr,
+                   [](const CountryQuery& query) { Log("answered " + std::to_string(query.country)); });
+    calls.clear();
+    for (const fake::Call& call : asked.calls) calls.push_back(call.what);
+    EXPECT_EQ(calls, (std::vector<std::string>{"open COM3", "configure", "write " + kAsk, "answered 1", "stop",
+                                               "close"}));
+}
+
 // What the modem sends between the open and the command takes no part: not
 // in the query's reply, and no "OK" acknowledges a setting before it is sent.
 TEST(Link, WhatArrivesBeforeTheCommandTakesNoPart) {
@@ -206,7 +206,7 @@ TEST(Link, WhatArrivesBeforeTheCommandTakesNoPart) {
         SCOPED_TRACE(query ? "query" : "set");
         fake::Port port;
         port.script = {AfterOpen(20, query ? "GERMANY\r\n" : "OK\r\n")};
-        ModemLink link(port, kPrompt);
+        ModemLink link(port, kWindows);
         link.Open("COM2", LinkMode::Plain);
         std::this_thread::sleep_for(Ms(60));  // the caller's own business, after the open
         if (query)
@@ -284,8 +284,8 @@ TEST(Readiness, Rows) {
 TEST(Operations, PausesOfOpeningAndClosing) {
     fake::Port port;
     port.script = {AfterWrite(10, "OK\r\n")};
-    const SetResult set = SetCountry(port, "COM4", "04", kProgramPace);
-    EXPECT_TRUE(set.acknowledged);
+    const CountrySet set = SetCountryIn(port, "COM4", Dialect::T19, kTable[0], kProgramPace);
+    EXPECT_EQ(set.outcome, SetOutcome::Set);
     const auto ms = [&](const char* from, const char* to) {
         return std::chrono::duration_cast<Ms>(port.When(to) - port.When(from)).count();
     };
@@ -300,7 +300,7 @@ TEST(Operations, PausesOfOpeningAndClosing) {
     static Ms paused{0};
     ModemLink(quitting, kProgramPace).Release(Teardown::OnQuit, [](Ms pause) { paused = pause; });
     EXPECT_EQ(paused, Ms(100)) << "no port open: the pause all the same";
-    ModemLink link(quitting, kPrompt);
+    ModemLink link(quitting, kWindows);
     link.Open("COM4", LinkMode::Plain);
     link.Release(Teardown::OnQuit, [](Ms) {});
     EXPECT_EQ(quitting.calls.back().what, "drop and close");

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <chrono>
 #include <map>
@@ -217,6 +218,52 @@ struct Row {
         }
     }
 
+    // The modem's clock at the last byte it received.
+    std::int64_t LastReceivedMs() {
+        std::int64_t received = 0;
+        for (const TranscriptEntry& e : p.modem.Transcript(4).value_or(std::vector<TranscriptEntry>{}))
+            if (e.received) received = e.ms;
+        return received;
+    }
+
+    // The facts timed on the modem's clock.
+    std::string TimingFact(const std::string& key) {
+        if (key == "wait") return std::to_string(box.modemMs - LastReceivedMs());
+        if (key == "closed") {
+            // From the last byte the modem received to the port's close, both
+            // on the modem's clock: the window and the closing pause alone,
+            // whatever the load does to the moment the box is seen.
+            const std::int64_t received = LastReceivedMs();
+            long long opened = 0, closed = -1;
+            const std::optional<std::string> host = p.modem.Request("host 4").value;
+            if (!host || std::sscanf(host->c_str(), "%lld %lld", &opened, &closed) != 2 || closed < 0)
+                return "(not closed)";
+            return std::to_string(closed - received);
+        }
+        if (key == "lead") {
+            // From the click to the first byte the modem received after it: the
+            // port's opening pauses.
+            for (const TranscriptEntry& e : p.modem.Transcript(4).value_or(std::vector<TranscriptEntry>{}))
+                if (e.received && e.ms >= commandStart) return std::to_string(e.ms - commandStart);
+            return "(nothing received)";
+        }
+        return "(no such fact)";
+    }
+
+    // The ports the progress texts name: probed, found, and the runs.
+    std::string ProgressFact(const std::string& key) {
+        std::vector<std::string> ports;
+        std::string probing;
+        int runs = 0;
+        for (const std::string& text : p.ProgressTexts(mark)) {
+            runs += text.rfind("Detecting COM3", 0) == 0;
+            if (text.rfind("Detecting COM", 0) == 0 && key == "probed") ports.push_back(text.substr(13, 1));
+            if (key == "found" && text == "Modem connected to COM" + probing) ports.push_back(probing);
+            probing = text.rfind("Detecting COM", 0) == 0 ? text.substr(13, 1) : "";
+        }
+        return key == "runs" ? std::to_string(runs) : Join(ports, " ");
+    }
+
     std::string Fact(const std::string& key, const std::string& expected) {
         const std::vector<TrayRecord> records = p.TrayRecords(mark);
         if (key == "tip") return records.empty() ? "(none)" : records.back().tip;
@@ -230,19 +277,7 @@ struct Row {
         if (key == "box") return box.shown ? box.text : "(none)";
         if (key == "caption") return box.caption;
         if (key == "boxicon") return std::to_string(box.systemIcon);
-        if (key == "wait") {
-            std::int64_t received = 0;
-            for (const TranscriptEntry& e : p.modem.Transcript(4).value_or(std::vector<TranscriptEntry>{}))
-                if (e.received) received = e.ms;
-            return std::to_string(box.modemMs - received);
-        }
-        if (key == "lead") {
-            // From the click to the first byte the modem received after it: the
-            // port's opening pauses.
-            for (const TranscriptEntry& e : p.modem.Transcript(4).value_or(std::vector<TranscriptEntry>{}))
-                if (e.received && e.ms >= commandStart) return std::to_string(e.ms - commandStart);
-            return "(nothing received)";
-        }
+        if (key == "wait" || key == "closed" || key == "lead") return TimingFact(key);
         if (key == "status") return ControlText(p.main, kModemStatus);
         if (key == "buttons") {
             const bool set = IsEnabled(p.Item(kSet)), current = IsEnabled(p.Item(kCurrent));
@@ -257,18 +292,7 @@ struct Row {
         if (key == "flag") return p.ShownFlagBits() == p.ResourceBits(expected) ? expected : "another picture";
         if (key.size() == 3 && (key.rfind("rx", 0) == 0 || key.rfind("tx", 0) == 0))
             return key[0] == 'r' ? p.Received(key[2] - '0') : p.Sent(key[2] - '0');
-        if (key == "probed" || key == "found" || key == "runs") {
-            std::vector<std::string> ports;
-            std::string probing;
-            int runs = 0;
-            for (const std::string& text : p.ProgressTexts(mark)) {
-                runs += text.rfind("Detecting COM3", 0) == 0;
-                if (text.rfind("Detecting COM", 0) == 0 && key == "probed") ports.push_back(text.substr(13, 1));
-                if (key == "found" && text == "Modem connected to COM" + probing) ports.push_back(probing);
-                probing = text.rfind("Detecting COM", 0) == 0 ? text.substr(13, 1) : "";
-            }
-            return key == "runs" ? std::to_string(runs) : Join(ports, " ");
-        }
+        if (key == "probed" || key == "found" || key == "runs") return ProgressFact(key);
         if (key == "menu") {
             const HWND popup = FindPopupMenu(p.process.Pid());
             if (popup)

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "framework/scoped_handle.h"
+#include "win32/scoped_handle.h"
 #include "tools/driver/window_input.h"
 
 namespace drv {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "framework/scoped_handle.h"
+#include "win32/scoped_handle.h"
 #include "tools/driver/program_spy.h"
 
 namespace drv {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "framework/scoped_handle.h"
+#include "win32/scoped_handle.h"
 #include "tools/driver/window_input.h"
 
 namespace drv {

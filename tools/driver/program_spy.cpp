@@ -59,12 +59,13 @@ std::vector<spy::Event> ProgramSpy::Events() const {
     return std::vector<spy::Event>(shared_->events, shared_->events + count);
 }
 
-bool ProgramSpy::Ask(HWND window, spy::QueryKind kind, DWORD handle) {
+bool ProgramSpy::Ask(HWND window, spy::QueryKind kind, DWORD handle, const RECT& box) {
     if (!shared_ || !hook_) return false;
     spy::Query& query = shared_->query;
     std::memset(&query, 0, sizeof query);
     query.kind = kind;
     query.handle = handle;
+    query.box = box;
     // The hook answers inside the program before the message returns.
     SendWithTimeout(window, queryMessage_, 0, 0);
     return InterlockedCompareExchange(&query.answered, 0, 0) == 1;
@@ -128,6 +129,11 @@ GuiObjects ProgramSpy::CountGuiObjects(HWND anyProgramWindow) {
     objects.heapBytes = query.heapBytes;
     objects.ok = true;
     return objects;
+}
+
+RECT ProgramSpy::DrawnBox(HWND window, const RECT& area) {
+    if (!Ask(window, spy::kQueryDrawnBox, HandleToULong(window), area)) return {};
+    return shared_->query.box;
 }
 
 HWND FindPopupMenu(DWORD pid) {

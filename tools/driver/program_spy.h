@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tools/driver/spy_shared.h"
-#include "framework/scoped_handle.h"
+#include "win32/scoped_handle.h"
 
 namespace drv {
 
@@ -57,9 +57,13 @@ public:
     int SystemIconId(HWND anyProgramWindow, HICON icon);
     // Counted by the UI thread when it next handles sent messages.
     GuiObjects CountGuiObjects(HWND anyProgramWindow);
+    // The box, in window's client coordinates, of the pixels of area (in the
+    // same) that differ from its top-left one, as the window shows them:
+    // where something is drawn on a plain background. Empty when nothing is.
+    RECT DrawnBox(HWND window, const RECT& area);
 
 private:
-    bool Ask(HWND window, spy::QueryKind kind, DWORD handle);
+    bool Ask(HWND window, spy::QueryKind kind, DWORD handle, const RECT& box = {});
     std::vector<MenuEntry> MenuAnswer() const;
 
     ScopedHandle mapping_;

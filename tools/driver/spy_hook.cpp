@@ -6,7 +6,10 @@
 #include <malloc.h>
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "tools/driver/spy_shared.h"
+#include "win32/scoped_handle.h"
 
 namespace {
 
@@ -119,6 +122,24 @@ void CountGuiObjects(spy::Query& query) {
     query.heapBytes = CrtHeapBytes();
 }
 
+void FindDrawnBox(spy::Query& query) {
+    const RECT area = query.box;
+    query.box = {0, 0, 0, 0};
+    const HWND target = static_cast<HWND>(ULongToHandle(query.handle));
+    // The paints still pending first: a picture just set is drawn at the
+    // next paint, which the query, a sent message, comes before.
+    RedrawWindow(target, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const ScopedWindowDC window(target);
+    const COLORREF background = GetPixel(window.Get(), area.left, area.top);
+    RECT box = {area.right, area.bottom, area.left, area.top};
+    for (LONG y = area.top; y < area.bottom; ++y)
+        for (LONG x = area.left; x < area.right; ++x)
+            if (GetPixel(window.Get(), x, y) != background)
+                box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+                       std::max(box.bottom, y + 1)};
+    if (box.right > box.left) query.box = box;
+}
+
 void Answer(spy::Query& query) {
     switch (query.kind) {
     case spy::kQueryMenu: ReadMenu(reinterpret_cast<HMENU>(ULongToHandle(query.handle)), query); break;
@@ -155,6 +176,7 @@ void Answer(spy::Query& query) {
                 query.systemIcon = id;
         break;
     case spy::kQueryGuiObjects: CountGuiObjects(query); break;
+    case spy::kQueryDrawnBox: FindDrawnBox(query); break;
     default: break;
     }
     InterlockedExchange(&query.answered, 1);

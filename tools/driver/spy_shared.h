@@ -36,6 +36,7 @@ enum QueryKind : LONG {
     kQueryCursor = 4,      // the UI thread's current cursor
     kQuerySystemIcon = 5,  // which system icon (IDI_*) a handle is
     kQueryGuiObjects = 6,  // the process's GDI and USER objects and C runtime heap bytes
+    kQueryDrawnBox = 7,    // where a window's pixels differ from their background
 };
 
 // GetObjectType's values run from OBJ_PEN (1) to OBJ_COLORSPACE (14).
@@ -75,6 +76,9 @@ struct Query {
     LONG windows, menus, cursors;
     // The bytes in busy blocks of the C runtime's heap.
     unsigned long long heapBytes;
+    // In: an area of the window's client (handle); out: the box of the
+    // pixels in it that differ from its top-left pixel, empty when none do.
+    RECT box;
 };
 
 struct Shared {

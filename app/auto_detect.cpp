@@ -1,9 +1,7 @@
 // A detection run: probes the six ports behind the progress dialog, then
 // settles the buttons, the tray icon and the current country.
 #include "app/main_dialog.h"
-#include "app/tray.h"
 #include "detect/detect_dialog.h"
-#include "detect/detected_modems.h"
 #include "detect/modem_list_dialog.h"
 #include "framework/message_wait.h"
 #include "res/resource.h"
@@ -12,30 +10,32 @@ namespace {
 constexpr int kSettleAfterShow = 50;  // ms for the main window to paint before the query
 }
 
+void CMainDlg::EnableModemButtons(bool enable) {
+    EnableWindow(GetDlgItem(IDC_SET), enable);
+    EnableWindow(GetDlgItem(IDC_CURRENT), enable);
+}
+
 void CMainDlg::AutoDetect() {
-    m_busy = 1;
-    m_modemFound = 0;
-    g_trayState = kTrayDetecting;
-    ++g_modemListVersion;
+    const ModemSession::Run run(m_session);
+    m_modemFound = false;
+    m_trayState = kTrayDetecting;
     CModemListDlg::CloseStale();
     ShowTrayIcon(IDI_DETECTING, "Detecting Modem ...Please wait.");
     {
-        CDetectDlg progress(this);
+        CDetectDlg progress(m_hWnd, m_session);
         progress.DoModal();
     }
-    if (m_modemFound == 1) {
-        g_trayState = kTrayModemKnown;
-        EnableWindow(GetDlgItem(IDC_SET), TRUE);
-        EnableWindow(GetDlgItem(IDC_CURRENT), TRUE);
+    m_modemFound = m_session.ModemCount() > 0;
+    if (m_modemFound) {
+        m_trayState = kTrayModemKnown;
+        EnableModemButtons(true);
         ShowWindow(m_hWnd, SW_SHOW);
         WaitWithMessages(kSettleAfterShow);
         OnCurrent();
     } else {
-        g_trayState = kTrayNoModem;
+        m_trayState = kTrayNoModem;
         ShowTrayIcon(IDI_NO_MODEM, "No Modem found");
-        EnableWindow(GetDlgItem(IDC_SET), FALSE);
-        EnableWindow(GetDlgItem(IDC_CURRENT), FALSE);
+        EnableModemButtons(false);
     }
     ShowWindow(m_hWnd, SW_SHOW);
-    m_busy = 0;
 }

@@ -1,4 +1,4 @@
-#include "framework/worker_thread.h"
+#include "win32/worker_thread.h"
 
 #include <process.h>
 

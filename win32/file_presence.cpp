@@ -1,4 +1,4 @@
-#include "framework/file_presence.h"
+#include "win32/file_presence.h"
 
 namespace {
 

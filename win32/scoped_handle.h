@@ -1,4 +1,4 @@
-// Owning wrappers for kernel handles, GDI objects, icons and registry keys.
+// Owning wrappers for kernel handles, GDI objects, device contexts, icons and registry keys.
 #pragma once
 #include <windows.h>
 
@@ -40,6 +40,22 @@ public:
 
 private:
     HGDIOBJ m_obj;
+};
+
+// A window's device context (the screen's for no window), released when it goes out of scope.
+class ScopedWindowDC {
+public:
+    explicit ScopedWindowDC(HWND window) : m_window(window), m_dc(GetDC(window)) {}
+    ~ScopedWindowDC() {
+        if (m_dc) ReleaseDC(m_window, m_dc);
+    }
+    ScopedWindowDC(const ScopedWindowDC&) = delete;
+    ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
+    HDC Get() const { return m_dc; }
+
+private:
+    HWND m_window;
+    HDC m_dc;
 };
 
 // Destroys an icon when it goes out of scope.

@@ -11,13 +11,13 @@ constexpr int kSettleLimit = 60000;
 // The longest wait for a lock: an hour, longer than any fax.
 constexpr int kWaitLimit = 3600;
 
-struct CommandSpec {
+struct CommandEntry {
     CliCommand command;
     const char* name;
     const char* description;
 };
 
-const CommandSpec kCommands[] = {
+const CommandEntry kCommands[] = {
     {CliCommand::List, "list", "Print the country table: each country's code and name"},
     {CliCommand::Detect, "detect", "Probe the serial ports and print what each one holds"},
     {CliCommand::Query, "query", "Print the country the modem is set up for"},
@@ -110,11 +110,11 @@ void AddTalkOptions(CLI::App& command, const CliSyntax& syntax, CliOptions& opti
     command.add_flag("--json", options.json, "Print the result, or the failure, as one line of JSON");
 }
 
-void AddCommand(CLI::App& app, const CommandSpec& spec, const CliSyntax& syntax, CliOptions& options) {
-    CLI::App& command = *app.add_subcommand(spec.name, spec.description);
+void AddCommand(CLI::App& app, const CommandEntry& entry, const CliSyntax& syntax, CliOptions& options) {
+    CLI::App& command = *app.add_subcommand(entry.name, entry.description);
     command.footer(Footer(syntax));
-    command.parse_complete_callback([&options, &spec] { options.command = spec.command; });
-    if (spec.command == CliCommand::Set || spec.command == CliCommand::Check)
+    command.parse_complete_callback([&options, &entry] { options.command = entry.command; });
+    if (entry.command == CliCommand::Set || entry.command == CliCommand::Check)
         command.add_option("COUNTRY", options.country, "A name from the table or its code")
             ->required()
             ->check(Given("a name from the table or its code"));
@@ -122,10 +122,10 @@ void AddCommand(CLI::App& app, const CommandSpec& spec, const CliSyntax& syntax,
         ->type_name("FILE")
         ->check(Given("a file"));
     command.add_flag("--verbose", options.verbose, "Also say which table was read and what the port could not do");
-    if (spec.command == CliCommand::Set)
+    if (entry.command == CliCommand::Set)
         command.add_flag("--force", options.force, "Write the country even where the modem has it already");
-    if (spec.command != CliCommand::List)
-        AddTalkOptions(command, syntax, options, spec.command != CliCommand::Detect);
+    if (entry.command != CliCommand::List)
+        AddTalkOptions(command, syntax, options, entry.command != CliCommand::Detect);
 }
 
 }  // namespace
@@ -135,7 +135,7 @@ bool ParseCliOptions(int argc, char** argv, const CliSyntax& syntax, CliOptions&
     app.set_version_flag("--version", std::string("korvane-cli ") + syntax.version);
     app.require_subcommand(1);
     app.footer(Footer(syntax));
-    for (const CommandSpec& spec : kCommands) AddCommand(app, spec, syntax, options);
+    for (const CommandEntry& entry : kCommands) AddCommand(app, entry, syntax, options);
     try {
         app.parse(argc, argv);
         return true;

@@ -25,6 +25,9 @@ std::optional<int> VModemClient::SessionPort() {
 bool VModemClient::Connect(int port, std::string* error) {
     port_ = port;
     pending_.clear();
+    // A program started again on the same client connects anew: the old
+    // connection is closed, not left open to count against the modem's clients.
+    if (socket_ != INVALID_SOCKET) closesocket(socket_);
     WSADATA data;
     if (!started_) started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
     socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);

@@ -396,7 +396,7 @@ void Play(Program& p, const std::vector<Scenario>& table) {
         Modems modems;
         for (const std::string& modem : Split(s.modems, "; "))
             modems[std::atoi(modem.c_str())] = modem.substr(modem.find(':') + 1);
-        ASSERT_TRUE(p.SetModems(modems)) << "the virtual modem refused " << s.modems;
+        ASSERT_TRUE(p.SetModems(modems)) << "the virtual modem refused " << s.modems << ": " << p.modem.LastFailure();
         p.selectionSeen.clear();  // a selection fact speaks of this row's dialogs only
         Row row{p, p.Now(), 0, {}, {}, {}};
         for (const std::string& step : Split(s.steps, "|")) row.Step(step);

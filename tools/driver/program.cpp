@@ -25,8 +25,9 @@ bool Program::Start(const Modems& modems, const StartOptions& options, bool wait
     const auto port = VModemClient::SessionPort();
     if (!port || !modem.Connect(*port, &error)) return error = "the session has no virtual modem", false;
     for (int com = 1; com <= 6; ++com)
-        if (!modems.count(com) && !modem.Detach(com)) return error = "COM" + std::to_string(com) + " stays", false;
-    if (!SetModems(modems)) return error = "the modems could not be set up", false;
+        if (!modems.count(com) && !modem.Detach(com))
+            return error = "COM" + std::to_string(com) + " stays: " + modem.LastFailure(), false;
+    if (!SetModems(modems)) return error = "the modems could not be set up: " + modem.LastFailure(), false;
     Tray();
     const Mark start;
     if (!process.Start(options, &error)) return false;

@@ -47,7 +47,7 @@ bool VModemClient::Connect(int port, std::string* error) {
     return true;
 }
 
-bool VModemClient::ReadLine(std::string* line) {
+bool VModemClient::ReadLine(std::string* line, std::string* why) {
     for (;;) {
         const size_t end = pending_.find('\n');
         if (end != std::string::npos) {
@@ -57,25 +57,33 @@ bool VModemClient::ReadLine(std::string* line) {
         }
         char buffer[4096];
         const int got = recv(socket_, buffer, sizeof buffer, 0);
-        if (got <= 0) return false;
+        if (got <= 0) {
+            *why = got == 0 ? "the modem closed the connection" : "recv failed, error " + std::to_string(WSAGetLastError());
+            return false;
+        }
         pending_.append(buffer, static_cast<size_t>(got));
     }
 }
 
 VModemAnswer VModemClient::Request(const std::string& line) {
+    VModemAnswer answer = Exchange(line);
+    if (!answer.ok) lastFailure_ = "\"" + line + "\": " + answer.error;
+    return answer;
+}
+
+VModemAnswer VModemClient::Exchange(const std::string& line) {
     VModemAnswer answer;
-    if (socket_ == INVALID_SOCKET) {
-        answer.error = "not connected";
-        return answer;
-    }
+    // A reconnection that failed once is tried again here, so that one
+    // refused connection does not fail every later request of the process.
+    if (socket_ == INVALID_SOCKET && !Connect(port_, &answer.error)) return answer;
     const std::string out = line + "\n";
     if (send(socket_, out.data(), static_cast<int>(out.size()), 0) != static_cast<int>(out.size())) {
         answer.error = "send failed";
         Reconnect();
         return answer;
     }
-    std::string reply;
-    while (ReadLine(&reply)) {
+    std::string reply, why;
+    while (ReadLine(&reply, &why)) {
         if (reply == "OK") {
             answer.ok = true;
             return answer;
@@ -91,7 +99,7 @@ VModemAnswer VModemClient::Request(const std::string& line) {
     }
     // A read that timed out leaves the stream where a late answer would be
     // taken for the next request's: start the next one on a fresh connection.
-    answer.error = "no answer";
+    answer.error = "no answer: " + why;
     Reconnect();
     return answer;
 }

@@ -39,6 +39,8 @@ public:
     bool Connect(int port, std::string* error);
 
     VModemAnswer Request(const std::string& line);
+    // The request and reason of the last one that failed, for a row's message.
+    const std::string& LastFailure() const { return lastFailure_; }
 
     bool Attach(int com) { return Request("attach " + std::to_string(com)).ok; }
     bool Detach(int com) { return Request("detach " + std::to_string(com)).ok; }
@@ -58,12 +60,14 @@ public:
     std::optional<std::string> Received(int com);
 
 private:
-    bool ReadLine(std::string* line);
+    VModemAnswer Exchange(const std::string& line);
+    bool ReadLine(std::string* line, std::string* why);
     void Reconnect();
 
     SOCKET socket_ = INVALID_SOCKET;
     int port_ = 0;
     bool started_ = false;
+    std::string lastFailure_;
     std::string pending_;
 };
 

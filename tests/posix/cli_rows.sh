@@ -16,7 +16,10 @@ set -u
 started=$SECONDS
 scratch=$(mktemp -d /tmp/korvane-rows.XXXXXX)
 vmodem_pid=
-trap 'kill $vmodem_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$scratch"' EXIT
+# A live process that the rows' lock files name.
+sleep 3600 &
+sleeper=$!
+trap 'kill $vmodem_pid $sleeper 2>/dev/null; wait 2>/dev/null; rm -rf "$scratch"' EXIT
 # Everything a row may run as nobody lies in the scratch directory, open to all.
 chmod 755 "$scratch"
 mkdir -p "$scratch/bin" "$scratch/ports" "$scratch/rolocks"
@@ -70,9 +73,15 @@ sett() { hex "at%t19,0,$1"$'\r\n'; }
 # tries LOW HIGH: the sync command, LOW to HIGH times, as a regex.
 tries() { printf '(%s){%s,%s}' "$S" "$1" "$2"; }
 device() { readlink -f "$scratch/ports/com$1"; }
+# live_lock PATH: a lock file in the FHS form, naming the live $sleeper, whose holder is $locked_by.
+live_lock() { printf '%10d\n' "$sleeper" >"$1" || set_up_failed "a live lock $1"; }
+locked_by="PID $sleeper (sleep) in $KORVANE_LOCK_DIR"
 lock_of() { local dev; dev=$(device "$1"); dev=${dev#/dev/}; echo "LCK..${dev//\//_}"; }
 
-# row NAME MODEMS EXIT STDOUT-RE STDERR-RE RECEIVED COMMAND...
+# ms_since START: the milliseconds since $EPOCHREALTIME was START.
+ms_since() { echo $(( (${EPOCHREALTIME/./} - ${1/./}) / 1000 )); }
+# row NAME MODEMS EXIT STDOUT-RE STDERR-RE RECEIVED COMMAND...: the command's
+# time, in ms, lands in $took.
 row() {
   local name=$1 attached=$2 want=$3 out_re=$4 err_re=$5 bytes=$6 status out err problem= n setup
   shift 6
@@ -80,8 +89,9 @@ row() {
   setup=$(modems $attached 2>&1)
   [ -z "$setup" ] || problem="; setting up $attached failed: $setup"
   for n in $modem_ports; do vm clear "$n" >/dev/null 2>&1; done
+  local start=$EPOCHREALTIME
   (cd "$scratch" && "$@" >"$lane_dir/out" 2>"$lane_dir/err" </dev/null)
-  status=$?
+  status=$? took=$(ms_since "$start")
   out=$(cat "$lane_dir/out")
   err=$(tr '\n' ' ' <"$lane_dir/err")
   [ "$status" = "$want" ] || problem+="; exit $status, want $want"
@@ -202,8 +212,6 @@ gci() {
   row "set: OK, but the old country kept" "2:B5:$g:ignoreset=1" 1 '^not taken$' \
     'answered OK to AT\+GCI=B4 but still reports B5 \(United States\)' "2:$S$I3$AT$ASK$LIST$(setg B4)$ASK" \
     "$K" set 'United Kingdom' --port ports/com2
-  row "query --dialect gci of the card" "1:B5" 1 '^$' 'the modem on ports/com1 answered ERROR to AT\+GCI\?' \
-    "1:$S$ASK" "$K" query --port ports/com1 --dialect gci
   # The window's pace: no sync, no read first, and the first command once the
   # settling pause (1000 ms) and the reader's start (500 ms) have passed.
   local name="set --paced: the window's pace, written without reading first"
@@ -250,16 +258,14 @@ commands() {
 
 # Lock files of other users, stale ones, and where the program puts its own.
 locks() {
-  local sleeper gone lock status problem
+  local gone lock status problem
   modems 4:B5
   lock=$KORVANE_LOCK_DIR/$(lock_of 4)
-  sleep 60 &
-  sleeper=$!
   # The forms of a lock's PID and a live lock of our own user are rows of posix_units.
-  printf '%10d\n' "$sleeper" >"$lock"
+  live_lock "$lock"
   # A live process of another user, which we may not signal, holds its lock all the same.
   open_to_all 4
-  row "a live lock of another user's process" - 3 '^$' "is locked by PID $sleeper \\(sleep\\) in $KORVANE_LOCK_DIR" "4:-" \
+  row "a live lock of another user's process" - 3 '^$' "is locked by $(re "$locked_by")" "4:-" \
     $NOBODY "$K" query --port ports/com4
   # Another user's lock that we may not read, however old.
   chmod 600 "$lock"
@@ -268,7 +274,6 @@ locks() {
   row "a lock we may not read" - 3 '^$' "is locked by a lock file whose PID cannot be read in $KORVANE_LOCK_DIR" "4:-" \
     $NOBODY "$K" query --port ports/com4
   chmod 644 "$lock"
-  kill $sleeper
   sh -c 'exit 0' &
   gone=$!
   wait $gone

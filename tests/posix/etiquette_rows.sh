@@ -65,25 +65,21 @@ re() { printf '%s' "$1" | sed 's/[][\.*^$(){}+?|]/\\&/g'; }
 # What is not a serial port at all, refused at once whatever lock files say;
 # and a port named twice, in a list with empty entries.
 lock_forms() {
-  local dev sleeper path
-  sleep 60 &
-  sleeper=$!
+  local dev path
   # Live locks under the names the devices would lock: a lock looked at would say "locked".
-  printf '%10d\n' "$sleeper" | tee "$KORVANE_LOCK_DIR/LCK..null" >"$KORVANE_LOCK_DIR/LCK..zero" ||
-    set_up_failed "live locks for /dev/null and /dev/zero"
+  live_lock "$KORVANE_LOCK_DIR/LCK..null" && live_lock "$KORVANE_LOCK_DIR/LCK..zero"
   mkfifo "$lane_dir/fifo" && mkdir -p "$lane_dir/folder" && : >"$lane_dir/file" || set_up_failed "a FIFO, a folder, a file"
   for path in /dev/null /dev/zero "$lane_dir/fifo" "$lane_dir/file" "$lane_dir/folder"; do
     row "not a serial port: ${path##*/}" "" 2 '^$' "^korvane-cli: --port: '$(re "$path")' is not a serial port Run with --help" "" \
       "$K" query --port "$path"
   done
   rm -f "$KORVANE_LOCK_DIR/LCK..null" "$KORVANE_LOCK_DIR/LCK..zero"
-  kill "$sleeper"
 
   modems 2:B5
   dev=$(device 2)
   row "a port named twice and by its device: probed once" - 0 '^ports/com2: modem \(t19\)$' \
     "^korvane-cli: ports/com2 is given twice: probed once korvane-cli: $(re "$dev") is ports/com2: probed once probing ports/com2\\.\\.\\. \$" \
-    "2:$S$(hex $'ati3\r\n')" "$K" detect --ports "ports/com2,,ports/com2,$dev,"
+    "2:$S$I3" "$K" detect --ports "ports/com2,,ports/com2,$dev,"
 }
 
 # on_terminal DEVICE COMMAND...: the command with the terminal as its standard input.
@@ -123,7 +119,7 @@ terminals() {
 # Failures with --json, a reason for each port that cannot open, and control
 # characters from outside shown escaped in every message.
 messages() {
-  local dev sleeper lock
+  local dev lock
   modems 6:B5
   dev=$(device 6) lock=$KORVANE_LOCK_DIR/$(lock_of 6)
   row "--json: a port that does not exist" - 1 \
@@ -133,14 +129,11 @@ messages() {
   row "--json: an unknown country" - 2 \
     "^\\{\"error\":\"unknown country 'Narnia' \\(korvane-cli list shows the table\\)\",\"exit\":2\\}\$" "unknown country 'Narnia'" "" \
     "$K" set Narnia --json --port ports/com6
-  sleep 60 &
-  sleeper=$!
-  printf '%10d\n' "$sleeper" >"$lock" || set_up_failed "a live lock"
+  live_lock "$lock"
   row "--json: a port in use" - 3 \
-    "^\\{\"error\":\"$(re "$dev is locked by PID $sleeper (sleep) in $KORVANE_LOCK_DIR")\",\"exit\":3\\}\$" '' "6:-" \
+    "^\\{\"error\":\"$(re "$dev is locked by $locked_by")\",\"exit\":3\\}\$" '' "6:-" \
     "$K" set Japan --json --port ports/com6
   rm -f "$lock"
-  kill "$sleeper"
   row "detect: why a port cannot open" - 0 '^ports/com6: modem \(t19\)\nports/gone: cannot open$' \
     '^probing ports/com6\.\.\. probing ports/gone\.\.\. korvane-cli: ports/gone: no such port $' "6:$S$(hex $'ati3\r\n')" \
     "$K" detect --ports ports/com6,ports/gone
@@ -248,46 +241,31 @@ beside_a_getty() {
   check "that mgetty saw nothing" "it said '$said'" [ "$said" = "ready|" ]
 }
 
-# ms_since START: the milliseconds since $EPOCHREALTIME was START.
-ms_since() { echo $(( (${EPOCHREALTIME/./} - ${1/./}) / 1000 )); }
-# timed COMMAND...: runs the command; how long it took, in ms, lands in $lane_dir/took.
-timed() {
-  local start=$EPOCHREALTIME status
-  "$@"
-  status=$?
-  ms_since "$start" >"$lane_dir/took"
-  return $status
-}
-
 # --wait: a live lock that goes after 2 s is waited out; one that stays ends the wait when it is up.
 waiting() {
-  local dev lock sleeper remover start elapsed took waiting_line
+  local dev lock remover start elapsed waiting_line
   modems 5:B5
   dev=$(device 5) lock=$KORVANE_LOCK_DIR/$(lock_of 5)
-  sleep 60 &
-  sleeper=$!
-  waiting_line="korvane-cli: $(re "$dev is locked by PID $sleeper (sleep) in $KORVANE_LOCK_DIR"): waiting up to"
-  printf '%10d\n' "$sleeper" >"$lock" || set_up_failed "a live lock"
+  waiting_line="korvane-cli: $(re "$dev is locked by $locked_by"): waiting up to"
+  live_lock "$lock"
   start=$EPOCHREALTIME
   (sleep 2 && rm -f "$lock") &
   remover=$!
   row "--wait 5, a lock that goes after 2 s" - 0 '^United States$' \
     "^$waiting_line 5 s for it to go querying the country on ports/com5 \\(t19\\)\\.\\.\\. \$" \
-    "5:$S$(hex $'ati3\r\nati9\r\n')" timed "$K" query --port ports/com5 --wait 5 --settle 0
+    "5:$S$I3$I9" "$K" query --port ports/com5 --wait 5 --settle 0
   # Done no sooner than the lock went, 2 s after it was set to go, and soon after.
-  elapsed=$(ms_since "$start") took=$(cat "$lane_dir/took")
+  elapsed=$(ms_since "$start")
   verdict "it went ahead once the lock went: done after 2 s, in at most 3.5 s" \
     "$( [ "$elapsed" -ge 2000 ] && [ "$took" -le 3500 ] || echo "it ended $elapsed ms after the lock was set to go, and took $took ms")"
   wait "$remover"
-  printf '%10d\n' "$sleeper" >"$lock" || set_up_failed "a live lock"
+  live_lock "$lock"
   row "--wait 1, a lock that stays" - 3 '^$' \
-    "^$waiting_line 1 s for it to go korvane-cli: $(re "$dev is locked by PID $sleeper (sleep) in $KORVANE_LOCK_DIR") \$" \
-    "5:-" timed "$K" query --port ports/com5 --wait 1 --settle 0
-  elapsed=$(cat "$lane_dir/took")
+    "^$waiting_line 1 s for it to go korvane-cli: $(re "$dev is locked by $locked_by") \$" \
+    "5:-" "$K" query --port ports/com5 --wait 1 --settle 0
   verdict "it gave up when the wait was up: from 0.95 to 2 s" \
-    "$( [ "$elapsed" -ge 950 ] && [ "$elapsed" -le 2000 ] || echo "it took $elapsed ms")"
+    "$( [ "$took" -ge 950 ] && [ "$took" -le 2000 ] || echo "it took $took ms")"
   rm -f "$lock"
-  kill "$sleeper"
   row "--wait longer than an hour" - 2 '^$' "^korvane-cli: --wait: Value 3601 not in range 0 to 3600 Run with --help" "" \
     "$K" query --port ports/com5 --wait 3601
 }

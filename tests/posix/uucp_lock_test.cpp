@@ -216,8 +216,8 @@ TEST(UucpLock, WritesItsLockUnderANameNobodyCouldGuess) {
               std::vector<std::string>{"LTMP." + std::to_string(getpid()) + ".ttyUSB3"});
 }
 
-// Release leaves a lock that is no longer the file we linked, and a directory
-// that takes no lock changes nothing.
+// Release leaves a lock that is no longer the file we linked. (A directory
+// that takes no lock is a row of linux_cli.)
 TEST(UucpLock, LeavesWhatIsNotOurs) {
     const struct {
         const char* what;
@@ -235,11 +235,6 @@ TEST(UucpLock, LeavesWhatIsNotOurs) {
         lock.Release();
         EXPECT_EQ(ReadAll(dir.Path() + "/LCK..ttyS0"), row.content);
     }
-    ScratchDir dir;
-    UucpLock lock;
-    EXPECT_EQ(lock.Take(dir.Path() + "/missing", "/dev/ttyS0"), LockResult::NotWritable);
-    EXPECT_NE(lock.writeError.find("No such file or directory"), std::string::npos) << lock.writeError;
-    EXPECT_TRUE(lock.Path().empty());
 }
 
 // A signal that ends the process removes its lock, unless the file is no longer the one it linked.

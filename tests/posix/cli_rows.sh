@@ -203,6 +203,10 @@ gci() {
     'lists \(00,8A,B4,B5\)' "2:$S$LIST" "$K" supported --port ports/com2 --dialect gci --table shipped.ini
   row "supported: a range" "2:B5:$g:gcilist=00-FF" 0 '^\{"port":"ports/com2","dialect":"gci","listed":"00-FF","countries":\[\{"code":"00","country":"Japan"\},.*"FE","country":"Taiwan"\}\]\}$' \
     '' "2:$S$I3$AT$LIST" "$K" supported --json --port ports/com2
+  # A list's codes of no country are shown, a range's are not.
+  row "supported --json: a list with a code of no country" "2:B5:$g:gcilist=00,99,B5" 0 \
+    '^\{"port":"ports/com2","dialect":"gci","listed":"00,99,B5","countries":\[\{"code":"00","country":"Japan"\},\{"code":"99","country":null\},\{"code":"B5","country":"United States"\}\]\}$' \
+    '' "2:$S$I3$AT$LIST" "$K" supported --json --port ports/com2
   # A code of no country in the list is shown bare.
   row "set: a country outside the modem's list" "2:B5:$g:gcilist=00,99,B4,B5" 2 '^$' \
     "^setting Germany on ports/com2 \(gci\)\.\.\. korvane-cli: Germany \(\+GCI 04 or 42\) is not among the codes the modem on ports/com2 supports \(00,99,B4,B5\): 00 Japan, 99, B4 United Kingdom, B5 United States $" \
@@ -387,13 +391,9 @@ states() {
   done
 }
 
-# A list with codes of no country, and no needless write: the country read
-# first, nothing written where the modem has it, unless forced.
-gci_lists_and_writes() {
-  local g=6:B5:personality=gci
-  row "entries of no country: --json" "$g:gcilist=00,99,B5" 0 \
-    '^\{"port":"ports/com6","dialect":"gci","listed":"00,99,B5","countries":\[\{"code":"00","country":"Japan"\},\{"code":"99","country":null\},\{"code":"B5","country":"United States"\}\]\}$' \
-    '' "6:$S$I3$AT$LIST" "$K" supported --json --port ports/com6
+# No needless write: the country read first, nothing written where the
+# modem has it, unless forced.
+needless_writes() {
   row "gci: set to the country it has: nothing written, and --json says so" "6:B4:personality=gci" 0 \
     '^\{"port":"ports/com6","country":"United Kingdom","code":"B4","dialect":"gci","result":"set","written":false\}$' \
     '^setting United Kingdom on ports/com6 \(gci\)\.\.\. korvane-cli: the modem on ports/com6 has United Kingdom already: nothing written \(--force writes it\) $' \
@@ -428,7 +428,7 @@ first_lane() { detection; gci; lock_forms; }
 third_lane() { commands; terminals; states 3; }
 fourth_lane() { locks; beside_a_getty; line_left_as_found 4; }
 fifth_lane() { holders; waiting; }
-sixth_lane() { bad_input; messages_and_tables; gci_lists_and_writes; }
+sixth_lane() { bad_input; messages_and_tables; needless_writes; }
 run_lane "1 2" first_lane
 run_lane "3" third_lane
 run_lane "4" fourth_lane

@@ -31,7 +31,8 @@ spoken_to() {
 # The line as the program found it, on port P: exclusive mode cleared, every
 # termios field put back and no lock left, after a set that ends by itself
 # and after one ended by SIGTERM; meanwhile the lock, exclusive mode and the
-# modem's settings. B19200 is 14 (016 in termios's octal).
+# modem's settings. B19200 is 14 (016 in termios's octal). The set waits 3 s
+# for the silent card, so that a loaded machine still looks while it waits.
 line_left_as_found() {
   local p=$1 dev lock end want before during after status problem
   modems "$p:B5:silent=1"
@@ -41,7 +42,7 @@ line_left_as_found() {
     [ -e "$lock" ] && { problem="; a lock was there before the set"; rm -f "$lock"; }
     vm clear "$p" >/dev/null
     before=$("$TTY_STATE" "$dev" mark) || set_up_failed "marking the line"
-    in_background "$K" set Japan --port "ports/com$p" --dialect t19
+    in_background "$K" set Japan --port "ports/com$p" --dialect t19 --settle 3000
     spoken_to "$p"
     during=$("$TTY_STATE" "$dev")
     vm termios "$p"
@@ -55,7 +56,8 @@ line_left_as_found() {
     [[ $during == "excl=1 "*" ispeed=14 ospeed=14 "* ]] || problem+="; while the set waited the port showed $during"
     [ "$after" = "$before" ] || problem+="; after it the line differs in $(fields_differing "$before" "$after")"
     [ -e "$lock" ] && problem+="; the lock is still there"
-    verdict "a set ended $end: exclusive mode while it waits, then the line put back, no lock left" "$problem"
+    verdict "a set ended $end: exclusive mode while it waits, then the line put back, no lock left" "$problem" \
+      "--- the set said: $(cat "$lane_dir/bg.err")"
   done
 }
 
@@ -216,10 +218,10 @@ beside_a_getty() {
   [ "$after" = "$before" ] || problem+="; its line differs in $(fields_differing "$before" "$after")"
   verdict "then the getty stepped back, saw the lock go, and found its line as it left it" "$problem"
 
-  # Exclusive mode, seen while a set waits 1 s for a silent card to answer.
+  # Exclusive mode, seen while a set waits 3 s for a silent card to answer.
   modems 4:B5:silent=1
   getty_as mgetty 4
-  in_background "$K" set Japan --port ports/com4 --dialect t19
+  in_background "$K" set Japan --port ports/com4 --dialect t19 --settle 3000
   spoken_to 4
   state=$("$TTY_STATE" "$dev")
   wait "$background"; status=$?

@@ -219,7 +219,9 @@ beside_a_getty() {
   verdict "then the getty stepped back, saw the lock go, and found its line as it left it" "$problem"
 
   # Exclusive mode, seen while a set waits 3 s for a silent card to answer.
+  # The modem made anew may have another pseudo-terminal.
   modems 4:B5:silent=1
+  dev=$(device 4)
   getty_as mgetty 4
   in_background "$K" set Japan --port ports/com4 --dialect t19 --settle 3000
   spoken_to 4

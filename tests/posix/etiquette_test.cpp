@@ -25,14 +25,6 @@
 
 namespace {
 
-TEST(SerialPorts, NamesAndLists) {
-    EXPECT_EQ(PortPath("ttyUSB0"), "/dev/ttyUSB0");
-    for (const char* path : {"/dev/ttyACM1", "/dev/serial/by-id/usb-Modem-if00", "./com4"})
-        EXPECT_EQ(PortPath(path), path);
-    EXPECT_EQ(SplitPortList("ttyS0,,/dev/pts/4,"), (std::vector<std::string>{"/dev/ttyS0", "/dev/pts/4"}));
-    EXPECT_TRUE(SplitPortList(",").empty());
-}
-
 TEST(SerialPorts, FindsRealPortsOnly) {
     ScratchDir sys;
     sys.Make("devices/platform/serial8250/tty/ttyS2/x");

@@ -105,7 +105,6 @@ row "gci " korvane-cli supported --dialect g
 row "United\\ Kingdom United\\ States " korvane-cli set Uni
 row "B4 B5 Belgium " korvane-cli set --port /dev/ttyS0 B
 row "United\\ Kingdom " korvane-cli check "United\\ K"
-row "--port --ports " korvane-cli set Japan --por
 row "--force " korvane-cli set Japan --f
 
 # A table whose names hold command substitutions: completing them runs nothing.

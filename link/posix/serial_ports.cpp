@@ -103,15 +103,3 @@ std::string ByIdName(const std::string& device, const std::string& byIdDir) {
         if (RealDevice(byIdDir + "/" + name) == real) return byIdDir + "/" + name;
     return "";
 }
-
-std::vector<std::string> SplitPortList(const std::string& list) {
-    std::vector<std::string> paths;
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t comma = list.find(',', start);
-        if (comma == std::string::npos) comma = list.size();
-        if (comma > start) paths.push_back(PortPath(list.substr(start, comma - start)));
-        start = comma + 1;
-    }
-    return paths;
-}

@@ -32,7 +32,3 @@ std::vector<std::string> SystemSerialPorts(const std::string& sysClassTty = "/sy
 // The stable name udev gives a device under /dev/serial/by-id, or "" when it
 // has none (built-in UARTs, pseudo-terminals).
 std::string ByIdName(const std::string& device, const std::string& byIdDir = "/dev/serial/by-id");
-
-// A comma-separated list of port arguments ("ttyUSB0,/dev/ttyACM0"), each
-// turned into its path; empty items are dropped.
-std::vector<std::string> SplitPortList(const std::string& list);

@@ -22,14 +22,6 @@ namespace {
 
 using namespace drv;
 
-// The names of the shipped table, whose lines are plain: each before its first comma.
-std::vector<std::string> ShippedNames() {
-    std::ifstream ini(KorvaneBinDir() + "korvane.ini");
-    std::vector<std::string> names;
-    for (std::string line; std::getline(ini, line);) names.push_back(line.substr(0, line.find(',')));
-    return names;
-}
-
 TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
     Program p;
     ASSERT_TRUE(p.Start({})) << p.error;
@@ -39,7 +31,7 @@ TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
         texts.push_back("No modem on COM" + std::to_string(port));
     }
     texts.push_back("No Modem in your system!");
-    EXPECT_EQ(p.ProgressTexts({}), texts);
+    EXPECT_EQ(p.TextsSince({}, kProgressStatus, false), texts);
     std::vector<int> positions;
     for (const spy::Event& e : p.process.Spy().Events())
         if (e.message == PBM_SETPOS && (positions.empty() || positions.back() != static_cast<int>(e.wParam)))
@@ -73,25 +65,28 @@ TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
         EXPECT_EQ(TextOf(p.Item(b.id)), b.text);
         EXPECT_EQ(IsEnabled(p.Item(b.id)), b.enabled) << b.text;
     }
-    const std::vector<MenuEntry> system = p.process.Spy().SystemMenu(p.main);
+    const std::vector<MenuEntry> system =
+        p.process.Spy().Menu(p.main, spy::kQuerySystemMenu, HandleToULong(p.main));
     ASSERT_GE(system.size(), 2u);
     EXPECT_TRUE(system[system.size() - 2].separator);
     EXPECT_EQ(system.back().text, "&About KORVANE...");
     EXPECT_EQ(system.back().id, 0x10u);
 
-    // The list: the table in file order, nothing chosen; each choice shows its name and flag.
-    const std::vector<std::string> names = ShippedNames();
+    // The list: the shipped table in file order, nothing chosen; each choice shows its flag.
+    std::ifstream ini(KorvaneBinDir() + "korvane.ini");
+    std::vector<std::string> names, bitmaps;
+    for (std::string name, id, bitmap, code; std::getline(ini, name, ',') && std::getline(ini, id, ',') &&
+                                             std::getline(ini, bitmap, ',') && std::getline(ini, code);) {
+        names.push_back(name);
+        bitmaps.push_back(bitmap);
+    }
     ASSERT_EQ(names.size(), 35u);
     EXPECT_EQ(ComboItems(p.Item(kCountryList)), names);
     EXPECT_EQ(ComboSelection(p.Item(kCountryList)), CB_ERR);
-    std::ifstream ini(KorvaneBinDir() + "korvane.ini");
-    for (std::string name, id, bitmap, code; std::getline(ini, name, ',') && std::getline(ini, id, ',') &&
-                                             std::getline(ini, bitmap, ',') && std::getline(ini, code);) {
-        ASSERT_TRUE(p.Choose(name)) << name;
-        const auto flag = reinterpret_cast<HBITMAP>(SendWithTimeout(p.Item(kFlag), STM_GETIMAGE, IMAGE_BITMAP, 0));
-        const SIZE size = p.process.Spy().BitmapSize(p.main, flag);
-        EXPECT_EQ(size.cx * 1000 + size.cy, 150100) << name;
-        EXPECT_EQ(p.ShownFlagBits(), p.ResourceBits(bitmap)) << name;
+    for (size_t i = 0; i < names.size(); ++i) {
+        ASSERT_TRUE(p.Choose(names[i])) << names[i];
+        const unsigned long long bits = p.ResourceBits(bitmaps[i]);
+        EXPECT_TRUE(bits && p.ShownFlagBits() == bits) << names[i] << " shows another flag than " << bitmaps[i];
     }
 
     // The tray menu's lines, read inside the program.
@@ -99,7 +94,8 @@ TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
     const HWND popup =
         WaitFor([&] { return FindPopupMenu(p.process.Pid()); }, [](HWND w) { return w; }, kStepLimit).last;
     std::vector<std::string> items;
-    for (const MenuEntry& item : p.process.Spy().Menu(p.main, PopupMenuHandle(popup))) items.push_back(item.text);
+    const auto menu = static_cast<DWORD>(SendWithTimeout(popup, MN_GETHMENU, 0, 0));
+    for (const MenuEntry& item : p.process.Spy().Menu(p.main, spy::kQueryMenu, menu)) items.push_back(item.text);
     EXPECT_EQ(items, (std::vector<std::string>{"Show Configuration Window", "Auto Detect Modem", "Quit"}));
     Play(p,
          {

@@ -100,13 +100,9 @@ TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
     Play(p,
          {
              {"the tray menu is open (and closes on Escape)", "", "", "menu=open"},
-             {"a right click on the tray does nothing", "", "tray right", "menu=closed; window=shown"},
              {"a left click with no modem opens the menu", "", "tray left", "menu=open; window=shown"},
              {"Other Modem with no modem known detects first and opens no selection", "", "click other|wait-run",
               "probed=3 4 2 1 5 6; found=; selection=; status=No Modem in your system!; tip=No Modem found"},
-             {"Quit asks; No keeps the program", "", "click quit|answer no",
-              "box=Are you sure you want to quit?; caption=Quit; alive=yes"},
-             {"Enter keeps the window", "", "key enter", "window=shown; boxes=0; alive=yes"},
              {"Escape ends the program at once and takes its icon away", "", "key escape", "gone=yes"},
          });
 }
@@ -129,8 +125,6 @@ TEST(Start, AnotherConfigurationToolsWindowEndsTheProgramAtOnce) {
 // it is there at all, else korvane-shipped.ini), finishes its run and still
 // answers; a table that cannot be read brings one box naming it.
 TEST(Start, BadCountryTablesAndShippedOnesNeverStopTheProgram) {
-    std::string ten(10 * 1024 * 1024, 'x');
-    ten += "\nAfter,ID,UK,01\n";
     const RandomTable random = MakeRandomTable(5, 400);
     const std::string edited = "Edited,EDITED,USA,98\n", shipped = "Shipped,SHIPPED,UK,97\n";
     const struct {
@@ -141,8 +135,6 @@ TEST(Start, BadCountryTablesAndShippedOnesNeverStopTheProgram) {
     } cases[] = {{"missing", {StartOptions::kMissing, "", {}}, {}, "korvane.ini"},
                  {"a directory", {StartOptions::kDirectory, "", {}}, {}, "korvane.ini"},
                  {"400 random lines", {StartOptions::kContent, random.content, {}}, random.names, nullptr},
-                 {"10 MiB, one line first", {StartOptions::kContent, ten, {}}, {"After"}, nullptr},
-                 {"empty", {StartOptions::kContent, "", {}}, {}, nullptr},
                  {"korvane-shipped.ini only", {StartOptions::kMissing, "", shipped}, {"Shipped"}, nullptr},
                  {"both: korvane.ini", {StartOptions::kContent, edited, shipped}, {"Edited"}, nullptr},
                  {"an empty korvane.ini beside korvane-shipped.ini", {StartOptions::kContent, "", shipped}, {}, nullptr},

@@ -9,7 +9,6 @@
 #include "tools/driver/program.h"
 #include "tools/driver/program_spy.h"
 #include "tools/driver/window_input.h"
-#include "win32/scoped_handle.h"
 
 namespace {
 
@@ -26,11 +25,7 @@ public:
 
 private:
     static void Set(DWORD dpi) {
-        HKEY key = nullptr;
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr);
-        const ScopedRegistryKey desktop(key);
-        RegSetValueExA(desktop.Get(), "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+        SetUserValue("Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, sizeof dpi);
     }
 };
 
@@ -82,7 +77,8 @@ Drawn Measure(Program& p, HWND control) {
     SendWithTimeout(p.main, WM_NULL, 0, 0);
     RECT around = RectIn(p.main, control);
     InflateRect(&around, 4, 4);
-    return {FrameAround(p.main, control), p.process.Spy().DrawnBox(p.main, around)};
+    const spy::Query* drawn = p.process.Spy().Ask(p.main, spy::kQueryDrawnBox, HandleToULong(p.main), around);
+    return {FrameAround(p.main, control), drawn ? drawn->box : RECT{}};
 }
 
 // At 96 DPI the pictures are drawn at their own size. Above it they grow

@@ -69,6 +69,12 @@ struct Trigger {
     }
 };
 
+// The program's threads and kernel handles as they were, and no port open.
+bool AtLevel(const Level& now, const Level& before) {
+    return before.process.ok && now.process.ok && now.process.programThreads == before.process.programThreads &&
+           now.process.handles == before.process.handles && now.process.serialHandles == 0;
+}
+
 // Everything one row did and saw, for its facts.
 struct Row {
     Program& p;
@@ -88,8 +94,7 @@ struct Row {
                                                                       {"sysclose", {WM_SYSCOMMAND, SC_CLOSE}},
                                                                       {"quit", {WM_COMMAND, kTrayQuit}},
                                                                       {"show", {WM_COMMAND, kShowWindow}},
-                                                                      {"autodetect", {WM_COMMAND, kAutoDetect}},
-                                                                      {"about", {WM_SYSCOMMAND, kAbout}}};
+                                                                      {"autodetect", {WM_COMMAND, kAutoDetect}}};
         const std::map<std::string, int> answers = {{"ok", IDOK}, {"yes", IDYES}, {"no", IDNO}};
         if (verb == "query") {
             const Mark start = p.Now();
@@ -148,7 +153,7 @@ struct Row {
             const HWND about = p.WaitWindow("About Korvane");
             ASSERT_NE(about, nullptr) << "the system menu's About opened nothing";
             // Escape goes where the focus is, which the box takes once it has started.
-            WaitUntil([&] { return p.process.Spy().WaitCursorShown(about).has_value(); }, kStepLimit);
+            WaitUntil([&] { return p.process.Spy().Ask(about, spy::kQueryCursor) != nullptr; }, kStepLimit);
             if (arg == "ok")
                 Click(GetDlgItem(about, IDOK));
             else if (arg == "escape")
@@ -255,7 +260,7 @@ struct Row {
         std::vector<std::string> ports;
         std::string probing;
         int runs = 0;
-        for (const std::string& text : p.ProgressTexts(mark)) {
+        for (const std::string& text : p.TextsSince(mark, kProgressStatus, false)) {
             runs += text.rfind("Detecting COM3", 0) == 0;
             if (text.rfind("Detecting COM", 0) == 0 && key == "probed") ports.push_back(text.substr(13, 1));
             if (key == "found" && text == "Modem connected to COM" + probing) ports.push_back(probing);
@@ -304,11 +309,8 @@ struct Row {
             // Against the level the program had when it first came home, so a
             // leak of any earlier row counts too.
             const Level now = p.Measure();
-            const Level& home = p.homeLevel;
-            const bool same = home.process.ok && now.process.ok &&
-                              now.process.programThreads == home.process.programThreads &&
-                              now.process.handles == home.process.handles && now.process.serialHandles == 0;
-            return same ? "same" : "at home: " + Describe(home) + "; now: " + Describe(now);
+            return AtLevel(now, p.homeLevel) ? "same"
+                                             : "at home: " + Describe(p.homeLevel) + "; now: " + Describe(now);
         }
         if (key == "selection") return Join(selection.empty() ? p.selectionSeen : selection, " / ");
         if (key == "boxes") {
@@ -348,8 +350,7 @@ Program& Home() {
             Play(*program, {{"warm-up", "4:", warmUps ? "query" : "choose France|query|set United States",
                              "tip=United States"}});
             const Level now = program->Measure();
-            const bool settled = now.process.ok && now.process.handles == program->homeLevel.process.handles &&
-                                 now.process.programThreads == program->homeLevel.process.programThreads;
+            const bool settled = AtLevel(now, program->homeLevel);
             program->homeLevel = now;
             if (settled) break;
         }

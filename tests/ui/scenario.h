@@ -10,7 +10,7 @@
 // Steps, separated by '|':
 //   query | set COUNTRY | set-none | choose COUNTRY | run [LINE] | arrive NAME | remove NAME |
 //   volume-arrive NAME | null-arrive | null-remove | query-remove NAME | click set|current|other|quit |
-//   post close|sysclose|quit|show|autodetect|about | answer ok|yes|no | key escape|enter |
+//   post close|sysclose|quit|show|autodetect | answer ok|yes|no | key escape|enter |
 //   tray left|right | hide | about ok|escape|close | progress-keys (Escape, Enter and both closes
 //   sent to the progress dialog) | wait-box | wait-progress | wait-run | burst N (an arrival, then N
 //   removals and arrivals during its run, half of them once the run has found COM4) |

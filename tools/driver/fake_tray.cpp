@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "tools/driver/spy_shared.h"
 #include "win32/scoped_handle.h"
 #include "tools/driver/window_input.h"
 
@@ -59,13 +60,6 @@ std::vector<unsigned char> IconBits(HICON icon) {
 
 }  // namespace
 
-std::uint64_t HashBytes(const void* data, std::size_t size) {
-    std::uint64_t hash = 1469598103934665603ull;
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
-    return hash;
-}
-
 bool FakeTray::LearnIcons(const std::string& exePath, std::string* error) {
     HMODULE module = LoadLibraryExA(exePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     for (int id : kTrayIconIds) {
@@ -74,7 +68,7 @@ bool FakeTray::LearnIcons(const std::string& exePath, std::string* error) {
         const std::vector<unsigned char> bits = IconBits(icon);
         if (icon) DestroyIcon(icon);
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!bits.empty()) icons_[HashBytes(bits.data(), bits.size())] = id;
+        if (!bits.empty()) icons_[spy::HashBits(bits.data(), static_cast<unsigned>(bits.size()))] = id;
     }
     if (module) FreeLibrary(module);
     if (icons_.size() == std::size(kTrayIconIds)) return true;
@@ -145,7 +139,6 @@ void FakeTray::Receive(HWND owner, const COPYDATASTRUCT& data) {
     NotifyData notify;
     std::memcpy(&notify, data.lpData, sizeof notify);
     TrayRecord record;
-    record.ms = GetTickCount();
     record.operation = static_cast<DWORD>(data.dwData);
     record.owner = owner;
     record.id = notify.uID;
@@ -156,7 +149,7 @@ void FakeTray::Receive(HWND owner, const COPYDATASTRUCT& data) {
     const DWORD iconBytes = data.cbData - static_cast<DWORD>(sizeof notify);
     record.width = notify.width;
     if (iconBytes > 0)
-        record.iconHash = HashBytes(static_cast<const unsigned char*>(data.lpData) + sizeof notify, iconBytes);
+        record.iconHash = spy::HashBits(static_cast<const unsigned char*>(data.lpData) + sizeof notify, iconBytes);
     std::lock_guard<std::mutex> lock(mutex_);
     records_.push_back(record);
 }

@@ -23,12 +23,8 @@ struct TrayRecord {
     UINT callbackMessage = 0;
     std::string tip;
     UINT width = 0;
-    std::uint64_t iconHash = 0;  // of the icon's mask and colour bits, 0 for none
-    DWORD ms = 0;                // GetTickCount when the record arrived
+    std::uint64_t iconHash = 0;  // spy::HashBits of the icon's mask and colour bits, 0 for none
 };
-
-// FNV-1a over a byte range.
-std::uint64_t HashBytes(const void* data, std::size_t size);
 
 class FakeTray {
 public:

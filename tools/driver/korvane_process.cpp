@@ -2,9 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <vector>
 
-#include "tools/driver/wait_for.h"
 #include "tools/driver/window_input.h"
 
 namespace drv {
@@ -31,6 +29,14 @@ std::string KorvaneBinDir() {
     return path;
 }
 
+bool SetUserValue(const char* key, const char* name, DWORD type, const void* data, DWORD size) {
+    HKEY opened = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr))
+        return false;
+    const ScopedRegistryKey owned(opened);
+    return RegSetValueExA(owned.Get(), name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+}
+
 KorvaneProcess::~KorvaneProcess() {
     Kill();
     if (tempDir_.empty()) return;
@@ -42,14 +48,12 @@ KorvaneProcess::~KorvaneProcess() {
 }
 
 bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
-    if (KorvaneBinDir().empty()) {
-        *error = "KORVANE_BIN_DIR is not set (run the test through the session)";
-        return false;
-    }
+    if (KorvaneBinDir().empty())
+        return *error = "KORVANE_BIN_DIR is not set (run the test through the session)", false;
     exePath_ = KorvaneBinDir() + kExeName;
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
     if (options.table != StartOptions::kBuilt) {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
         static int copies = 0;
         tempDir_ = temp + ("korvane test " + std::to_string(GetCurrentProcessId()) + " " +
                            std::to_string(++copies) + "\\");
@@ -65,28 +69,19 @@ bool KorvaneProcess::Start(const StartOptions& options, std::string* error) {
     }
     // The session's display has no window manager: Wine then waits up to 2 s
     // on every hide of a managed window, so the program's windows are unmanaged.
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &key, nullptr) == ERROR_SUCCESS) {
-        RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
-        RegCloseKey(key);
-    }
+    SetUserValue("Software\\Wine\\X11 Driver", "Managed", REG_SZ, "N", 2);
     // As a shortcut or a script starts it: a quoted path, arguments after it,
     // and a working directory that is not its own. The built table lies in the
     // built program's directory, so a copy runs there and the built program in
     // the temporary directory: a table read from the working directory is the wrong one.
-    const std::string commandLine = "\"" + exePath_ + "\" /start \"an argument\"";
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
+    std::string commandLine = "\"" + exePath_ + "\" /start \"an argument\"";
     const std::string dir = tempDir_.empty() ? std::string(temp) : KorvaneBinDir();
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back('\0');
     // Suspended, so the spy hooks the UI thread before its first window.
-    if (!CreateProcessA(exePath_.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+    if (!CreateProcessA(exePath_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                         dir.c_str(), &startup, &info)) {
         *error = "CreateProcess " + exePath_ + " failed: " + std::to_string(GetLastError());
         return false;
@@ -115,12 +110,6 @@ void KorvaneProcess::Kill() {
     if (!Running()) return;
     TerminateProcess(process_.Get(), 1);
     WaitForSingleObject(process_.Get(), kSendTimeout);
-}
-
-HWND KorvaneProcess::WaitForWindow(const char* title, const char* className, DWORD timeoutMs) const {
-    return WaitFor([&] { return FindTopWindow(pid_, title, className); }, [](HWND w) { return w != nullptr; },
-                   timeoutMs)
-        .last;
 }
 
 }  // namespace drv

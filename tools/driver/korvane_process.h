@@ -23,6 +23,8 @@ struct StartOptions {
 
 // The directory of the built program (KORVANE_BIN_DIR), with a backslash.
 std::string KorvaneBinDir();
+// Sets a value under HKEY_CURRENT_USER, for the programs started after.
+bool SetUserValue(const char* key, const char* name, DWORD type, const void* data, DWORD size);
 
 class KorvaneProcess {
 public:
@@ -45,10 +47,6 @@ public:
     // The exit code once the process has ended within the timeout.
     std::optional<DWORD> WaitForExit(DWORD timeoutMs) const;
     void Kill();
-
-    // The process's first top-level window with this title (and class,
-    // when not null), waited for; null after the timeout.
-    HWND WaitForWindow(const char* title, const char* className, DWORD timeoutMs) const;
 
 private:
     ScopedHandle process_;

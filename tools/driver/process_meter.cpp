@@ -3,7 +3,6 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "win32/scoped_handle.h"
@@ -135,16 +134,7 @@ ProcessFigures MeasureProcess(DWORD pid) {
     figures.programThreads = ProgramThreads(pid, process.Get());
     figures.ok = figures.programThreads > 0 && GetProcessMemoryInfo(process.Get(), &memory, sizeof memory);
     figures.privateBytes = memory.PagefileUsage;
-    figures.workingSet = memory.WorkingSetSize;
     return figures;
-}
-
-std::string Describe(const ProcessFigures& f) {
-    char text[160];
-    std::snprintf(
-        text, sizeof text, "program threads %d, handles %d, serial %d, private %.2f MB, working set %.2f MB",
-        f.programThreads, f.handles, f.serialHandles, f.privateBytes / 1048576.0, f.workingSet / 1048576.0);
-    return f.ok ? text : "(not measured)";
 }
 
 }  // namespace drv

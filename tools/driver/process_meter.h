@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include <cstddef>
-#include <string>
 
 namespace drv {
 
@@ -25,11 +24,8 @@ struct ProcessFigures {
     // "\??\Z:\dev\pts\N" (the port's pty) under 64-bit Wine.
     int serialHandles = 0;
     std::size_t privateBytes = 0;
-    std::size_t workingSet = 0;
 };
 
 ProcessFigures MeasureProcess(DWORD pid);
-// "program threads 1, handles 38, serial 0, private 8.1 MB, working set 26.0 MB"
-std::string Describe(const ProcessFigures& figures);
 
 }  // namespace drv

@@ -2,7 +2,9 @@
 
 #include <dbt.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <sstream>
@@ -24,16 +26,16 @@ FakeTray& Program::Tray() {
 bool Program::Start(const Modems& modems, const StartOptions& options, bool waitForRun) {
     const auto port = VModemClient::SessionPort();
     if (!port || !modem.Connect(*port, &error)) return error = "the session has no virtual modem", false;
-    for (int com = 1; com <= 6; ++com)
-        if (!modems.count(com) && !modem.Detach(com))
-            return error = "COM" + std::to_string(com) + " stays: " + modem.LastFailure(), false;
-    if (!SetModems(modems)) return error = "the modems could not be set up: " + modem.LastFailure(), false;
+    Modems all = modems;  // no modem on the ports not named
+    for (int com = 1; com <= 6; ++com) all.emplace(com, "none");
+    if (!SetModems(all)) return error = "the modems could not be set up: " + modem.LastFailure(), false;
     Tray();
     const Mark start;
     if (!process.Start(options, &error)) return false;
-    main = process.WaitForWindow(kMainTitle, "#32770", kStepLimit);
     // The window is listed as soon as it exists, before its controls do.
-    if (!WaitUntil([&] { return Item(kCountryList) != nullptr; }, kStepLimit))
+    if (!WaitUntil(
+            [&] { return (main = FindTopWindow(process.Pid(), kMainTitle, "#32770")) && Item(kCountryList); },
+            kStepLimit))
         return error = "the main window did not appear", false;
     if (waitForRun && !(WaitRunEnd(start) && WaitIdle()))
         return error = "the first detection run did not end", false;
@@ -75,23 +77,14 @@ std::vector<TrayRecord> Program::TrayRecords(Mark since) const {
     return own;
 }
 
-std::vector<std::string> Program::TextsSince(Mark since, int controlId) const {
-    std::vector<std::string> texts;
-    const std::vector<spy::Event> events = process.Spy().Events();
-    for (size_t i = since.events; i < events.size(); ++i)
-        if (events[i].message == WM_SETTEXT && (controlId < 0 || events[i].controlId == controlId))
-            texts.push_back(events[i].text);
-    return texts;
-}
-
-std::vector<std::string> Program::ProgressTexts(Mark since) const {
+std::vector<std::string> Program::TextsSince(Mark since, int controlId, bool inMain) const {
     std::vector<std::string> texts;
     const std::vector<spy::Event> events = process.Spy().Events();
     for (size_t i = since.events; i < events.size(); ++i) {
         const spy::Event& e = events[i];
-        // The main window's country name has the progress status's id.
-        if (e.message == WM_SETTEXT && e.controlId == kProgressStatus && e.parent &&
-            e.parent != HandleToULong(main))
+        // The program's dialogs are top-level windows: a control's parent is never null.
+        if (e.message == WM_SETTEXT && e.controlId == controlId && e.parent &&
+            (e.parent == HandleToULong(main)) == inMain)
             texts.push_back(e.text);
     }
     return texts;
@@ -100,7 +93,12 @@ std::vector<std::string> Program::ProgressTexts(Mark since) const {
 bool Program::Sync() { return WaitForPostedMessages(Item(kCountryList), kStepLimit); }
 
 bool Program::WaitIdle() {
-    return WaitUntil([&] { return process.Spy().WaitCursorShown(main) == false; }, kStepLimit);
+    return WaitUntil(
+        [&] {
+            const spy::Query* cursor = process.Spy().Ask(main, spy::kQueryCursor);
+            return cursor && !cursor->cursorIsWait;
+        },
+        kStepLimit);
 }
 
 HWND Program::WaitWindow(const char* title, DWORD timeoutMs) {
@@ -123,7 +121,8 @@ Box Program::AnswerBox(int button) {
     box.modemMs = modem.Now().value_or(0);
     box.caption = TextOf(window);
     box.text = MessageBoxText(window);
-    if (HICON icon = MessageBoxIcon(window)) box.systemIcon = process.Spy().SystemIconId(main, icon);
+    const spy::Query* icon = process.Spy().Ask(main, spy::kQuerySystemIcon, HandleToULong(MessageBoxIcon(window)));
+    box.systemIcon = icon ? icon->systemIcon : 0;
     AnswerMessageBox(window, button);
     WaitUntil([&] { return !IsWindow(window); }, kStepLimit);
     return box;
@@ -153,16 +152,11 @@ bool Program::WaitRunEnd(Mark since, int pick) {
     return ended && Sync();
 }
 
-int Program::IndexOf(const std::string& country) const {
-    const std::vector<std::string> names = ComboItems(Item(kCountryList));
-    for (size_t i = 0; i < names.size(); ++i)
-        if (names[i] == country) return static_cast<int>(i);
-    return -1;
-}
-
 bool Program::Choose(const std::string& country) {
     const Mark before = Now();
-    ChooseComboItem(Item(kCountryList), IndexOf(country));
+    const std::vector<std::string> names = ComboItems(Item(kCountryList));
+    const size_t index = std::find(names.begin(), names.end(), country) - names.begin();
+    ChooseComboItem(Item(kCountryList), index < names.size() ? static_cast<int>(index) : -1);
     // The name set by this choice, not one shown before.
     return WaitUntil(
         [&] {
@@ -174,8 +168,10 @@ bool Program::Choose(const std::string& country) {
 }
 
 unsigned long long Program::ShownFlagBits() {
-    const auto flag = reinterpret_cast<HBITMAP>(SendWithTimeout(Item(kFlag), STM_GETIMAGE, IMAGE_BITMAP, 0));
-    return flag ? process.Spy().BitmapBitsHash(main, flag) : 0;
+    const LRESULT flag = SendWithTimeout(Item(kFlag), STM_GETIMAGE, IMAGE_BITMAP, 0);
+    const spy::Query* bits =
+        flag ? process.Spy().Ask(main, spy::kQueryBitmapBits, static_cast<DWORD>(flag)) : nullptr;
+    return bits ? bits->bitsHash : 0;
 }
 
 unsigned long long Program::ResourceBits(const std::string& bitmapName) const {
@@ -214,9 +210,15 @@ std::future<LRESULT> Program::DeviceChange(WPARAM event, const std::string& name
 Level Program::Measure() { return {MeasureProcess(process.Pid()), process.Spy().CountGuiObjects(main)}; }
 
 std::string Describe(const Level& level) {
+    const ProcessFigures& f = level.process;
     const GuiObjects& g = level.gui;
-    return Describe(level.process) + "; GDI " + std::to_string(g.gdi) + " (bitmaps " + std::to_string(g.bitmaps) +
-           "), USER " + std::to_string(g.user()) + ", heap " + std::to_string(g.heapBytes) + " bytes";
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "program threads %d, handles %d, serial %d, private %.2f MB; GDI %d (bitmaps %d), "
+                  "USER %d, heap %llu bytes",
+                  f.programThreads, f.handles, f.serialHandles, f.privateBytes / 1048576.0, g.gdi, g.bitmaps,
+                  g.user(), g.heapBytes);
+    return f.ok && g.ok ? text : "(not measured)";
 }
 
 }  // namespace drv

@@ -88,10 +88,10 @@ public:
 
     Mark Now() const;
     std::vector<TrayRecord> TrayRecords(Mark since = {}) const;  // of this program's icon
-    // Texts the program set since the mark in controls with this id (any for -1).
-    std::vector<std::string> TextsSince(Mark since, int controlId = -1) const;
-    // The progress dialog's status lines since the mark.
-    std::vector<std::string> ProgressTexts(Mark since) const;
+    // Texts the program set since the mark in controls with this id, of the
+    // main window or (inMain false) of its other dialogs: the progress
+    // dialog's status lines have the id of the main window's country name.
+    std::vector<std::string> TextsSince(Mark since, int controlId, bool inMain = true) const;
 
     // Returns once the UI thread has taken every message posted before.
     bool Sync();
@@ -107,7 +107,6 @@ public:
     bool WaitRunEnd(Mark since, int pick = 0);
     std::vector<std::string> selectionSeen;  // the lines of the last run's selection dialog
 
-    int IndexOf(const std::string& country) const;
     // Chooses a country as the mouse does and waits until its name shows.
     bool Choose(const std::string& country);
     // spy::HashBits of the flag shown / of the program's bitmap resource.
@@ -126,6 +125,7 @@ public:
     bool mayEnd = false;
 };
 
+// "program threads 1, handles 38, serial 0, private 8.10 MB; GDI 150 (bitmaps 40), USER 60, heap 1000 bytes"
 std::string Describe(const Level& level);
 
 }  // namespace drv

@@ -59,8 +59,8 @@ std::vector<spy::Event> ProgramSpy::Events() const {
     return std::vector<spy::Event>(shared_->events, shared_->events + count);
 }
 
-bool ProgramSpy::Ask(HWND window, spy::QueryKind kind, DWORD handle, const RECT& box) {
-    if (!shared_ || !hook_) return false;
+const spy::Query* ProgramSpy::Ask(HWND window, spy::QueryKind kind, DWORD handle, const RECT& box) {
+    if (!shared_ || !hook_) return nullptr;
     spy::Query& query = shared_->query;
     std::memset(&query, 0, sizeof query);
     query.kind = kind;
@@ -68,72 +68,29 @@ bool ProgramSpy::Ask(HWND window, spy::QueryKind kind, DWORD handle, const RECT&
     query.box = box;
     // The hook answers inside the program before the message returns.
     SendWithTimeout(window, queryMessage_, 0, 0);
-    return InterlockedCompareExchange(&query.answered, 0, 0) == 1;
+    return InterlockedCompareExchange(&query.answered, 0, 0) == 1 ? &query : nullptr;
 }
 
-std::vector<MenuEntry> ProgramSpy::MenuAnswer() const {
+std::vector<MenuEntry> ProgramSpy::Menu(HWND anyProgramWindow, spy::QueryKind kind, DWORD handle) {
     std::vector<MenuEntry> entries;
-    const spy::Query& query = shared_->query;
-    for (LONG i = 0; i < query.count && i < spy::kMaxMenuItems; ++i) {
-        MenuEntry entry;
-        entry.id = query.items[i].id;
-        entry.separator = (query.items[i].type & MFT_SEPARATOR) != 0;
-        entry.text = query.items[i].text;
-        entries.push_back(entry);
-    }
+    const spy::Query* query = Ask(anyProgramWindow, kind, handle);
+    for (LONG i = 0; query && i < query->count && i < spy::kMaxMenuItems; ++i)
+        entries.push_back({query->items[i].id, (query->items[i].type & MFT_SEPARATOR) != 0, query->items[i].text});
     return entries;
-}
-
-std::vector<MenuEntry> ProgramSpy::SystemMenu(HWND window) {
-    if (!Ask(window, spy::kQuerySystemMenu, HandleToULong(window))) return {};
-    return MenuAnswer();
-}
-
-std::vector<MenuEntry> ProgramSpy::Menu(HWND anyProgramWindow, HMENU menu) {
-    if (!Ask(anyProgramWindow, spy::kQueryMenu, HandleToULong(menu))) return {};
-    return MenuAnswer();
-}
-
-SIZE ProgramSpy::BitmapSize(HWND anyProgramWindow, HBITMAP bitmap) {
-    if (!Ask(anyProgramWindow, spy::kQueryBitmapSize, HandleToULong(bitmap))) return {0, 0};
-    return {shared_->query.width, shared_->query.height};
-}
-
-unsigned long long ProgramSpy::BitmapBitsHash(HWND anyProgramWindow, HBITMAP bitmap) {
-    if (!Ask(anyProgramWindow, spy::kQueryBitmapSize, HandleToULong(bitmap))) return 0;
-    return shared_->query.bitsHash;
-}
-
-std::optional<bool> ProgramSpy::WaitCursorShown(HWND anyProgramWindow) {
-    if (!Ask(anyProgramWindow, spy::kQueryCursor, 0)) return std::nullopt;
-    return shared_->query.cursorIsWait != 0;
-}
-
-int ProgramSpy::SystemIconId(HWND anyProgramWindow, HICON icon) {
-    if (!Ask(anyProgramWindow, spy::kQuerySystemIcon, HandleToULong(icon))) return 0;
-    return shared_->query.systemIcon;
 }
 
 GuiObjects ProgramSpy::CountGuiObjects(HWND anyProgramWindow) {
     GuiObjects objects;
-    if (!Ask(anyProgramWindow, spy::kQueryGuiObjects, 0)) return objects;
-    const spy::Query& query = shared_->query;
-    for (LONG count : query.gdiByType) objects.gdi += count;
-    objects.bitmaps = query.gdiByType[OBJ_BITMAP];
-    objects.dcs = query.gdiByType[OBJ_DC] + query.gdiByType[OBJ_MEMDC];
-    objects.brushes = query.gdiByType[OBJ_BRUSH];
-    objects.fonts = query.gdiByType[OBJ_FONT];
-    objects.windows = query.windows;
-    objects.menus = query.menus;
-    objects.cursors = query.cursors;
-    objects.heapBytes = query.heapBytes;
+    const spy::Query* query = Ask(anyProgramWindow, spy::kQueryGuiObjects);
+    if (!query) return objects;
+    for (LONG count : query->gdiByType) objects.gdi += count;
+    objects.bitmaps = query->gdiByType[OBJ_BITMAP];
+    objects.windows = query->windows;
+    objects.menus = query->menus;
+    objects.cursors = query->cursors;
+    objects.heapBytes = query->heapBytes;
     objects.ok = true;
     return objects;
-}
-
-RECT ProgramSpy::DrawnBox(HWND window, const RECT& area) {
-    if (!Ask(window, spy::kQueryDrawnBox, HandleToULong(window), area)) return {};
-    return shared_->query.box;
 }
 
 HWND FindPopupMenu(DWORD pid) {
@@ -141,7 +98,5 @@ HWND FindPopupMenu(DWORD pid) {
         if (ClassOf(window) == "#32768" && IsVisible(window)) return window;
     return nullptr;
 }
-
-HMENU PopupMenuHandle(HWND popup) { return reinterpret_cast<HMENU>(SendWithTimeout(popup, MN_GETHMENU, 0, 0)); }
 
 }  // namespace drv

@@ -32,8 +32,6 @@ void Log(spy::Shared& shared, const CWPSTRUCT& call) {
     const LONG index = shared.eventCount;
     if (index >= spy::kMaxEvents) return;
     spy::Event& event = shared.events[index];
-    event.ms = GetTickCount();
-    event.hwnd = HandleToULong(call.hwnd);
     event.parent = HandleToULong(GetParent(call.hwnd));
     event.controlId = GetDlgCtrlID(call.hwnd);
     event.message = call.message;
@@ -146,14 +144,13 @@ void Answer(spy::Query& query) {
     case spy::kQuerySystemMenu:
         ReadMenu(GetSystemMenu(static_cast<HWND>(ULongToHandle(query.handle)), FALSE), query);
         break;
-    case spy::kQueryBitmapSize: {
+    case spy::kQueryBitmapBits: {
         BITMAP bitmap = {};
-        const bool ok = GetObjectA(ULongToHandle(query.handle), sizeof bitmap, &bitmap) == sizeof bitmap;
-        query.width = ok ? bitmap.bmWidth : 0;
-        query.height = ok ? bitmap.bmHeight : 0;
         query.bitsHash = 0;
-        if (ok && bitmap.bmWidthBytes > 0 && bitmap.bmHeight > 0) {
+        if (GetObjectA(ULongToHandle(query.handle), sizeof bitmap, &bitmap) == sizeof bitmap &&
+            bitmap.bmWidthBytes > 0 && bitmap.bmHeight > 0) {
             const LONG size = bitmap.bmWidthBytes * bitmap.bmHeight * bitmap.bmPlanes;
+            // The process heap, not the C runtime's, whose busy bytes the program is measured by.
             void* bits = HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(size));
             if (bits) {
                 const LONG got = GetBitmapBits(static_cast<HBITMAP>(ULongToHandle(query.handle)), size, bits);
@@ -163,12 +160,7 @@ void Answer(spy::Query& query) {
         }
         break;
     }
-    case spy::kQueryCursor: {
-        HCURSOR cursor = GetCursor();
-        query.cursor = HandleToULong(cursor);
-        query.cursorIsWait = cursor && cursor == LoadCursorA(nullptr, IDC_WAIT);
-        break;
-    }
+    case spy::kQueryCursor: query.cursorIsWait = GetCursor() == LoadCursorA(nullptr, IDC_WAIT); break;
     case spy::kQuerySystemIcon:
         query.systemIcon = 0;
         for (int id = 32513; id <= 32517; ++id)

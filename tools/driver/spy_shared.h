@@ -19,8 +19,6 @@ constexpr char kQueryMessage[] = "KorvaneDriverSpyQuery";
 
 // One message the program sent to one of its own windows.
 struct Event {
-    DWORD ms;       // GetTickCount when it was sent
-    DWORD hwnd;     // receiving window
     DWORD parent;   // its parent, 0 for a top-level window
     int controlId;  // GetDlgCtrlID of the receiver
     UINT message;   // WM_SETTEXT or PBM_SETPOS
@@ -29,10 +27,9 @@ struct Event {
 };
 
 enum QueryKind : LONG {
-    kQueryNone = 0,
     kQueryMenu = 1,
     kQuerySystemMenu = 2,
-    kQueryBitmapSize = 3,
+    kQueryBitmapBits = 3,  // HashBits of a bitmap's GetBitmapBits
     kQueryCursor = 4,      // the UI thread's current cursor
     kQuerySystemIcon = 5,  // which system icon (IDI_*) a handle is
     kQueryGuiObjects = 6,  // the process's GDI and USER objects and C runtime heap bytes
@@ -65,10 +62,8 @@ struct Query {
     LONG answered;
     LONG count;  // menu items, or -1 when the handle was no menu
     MenuItem items[kMaxMenuItems];
-    LONG width, height;           // bitmap size, 0 when the handle was no bitmap
-    unsigned long long bitsHash;  // HashBits of the bitmap's GetBitmapBits
+    unsigned long long bitsHash;  // 0 when the handle was no bitmap
     LONG cursorIsWait;            // the cursor is the system's IDC_WAIT
-    DWORD cursor;                 // the cursor handle
     LONG systemIcon;              // 32513..32517 (IDI_HAND..IDI_WINLOGO), or 0
     // GDI objects by GetObjectType, and the process's USER objects: windows
     // (top-level and child), menus, icons and cursors.

@@ -9,6 +9,27 @@ namespace drv {
 
 namespace {
 constexpr DWORD kAnswerTimeout = 15000;  // ms; the modem answers in microseconds, a loaded host in seconds
+
+// Parses one transcript line ("rx 120 61740d0a", "tx 300 flood 4096").
+std::optional<TranscriptEntry> ParseTranscriptLine(const std::string& line) {
+    std::istringstream in(line);
+    std::string direction, data;
+    TranscriptEntry entry;
+    std::uint64_t bulkCount = 0;
+    if (!(in >> direction >> entry.ms) || (direction != "rx" && direction != "tx")) return std::nullopt;
+    entry.received = direction == "rx";
+    if (!(in >> data)) return entry;  // nothing but the time: no bytes
+    if (in >> bulkCount) {
+        entry.bulkLabel = data;
+        return entry;
+    }
+    if (data.size() % 2 || data.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return std::nullopt;
+    for (size_t i = 0; i < data.size(); i += 2)
+        entry.bytes.push_back(static_cast<char>(std::stoi(data.substr(i, 2), nullptr, 16)));
+    return entry;
+}
+
 }  // namespace
 
 VModemClient::~VModemClient() {
@@ -136,24 +157,6 @@ std::optional<std::string> VModemClient::Received(int com) {
     for (const TranscriptEntry& e : *entries)
         if (e.received) bytes += e.bytes;
     return bytes;
-}
-
-std::optional<TranscriptEntry> ParseTranscriptLine(const std::string& line) {
-    std::istringstream in(line);
-    std::string direction, data;
-    TranscriptEntry entry;
-    if (!(in >> direction >> entry.ms) || (direction != "rx" && direction != "tx")) return std::nullopt;
-    entry.received = direction == "rx";
-    if (!(in >> data)) return entry;  // nothing but the time: no bytes
-    if (in >> entry.bulkCount) {
-        entry.bulkLabel = data;
-        return entry;
-    }
-    if (data.size() % 2 || data.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        return std::nullopt;
-    for (size_t i = 0; i < data.size(); i += 2)
-        entry.bytes.push_back(static_cast<char>(std::stoi(data.substr(i, 2), nullptr, 16)));
-    return entry;
 }
 
 }  // namespace drv

@@ -16,8 +16,7 @@ struct TranscriptEntry {
     bool received = false;
     std::int64_t ms = 0;
     std::string bytes;      // decoded from hex
-    std::string bulkLabel;  // for a bulk send: its label and byte count
-    std::uint64_t bulkCount = 0;
+    std::string bulkLabel;  // for a bulk send: its label
 };
 
 struct VModemAnswer {
@@ -47,9 +46,6 @@ public:
     bool Set(int com, const std::string& knob, const std::string& value) {
         return Request("set " + std::to_string(com) + " " + knob + " " + value).ok;
     }
-    std::optional<std::string> Get(int com, const std::string& knob) {
-        return Request("get " + std::to_string(com) + " " + knob).value;
-    }
     // Text with \r \n \t \\ \xHH escapes.
     bool Send(int com, const std::string& text) { return Request("send " + std::to_string(com) + " " + text).ok; }
     bool Clear(int com) { return Request("clear " + std::to_string(com)).ok; }
@@ -70,8 +66,5 @@ private:
     std::string lastFailure_;
     std::string pending_;
 };
-
-// Parses one transcript line ("rx 120 61740d0a", "tx 300 flood 4096").
-std::optional<TranscriptEntry> ParseTranscriptLine(const std::string& line);
 
 }  // namespace drv

@@ -109,9 +109,7 @@ PortStatus Port::Open(const char* name) {
     m_opened = ModemClock::now();
     m_kept = 0;
     const bool exists = m_rack.empty() ? std::strcmp(name, "none") != 0 : modem != m_rack.end();
-    openStatus = exists
-                     ? PortStatus{}
-                     : PortStatus::Failure(PortFault::NoSuchPort, "open", 2, std::string(name) + ": no such port");
+    if (!exists) openStatus = PortStatus::Failure(PortFault::NoSuchPort, "open", 2, std::string(name) + ": no such port");
     const PortStatus status = fake::Port::Open(name);
     const fake::Ms every(m_engine.settings().ring_ms);
     if (status.Ok() && every.count() > 0)

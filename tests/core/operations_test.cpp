@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "core/dialect_operations.h"
-#include "core/modem_commands.h"
 #include "tests/core/fake_port.h"
 
 namespace {
@@ -95,7 +94,7 @@ struct Outcome {
     bool wrote = false;  // set: the setting command went out
 };
 
-Outcome Run(const Row& row, engine::Port& port, const ModemTiming& timing) {
+Outcome Run(const Row& row, fake::Port& port, const ModemTiming& timing) {
     if (row.op == Ready) {
         ModemLink link(port, timing);
         link.Open("COM3", LinkMode::Plain);
@@ -129,7 +128,7 @@ struct Played {
 };
 
 Played Play(const Row& row) {
-    engine::Port port;
+    fake::Port port;
     const std::size_t bar = row.knobs.find('|');
     EXPECT_TRUE(port.SetKnobs(row.knobs.substr(0, bar))) << row.knobs;
     if (bar != std::string::npos) port.later = row.knobs.substr(bar + 1);
@@ -351,8 +350,6 @@ TEST(Operations, Rows) {
     }
 }
 
-Send AfterWrite(int ms, std::string bytes) { return {Send::Write, Ms(ms), std::move(bytes)}; }
-
 // The steps of the window's pace: a probe tells the caller when its window
 // starts and, once the port is released, its verdict, and hands the window
 // and the pause before the next port to the caller's pause, each counted
@@ -365,7 +362,6 @@ void Log(const std::string& what) { g_log->push_back({what, ModemClock::now()});
 
 TEST(Operations, TheWindowsPaceHandsItsStepsToTheCaller) {
     fake::Port probed;
-    probed.script = {AfterWrite(50, std::string(kModemId1) + "\r\n")};
     g_log = &probed.calls;
     ProbeSteps steps;
     steps.opened = [] { Log("opened"); };
@@ -392,7 +388,6 @@ TEST(Operations, TheWindowsPaceHandsItsStepsToTheCaller) {
     EXPECT_LE(g_pauses[1].count(), 270);
 
     fake::Port asked;
-    asked.script = {AfterWrite(20, "UNITED STATES\r\n")};
     g_log = &asked.calls;
     QueryCountryIn(asked, "COM3", Dialect::T19, kTable, kCount, kWindows, nullptr,
                    [](const CountryQuery& query) { Log("answered " + std::to_string(query.country)); });
@@ -408,6 +403,7 @@ TEST(Link, WhatArrivesBeforeTheCommandTakesNoPart) {
     for (bool query : {true, false}) {
         SCOPED_TRACE(query ? "query" : "set");
         fake::Port port;
+        ASSERT_TRUE(port.SetKnobs("silent=1 echo=0"));
         port.script = {{Send::Open, Ms(20), query ? "GERMANY\r\n" : "OK\r\n"}};
         ModemLink link(port, kWindows);
         link.Open("COM2", LinkMode::Plain);
@@ -425,7 +421,6 @@ TEST(Link, WhatArrivesBeforeTheCommandTakesNoPart) {
 // stop; a quit's pause is the caller's, and it drops the line.
 TEST(Operations, PausesOfOpeningAndClosing) {
     fake::Port port;
-    port.script = {AfterWrite(10, "OK\r\n")};
     const CountrySet set = SetCountryIn(port, "COM4", Dialect::T19, kTable[0], kProgramPace);
     EXPECT_EQ(set.outcome, SetOutcome::Set);
     const auto ms = [&](const char* from, const char* to) {
@@ -458,7 +453,7 @@ TEST(PromptPace, TheReadinessBoundCountsFromTheDevicesOpen) {
     } rows[] = {{true, 600, 680}, {false, 900, 980}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.told ? "told" : "not told");
-        engine::Port port;
+        fake::Port port;
         ASSERT_TRUE(port.SetKnobs("silent=1"));
         port.openTakes = Ms(300);
         port.tellsOpenedAt = row.told;
@@ -477,10 +472,10 @@ TEST(PromptPace, TheReadinessBoundCountsFromTheDevicesOpen) {
 // settle for all of them; at the window's pace one port after another,
 // stopping after the first modem when asked to.
 TEST(PromptPace, DetectionProbesEveryPortAtOnce) {
-    const engine::Rack rack = {
+    const fake::Rack rack = {
         {"COM3", "silent=1"}, {"COM4", ""}, {"COM2", g}, {"COM1", g + "gcierror=1"}, {"COM6", ""}};
     const std::vector<std::string> names = {"COM3", "COM4", "COM2", "COM1", "COM5", "COM6"};
-    const PortMaker make = [&] { return std::make_unique<engine::Port>(rack); };
+    const PortMaker make = [&] { return std::make_unique<fake::Port>(rack); };
     ModemTiming timing = kPromptPace;
     timing.settle = Ms(300);
     auto start = ModemClock::now();

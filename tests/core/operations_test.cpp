@@ -65,6 +65,10 @@ struct Row {
     const Fault* fault = &kSound;
     bool windowsPace = false;   // the window's pace without its pauses of opening and closing: no sync command
     std::vector<Send> script{};  // bytes the modem sends besides its answers
+    // How long Open takes after the device's open (a back end's look at who
+    // else holds the port), and whether the port tells when that was.
+    int openTakes = 0;
+    bool told = false;
 };
 
 // A line's code is its country's T.35 code, which both dialects take:
@@ -137,6 +141,8 @@ Played Play(const Row& row) {
     port.configureStatus = row.fault->configure;
     port.configureCloses = row.fault->configureCloses;
     port.readStatus = row.fault->read;
+    port.openTakes = Ms(row.openTakes);
+    port.tellsOpenedAt = row.told;
     ModemTiming timing = row.windowsPace ? kWindows : kPromptPace;
     timing.settle = Ms(row.settle);
     const auto start = ModemClock::now();
@@ -285,6 +291,12 @@ const Row kRows[] = {
      3, false, &kSound, false, {{Send::Open, Ms(30), "\r\nRING\r\n"}}},
     {"ready: each try answered 150 ms late, the second's answer drained", "delay=150", Ready, D::Auto, 0,
      D::Auto, 1, -1, "", 700, 770, 1000, 2},
+    // The bound counts from the device's open where the port tells it, the time Open takes after it
+    // included; otherwise from Open's return.
+    {"ready: silence, the bound from the device's open", "silent=1", Ready, D::Auto, 0, D::Auto, 0, -1, "", 850,
+     930, 600, 3, false, &kSound, false, {}, 300, true},
+    {"ready: silence, the bound from Open's return", "silent=1", Ready, D::Auto, 0, D::Auto, 0, -1, "", 1150, 1230,
+     600, 6, false, &kSound, false, {}, 300},
 
     // The faults of a port reported, and at the window's pace its windows taken all the same.
     {"probe: port in use takes its window and writes nothing", "", Detect, D::T19, 0, D::Auto, 0, -1, "", 300,
@@ -441,31 +453,6 @@ TEST(Operations, PausesOfOpeningAndClosing) {
     link.Open("COM4", LinkMode::Plain);
     link.Release(Teardown::OnQuit, [](Ms) {});
     EXPECT_EQ(quitting.calls.back().what, "drop and close");
-}
-
-// The readiness wait is bounded from the device's open when the port tells
-// it, so the time Open takes after it (a back end's look at who else holds
-// the port) counts; otherwise from Open's return.
-TEST(PromptPace, TheReadinessBoundCountsFromTheDevicesOpen) {
-    const struct {
-        bool told;
-        int atLeast, atMost;  // ms from the call
-    } rows[] = {{true, 600, 680}, {false, 900, 980}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.told ? "told" : "not told");
-        fake::Port port;
-        ASSERT_TRUE(port.SetKnobs("silent=1"));
-        port.openTakes = Ms(300);
-        port.tellsOpenedAt = row.told;
-        ModemTiming timing = kPromptPace;
-        timing.settle = Ms(600);
-        const auto start = ModemClock::now();
-        const CountryQuery result = QueryCountryIn(port, "COM3", D::Gci, kTable, kCount, timing);
-        const auto took = std::chrono::duration_cast<Ms>(ModemClock::now() - start).count();
-        EXPECT_FALSE(result.report.ready);
-        EXPECT_GE(took, row.atLeast);
-        EXPECT_LE(took, row.atMost);
-    }
 }
 
 // A prompt detection probes every port at once: the silent ones cost one

@@ -43,7 +43,7 @@ PortStatus Port::Open(const char* name) {
         m_engine = ModemEngine();
         EXPECT_TRUE(SetKnobs(modem->second)) << name << ": " << modem->second;
     }
-    const bool exists = m_rack.empty() ? std::strcmp(name, "none") != 0 : modem != m_rack.end();
+    const bool exists = m_rack.empty() || modem != m_rack.end();
     if (!exists) openStatus = PortStatus::Failure(PortFault::NoSuchPort, "open", 2, std::string(name) + ": no such port");
     m_engine.reset_line();
     m_openedAt = ModemClock::now();

@@ -6,9 +6,9 @@
 // (deafkeep=1), a line each 10 ms. Knobs given as later take effect once
 // the first command line is answered; a knob the engine refuses fails the
 // test. Besides its answers the modem sends the bytes of a script, and the
-// port has faults of its own. A port named "none" does not open; given a
-// rack, the port is whichever modem the rack has under the name opened,
-// fresh at each open, and a name not in it does not open.
+// port has faults of its own. Given a rack, the port is whichever modem the
+// rack has under the name opened, fresh at each open, and a name not in it
+// does not open.
 //
 // The bytes reach the reader one piece at a time, each once its time has
 // come; whether a piece is in time depends on its time, not on when the

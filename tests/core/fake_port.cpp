@@ -12,6 +12,17 @@
 
 namespace fake {
 
+bool Port::SetKnobs(const std::string& knobs) {
+    std::istringstream words(knobs);
+    for (std::string knob; words >> knob;) {
+        const std::size_t equals = knob.find('=');
+        if (equals == std::string::npos ||
+            set_knob(m_engine.settings(), knob.substr(0, equals), knob.substr(equals + 1)))
+            return false;
+    }
+    return true;
+}
+
 void Port::Arrive(ModemClock::time_point at, std::string bytes) {
     const auto later =
         std::upper_bound(m_arrivals.begin(), m_arrivals.end(), at,
@@ -24,12 +35,25 @@ void Port::Schedule(Send::From from) {
         if (send.from == from) Arrive(ModemClock::now() + send.after, send.bytes);
 }
 
+// The port opened or not as the rack says, its modem fresh, its rings due.
 PortStatus Port::Open(const char* name) {
     Log(std::string("open ") + name);
+    const auto modem = m_rack.find(name);
+    if (modem != m_rack.end()) {
+        m_engine = ModemEngine();
+        EXPECT_TRUE(SetKnobs(modem->second)) << name << ": " << modem->second;
+    }
+    const bool exists = m_rack.empty() || modem != m_rack.end();
+    if (!exists) openStatus = PortStatus::Failure(PortFault::NoSuchPort, "open", 2, std::string(name) + ": no such port");
+    m_engine.reset_line();
     m_openedAt = ModemClock::now();
+    m_kept = 0;
     m_open = openStatus.Ok();
     m_arrivals.clear();
     if (m_open) Schedule(Send::Open);
+    const Ms every(m_engine.settings().ring_ms);
+    if (m_open && every.count() > 0)
+        for (Ms at = every; at < Ms(5000); at += every) Arrive(m_openedAt + at, m_engine.ring());
     std::this_thread::sleep_for(openTakes);
     return openStatus;
 }
@@ -41,7 +65,28 @@ PortStatus Port::Configure() {
     return configureStatus;
 }
 
+// The engine's answer arrives on the port, each piece at its delay from the
+// write (or from the modem's waking) and its spacing from the one before.
+bool Port::Answer(std::string_view heard) {
+    ModemClock::time_point at = ModemClock::now();
+    const ModemClock::time_point wake = m_openedAt + Ms(m_engine.settings().deaf_ms);
+    if (at < wake) {
+        if (!m_engine.settings().deafkeep) return false;
+        at = wake + Ms(10) * m_kept++;
+    }
+    ModemClock::time_point last = at;
+    for (const Emission& emission : m_engine.feed(heard)) {
+        last = std::max(at + Ms(emission.delay_ms), last + Ms(emission.spacing_ms));
+        Arrive(last, emission.bytes);
+    }
+    return true;
+}
+
 PortStatus Port::Write(const char* bytes, std::size_t count) {
+    if (Answer(std::string_view(bytes, count)) && !later.empty()) {
+        EXPECT_TRUE(SetKnobs(later)) << later;
+        later.clear();
+    }
     Log("write " + std::string(bytes, count));
     Schedule(Send::Write);
     return {};
@@ -84,60 +129,3 @@ std::string Port::Written() const {
 }
 
 }  // namespace fake
-
-namespace engine {
-
-bool Port::SetKnobs(const std::string& knobs) {
-    std::istringstream words(knobs);
-    for (std::string knob; words >> knob;) {
-        const std::size_t equals = knob.find('=');
-        if (equals == std::string::npos ||
-            set_knob(m_engine.settings(), knob.substr(0, equals), knob.substr(equals + 1)))
-            return false;
-    }
-    return true;
-}
-
-// The script's port, opened or not as the rack says, its modem fresh.
-PortStatus Port::Open(const char* name) {
-    const auto modem = m_rack.find(name);
-    if (modem != m_rack.end()) {
-        m_engine = ModemEngine();
-        EXPECT_TRUE(SetKnobs(modem->second)) << name << ": " << modem->second;
-    }
-    m_engine.reset_line();
-    m_opened = ModemClock::now();
-    m_kept = 0;
-    const bool exists = m_rack.empty() ? std::strcmp(name, "none") != 0 : modem != m_rack.end();
-    openStatus = exists
-                     ? PortStatus{}
-                     : PortStatus::Failure(PortFault::NoSuchPort, "open", 2, std::string(name) + ": no such port");
-    const PortStatus status = fake::Port::Open(name);
-    const fake::Ms every(m_engine.settings().ring_ms);
-    if (status.Ok() && every.count() > 0)
-        for (fake::Ms at = every; at < fake::Ms(5000); at += every) Arrive(m_opened + at, m_engine.ring());
-    return status;
-}
-
-// The engine's answer arrives on the port, each piece at its delay from the
-// write (or from the modem's waking) and its spacing from the one before.
-PortStatus Port::Write(const char* bytes, std::size_t count) {
-    ModemClock::time_point heard = ModemClock::now();
-    const ModemClock::time_point wake = m_opened + fake::Ms(m_engine.settings().deaf_ms);
-    if (heard < wake) {
-        if (!m_engine.settings().deafkeep) return fake::Port::Write(bytes, count);
-        heard = wake + fake::Ms(10) * m_kept++;
-    }
-    ModemClock::time_point last = heard;
-    for (const Emission& emission : m_engine.feed(std::string_view(bytes, count))) {
-        last = std::max(heard + fake::Ms(emission.delay_ms), last + fake::Ms(emission.spacing_ms));
-        Arrive(last, emission.bytes);
-    }
-    if (!later.empty()) {
-        EXPECT_TRUE(SetKnobs(later)) << later;
-        later.clear();
-    }
-    return fake::Port::Write(bytes, count);
-}
-
-}  // namespace engine

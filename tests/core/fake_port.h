@@ -1,11 +1,23 @@
-// Ports whose far end the tests play. The bytes it sends reach the reader
-// one piece at a time, each once its time has come; whether a piece is in
-// time depends on its time, not on when the reader gets to it, so the rows
-// hold on a busy machine too.
+// A port whose far end is the virtual modem's own command engine: the card
+// or a gci modem, with every knob the tests set on the real one ("name=value
+// ..."), answering each command with its echo and its timed reply. As the
+// real one's port does, it rings the line (ring=ms) and is deaf after the
+// open (deaf=ms), losing what it hears or answering it on waking
+// (deafkeep=1), a line each 10 ms. Knobs given as later take effect once
+// the first command line is answered; a knob the engine refuses fails the
+// test. Besides its answers the modem sends the bytes of a script, and the
+// port has faults of its own. Given a rack, the port is whichever modem the
+// rack has under the name opened, fresh at each open, and a name not in it
+// does not open.
+//
+// The bytes reach the reader one piece at a time, each once its time has
+// come; whether a piece is in time depends on its time, not on when the
+// reader gets to it, so the rows hold on a busy machine too.
 #pragma once
 #include <chrono>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/modem_port.h"
@@ -14,7 +26,9 @@
 namespace fake {
 
 using Ms = std::chrono::milliseconds;
+using Rack = std::map<std::string, std::string>;  // port name: knobs
 
+// Bytes of the script, so long after the open or after each write.
 struct Send {
     enum From { Open, Write } from;
     Ms after;
@@ -26,12 +40,17 @@ struct Call {
     ModemClock::time_point at;
 };
 
-// A modem that is a script: the bytes it sends, each so long after the open
-// or after a write, and the faults of the port itself. It logs every call
-// ("open COM3", "configure", "write <bytes>", "stop", "close", "drop and
-// close") with the time it came.
+// It logs every call ("open COM3", "configure", "write <bytes>", "stop",
+// "close", "drop and close") with the time it came.
 class Port : public ModemPort {
 public:
+    Port() = default;
+    explicit Port(Rack rack) : m_rack(std::move(rack)) {}
+
+    // Knobs as the control channel takes them; false for a bad one.
+    bool SetKnobs(const std::string& knobs);
+    std::string later;
+    std::vector<Send> script;
     // The port's faults: configureCloses makes a failed setting leave no port.
     PortStatus openStatus, configureStatus, readStatus;
     bool configureCloses = false;
@@ -39,7 +58,6 @@ public:
     // who else holds the port), and whether OpenedAt tells when that was.
     Ms openTakes{0};
     bool tellsOpenedAt = false;
-    std::vector<Send> script;
     std::vector<Call> calls;
 
     PortStatus Open(const char* name) override;
@@ -59,53 +77,20 @@ public:
     // Every byte written, in order.
     std::string Written() const;
 
-protected:
-    // Bytes the far end sends at a time, after those sent no later.
-    void Arrive(ModemClock::time_point at, std::string bytes);
-
 private:
     void Log(const std::string& what) { calls.push_back({what, ModemClock::now()}); }
+    // Bytes the far end sends at a time, after those sent no later.
+    void Arrive(ModemClock::time_point at, std::string bytes);
     void Schedule(Send::From from);
+    // The engine's answer to what it heard; false when the modem was deaf and lost it.
+    bool Answer(std::string_view heard);
 
     std::vector<std::pair<ModemClock::time_point, std::string>> m_arrivals;  // in time order
     bool m_open = false, m_receiving = false;
     ModemClock::time_point m_openedAt;
-};
-
-}  // namespace fake
-
-// A port whose far end is the virtual modem's own command engine: the card
-// or a gci modem, with every knob the tests set on the real one ("name=value
-// ..."), answering each command with its echo and its timed reply. As the
-// real one's port does, it rings the line (ring=ms) and is deaf after the
-// open (deaf=ms), losing what it hears or answering it on waking
-// (deafkeep=1), a line each 10 ms. Knobs given as later take effect once
-// the first command line is answered; a knob the engine refuses fails the
-// test. A port named "none" does not open;
-// one whose knobs say silent=1 never answers. Given a rack, the port is
-// whichever modem the rack has under the name opened, fresh at each open,
-// and a name not in it does not open.
-namespace engine {
-
-using Rack = std::map<std::string, std::string>;  // port name: knobs
-
-class Port : public fake::Port {
-public:
-    Port() = default;
-    explicit Port(Rack rack) : m_rack(std::move(rack)) {}
-
-    // Knobs as the control channel takes them; false for a bad one.
-    bool SetKnobs(const std::string& knobs);
-    std::string later;
-
-    PortStatus Open(const char* name) override;
-    PortStatus Write(const char* bytes, std::size_t count) override;
-
-private:
     Rack m_rack;
     ModemEngine m_engine;
-    ModemClock::time_point m_opened;
     int m_kept = 0;  // lines heard while deaf, for a modem that keeps them
 };
 
-}  // namespace engine
+}  // namespace fake

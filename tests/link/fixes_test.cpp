@@ -1,6 +1,6 @@
 // Faults a connection must survive: a line that holds the probe back, an
 // open while a connection is open, a reader held inside a read past the end's
-// bound, and events that cannot be made.
+// bound, a port or an event that cannot be had, a read or a write that fails.
 #include "tests/link/link_fixture.h"
 
 namespace lnk {
@@ -86,27 +86,40 @@ HANDLE WINAPI CreateEventFailingOnce(LPSECURITY_ATTRIBUTES security, BOOL manual
 }
 }  // namespace failing
 
-TEST_F(LinkTest, EventThatCannotBeMadeEndsLikeAPortThatFailedToOpen) {
+// A connection that does not open: no reader, no write, nothing found. Wine
+// gives COM1..COM6 a device object even with nothing behind it and opens
+// them; only a port Wine has no device for (COM9) fails at the open itself.
+// An event the connection cannot make ends it as a failed open does,
+// reported with the call and the system's code.
+TEST_F(LinkTest, AConnectionThatDoesNotOpenHasNoReaderAndWritesNothing) {
     AttachModem(2);
+    AttachModem(6);
+    SetKnob(6, "present", "0");
     LinkCalls calls;
     calls.createEvent = &failing::CreateEventFailingOnce;
-    for (int failAt = 1; failAt <= 5; ++failAt) {
-        SCOPED_TRACE("event " + std::to_string(failAt) + " fails");
+    // No device; never attached; attached but not present; then each event in turn fails.
+    const struct {
+        int port, failAt;
+    } rows[] = {{9, 0}, {5, 0}, {6, 0}, {2, 1}, {2, 2}, {2, 3}, {2, 4}, {2, 5}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE("COM" + std::to_string(row.port) + ", event " + std::to_string(row.failAt) + " fails");
         failing::calls = 0;
-        failing::failAt = failAt;
-        ASSERT_TRUE(modem_->Clear(2));
-        Connect(2, true, calls);
-        ASSERT_GE(failing::calls.load(), failAt) << "the failure was never injected";
+        failing::failAt = row.failAt;
+        Connect(row.port, true, calls);
         EXPECT_FALSE(link_->IsOpen());
-        EXPECT_EQ(port_->ReaderThread(), nullptr);
-        // Reported, with the call and the system's code.
-        EXPECT_FALSE(link_->Report().usable);
-        EXPECT_STREQ(link_->Report().configure.call, "CreateEventA");
-        EXPECT_EQ(link_->Report().configure.systemError, ERROR_NO_SYSTEM_RESOURCES);
-        Sleep(300);
-        EXPECT_EQ(Received(Transcript(2)), "") << "the probe went out";
+        EXPECT_EQ(port_->ReaderThread(), nullptr) << "a reader runs without a port";
+        EXPECT_FALSE(Found());
+        if (row.failAt > 0) {
+            ASSERT_GE(failing::calls.load(), row.failAt) << "the failure was never injected";
+            EXPECT_FALSE(link_->Report().usable);
+            EXPECT_STREQ(link_->Report().configure.call, "CreateEventA");
+            EXPECT_EQ(link_->Report().configure.systemError, ERROR_NO_SYSTEM_RESOURCES);
+        }
         Close();
     }
+    Sleep(300);
+    EXPECT_EQ(Received(Transcript(6)), "");
+    EXPECT_EQ(Received(Transcript(2)), "") << "a probe went out";
 }
 
 // A read and a write that fail outright, as on a port whose device went away.

@@ -16,13 +16,6 @@ struct ObjectNameBuffer {
     WCHAR text[512];
 };
 
-std::string Direction(const std::vector<drv::TranscriptEntry>& entries, bool received) {
-    std::string bytes;
-    for (const drv::TranscriptEntry& e : entries)
-        if (e.received == received) bytes += e.bytes;
-    return bytes;
-}
-
 }  // namespace
 
 std::set<DWORD> ThreadIds() {
@@ -86,7 +79,11 @@ std::vector<HANDLE> TakeHandleValue(HANDLE value, HANDLE first) {
     return {};
 }
 
-std::string Received(const std::vector<drv::TranscriptEntry>& entries) { return Direction(entries, true); }
-std::string Sent(const std::vector<drv::TranscriptEntry>& entries) { return Direction(entries, false); }
+std::string Received(const std::vector<drv::TranscriptEntry>& entries) {
+    std::string bytes;
+    for (const drv::TranscriptEntry& e : entries)
+        if (e.received) bytes += e.bytes;
+    return bytes;
+}
 
 }  // namespace lnk

@@ -32,8 +32,7 @@ bool HoldLine(int port);
 // value does not come back.
 std::vector<HANDLE> TakeHandleValue(HANDLE value, HANDLE first);
 
-// All bytes the modem received, or sent, in order.
+// All bytes the modem received, in order.
 std::string Received(const std::vector<drv::TranscriptEntry>& entries);
-std::string Sent(const std::vector<drv::TranscriptEntry>& entries);
 
 }  // namespace lnk

@@ -1,6 +1,7 @@
 // The country table loader, fed hostile files through the Windows C
 // runtime's text mode: CR LF read as LF, Ctrl-Z as the end of the file. (The
-// shipped table and the lookups are the core's native test.)
+// shipped table, the lookups, short lines, long lines and lines of commas,
+// and the 200 records' limit alone are the core's native test.)
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -32,10 +33,7 @@ std::vector<std::string> Load(const std::string& content) {
 }
 
 TEST(CountryFile, HostileFiles) {
-    std::string thousand;
-    for (int i = 0; i < 1000; ++i) thousand += "C" + std::to_string(i) + ",ID,BMP,01\r\n";
     const RandomTable few = MakeRandomTable(7, 150), many = MakeRandomTable(11, 900);
-    const std::string commas(300, ',');
     const struct {
         const char* what;
         std::string content;
@@ -45,7 +43,6 @@ TEST(CountryFile, HostileFiles) {
          "France,FRANCE,FRANCE,3D\r\n\n,,,\n,,Japan,,JAPAN,JAPAN,00\nSpain, "
          "SPAIN,SPAIN,A0,extra\nChad,CHAD,CHAD,9",
          {"France|FRANCE|FRANCE|3D", "Japan|JAPAN|JAPAN|00", "Spain| SPAIN|SPAIN|A0", "Chad|CHAD|CHAD|9"}},
-        {"fewer than four fields take no record", "Peru,PERU,PERU\nItaly,,ITALY,59\n", {}},
         {"a CR without LF stays in the field", "Oman,OMAN,OMAN,4\r,\n", {"Oman|OMAN|OMAN|4\r"}},
         {"Ctrl-Z ends the file",
          "A,B,C,01\nD,E,F,0\x1a"
@@ -54,12 +51,6 @@ TEST(CountryFile, HostileFiles) {
         {"values cut to their fields",
          std::string(100, 'N') + "," + std::string(30, 'I') + "," + std::string(15, 'B') + ",ABC\n",
          {std::string(79, 'N') + "|" + std::string(19, 'I') + "|" + std::string(11, 'B') + "|AB"}},
-        {"lines read 254 characters at a time",
-         "A,B,C,D," + std::string(246, 'x') + "Iran,IRAN,IRAN,55\n",
-         {"A|B|C|D", "Iran|IRAN|IRAN|55"}},
-        {"lines of commas, a row spread 300 commas apart",
-         commas + "\nBefore,I,B,01\nSpread" + commas + "ID" + commas + "UK\n",
-         {"Before|I|B|01"}},
         {"a 10 MiB line first", std::string(10 << 20, 'x') + "\nAfter,ID,UK,01\n", {"After|ID|UK|01"}},
         {"empty", "", {}},
         {"random bytes in random fields", few.content, few.records},
@@ -69,9 +60,6 @@ TEST(CountryFile, HostileFiles) {
         SCOPED_TRACE(row.what);
         EXPECT_EQ(Load(row.content), row.records);
     }
-    const std::vector<std::string> loaded = Load(thousand);
-    ASSERT_EQ(loaded.size(), 200u);
-    EXPECT_EQ(loaded.back(), "C199|ID|BMP|01");
     ASSERT_EQ(many.records.size(), 200u) << "the random table must run past 200 records";
 }
 

@@ -137,7 +137,7 @@ TEST(Scenarios, DeviceEvents) {
              "runs=1; boxes=0; menu=closed; window=shown; rx4=ati3\r\nati9\r\n; tip=United States"},
             {"a burst of removals and arrivals during a run: one run, and window, tray and buttons agree",
              "4:", "burst 40",
-             "runs=1; found=4; status=Modem connected to COM4; buttons=on; window=shown; tip=United States; "
+             "runs=1; found=4; status=Modem connected to COM4; buttons=on; window=shown; tips=Detecting Modem ...Please wait. / United States; "
              "rx4=ati3\r\nati9\r\n",
              true},
             {"a removal while a setting's success box is open ends in the removed state",

@@ -134,6 +134,8 @@ installs() {
   if msi "$@"; then pass "$what"; else
     fail "$what: msiexec $* ended with status $?"; msi_failed=$((msi_failed + 1))
     grep -a "Return value 3\|rror" "$msi_log" 2>/dev/null | head -5 | sed 's/^/     /'
+    # No log at all: the installer never ran; what Wine said instead.
+    [ -e "$msi_log" ] || { echo "     no log; wine said:"; tail -5 "$work/msiexec.out" | sed 's/^/     /'; }
   fi
 }
 # A check that something is gone counts only while every msiexec run so far

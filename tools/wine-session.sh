@@ -123,11 +123,18 @@ start_xvfb() {
 # directory the mapping was made for. The device manager reads the mapping
 # when it starts, so the prefix is shut down and started again.
 map_ports() {
-    local marker=$prefix/.korvane-ports n
+    local marker=$prefix/.korvane-ports n try
     [ "$(cat "$marker" 2>/dev/null)" = "$ports_dir" ] && return 0
     for n in 1 2 3 4 5 6; do
-        wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$ports_dir/com$n" /f \
-            >>"$session_dir/wineboot.log" 2>&1 </dev/null || return 1
+        # Right after a new prefix was made, reg.exe has been seen failing to
+        # start ("ShellExecuteEx failed: Internal error") while the next try
+        # works: a failed value is tried twice more before the session gives up.
+        for try in 1 2 3; do
+            wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$ports_dir/com$n" /f \
+                >>"$session_dir/wineboot.log" 2>&1 </dev/null && break
+            [ "$try" = 3 ] && return 1
+            sleep 2
+        done
     done
     wineserver -k >>"$session_dir/wineserver.log" 2>&1 </dev/null
     timeout 10 wineserver -w >>"$session_dir/wineserver.log" 2>&1 </dev/null

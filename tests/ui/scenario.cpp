@@ -9,6 +9,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <regex>
 #include <thread>
 
 #include "tools/driver/message_box.h"
@@ -373,10 +374,8 @@ void CheckFact(Row& row, const std::string& fact) {
     const std::string seen = row.Fact(key, value);
     // A range is two numbers and nothing else: a text with ".." in it (the
     // tray's "Detecting Modem ...Please wait.") is compared as a text.
-    size_t dots = value.find("..");
-    if (dots == std::string::npos || dots == 0 || value.find_first_not_of("0123456789", 0) != dots ||
-        value.find_first_not_of("0123456789", dots + 2) != std::string::npos || dots + 2 == value.size())
-        dots = std::string::npos;
+    static const std::regex kRange("[0-9]+\\.\\.[0-9]+");
+    const size_t dots = std::regex_match(value, kRange) ? value.find("..") : std::string::npos;
     if (atLeast) {
         EXPECT_GE(std::atoll(seen.c_str()), std::atoll(value.c_str())) << key;
     } else if (dots != std::string::npos) {

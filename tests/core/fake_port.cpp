@@ -30,11 +30,6 @@ void Port::Arrive(ModemClock::time_point at, std::string bytes) {
     m_arrivals.emplace(later, at, std::move(bytes));
 }
 
-void Port::Schedule(Send::From from) {
-    for (const Send& send : script)
-        if (send.from == from) Arrive(ModemClock::now() + send.after, send.bytes);
-}
-
 // The port opened or not as the rack says, its modem fresh, its rings due.
 PortStatus Port::Open(const char* name) {
     Log(std::string("open ") + name);
@@ -44,25 +39,27 @@ PortStatus Port::Open(const char* name) {
         EXPECT_TRUE(SetKnobs(modem->second)) << name << ": " << modem->second;
     }
     const bool exists = m_rack.empty() || modem != m_rack.end();
-    if (!exists) openStatus = PortStatus::Failure(PortFault::NoSuchPort, "open", 2, std::string(name) + ": no such port");
+    if (!exists)
+        faults.open = PortStatus::Failure(PortFault::NoSuchPort, "open", 2, std::string(name) + ": no such port");
     m_engine.reset_line();
     m_openedAt = ModemClock::now();
     m_kept = 0;
-    m_open = openStatus.Ok();
+    m_open = faults.open.Ok();
     m_arrivals.clear();
-    if (m_open) Schedule(Send::Open);
-    const Ms every(m_engine.settings().ring_ms);
-    if (m_open && every.count() > 0)
-        for (Ms at = every; at < Ms(5000); at += every) Arrive(m_openedAt + at, m_engine.ring());
     std::this_thread::sleep_for(openTakes);
-    return openStatus;
+    if (!m_open) return faults.open;
+    for (const Send& send : script) Arrive(m_openedAt + send.after, send.bytes);
+    const Ms every(m_engine.settings().ring_ms);
+    if (every.count() > 0)
+        for (Ms at = every; at < Ms(5000); at += every) Arrive(m_openedAt + at, m_engine.ring());
+    return faults.open;
 }
 
 PortStatus Port::Configure() {
     Log("configure");
-    if (!configureStatus.Ok() && configureCloses) m_open = false;
+    if (!faults.configure.Ok() && faults.configureCloses) m_open = false;
     m_receiving = m_open;
-    return configureStatus;
+    return faults.configure;
 }
 
 // The engine's answer arrives on the port, each piece at its delay from the
@@ -88,14 +85,13 @@ PortStatus Port::Write(const char* bytes, std::size_t count) {
         later.clear();
     }
     Log("write " + std::string(bytes, count));
-    Schedule(Send::Write);
     return {};
 }
 
 PortRead Port::Read(char* buffer, std::size_t room, Deadline deadline) {
     PortRead read;
     if (!m_open || !m_receiving) return read;
-    if (!readStatus.Ok()) return {0, readStatus};
+    if (!faults.read.Ok()) return {0, faults.read};
     if (m_arrivals.empty() || m_arrivals.front().first > deadline) {
         std::this_thread::sleep_until(deadline);
         return read;
@@ -115,16 +111,10 @@ void Port::Release(PortRelease how) {
     m_open = false;
 }
 
-ModemClock::time_point Port::When(const std::string& what) const {
-    for (const Call& call : calls)
-        if (call.what.compare(0, what.size(), what) == 0) return call.at;
-    return {};
-}
-
 std::string Port::Written() const {
     std::string bytes;
-    for (const Call& call : calls)
-        if (call.what.compare(0, 6, "write ") == 0) bytes += call.what.substr(6);
+    for (const std::string& call : calls)
+        if (call.compare(0, 6, "write ") == 0) bytes += call.substr(6);
     return bytes;
 }
 

@@ -28,20 +28,20 @@ namespace fake {
 using Ms = std::chrono::milliseconds;
 using Rack = std::map<std::string, std::string>;  // port name: knobs
 
-// Bytes of the script, so long after the open or after each write.
+// Bytes of the script, so long after the open.
 struct Send {
-    enum From { Open, Write } from;
     Ms after;
     std::string bytes;
 };
 
-struct Call {
-    std::string what;
-    ModemClock::time_point at;
+// The port's faults: configureCloses makes a failed setting leave no port.
+struct Faults {
+    PortStatus open, configure, read;
+    bool configureCloses = false;
 };
 
 // It logs every call ("open COM3", "configure", "write <bytes>", "stop",
-// "close", "drop and close") with the time it came.
+// "close", "drop and close").
 class Port : public ModemPort {
 public:
     Port() = default;
@@ -51,17 +51,17 @@ public:
     bool SetKnobs(const std::string& knobs);
     std::string later;
     std::vector<Send> script;
-    // The port's faults: configureCloses makes a failed setting leave no port.
-    PortStatus openStatus, configureStatus, readStatus;
-    bool configureCloses = false;
+    Faults faults;
     // How long Open takes after the device has opened (a back end's look at
     // who else holds the port), and whether OpenedAt tells when that was.
     Ms openTakes{0};
     bool tellsOpenedAt = false;
-    std::vector<Call> calls;
+    std::vector<std::string> calls;
 
     PortStatus Open(const char* name) override;
-    ModemClock::time_point OpenedAt() const override { return tellsOpenedAt ? m_openedAt : ModemClock::time_point{}; }
+    ModemClock::time_point OpenedAt() const override {
+        return tellsOpenedAt ? m_openedAt : ModemClock::time_point{};
+    }
     PortStatus Configure() override;
     bool IsOpen() const override { return m_open; }
     PortStatus Write(const char* bytes, std::size_t count) override;
@@ -72,16 +72,13 @@ public:
     }
     void Release(PortRelease how) override;
 
-    // The time of the first call that begins with what.
-    ModemClock::time_point When(const std::string& what) const;
     // Every byte written, in order.
     std::string Written() const;
 
 private:
-    void Log(const std::string& what) { calls.push_back({what, ModemClock::now()}); }
+    void Log(const std::string& what) { calls.push_back(what); }
     // Bytes the far end sends at a time, after those sent no later.
     void Arrive(ModemClock::time_point at, std::string bytes);
-    void Schedule(Send::From from);
     // The engine's answer to what it heard; false when the modem was deaf and lost it.
     bool Answer(std::string_view heard);
 

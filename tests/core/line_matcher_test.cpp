@@ -25,6 +25,7 @@ TEST(LineMatcher, Rows) {
     const Row rows[] = {
         {"anywhere within its line", id1.c_str(), false, {"xx" + id1 + "yy\n"}, true},
         {"with every character", id1.c_str(), false, {"QTRXFM330HWNF1?GEN\r\n"}, false},
+        {"in its own case", id1.c_str(), false, {"qtrxfm330hwnf1*gen\r\n"}, false},
         {"the second string", id1.c_str(), false, {"x" + id2 + "\r\nERROR\r\n"}, true},
         {"a run of line ends after text ends one line", "CD", true, {"AB\r\n\r\nCD\r"}, true},
         {"an LF beginning the next read ends an empty line", "OK", true, {"O\r", "\nK\r"}, false},

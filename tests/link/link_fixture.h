@@ -1,25 +1,77 @@
 // A port connection made the way the program makes one, through the modem
 // link but without its pauses and without any window, and the virtual modem
-// on the other end of the line.
+// on the other end of the line; and what the tests observe from outside a
+// connection: the virtual modem's view of the line, the process's threads
+// and handles.
 #pragma once
+#include <windows.h>
+
+#include <tlhelp32.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "core/modem_link.h"
 #include "core/probe_order.h"
 #include "link/port_connection.h"
-#include "tests/link/link_support.h"
 #include "tools/driver/vmodem_client.h"
 #include "tools/driver/wait_for.h"
 
 namespace lnk {
 
 constexpr DWORD kReplyLimit = 5000;  // ms for the modem's reply to reach the connection
+
+// The threads of this process now.
+inline std::set<DWORD> ThreadIds() {
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ids;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ids.insert(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+inline bool ThreadEnded(HANDLE thread) { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }
+
+// A handle of our own to the thread, valid after the connection closes its own.
+inline HANDLE CopyHandle(HANDLE handle) {
+    HANDLE copy = nullptr;
+    DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    return copy;
+}
+
+// The kernel object name behind a handle ("\Device\Serial1"), or empty when
+// the handle is not open. Under Wine a COM port can be opened again while
+// another handle holds it, so the tests look at the connection's handle
+// itself: its value and the object behind it.
+inline std::wstring ObjectName(HANDLE handle) {
+    using NtQueryObjectProc = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+    static const auto query = reinterpret_cast<NtQueryObjectProc>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
+    struct {
+        USHORT length, maximumLength;
+        WCHAR* buffer;
+        WCHAR text[512];
+    } name = {};
+    DWORD flags;
+    if (!query || !GetHandleInformation(handle, &flags)) return {};
+    if (query(handle, 1 /* ObjectNameInformation */, &name, sizeof name, nullptr) != 0 || !name.buffer) return {};
+    return std::wstring(name.buffer, name.length / sizeof(WCHAR));
+}
+
+// Opens COMn exclusively and overlapped, as the program does.
+inline HANDLE OpenComPort(int port) {
+    return CreateFileA(ComPortName(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+}
 
 class LinkTest : public ::testing::Test {
 protected:
@@ -38,14 +90,13 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(setupError_.empty()) << setupError_; }
     void TearDown() override {
-        link_.reset();
-        port_.reset();
+        FreshStart();
         for (int com = 1; com <= 6; ++com) modem_->Detach(com);
     }
 
     // Opens COMn as OpenPort does: open, settings, reader (probe patterns in
-    // probe mode), and in probe mode the probe. The test's one connection is
-    // made, with its calls, at the first Connect.
+    // probe mode), and in probe mode the probe. The connection is made, with
+    // its calls, at the first Connect after a fresh start.
     void Connect(int com, bool probe, const LinkCalls& calls = LinkCalls()) {
         if (!port_) {
             port_ = std::make_unique<PortConnection>(stop_, calls);
@@ -54,16 +105,21 @@ protected:
         link_->Open(ComPortName(com).c_str(), probe ? LinkMode::Probe : LinkMode::Plain);
     }
     void Close() { link_->Release(Teardown::AfterProbe); }
+    void FreshStart() {
+        link_.reset();
+        port_.reset();
+    }
 
     // A fresh modem (default knobs, empty transcript) on COMn.
     static void AttachModem(int com) { ASSERT_TRUE(modem_->Attach(com)) << "COM" << com; }
-    static void SetKnob(int com, const std::string& knob, const std::string& value) {
-        ASSERT_TRUE(modem_->Set(com, knob, value)) << knob << " " << value;
-    }
-    static std::vector<drv::TranscriptEntry> Transcript(int com) {
+    // All bytes the modem on COMn received, in order.
+    static std::string ReceivedOn(int com) {
         std::optional<std::vector<drv::TranscriptEntry>> entries = modem_->Transcript(com);
         EXPECT_TRUE(entries.has_value()) << "no transcript of COM" << com;
-        return entries.value_or(std::vector<drv::TranscriptEntry>{});
+        std::string bytes;
+        for (const drv::TranscriptEntry& e : entries.value_or(std::vector<drv::TranscriptEntry>{}))
+            if (e.received) bytes += e.bytes;
+        return bytes;
     }
 
     // What has arrived by now, through the connection's matcher.
@@ -76,9 +132,6 @@ protected:
     }
     bool WaitForFound(DWORD limit) {
         return drv::WaitUntil([&] { return Found(); }, limit);
-    }
-    bool WaitForCapture(const std::string& text) {
-        return drv::WaitUntil([&] { return Capture().find(text) != std::string::npos; }, kReplyLimit);
     }
 
     static constexpr ModemTiming kNoPauses = [] {

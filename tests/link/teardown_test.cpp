@@ -1,22 +1,68 @@
-// Ending connections: ends in a row, and the end of the reader. Under Wine a COM port can be opened again while another handle
-// holds it, so the tests look at the connection's handle itself: its value
-// and the object behind it.
+// Ending connections, and the faults a connection must survive: every way a
+// connection ends, two ends in a row, a reader held inside a read past the
+// end's bound, a port or an event that cannot be had, a read or a write that
+// fails.
 #include "tests/link/link_fixture.h"
 
 namespace lnk {
 namespace {
+
+// A release after a probe or on quit, on a quiet line or while bytes arrive,
+// and an open of another port, which ends the open connection first.
+TEST_F(LinkTest, EveryEndStopsTheReaderAndClosesThePort) {
+    AttachModem(2);
+    AttachModem(3);
+    enum End { Plain, OnQuit, OpenAnother };
+    const struct {
+        const char* what;
+        End end;
+        bool streaming;
+    } rows[] = {{"plain, on a quiet line", Plain, false},
+                {"as on quit, on a quiet line", OnQuit, false},
+                {"plain, while bytes arrive", Plain, true},
+                {"as on quit, while bytes arrive", OnQuit, true},
+                {"another port opened", OpenAnother, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Connect(2, false);
+        const HANDLE reader = CopyHandle(port_->ReaderThread());
+        ASSERT_NE(reader, nullptr);
+        const HANDLE programPort = port_->Handle();
+        const std::wstring portObject = ObjectName(programPort);
+        ASSERT_FALSE(portObject.empty());
+        if (row.streaming) {
+            ASSERT_TRUE(modem_->Request("endless 2 1").ok);
+            EXPECT_TRUE(drv::WaitUntil([&] { return Capture().size() == ReplyCapture::kReplyCap; }, kReplyLimit));
+        }
+        if (row.end == OpenAnother)
+            Connect(3, true);
+        else
+            link_->Release(row.end == OnQuit ? Teardown::OnQuit : Teardown::AfterProbe);
+        EXPECT_TRUE(ThreadEnded(reader)) << "the connection's reader still runs";
+        EXPECT_NE(ObjectName(programPort), portObject) << "the connection's port handle is still open";
+        if (row.end == OpenAnother) {
+            EXPECT_TRUE(WaitForFound(300)) << "the new connection found no modem";
+            Close();
+        }
+        if (row.streaming) modem_->Request("endless 2 0");
+        CloseHandle(reader);
+    }
+}
 
 TEST_F(LinkTest, SecondEndInARowClosesNothing) {
     AttachModem(2);
     Connect(2, false);
     const HANDLE programPort = port_->Handle();
     Close();
-    // Reopen the port at once and take the connection's old handle value,
-    // so that a second close of it would close a handle of ours.
+    // Reopen the port at once and hold handles until the connection's old
+    // handle value comes back, so that a second close of it would close a
+    // handle of ours.
     const HANDLE ours = OpenComPort(2);
     ASSERT_NE(ours, INVALID_HANDLE_VALUE);
-    const std::vector<HANDLE> held = TakeHandleValue(programPort, ours);
-    ASSERT_FALSE(held.empty()) << "the connection's port handle value never came free";
+    std::vector<HANDLE> held{ours};
+    while (held.back() != programPort && held.size() < 256 && held.back())
+        held.push_back(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_EQ(held.back(), programPort) << "the connection's port handle value never came free";
     link_->Release(Teardown::OnQuit);  // the second end as on quit: no line call either
     DWORD flags;
     for (HANDLE h : held) EXPECT_TRUE(GetHandleInformation(h, &flags)) << h << " was closed";
@@ -26,30 +72,125 @@ TEST_F(LinkTest, SecondEndInARowClosesNothing) {
     for (HANDLE h : held) CloseHandle(h);
 }
 
-TEST_F(LinkTest, EveryEndStopsTheReaderAndClosesThePortAlsoWhileBytesArrive) {
-    AttachModem(2);
-    for (bool streaming : {false, true}) {
-        for (bool dropDtr : {false, true}) {
-            SCOPED_TRACE(std::string(dropDtr ? "as on quit" : "plain") +
-                         (streaming ? " while bytes arrive" : " on a quiet line"));
-            Connect(2, false);
-            const HANDLE reader = CopyHandle(port_->ReaderThread());
-            ASSERT_NE(reader, nullptr);
-            const HANDLE programPort = port_->Handle();
-            const std::wstring portObject = ObjectName(programPort);
-            ASSERT_FALSE(portObject.empty());
-            if (streaming) {
-                ASSERT_TRUE(modem_->Request("endless 2 1").ok);
-                EXPECT_TRUE(
-                    drv::WaitUntil([&] { return Capture().size() == ReplyCapture::kReplyCap; }, kReplyLimit));
-            }
-            link_->Release(dropDtr ? Teardown::OnQuit : Teardown::AfterProbe);
-            EXPECT_TRUE(ThreadEnded(reader));
-            EXPECT_NE(ObjectName(programPort), portObject) << "the connection's port handle is still open";
-            if (streaming) modem_->Request("endless 2 0");
-            CloseHandle(reader);
-        }
+namespace held {
+HANDLE entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+std::atomic<int> reads{0};
+std::atomic<bool> portUsable{false};
+
+// The first read waits to be let go, then tells whether its port still works.
+BOOL WINAPI HeldRead(HANDLE port, LPVOID buffer, DWORD count, LPDWORD got, LPOVERLAPPED overlapped) {
+    if (reads++ == 0) {
+        SetEvent(entered);
+        WaitForSingleObject(release, 2 * kReplyLimit);
+        DWORD errors = 0;
+        COMSTAT status = {};
+        portUsable = ClearCommError(port, &errors, &status) != FALSE;
     }
+    return ReadFile(port, buffer, count, got, overlapped);
+}
+}  // namespace held
+
+TEST_F(LinkTest, ReaderHeldInsideAReadPastTheEndsBoundKeepsItsPort) {
+    AttachModem(2);
+    LinkCalls calls;
+    calls.readFile = &held::HeldRead;
+    Connect(2, false, calls);
+    const HANDLE reader = CopyHandle(port_->ReaderThread());
+    ASSERT_TRUE(modem_->Send(2, "x"));
+    ASSERT_EQ(WaitForSingleObject(held::entered, kReplyLimit), WAIT_OBJECT_0) << "the reader did not read";
+    Close();  // gives up waiting for the reader after its bound
+    ASSERT_FALSE(ThreadEnded(reader));
+    stop_ = 0;  // as the next connection does: the late reader must still see its own stop
+    SetEvent(held::release);
+    EXPECT_EQ(WaitForSingleObject(reader, kReplyLimit), WAIT_OBJECT_0) << "the reader did not end";
+    EXPECT_TRUE(held::portUsable) << "the port was closed under the reader";
+    CloseHandle(reader);
+}
+
+namespace failing {
+std::atomic<int> events{0};
+int eventFailing = 0;
+
+HANDLE WINAPI CreateEventFailingOnce(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL initial, LPCSTR name) {
+    if (++events == eventFailing) {
+        SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+        return nullptr;
+    }
+    return CreateEventA(security, manual, initial, name);
+}
+
+// A read and a write that fail outright, as on a port whose device went away.
+BOOL WINAPI RefusedRead(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) {
+    return SetLastError(ERROR_BAD_COMMAND), FALSE;
+}
+BOOL WINAPI RefusedWrite(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) {
+    return SetLastError(ERROR_GEN_FAILURE), FALSE;
+}
+}  // namespace failing
+
+// A connection that does not open has no reader, writes nothing and finds
+// nothing. Wine gives COM1..COM6 a device object even with nothing behind it
+// and opens them; only a port Wine has no device for (COM9) fails at the open
+// itself. An event the connection cannot make ends it as a failed open does.
+// A failed read or write leaves the port open and the steps going on. Each
+// failure is reported with its call and the system's code.
+TEST_F(LinkTest, AFailureIsReportedAndAConnectionThatDoesNotOpenWritesNothing) {
+    AttachModem(2);
+    AttachModem(3);
+    AttachModem(6);
+    ASSERT_TRUE(modem_->Set(6, "present", "0"));
+    enum Line { Sound, ReadFails, WriteFails };  // the reads and writes on it
+    const struct {
+        const char* what;
+        int port, eventFailing;
+        Line line;
+        bool opens;
+        const char* call;  // the failed call reported; nullptr: not looked at
+        int error;
+    } rows[] = {
+        {"no device", 9, 0, Sound, false, nullptr, 0},
+        {"never attached", 5, 0, Sound, false, nullptr, 0},
+        {"attached but not present", 6, 0, Sound, false, nullptr, 0},
+        {"the 1st event fails", 2, 1, Sound, false, "CreateEventA", ERROR_NO_SYSTEM_RESOURCES},
+        {"the 2nd event fails", 2, 2, Sound, false, "CreateEventA", ERROR_NO_SYSTEM_RESOURCES},
+        {"the 3rd event fails", 2, 3, Sound, false, "CreateEventA", ERROR_NO_SYSTEM_RESOURCES},
+        {"the 4th event fails", 2, 4, Sound, false, "CreateEventA", ERROR_NO_SYSTEM_RESOURCES},
+        {"the 5th event fails", 2, 5, Sound, false, "CreateEventA", ERROR_NO_SYSTEM_RESOURCES},
+        // The modem answers the probe unless the write failed.
+        {"the read fails", 3, 0, ReadFails, true, "ReadFile", ERROR_BAD_COMMAND},
+        {"the write fails", 3, 0, WriteFails, true, "WriteFile", ERROR_GEN_FAILURE},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        failing::events = 0;
+        failing::eventFailing = row.eventFailing;
+        LinkCalls calls;
+        calls.createEvent = &failing::CreateEventFailingOnce;
+        if (row.line == ReadFails) calls.readFile = &failing::RefusedRead;
+        if (row.line == WriteFails) calls.writeFile = &failing::RefusedWrite;
+        FreshStart();
+        Connect(row.port, true, calls);
+        ASSERT_GE(failing::events.load(), row.eventFailing) << "the failure was never injected";
+        const bool opens = row.opens;
+        if (opens) {  // Found() reads the port, which brings its failure to the report
+            EXPECT_TRUE(drv::WaitUntil([&] { return !Found() && !link_->Report().line.Ok(); }, kReplyLimit));
+        }
+        EXPECT_FALSE(Found());
+        EXPECT_EQ(link_->IsOpen(), opens);
+        EXPECT_EQ(port_->ReaderThread() != nullptr, opens) << "a reader without a port, or a port without one";
+        const LinkReport report = link_->Report();
+        EXPECT_EQ(report.usable, opens);
+        const PortStatus& failed = opens ? report.line : report.configure;
+        if (row.call) {
+            EXPECT_STREQ(failed.call, row.call);
+            EXPECT_EQ(failed.systemError, row.error);
+        }
+        Close();
+    }
+    Sleep(300);
+    EXPECT_EQ(ReceivedOn(6), "");
+    EXPECT_EQ(ReceivedOn(2), "") << "a probe went out";
 }
 
 }  // namespace

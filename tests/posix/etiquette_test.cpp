@@ -21,7 +21,7 @@
 #include "link/posix/serial_ports.h"
 #include "link/posix/sharing_gettys.h"
 #include "link/posix/terminals.h"
-#include "posix_test_support.h"
+#include "scratch_dir.h"
 
 namespace {
 

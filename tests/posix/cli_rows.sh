@@ -10,9 +10,9 @@
 #
 # The rows run in lanes side by side, each lane on ports of its own, with its
 # own connection to the modem's control channel; a lane's rows run in turn.
-#   cli_rows.sh <korvane-cli> <vmodem> <port_holder> <korvane.ini>
+#   cli_rows.sh <korvane-cli> <vmodem> <port_helper> <korvane.ini>
 set -u
-[ $# -eq 4 ] || { echo "usage: cli_rows.sh <korvane-cli> <vmodem> <port_holder> <korvane.ini>" >&2; exit 2; }
+[ $# -eq 4 ] || { echo "usage: cli_rows.sh <korvane-cli> <vmodem> <port_helper> <korvane.ini>" >&2; exit 2; }
 started=$SECONDS
 scratch=$(mktemp -d /tmp/korvane-rows.XXXXXX)
 vmodem_pid=
@@ -25,8 +25,7 @@ chmod 755 "$scratch"
 mkdir -p "$scratch/bin" "$scratch/ports" "$scratch/rolocks"
 mkdir -m 1777 "$scratch/locks"
 cp "$1" "$scratch/bin/korvane-cli"
-# The holder, and the other helpers beside it.
-cp "$3" "$(dirname "$3")/tty_state" "$(dirname "$3")/stand_in_getty" "$scratch/bin/"
+cp "$3" "$scratch/bin/port_helper"
 cp "$4" "$scratch/shipped.ini"
 cp "$4" "$scratch/bin/korvane.ini"  # a build tree's table, beside the program
 # Germany's code written with one character, as a table may have it.
@@ -80,8 +79,12 @@ lock_of() { local dev; dev=$(device "$1"); dev=${dev#/dev/}; echo "LCK..${dev//\
 
 # ms_since START: the milliseconds since $EPOCHREALTIME was START.
 ms_since() { echo $(( (${EPOCHREALTIME/./} - ${1/./}) / 1000 )); }
-# row NAME MODEMS EXIT STDOUT-RE STDERR-RE RECEIVED COMMAND...: the command's
-# time, in ms, lands in $took.
+# row NAME MODEMS EXIT STDOUT-RE STDERR-RE RECEIVED COMMAND...: the command
+# runs in the scratch directory as $pid, reading ${stdin:-/dev/null}. Two
+# hooks, set for the call (meanwhile=... afterwards=... row ...), check more
+# of its facts and say what fails with fault: meanwhile once the row's modem
+# has received a byte, while the command runs; afterwards once it has ended,
+# its time in ms in $took.
 row() {
   local name=$1 attached=$2 want=$3 out_re=$4 err_re=$5 bytes=$6 status out err problem= n setup
   shift 6
@@ -89,82 +92,105 @@ row() {
   setup=$(modems $attached 2>&1)
   [ -z "$setup" ] || problem="; setting up $attached failed: $setup"
   for n in $modem_ports; do vm clear "$n" >/dev/null 2>&1; done
-  local start=$EPOCHREALTIME
-  (cd "$scratch" && "$@" >"$lane_dir/out" 2>"$lane_dir/err" </dev/null)
+  local start=$EPOCHREALTIME port=${bytes%%:*} rx=${bytes#*:} got
+  (cd "$scratch" && exec "$@" >"$lane_dir/out" 2>"$lane_dir/err" <"${stdin:-/dev/null}") &
+  pid=$!
+  [ -z "${meanwhile:-}" ] || { spoken_to "$port"; eval "$meanwhile"; }
+  wait "$pid"
   status=$? took=$(ms_since "$start")
   out=$(cat "$lane_dir/out")
   err=$(tr '\n' ' ' <"$lane_dir/err")
-  [ "$status" = "$want" ] || problem+="; exit $status, want $want"
-  [[ $out =~ $(printf '%b' "$out_re") ]] || problem+="; stdout does not match /$out_re/"
-  [ -z "$err_re" ] || [[ $err =~ $err_re ]] || problem+="; stderr does not match /$err_re/"
-  local got port=${bytes%%:*} rx=${bytes#*:}
+  [ "$status" = "$want" ] || fault "exit $status, want $want"
+  [[ $out =~ $(printf '%b' "$out_re") ]] || fault "stdout does not match /$out_re/"
+  [ -z "$err_re" ] || [[ $err =~ $err_re ]] || fault "stderr does not match /$err_re/"
   if [ -z "$bytes" ]; then
     for n in $modem_ports; do
-      got=$(received "$n") && [ -n "$got" ] && problem+="; modem $n received $got, want nothing"
+      got=$(received "$n") && [ -n "$got" ] && fault "modem $n received $got, want nothing"
     done
   else
     got=$(received "$port")
-    if [ "$rx" = - ]; then [ -z "$got" ] || problem+="; modem $port received $got, want nothing"
-    elif [[ $rx == \~* ]]; then [[ $got =~ ^${rx#\~}$ ]] || problem+="; modem $port received $got, want /${rx#\~}/"
-    else [ "$got" = "$rx" ] || problem+="; modem $port received $got, want $rx"; fi
+    if [ "$rx" = - ]; then [ -z "$got" ] || fault "modem $port received $got, want nothing"
+    elif [[ $rx == \~* ]]; then [[ $got =~ ^${rx#\~}$ ]] || fault "modem $port received $got, want /${rx#\~}/"
+    else [ "$got" = "$rx" ] || fault "modem $port received $got, want $rx"; fi
   fi
+  [ -z "${afterwards:-}" ] || eval "$afterwards"
   verdict "$name" "$problem" "--- stdout
 $out
 --- stderr
 $(cat "$lane_dir/err")"
 }
+# fault TEXT: a fact of the row that failed.
+fault() { problem+="; $*"; }
 # verdict NAME PROBLEM [DETAILS]: one PASS or FAIL line, with details on failure.
 verdict() {
   if [ -z "${2:-}" ]; then echo "PASS $1"; else printf 'FAIL %s: %s\n%s\n' "$1" "${2#; }" "${3:-}"; fi
 }
-# check NAME PROBLEM TEST...: PASS when the test holds, else FAIL with the problem.
-check() { if "${@:3}"; then verdict "$1"; else verdict "$1" "$2"; fi; }
-# seen N: modem N's view of the last connection, in ms on its clock: the
-# host's open and close, and the first byte received.
-seen() {
-  local rx
+# set_up_failed WHAT: a row's set-up failed; says so, as a failed row.
+set_up_failed() { verdict "set-up: $1" "it failed"; }
+# spoken_to P: waits (at most 2 s) until modem P has received a byte. By then
+# the program has looked for other programs holding the port and set up the
+# line, so a look at the port (which opens it) is not taken for a holder.
+spoken_to() {
+  for _ in $(seq 100); do [ -n "$(received "$1")" ] && return; sleep 0.02; done
+}
+# Hooks. span P FROM TO LOW HIGH: on modem P's clock, TO came LOW to HIGH ms
+# after FROM (opened, first, closed: the host's open, the first byte it
+# received, the host's close). took_between LOW HIGH: the row's time.
+# present FILE, absent FILE: whether FILE is there.
+span() {
+  # shellcheck disable=SC2034  # read by name below
+  local opened closed first ms
   vm host "$1" && read -r opened closed <<<"$reply"
-  rx=$(transcript "$1")
-  first=${rx%% *}
+  first=$(transcript "$1") first=${first%% *}
+  ms=$((${!3} - ${!2}))
+  [ "$ms" -ge "$4" ] && [ "$ms" -le "$5" ] || fault "$3 came $ms ms after $2, want $4 to $5"
 }
-# within NAME WHAT FROM TO LOW HIGH: TO came LOW to HIGH ms after FROM.
-within() {
-  local span=$(($4 - $3))
-  check "$1: $2, $5 to $6 ms" "it came after $span ms" [ "$span" -ge "$5" -a "$span" -le "$6" ]
-}
-# started FILE: whether a helper said "ready" in FILE within 2 s.
-started() {
-  for _ in $(seq 100); do grep -q ready "$1" && return; sleep 0.02; done
-  return 1
-}
-# hold_as NAME MODE PATH [RUNNER...]: port_holder under the command name
-# NAME keeps PATH (open, flock, excl or session), started by RUNNER (e.g.
-# $NOBODY), in place of the holder before; its PID lands in $holder.
-hold_as() {
-  local name=$1 mode=$2 path=$3
-  shift 3
+took_between() { [ "$took" -ge "$1" ] && [ "$took" -le "$2" ] || fault "it took $took ms, want $1 to $2"; }
+present() { [ -e "$1" ] || fault "no $1 while the command ran"; }
+absent() { [ ! -e "$1" ] || fault "$1 is still there"; }
+# helper NAME PART ARGS...: port_helper under the command name NAME does PART
+# (tests/posix/port_helper.cpp), run by ${as:-} (e.g. $NOBODY), in place of
+# the helper before; its PID lands in $holder. helper_said [SECONDS]: what it
+# said, its lines ended by "|", once it has ended by itself (within SECONDS,
+# 0 by default) or been ended.
+helper() {
+  local name=$1
+  shift
   unhold
-  cp "$scratch/bin/port_holder" "$lane_dir/$name"
-  rm -f "$lane_dir/holder"
-  "$@" "$lane_dir/$name" "$mode" "$path" >"$lane_dir/holder" 2>&1 &
+  cp "$scratch/bin/port_helper" "$lane_dir/$name"
+  : >"$lane_dir/holder"
+  ${as:-} "$lane_dir/$name" "$@" >"$lane_dir/holder" 2>&1 &
   holder=$!
-  started "$lane_dir/holder" || echo "FAIL the port holder did not start: $(cat "$lane_dir/holder")"
+  for _ in $(seq 100); do grep -q ready "$lane_dir/holder" && return; sleep 0.02; done
+  echo "FAIL $name did not start: $(cat "$lane_dir/holder")"
 }
-# hold MODE PORT [RUNNER...]: port_holder keeps modem PORT's device.
-hold() { hold_as port_holder "$1" "$(device "$2")" "${@:3}"; }
+helper_said() {
+  for _ in $(seq $((${1:-0} * 50))); do kill -0 "$holder" 2>/dev/null || break; sleep 0.02; done
+  unhold
+  tr '\n' '|' <"$lane_dir/holder"
+}
+# hold MODE PORT: port_helper keeps modem PORT's device (open, flock, excl or session).
+hold() { helper port_helper "$1" "$(device "$2")"; }
 unhold() { [ -z "${holder:-}" ] || { kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; holder=; }; }
+# state DEVICE: the line's exclusive mode and termios, on one line. mark
+# DEVICE: its state once given line settings that nobody else would choose
+# (2400 bit/s, two stop bits, canonical input with echo), so that a row can
+# tell whether a program put them back.
+state() { "$scratch/bin/port_helper" state "$1"; }
+mark() { stty -F "$1" 2400 cstopb icanon echo min 1 time 5 && state "$1"; }
 open_to_all() { chmod 666 "$(device "$1")"; }
 
-# run_lane PORTS BODY: runs the lane's rows in the background.
+# run_lane PORTS PARTS...: runs the parts' rows in turn, in the background,
+# each part given the lane's first port.
 lanes=() lane_pids=()
 run_lane() {
-  local dir=$scratch/lane-$2
+  local dir=$scratch/lane-$2 part
   # Open to all: a lane's helpers may run as nobody.
   mkdir -p "$dir" && chmod 755 "$dir"
   (
     exec 3<>"/dev/tcp/127.0.0.1/$control" || exit 2
     modem_ports=$1 lane_dir=$dir
-    "$2"
+    for part in "${@:2}"; do "$part" "${1%% *}"; done
     echo "lane done"
   ) >"$dir.log" 2>&1 &
   lane_pids+=($!)
@@ -190,22 +216,16 @@ gci() {
   row "detect --table: the card and a gci modem, no table read" "1:B5 2:B5:$g" 0 \
     '^ports/com1: modem \(t19\)\nports/com2: modem \(gci\)$' 'probing ports/com1' "2:$S$I3$AT" \
     "$K" detect --ports ports/com1,ports/com2 --table missing.ini
-  row "query: +GCI: B4" "2:B4:$g" 0 '^\{"port":"ports/com2","country":"United Kingdom","code":"B4","dialect":"gci"\}$' \
-    '^querying the country on ports/com2 \(gci\)\.\.\. $' "2:$S$I3$AT$ASK" \
-    "$K" query --json --port ports/com2
   row "check --json: 42 is Germany" "2:B5:$g:gcilist=00,42,B5:country=42" 0 \
     '^\{"port":"ports/com2","country":"Germany","code":"42","dialect":"gci","expected":"Germany","same":true\}$' \
     '^$' "2:$S$I3$AT$ASK" "$K" check 04 --json --port ports/com2
   row "check --json: a code of no country" "2:B5:$g:gcilist=00,99,B5:country=99" 1 \
     '^\{"port":"ports/com2","country":null,"code":"99","dialect":"gci","expected":"Japan","same":false\}$' \
     '\+GCI: 99 names no country in the table $' "2:$S$I3$AT$ASK" "$K" check Japan --json --port ports/com2
+  # A list's codes of no country are shown, a range's are not.
   row "supported: a list" "2:B5:$g:gcilist=00,8A,B4,B5" 0 '^00  Japan\n8A\nB4  United Kingdom\nB5  United States$' \
     'lists \(00,8A,B4,B5\)' "2:$S$LIST" "$K" supported --port ports/com2 --dialect gci --table shipped.ini
   row "supported: a range" "2:B5:$g:gcilist=00-FF" 0 '^\{"port":"ports/com2","dialect":"gci","listed":"00-FF","countries":\[\{"code":"00","country":"Japan"\},.*"FE","country":"Taiwan"\}\]\}$' \
-    '' "2:$S$I3$AT$LIST" "$K" supported --json --port ports/com2
-  # A list's codes of no country are shown, a range's are not.
-  row "supported --json: a list with a code of no country" "2:B5:$g:gcilist=00,99,B5" 0 \
-    '^\{"port":"ports/com2","dialect":"gci","listed":"00,99,B5","countries":\[\{"code":"00","country":"Japan"\},\{"code":"99","country":null\},\{"code":"B5","country":"United States"\}\]\}$' \
     '' "2:$S$I3$AT$LIST" "$K" supported --json --port ports/com2
   # A code of no country in the list is shown bare.
   row "set: a country outside the modem's list" "2:B5:$g:gcilist=00,99,B4,B5" 2 '^$' \
@@ -218,16 +238,12 @@ gci() {
     "$K" set 'United Kingdom' --port ports/com2
   # The window's pace: no sync, no read first, and the first command once the
   # settling pause (1000 ms) and the reader's start (500 ms) have passed.
-  local name="set --paced: the window's pace, written without reading first"
-  row "$name" "2:B4:$g" 0 '^set$' '' "2:$I3$AT$LIST$(setg B4)$ASK" "$K" set B4 --port ports/com2 --paced
-  seen 2
-  within "$name" "the first command after the open" "$opened" "$first" 1500 1900
+  afterwards="span 2 opened first 1500 1900" row "set --paced: the window's pace, written without reading first" \
+    "2:B4:$g" 0 '^set$' '' "2:$I3$AT$LIST$(setg B4)$ASK" "$K" set B4 --port ports/com2 --paced
 }
 
 commands() {
-  row "query" "3:B5" 0 '^United States$' '^querying the country on ports/com3 \(t19\)\.\.\. $' "3:$S$I3$I9" \
-    "$K" query --port ports/com3
-  row "query --verbose: what the port could not do" "-" 0 '^United States$' \
+  row "query --verbose: what the port could not do" "3:B5" 0 '^United States$' \
     "country table .* refuses the modem-line calls \(TIOCMBIS: Inappropriate ioctl for device\), as a pseudo-terminal does: going on without DTR" \
     "3:$S$I3$I9" "$K" query --verbose --port ports/com3
   row "query --json, by device path" "-" 0 "^\\{\"port\":\"$(device 3)\",\"country\":\"United States\",\"code\":\"B5\",\"dialect\":\"t19\"\\}\$" \
@@ -249,19 +265,17 @@ commands() {
   # machine, which shortens the second span: its lower bound leaves 50 ms.
   # The first span's upper bound lies halfway to the 1500 ms a settling pause
   # would give: at a load of 10 on two cores it came after 830 to 900 ms.
-  local name="set --paced --settle 0, silent card: the window's pace, not acknowledged"
-  row "$name" "3:B5:silent=1" 1 '^not acknowledged$' '' "3:$(sett 00)" "$K" set Japan --port ports/com3 --dialect t19 --paced --settle 0
-  seen 3
-  within "$name" "the command after the open" "$opened" "$first" 500 1100
-  within "$name" "the close after the command" "$first" "$closed" 2050 2300
+  afterwards="span 3 opened first 500 1100; span 3 first closed 2050 2300" \
+    row "set --paced --settle 0, silent card: the window's pace, not acknowledged" "3:B5:silent=1" 1 \
+    '^not acknowledged$' '' "3:$(sett 00)" "$K" set Japan --port ports/com3 --dialect t19 --paced --settle 0
 }
 
 # Lock files of other users, stale ones, and where the program puts its own.
 locks() {
-  local gone lock status problem
+  local gone lock system_lock
   modems 4:B5
   lock=$KORVANE_LOCK_DIR/$(lock_of 4)
-  # The forms of a lock's PID and a live lock of our own user are rows of posix_units.
+  # The forms of a lock's PID are rows of posix_units; a live lock of our own user is "--json: a port in use".
   live_lock "$lock"
   # A live process of another user, which we may not signal, holds its lock all the same.
   open_to_all 4
@@ -282,22 +296,17 @@ locks() {
     "$K" query --port ports/com4
 
   # The lock directory of the system itself, as the program finds it: its
-  # lock there while a query waits for a silent modem, and none after it.
-  local system_lock seen_lock=
+  # lock there while a query waits 2 s for a silent modem (a loaded machine
+  # looks once the modem has been spoken to), and none after it.
   # The modem made anew may have another pseudo-terminal: its lock's name follows.
   modems 4:B5:silent=1
   system_lock=$([ -d /run/lock ] && echo /run/lock || echo /var/lock)/$(lock_of 4)
   if [ -e "$system_lock" ]; then
     verdict "the system's lock directory" "$system_lock exists already: the row would disturb its owner"
   else
-    in_background env -u KORVANE_LOCK_DIR "$K" query --port ports/com4 --settle 500
-    for _ in $(seq 100); do [ -e "$system_lock" ] && seen_lock=1 && break; sleep 0.01; done
-    wait "$background"; status=$?
-    problem=
-    [ -n "$seen_lock" ] || problem="no lock in the system's directory while the query ran"
-    [ "$status" = 1 ] || problem+="; exit $status, want 1"
-    [ -e "$system_lock" ] && problem+="; $system_lock is still there"
-    verdict "the system's lock directory: our lock while the query runs, none after it" "$problem"
+    meanwhile="present $system_lock" afterwards="absent $system_lock" \
+      row "the system's lock directory: our lock while the query runs, none after it" - 1 '^$' \
+      'no modem answered' "4:~($S)+" env -u KORVANE_LOCK_DIR "$K" query --port ports/com4 --settle 2000
   fi
 
   modems 4:B5
@@ -311,20 +320,20 @@ locks() {
 holders() {
   modems 5:B5
   hold flock 5
-  row "a port another program holds under flock" - 3 '^$' "locked \\(flock\\) by PID $holder \\(port_holder\\)" "5:-" \
+  row "a port another program holds under flock" - 3 '^$' "locked \\(flock\\) by PID $holder \\(port_helper\\)" "5:-" \
     "$K" query --port ports/com5
   row "detect --json: a port in use" - 3 '^\{"ports":\[\{"port":"ports/com5","state":"in use"\}\]\}$' \
-    "PID $holder \\(port_holder\\)" "5:-" "$K" detect --json --ports ports/com5
-  row "check: a port in use" - 3 "^korvane-cli: $(device 5) is locked \\(flock\\) by PID $holder \\(port_holder\\)" '^$' \
+    "PID $holder \\(port_helper\\)" "5:-" "$K" detect --json --ports ports/com5
+  row "check: a port in use" - 3 "^korvane-cli: $(device 5) is locked \\(flock\\) by PID $holder \\(port_helper\\)" '^$' \
     "5:-" "$K" check Japan --port ports/com5
   hold open 5
-  row "a port another program keeps open" - 3 '^$' "is open in PID $holder \\(port_holder\\)" "5:-" \
+  row "a port another program keeps open" - 3 '^$' "is open in PID $holder \\(port_helper\\)" "5:-" \
     "$K" set Japan --port ports/com5
   # Root passes exclusive mode: the holder and the program run as nobody.
   open_to_all 5
-  hold excl 5 $NOBODY
+  as=$NOBODY hold excl 5
   row "a port another program holds in exclusive mode" - 3 '^$' \
-    "open for exclusive use \\(TIOCEXCL\\) by PID $holder \\(port_holder\\)" "5:-" $NOBODY "$K" query --port ports/com5
+    "open for exclusive use \\(TIOCEXCL\\) by PID $holder \\(port_helper\\)" "5:-" $NOBODY "$K" query --port ports/com5
   unhold
   # A fresh pseudo-terminal is its owner's and its group's (tty, or root in some containers) alone.
   modems 5:B5
@@ -337,7 +346,7 @@ holders() {
 # warns of it: this row runs alone, once the lanes are done.
 modem_manager() {
   modems 5:B5
-  hold_as ModemManager open "$(device 5)"
+  helper ModemManager open "$(device 5)"
   row "a port ModemManager holds" - 3 '^$' \
     "open in PID $holder \\(ModemManager\\); a udev rule setting ENV\\{ID_MM_DEVICE_IGNORE\\}=\"1\"" "5:-" \
     "$K" query --port ports/com5
@@ -347,11 +356,8 @@ modem_manager() {
 bad_input() {
   row "list --verbose: the table read" "" 0 '^09  Australia\n.*B5  United States$' \
     "country table (/etc/korvane|/usr/share/korvane|$scratch/bin)/korvane.ini \\([0-9]+ countries\\)" "" "$K" list --verbose
-  row "list --table" "" 0 '^09  Australia\n.*B5  United States$' "country table shipped.ini \\(35 countries\\)" "" \
-    "$K" list --table shipped.ini --verbose
   # A modem on the port named: nothing goes out to it.
   modems 6:B5
-  row "a path that is no device" - 2 '^$' "'/etc/passwd' is not a serial port" "" "$K" query --port /etc/passwd
   row "a missing table" - 2 '^$' "no country table: looked for missing.ini" "" "$K" list --table missing.ini
   row "no command" - 2 '^$' '^korvane-cli: A subcommand is required Run with --help for more information\. $' "" "$K"
   row "set without a country" - 2 '^$' "^korvane-cli: COUNTRY is required Run with" "" "$K" set --port ports/com6
@@ -371,20 +377,14 @@ bad_input() {
 # The states other programs leave a modem in (numbers, quiet, no echo, a
 # ringing line) are rows of the core, against the same virtual modem in
 # process. Here, on the lane's port P, the two the pseudo-terminal and the
-# clock shape: answers a byte at a time, and a modem deaf after its port is
-# opened, which is sent the sync command until it answers (the first try
-# comes once the port has been looked at, up to 250 ms late under load). A
-# setting asks all that a query and a detection ask (the probe, the country
-# read first) and more.
+# clock shape: a modem deaf after its port is opened, which is sent the sync
+# command until it answers (the first try comes once the port has been
+# looked at, up to 250 ms late under load), and answers a byte at a time,
+# the row beside mgetty (beside_a_getty). A setting asks all that a query
+# and a detection ask (the probe, the country read first) and more.
 states() {
-  local p=$1 name knobs pre rx
-  for name in "answers a byte every 2 ms:split=1:gap=2" "deaf 700 ms after the open:deaf=700"; do
-    knobs=${name#*:} name=${name%%:*} pre=$S rx=$p:
-    [[ $knobs == deaf=* ]] && pre=$(tries 5 9) rx="$p:~"
-    row "$name, gci: set" "$p:B5:personality=gci:$knobs" 0 '^set$' '' "$rx$pre$I3$AT$ASK$LIST$(setg B4)$ASK" \
-      "$K" set B4 --port "ports/com$p"
-    row "$name, card: set" "$p:B5:$knobs" 0 '^set$' '' "$rx$pre$I3$I9$(sett B4)" "$K" set B4 --port "ports/com$p"
-  done
+  row "deaf 700 ms after the open, gci: set" "$1:B5:personality=gci:deaf=700" 0 '^set$' '' \
+    "$1:~$(tries 5 9)$I3$AT$ASK$LIST$(setg B4)$ASK" "$K" set B4 --port "ports/com$1"
 }
 
 # No needless write: the country read first, nothing written where the
@@ -404,36 +404,26 @@ needless_writes() {
 # port's own checks after the open, who else holds it, count against it).
 # The edges of the windows are rows of the core. These rows run alone.
 timing() {
-  local g=6:B5:personality=gci name
-  name="timing: a silent port"
-  row "$name" "$g:silent=1" 1 '^$' 'no modem answered on ports/com6' "6:~$(tries 1 11)" "$K" query --port ports/com6
-  seen 6
-  within "$name" "the close after the open" "$opened" "$closed" 1000 1150
-  name="timing: a silent port, --settle 0300, in decimal"
-  row "$name" "$g:silent=1" 1 '^$' 'no modem answered on ports/com6' "6:~$(tries 1 4)" \
-    "$K" query --port ports/com6 --settle 0300
-  seen 6
-  within "$name" "the close after the open" "$opened" "$closed" 300 450
+  local g=6:B5:personality=gci:silent=1
+  afterwards="span 6 opened closed 1000 1150" row "timing: a silent port" "$g" 1 '^$' \
+    'no modem answered on ports/com6' "6:~$(tries 1 11)" "$K" query --port ports/com6
+  afterwards="span 6 opened closed 300 450" row "timing: a silent port, --settle 0300, in decimal" "$g" 1 '^$' \
+    'no modem answered on ports/com6' "6:~$(tries 1 4)" "$K" query --port ports/com6 --settle 0300
 }
 # shellcheck source=etiquette_rows.sh
 . "$(dirname "$0")/etiquette_rows.sh"
 
-# Six lanes of about the same time, one a port (ports 1 and 2 for the first);
+# Five lanes of about the same time, one a port (ports 1 and 2 for the first);
 # then the ModemManager row and the timing rows, each alone.
-first_lane() { detection; gci; lock_forms; }
-third_lane() { commands; terminals; states 3; }
-fourth_lane() { locks; beside_a_getty; line_left_as_found 4; }
-fifth_lane() { holders; waiting; }
-sixth_lane() { bad_input; messages_and_tables; needless_writes; }
-run_lane "1 2" first_lane
-run_lane "3" third_lane
-run_lane "4" fourth_lane
-run_lane "5" fifth_lane
-run_lane "6" sixth_lane
+run_lane "1 2" detection gci lock_forms
+run_lane 3 commands terminals states
+run_lane 4 locks beside_a_getty line_left_as_found
+run_lane 5 holders waiting
+run_lane 6 bad_input messages tables needless_writes
 wait "${lane_pids[@]}"
-run_lane "5" modem_manager
+run_lane 5 modem_manager
 wait "${lane_pids[@]}"
-run_lane "6" timing
+run_lane 6 timing
 wait "${lane_pids[@]}"
 
 passed=$(cat "${lanes[@]}" | grep -c '^PASS ') failed=$(cat "${lanes[@]}" | grep -c '^FAIL ')

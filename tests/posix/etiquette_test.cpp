@@ -21,11 +21,15 @@
 #include "link/posix/serial_ports.h"
 #include "link/posix/sharing_gettys.h"
 #include "link/posix/terminals.h"
-#include "posix_test_support.h"
+#include "scratch_dir.h"
 
 namespace {
 
-TEST(SerialPorts, FindsRealPortsOnly) {
+// One sysfs tree: the ports a system really has, and of those the ones
+// detect probes. The console's ports and the terminals of logins are left
+// out, said with the reason; a getty that shares the line through UUCP locks
+// leaves its port in.
+TEST(SerialPorts, FindsRealPortsAndLeavesOutTheConsoleAndLogins) {
     ScratchDir sys;
     sys.Make("devices/platform/serial8250/tty/ttyS2/x");
     sys.Make("bus/platform/x");
@@ -50,72 +54,65 @@ TEST(SerialPorts, FindsRealPortsOnly) {
         if (entry.type) sys.Make(tty + "/type", entry.type);
         if (entry.subsystem) sys.Link(tty + "/device/subsystem", sys.Path() + "/" + entry.subsystem);
     }
+    const std::string classTty = sys.Path() + "/class/tty";
     EXPECT_EQ(
-        SystemSerialPorts(sys.Path() + "/class/tty"),
+        SystemSerialPorts(classTty),
         (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyS0", "/dev/ttyS3"}));
     EXPECT_TRUE(SystemSerialPorts(sys.Path() + "/missing").empty());
+
+    sys.Make("class/tty/console/active", "tty0 ttyS3\n");
+    sys.Make("class/tty/tty0/active", "tty1\n");
+    const std::map<std::string, std::vector<PortHolder>> holders = {
+        {"/dev/ttyS0", {{700, "agetty", true}}},
+        {"/dev/ttyACM0", {{701, "minicom"}}},
+        {"/dev/ttyUSB2", {{800, "mgetty", true}}},
+        {"/dev/ttyUSB10", {{801, "faxgetty", true}, {802, "bash", true}}},
+    };
+    std::string leftOut;
+    const std::vector<std::string> ports = DetectablePorts(
+        [&](const std::string& device, const std::string& why) { leftOut += device + ": " + why + "\n"; },
+        classTty,
+        [&](const std::string& device) {
+            const auto found = holders.find(device);
+            return found == holders.end() ? std::vector<PortHolder>{} : found->second;
+        });
+    EXPECT_EQ(ports, (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB2"}));
+    EXPECT_EQ(leftOut,
+              "/dev/ttyUSB10: the terminal of a login session (PID 802 (bash))\n"
+              "/dev/ttyS0: the terminal of a login session (PID 700 (agetty))\n"
+              "/dev/ttyS3: the kernel's console (" +
+                  classTty + "/console/active)\n");
+    EXPECT_EQ(ConsoleNames(classTty), (std::vector<std::string>{"tty1", "ttyS3"}));
+    EXPECT_TRUE(ConsoleNames(sys.Path() + "/missing").empty());
 }
 
 TEST(SerialPorts, TellsSerialPortsFromOtherDevices) {
     ScratchDir sys;
     sys.Make("class/tty/x");
-    sys.Make("class/mem/x");
     for (const char* entry : {"4:64", "166:0", "5:0", "4:1"})
         sys.Link(std::string("dev/char/") + entry + "/subsystem", sys.Path() + "/class/tty");
-    sys.Link("dev/char/1:3/subsystem", sys.Path() + "/class/mem");
     const std::string devChar = sys.Path() + "/dev/char";
     const struct {
         unsigned major, minor;
         bool serial;
     } rows[] = {
-        {4, 64, true},                    // ttyS0
-        {166, 0, true},                   // ttyACM0
-        {136, 3, true},                   // /dev/pts/3: pseudo-terminals have no sysfs entry
-        {143, 255, true}, {1, 3, false},  // /dev/null
-        {188, 0, false},                  // a device sysfs does not list
-        {4, 1, false},                    // tty1, a virtual console
-        {5, 0, false},                    // /dev/tty, our own terminal by another name
-        {5, 1, false},                    // /dev/console
-        {5, 2, false},                    // /dev/ptmx, which makes a new pseudo-terminal
-        {2, 0, false},                    // a BSD pseudo-terminal's master
+        // The first pseudo-terminals and devices of another class (/dev/null, /dev/zero) are rows of
+        // linux_cli, on the system's own sysfs.
+        {4, 64, true},     // ttyS0
+        {166, 0, true},    // ttyACM0
+        {143, 255, true},  // the last pseudo-terminal: they have no sysfs entry
+        {188, 0, false},   // a device sysfs does not list
+        {4, 1, false},     // tty1, a virtual console
+        {5, 0, false},     // /dev/tty, our own terminal by another name
+        {5, 1, false},     // /dev/console
+        {5, 2, false},     // /dev/ptmx, which makes a new pseudo-terminal
+        {2, 0, false},     // a BSD pseudo-terminal's master
     };
     for (const auto& row : rows)
         EXPECT_EQ(IsSerialDevice(makedev(row.major, row.minor), devChar), row.serial)
             << row.major << ":" << row.minor;
     // Without sysfs the open decides.
     EXPECT_TRUE(IsSerialDevice(makedev(1, 3), sys.Path() + "/missing"));
-}
-
-// The console's ports and the terminals of logins are left out, said with
-// the reason; a getty that shares the line through UUCP locks leaves its port in.
-TEST(DetectablePorts, LeavesOutTheConsoleAndLogins) {
-    ScratchDir sys;
-    for (const char* name : {"ttyS0", "ttyS1", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyACM0"})
-        sys.Make(std::string("class/tty/") + name + "/type", "4\n");
-    sys.Make("class/tty/console/active", "tty0 ttyS2\n");
-    sys.Make("class/tty/tty0/active", "tty1\n");
-    const std::map<std::string, std::vector<PortHolder>> holders = {
-        {"/dev/ttyS0", {{700, "agetty", true}}},
-        {"/dev/ttyS1", {{701, "minicom"}}},
-        {"/dev/ttyUSB0", {{800, "mgetty", true}}},
-        {"/dev/ttyUSB1", {{801, "faxgetty", true}, {802, "bash", true}}},
-    };
-    std::string leftOut;
-    const std::vector<std::string> ports = DetectablePorts(
-        [&](const std::string& device, const std::string& why) { leftOut += device + ": " + why + "\n"; },
-        sys.Path() + "/class/tty",
-        [&](const std::string& device) {
-            const auto found = holders.find(device);
-            return found == holders.end() ? std::vector<PortHolder>{} : found->second;
-        });
-    EXPECT_EQ(ports, (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyS1"}));
-    EXPECT_EQ(leftOut,
-              "/dev/ttyUSB1: the terminal of a login session (PID 802 (bash))\n"
-              "/dev/ttyS0: the terminal of a login session (PID 700 (agetty))\n"
-              "/dev/ttyS2: the kernel's console (" +
-                  sys.Path() + "/class/tty/console/active)\n");
-    EXPECT_EQ(ConsoleNames(sys.Path() + "/class/tty"), (std::vector<std::string>{"tty1", "ttyS2"}));
-    EXPECT_TRUE(ConsoleNames(sys.Path() + "/missing").empty());
 }
 
 TEST(SharingGettys, KnowsTheGettysThatShareTheLine) {
@@ -189,16 +186,13 @@ TEST(PortHolders, ReadsProcAndUdev) {
                   pid + " (" + command + ") S 1 " + pid + " " + pid + " " + ttyNr + " -1 4194560\n");
         for (const auto& [fd, target] : fds) proc.Link(pid + "/fd/" + std::to_string(fd), target);
     };
-    process("812", "ModemManager", {{11, modem.Slave()}});
-    process("901", "cu", {{0, "/dev/null"}, {3, aliased ? alias : modem.Slave()}});
-    process("77", "bash", {{1, "/dev/null"}, {2, "socket:[4711]"}}, modem.TtyNr());
+    // A holder of the port by its own name, and a login on it, are rows of linux_cli.
+    process("901", "cu", {{0, "/dev/null"}, {2, "socket:[4711]"}, {3, aliased ? alias : modem.Slave()}});
     process("78", "my (odd) 1 2 3", {}, modem.TtyNr());
-    process("79", "agetty", {{0, other.Slave()}}, other.TtyNr());
     process(std::to_string(getpid()), "etiquette_test", {{5, modem.Slave()}}, modem.TtyNr());
     proc.Make("self/comm", "not a process\n");
-    // The far end of the pseudo-terminal keeps its slave open; the master of another one does not count.
-    process("300", "vmodem", {{3, "/dev/ptmx"}, {4, modem.Slave()}});
-    proc.Make("300/fdinfo/3", "pos:\t0\nflags:\t02100002\ntty-index:\t" + modem.Index() + "\n");
+    // The master of another pseudo-terminal does not make its owner the far end of this one. (The
+    // far end itself, the virtual modem, keeps the slave open beside every row of linux_cli.)
     process("301", "socat", {{5, "/dev/ptmx"}, {6, modem.Slave()}});
     proc.Make("301/fdinfo/5", "tty-index:\t" + other.Index() + "\n");
 
@@ -208,12 +202,11 @@ TEST(PortHolders, ReadsProcAndUdev) {
     std::string seen;
     for (const PortHolder& holder : holders)
         seen += std::to_string(holder.pid) + " " + holder.command + (holder.session ? " (session); " : "; ");
-    EXPECT_EQ(seen, "77 bash (session); 78 my (odd) 1 2 3 (session); 301 socat; 812 ModemManager; 901 cu; ");
+    EXPECT_EQ(seen, "78 my (odd) 1 2 3 (session); 301 socat; 901 cu; ");
     EXPECT_TRUE(aliased)
         << "no device node of our own making: the row of a port opened by another name was not run";
     EXPECT_EQ(DescribeUse({{901, "cu"}, {77, "bash", true}, {812, "ModemManager"}}),
               "is open in PIDs 901 (cu), 812 (ModemManager) and is the login terminal of PID 77 (bash)");
-    EXPECT_EQ(DescribeUse({{700, "agetty", true}}), "is the login terminal of PID 700 (agetty)");
     EXPECT_EQ(DescribeHolders(ProcessesHolding("/dev/zero", proc.Path())), "");
 
     // /dev/null stands in for a modem held under flock.
@@ -233,9 +226,8 @@ TEST(PortHolders, ReadsProcAndUdev) {
 
     const std::string record =
         "c" + std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev));
-    EXPECT_EQ(ModemManagerPid(proc.Path()), 812);
-    EXPECT_EQ(ModemManagerPid(udev.Path()), 0);
-    EXPECT_FALSE(IgnoredByModemManager(device, udev.Path()));
+    // ModemManager found in /proc and a port it may use, without a udev rule, are the ModemManager row of
+    // linux_cli.
     udev.Make(record, "I:123\nE:ID_MM_DEVICE_IGNORE=1\nG:systemd\n");
     EXPECT_TRUE(IgnoredByModemManager(device, udev.Path()));
     EXPECT_FALSE(IgnoredByModemManager("/dev/zero", udev.Path()));

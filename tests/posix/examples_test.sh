@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # What the Debian package ships beside the program, checked without
 # installing it: the example unit passes systemd-analyze verify (its
-# Documentation= man page included, built from the scdoc source) and its
-# security review, the udev rule acts on the events it must, and the bash
-# completion completes commands, options and countries, one row a case.
-#   examples_test.sh <korvane-cli> <source-dir>
+# Documentation= man page included) and its security review, the udev rule
+# acts on the events it must, and the bash completion completes commands,
+# options and countries, one row a case. And what cmake --install puts in a
+# DESTDIR: the man page, roff from the scdoc source, and a program that looks
+# for its tables where they were installed (under /etc for a prefix of /usr).
+# Which files go where for /usr is a row of the Debian package's test (deb),
+# whose build installs them so.
+#   examples_test.sh <build-dir of cli/posix> <source-dir>
 set -u
-cli=$1 top=$2
+build=$1 cli=$1/bin/korvane-cli top=$2
 scratch=$(mktemp -d /tmp/korvane-examples.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 failures=0 passed=0
@@ -14,12 +18,28 @@ verdict() {
   if [ -z "$2" ]; then passed=$((passed + 1)); else failures=$((failures + 1)); printf 'FAIL %s: %s\n' "$1" "$2"; fi
 }
 
+prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+installed=$scratch/installed
+DESTDIR=$installed cmake --install "$build" >"$scratch/install.log" 2>&1 || verdict "cmake --install" "$(cat "$scratch/install.log")"
+verdict "the man page is roff" "$(head -c 300 "$installed$prefix/share/man/man1/korvane-cli.1" | grep -q '^\.TH' ||
+  echo "no .TH line")"
+# The installed program's tables, in the order it looks for them: the two
+# installed (without the DESTDIR), then beside the program.
+etc=$([ "$prefix" = /usr ] && echo /etc || echo "$prefix/etc")
+looked=$("$installed$prefix/bin/korvane-cli" list --verbose 2>&1 >/dev/null | head -1)
+case $looked in
+  "korvane-cli: no country table: looked for $etc/korvane/korvane.ini $prefix/share/korvane/korvane.ini "*) problem= ;;
+  "korvane-cli: country table $etc/korvane/korvane.ini ("* | "korvane-cli: country table $prefix/share/korvane/korvane.ini ("*)
+    problem= ;;
+  *) problem="it says '$looked'" ;;
+esac
+verdict "the program looks for its tables where they are installed" "$problem"
+
 # The unit, with the program where the package puts it replaced by the one built here.
-mkdir -p "$scratch/units" "$scratch/man/man1" "$scratch/bin"
-scdoc <"$top/docs/korvane-cli.1.scd" >"$scratch/man/man1/korvane-cli.1" || verdict "the man page" "scdoc failed"
+mkdir -p "$scratch/units" "$scratch/bin"
 sed "s|/usr/bin/korvane-cli|$cli|" "$top/cli/posix/examples/korvane-country@.service" >"$scratch/units/korvane-country@.service"
 ln -s korvane-country@.service "$scratch/units/korvane-country@ttyACM0.service"
-out=$(MANPATH=$scratch/man systemd-analyze verify "$scratch/units/korvane-country@ttyACM0.service" 2>&1)
+out=$(MANPATH=$installed$prefix/share/man systemd-analyze verify "$scratch/units/korvane-country@ttyACM0.service" 2>&1)
 verdict "systemd-analyze verify korvane-country@.service" "$( [ $? -eq 0 ] && [ -z "$out" ] || echo "$out")"
 
 # The unit's exposure, as systemd-analyze rates it offline: at most 4.0, "OK".
@@ -60,22 +80,23 @@ rule_actions() {
              "$top/cli/posix/examples/70-korvane-country.rules")
   echo "${actions# }"
 }
-rule_row() {
-  local want=$1 got
-  shift
-  got=$(rule_actions "$@")
-  verdict "the udev rule on $*" "$( [ "$got" = "$want" ] || echo "it does '$got', want '$want'")"
+# row WANT HOW WORDS...: what HOW (rule_actions, complete_words) makes of the words is WANT.
+row() {
+  local want=$1 how=$2 got
+  shift 2
+  got=$("$how" "$@")
+  verdict "$how $*" "$( [ "$got" = "$want" ] || echo "got '$got', want '$want'")"
 }
 modem="SUBSYSTEM=tty KERNEL=ttyACM0 ENV{ID_VENDOR_ID}=0572 ENV{ID_MODEL_ID}=1329"
 applied='ENV{ID_MM_DEVICE_IGNORE}=1 TAG+=systemd ENV{SYSTEMD_WANTS}+=korvane-country@ttyACM0.service'
 # shellcheck disable=SC2086
 {
-  rule_row "$applied" ACTION=add $modem
-  rule_row "$applied" ACTION=change $modem
-  rule_row "" ACTION=remove $modem
-  rule_row "" ACTION=bind $modem
-  rule_row "" ACTION=add ${modem/0572/0403}
-  rule_row "" ACTION=add ${modem/tty/usb}
+  row "$applied" rule_actions ACTION=add $modem
+  row "$applied" rule_actions ACTION=change $modem
+  row "" rule_actions ACTION=remove $modem
+  row "" rule_actions ACTION=bind $modem
+  row "" rule_actions ACTION=add ${modem/0572/0403}
+  row "" rule_actions ACTION=add ${modem/tty/usb}
 }
 
 # complete WORDS... -> the completions of the last word, one line; the
@@ -91,21 +112,15 @@ complete_words() {
     printf "%s\n" "${COMPREPLY[@]}" | sort | tr "\n" " "' \
     "$top/cli/posix/korvane-cli.bash-completion" "$@"
 }
-row() {
-  local want=$1 got
-  shift
-  got=$(complete_words "$@")
-  verdict "completing '$*'" "$( [ "$got" = "$want" ] || echo "got '$got', want '$want'")"
-}
-row "detect " korvane-cli det
-row "--help --version check detect list query set supported " korvane-cli ""
-row "--port --ports " korvane-cli query --po
-row "--dialect --help --json --paced --ports --settle --table --verbose --wait " korvane-cli detect ""
-row "gci " korvane-cli supported --dialect g
-row "United\\ Kingdom United\\ States " korvane-cli set Uni
-row "B4 B5 Belgium " korvane-cli set --port /dev/ttyS0 B
-row "United\\ Kingdom " korvane-cli check "United\\ K"
-row "--force " korvane-cli set Japan --f
+row "detect " complete_words korvane-cli det
+row "--help --version check detect list query set supported " complete_words korvane-cli ""
+row "--port --ports " complete_words korvane-cli query --po
+row "--dialect --help --json --paced --ports --settle --table --verbose --wait " complete_words korvane-cli detect ""
+row "gci " complete_words korvane-cli supported --dialect g
+row "United\\ Kingdom United\\ States " complete_words korvane-cli set Uni
+row "B4 B5 Belgium " complete_words korvane-cli set --port /dev/ttyS0 B
+row "United\\ Kingdom " complete_words korvane-cli check "United\\ K"
+row "--force " complete_words korvane-cli set Japan --f
 
 # A table whose names hold command substitutions: completing them runs nothing.
 mkdir "$scratch/hostile"
@@ -118,11 +133,11 @@ bash -c 'compgen -W "$(cat)" -- Evil' <"$scratch/hostile/korvane.ini" >/dev/null
 verdict "a command in a name runs where it is expanded" "$( [ -e "$ran" ] || echo "compgen -W did not run it")"
 rm -f "$ran"
 bin=$scratch/hostile
-row "Evil\\ \\\$\\(touch\\ $ran\\)\\ Land Evil\\ \\\`touch\\ $ran\\\` " korvane-cli set Evil
+row "Evil\\ \\\$\\(touch\\ $ran\\)\\ Land Evil\\ \\\`touch\\ $ran\\\` " complete_words korvane-cli set Evil
 verdict "completing those names runs nothing" "$( [ ! -e "$ran" ] || echo "$ran was made")"
 # A one-character code, and the name after it.
-row "9 " korvane-cli set 9
-row "Chad " korvane-cli set Ch
+row "9 " complete_words korvane-cli set 9
+row "Chad " complete_words korvane-cli set Ch
 
 echo "$passed passed, $failures failed"
 [ $failures -eq 0 ]

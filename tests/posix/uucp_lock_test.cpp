@@ -1,8 +1,8 @@
 // UUCP lock files, natively: the PID in every form other serial programs
-// write it; taking, leaving and clearing locks live, stale, unreadable,
-// planted and our own; a stale lock that another taker replaces between our
-// look and its removal; the release of only the file we linked, on return
-// and on a signal.
+// write it; what a take makes of whatever lies under the lock's name (live,
+// stale, unreadable, planted, our own, or changed between our look and the
+// removal) and what it leaves there; the release of only the file we linked,
+// on return and on a signal.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -13,41 +13,51 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "link/posix/exit_release.h"
 #include "link/posix/uucp_lock.h"
-#include "posix_test_support.h"
+#include "scratch_dir.h"
 
 namespace {
 
 std::string Binary(int pid) { return std::string(reinterpret_cast<const char*>(&pid), sizeof pid); }
 
-ino_t InodeOf(const std::string& path) {
+// The FHS form of a lock: ten digits, right-aligned, and a newline.
+std::string Fhs(pid_t pid) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%10d\n", pid);
+    return text;
+}
+
+// A PID that no process has: a child that has ended and been reaped.
+pid_t GonePid() {
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+// What lies under path: a regular file's content, else its kind.
+std::string Left(const std::string& path) {
     struct stat info;
-    return lstat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+    if (lstat(path.c_str(), &info) != 0) return "nothing";
+    if (S_ISFIFO(info.st_mode)) return "a FIFO";
+    if (S_ISLNK(info.st_mode)) return "a link";
+    if (S_ISDIR(info.st_mode)) return "a directory";
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Puts content under path as a new file (a new inode), the way a taker links its lock into place.
 void Replace(const std::string& path, const std::string& content) {
-    const std::string fresh = path + ".fresh";
-    FILE* file = std::fopen(fresh.c_str(), "w");
-    ASSERT_NE(file, nullptr);
-    std::fputs(content.c_str(), file);
-    std::fclose(file);
-    ASSERT_EQ(rename(fresh.c_str(), path.c_str()), 0);
-}
-
-// Writes content into the file at path itself, as a program that rewrites its lock does.
-void Rewrite(const std::string& path, const std::string& content) {
-    FILE* file = std::fopen(path.c_str(), "r+");
-    ASSERT_NE(file, nullptr);
-    ASSERT_EQ(ftruncate(fileno(file), 0), 0);
-    std::fputs(content.c_str(), file);
-    std::fclose(file);
+    std::ofstream(path + ".fresh") << content;
+    ASSERT_EQ(rename((path + ".fresh").c_str(), path.c_str()), 0);
 }
 
 // The names in dir that begin with prefix.
@@ -75,195 +85,143 @@ TEST(UucpLock, ReadsThePidInEveryForm) {
     };
     for (const auto& row : rows) EXPECT_EQ(ParseLockPid(row.content), row.pid) << '"' << row.content << '"';
     // Neither text nor a PID the kernel can give.
-    const std::vector<std::string> none = {"",
-                                           "\n",
-                                           "lock\n",
-                                           "-5\n",
-                                           "0\n",
-                                           "99999999999\n",
-                                           "12a\n",
-                                           Binary(-1),
-                                           Binary(0x7fffffff),
-                                           "pid=1234\n",
-                                           std::string("1234\0", 5),
-                                           "1234\r"};
-    for (const std::string& content : none) EXPECT_EQ(ParseLockPid(content), 0) << '"' << content << '"';
+    using namespace std::string_literals;
+    for (const std::string& content : {""s, "\n"s, "lock\n"s, "-5\n"s, "0\n"s, "99999999999\n"s, "12a\n"s,
+                                       Binary(-1), Binary(0x7fffffff), "pid=1234\n"s, "1234\0"s, "1234\r"s})
+        EXPECT_EQ(ParseLockPid(content), 0) << '"' << content << '"';
 }
 
-TEST(UucpLock, TakesLeavesAndClearsLocks) {
-    const NamedChild live("etq-holder");
-    const pid_t gone = GonePid();
-    const std::string mine = Fhs(getpid());
-    const std::string liveHolder = "PID " + std::to_string(live.Pid()) + " (etq-holder) in ";
-    const std::string noProcess = ", which names no process: remove it once no program uses the port";
+// Each row a device of its own in one lock directory. A live lock in the
+// FHS form and a stale one, end to end, are rows of linux_cli.
+TEST(UucpLock, TakesWhatIsFreeOrStaleAndLeavesWhatLocks) {
+    const ScratchDir dir;
+    // A live process other than us: the test's parent.
+    const pid_t other = getppid(), gone = GonePid();
+    std::string otherCommand;
+    std::getline(std::ifstream("/proc/" + std::to_string(other) + "/comm"), otherCommand);
+    const std::string otherHolds = "PID " + std::to_string(other) + " (" + otherCommand + ") in " + dir.Path();
+    const std::string mine = Fhs(getpid()), others = Fhs(other), stale = Fhs(gone);
+    const auto lock = [&](const char* tty) { return dir.Path() + "/LCK.." + tty; };
+    using Act = std::function<void(const std::string& path)>;
+    // A lock file of content, written age seconds ago.
+    const auto file = [](const std::string& content, int age = 0) -> Act {
+        return [=](const std::string& path) {
+            std::ofstream(path, std::ios::binary) << content;
+            const timespec times[2] = {{time(nullptr) - age, 0}, {time(nullptr) - age, 0}};
+            utimensat(AT_FDCWD, path.c_str(), times, 0);
+        };
+    };
+    const auto replace = [](const std::string& content) -> Act {
+        return [=](const std::string& path) { Replace(path, content); };
+    };
+    // A file where an older release wrote its temporary lock (LTMP.<pid>.<device>) is never used.
+    const std::string planted = dir.Make("LTMP." + std::to_string(getpid()) + ".ttyS0", "planted\n");
     const struct {
+        const char* tty;
         const char* what;
-        std::string content;
-        int age;  // seconds since the lock was written; -1: no lock
+        Act plant;      // what lies under the lock's name before the take
+        Act meanwhile;  // between finding the lock stale and the second look
         LockResult result;
-        pid_t holder;
-        std::string holderText;  // after the directory, or after the lock's path when it starts with ','
-        const char* staleNote;   // after the lock's path
+        std::string holder, staleNote;
+        std::string left;  // what lies under the lock's name until the lock object goes
     } rows[] = {
-        {"no lock", "", -1, LockResult::Taken, 0, "", ""},
-        {"live, FHS", Fhs(live.Pid()), 0, LockResult::InUse, live.Pid(), liveHolder, ""},
-        {"stale, binary", Binary(gone), 0, LockResult::Taken, 0, "", " of PID %d, which is gone"},
-        {"ours: another port of this run took the device", mine, 60, LockResult::InUse, getpid(),
-         "PID " + std::to_string(getpid()) + " (posix_units) in ", ""},
-        {"no PID, old", "garbage", 60, LockResult::InUse, 0, noProcess, ""},
-        {"empty, old", "", 60, LockResult::Taken, 0, "", ", which was empty"},
-        {"empty, just made (its owner may be writing it)", "", 0, LockResult::InUse, 0,
-         ", which is empty and new: its owner may be writing it", ""},
+        {"ttyS0", "no lock", nullptr, nullptr, LockResult::Taken, "", "", mine},
+        {"ttyS1", "ours: another port of this run took the device", file(mine, 60), nullptr, LockResult::InUse,
+         "PID " + std::to_string(getpid()) + " (posix_units) in " + dir.Path(), "", mine},
+        {"ttyS2", "no PID, old", file("garbage", 60), nullptr, LockResult::InUse,
+         lock("ttyS2") + ", which names no process: remove it once no program uses the port", "", "garbage"},
+        {"ttyS3", "empty, old", file("", 60), nullptr, LockResult::Taken, "",
+         "removed the stale lock " + lock("ttyS3") + ", which was empty", mine},
+        {"ttyS4", "empty, just made (its owner may be writing it)", file(""), nullptr, LockResult::InUse,
+         lock("ttyS4") + ", which is empty and new: its owner may be writing it", "", ""},
+        {"ttyS5", "a FIFO", [](const std::string& path) { mkfifo(path.c_str(), 0644); }, nullptr,
+         LockResult::InUse, lock("ttyS5") + ", which is not a regular file", "", "a FIFO"},
+        {"ttyS6", "a link to a stale lock",
+         [&](const std::string&) { dir.Link("LCK..ttyS6", dir.Make("elsewhere", "1\n")); }, nullptr,
+         LockResult::InUse, lock("ttyS6") + ", which is not a regular file", "", "a link"},
+        {"ttyS7", "a directory", [](const std::string& path) { mkdir(path.c_str(), 0755); }, nullptr,
+         LockResult::InUse, lock("ttyS7") + ", which is not a regular file", "", "a directory"},
+        {"ttyS8", "stale, binary, nothing happens meanwhile", file(Binary(gone)), nullptr, LockResult::Taken, "",
+         "removed the stale lock " + lock("ttyS8") + " of PID " + std::to_string(gone) + ", which is gone", mine},
+        {"ttyS9", "stale, another taker links its lock in place meanwhile", file(stale), replace(others),
+         LockResult::InUse, otherHolds, "", others},
+        {"ttyS10", "stale, its owner rewrites the same file meanwhile", file(stale), file(others),
+         LockResult::InUse, otherHolds, "", others},
+        {"ttyS11", "stale, a new file of the same stale content every time", file(stale), replace(stale),
+         LockResult::InUse, lock("ttyS11") + ", which other programs kept changing while we looked", "", stale},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        ScratchDir dir;
-        const std::string path = dir.Path() + "/LCK..ttyUSB0";
-        if (row.age >= 0) {
-            dir.Make("LCK..ttyUSB0", row.content);
-            const timespec age[2] = {{time(nullptr) - row.age, 0}, {time(nullptr) - row.age, 0}};
-            utimensat(AT_FDCWD, path.c_str(), age, 0);
-        }
+        const std::string path = lock(row.tty);
+        if (row.plant) row.plant(path);
         {
-            UucpLock lock;
-            EXPECT_EQ(lock.Take(dir.Path(), "/dev/ttyUSB0"), row.result);
-            EXPECT_EQ(lock.holderPid, row.holder);
-            const std::string holder = row.holderText[0] == ',' ? path + row.holderText
-                                       : row.holderText.empty() ? ""
-                                                                : row.holderText + dir.Path();
-            EXPECT_EQ(lock.Holder(), holder);
-            char note[128] = "";
-            if (*row.staleNote) std::snprintf(note, sizeof note, row.staleNote, gone);
-            EXPECT_EQ(lock.staleNote, *note ? "removed the stale lock " + path + note : "");
-            if (row.result == LockResult::Taken) {
-                EXPECT_EQ(ReadAll(path), mine);
-                struct stat info;
-                ASSERT_EQ(stat(path.c_str(), &info), 0);
+            UucpLock taker;
+            if (row.meanwhile) taker.beforeStaleRemoval = [&] { row.meanwhile(path); };
+            EXPECT_EQ(taker.Take(dir.Path(), std::string("/dev/") + row.tty), row.result);
+            EXPECT_EQ(taker.Holder(), row.holder);
+            EXPECT_EQ(taker.staleNote, row.staleNote);
+            EXPECT_EQ(Left(path), row.left);
+            struct stat info;
+            if (row.result == LockResult::Taken && stat(path.c_str(), &info) == 0) {
                 EXPECT_EQ(info.st_mode & 0777, 0644u);
-            } else {
-                EXPECT_EQ(ReadAll(path), row.content);
             }
-            EXPECT_EQ(NamesIn(dir.Path(), "LTMP."), std::vector<std::string>{});
+            EXPECT_EQ(NamesIn(dir.Path(), "LTMP."),
+                      std::vector<std::string>{planted.substr(dir.Path().size() + 1)});
         }
-        // Released at the end of its scope; another's lock is left as it was.
-        EXPECT_EQ(access(path.c_str(), F_OK) == 0, row.result == LockResult::InUse);
+        // Released at the end of its scope; whatever locked the port is left as it was.
+        EXPECT_EQ(Left(path), row.result == LockResult::InUse ? row.left : "nothing");
     }
+    EXPECT_EQ(Left(planted), "planted\n");
 }
 
-// Whatever else lies under the lock's name locks the port, and is neither
-// opened in a way that could block nor removed.
-TEST(UucpLock, TakesNothingButARegularFileForALock) {
-    const std::vector<std::pair<const char*, std::function<void(const ScratchDir&, const std::string&)>>> rows = {
-        {"a FIFO", [](const ScratchDir&, const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); }},
-        {"a link to a stale lock",
-         [](const ScratchDir& dir, const std::string&) { dir.Link("LCK..ttyS0", dir.Make("elsewhere", "1\n")); }},
-        {"a directory",
-         [](const ScratchDir&, const std::string& path) { ASSERT_EQ(mkdir(path.c_str(), 0755), 0); }},
-    };
-    for (const auto& [what, plant] : rows) {
-        SCOPED_TRACE(what);
-        ScratchDir dir;
-        const std::string path = dir.Path() + "/LCK..ttyS0";
-        plant(dir, path);
-        UucpLock lock;
-        EXPECT_EQ(lock.Take(dir.Path(), "/dev/ttyS0"), LockResult::InUse);
-        EXPECT_EQ(lock.Holder(), path + ", which is not a regular file");
-        struct stat info;
-        EXPECT_EQ(lstat(path.c_str(), &info), 0) << "removed";
-    }
-}
-
-// Another taker acts between our finding a lock stale and its removal: the
-// second look sees the change, and the other's lock stays.
-TEST(UucpLock, RemovesOnlyTheStaleLockItJudged) {
-    const NamedChild other("etq-other");
-    const std::string stale = Fhs(GonePid()), others = Fhs(other.Pid());
+// The release, on return or on a signal that ends the process, removes the
+// lock only while it is still the file we linked.
+TEST(UucpLock, ReleasesOnlyTheFileItLinked) {
+    enum Put { kNothing, kAnothersLock, kOurContent };
     const struct {
         const char* what;
-        std::function<void(const std::string&)> meanwhile;
-        LockResult result;
-        std::string left;  // the lock file's content afterwards
+        bool bySignal;
+        Put put;  // what is put in place of our lock before the release
     } rows[] = {
-        {"nothing happens", [](const std::string&) {}, LockResult::Taken, Fhs(getpid())},
-        {"another taker links its lock in place", [&](const std::string& path) { Replace(path, others); },
-         LockResult::InUse, others},
-        {"the owner rewrites the same file", [&](const std::string& path) { Rewrite(path, others); },
-         LockResult::InUse, others},
-        {"a new file of the same stale content, every time",
-         [&](const std::string& path) { Replace(path, stale); }, LockResult::InUse, stale},
+        {"on return, another program's lock in place of ours", false, kAnothersLock},
+        {"on return, a new file with our content: another port of this run took the device since", false,
+         kOurContent},
+        {"on a signal, ours", true, kNothing},
+        {"on a signal, a new file with our content", true, kOurContent},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        ScratchDir dir;
-        const std::string path = dir.Make("LCK..ttyS1", stale);
-        UucpLock lock;
-        lock.beforeStaleRemoval = [&] { row.meanwhile(path); };
-        EXPECT_EQ(lock.Take(dir.Path(), "/dev/ttyS1"), row.result) << lock.Holder();
-        EXPECT_EQ(ReadAll(path), row.left);
-    }
-}
-
-// A file planted where an older release wrote its temporary lock (LTMP.<pid>.<device>) is never used.
-TEST(UucpLock, WritesItsLockUnderANameNobodyCouldGuess) {
-    ScratchDir dir;
-    const std::string planted = dir.Make("LTMP." + std::to_string(getpid()) + ".ttyUSB3", "planted\n");
-    const ino_t plantedInode = InodeOf(planted);
-    UucpLock lock;
-    ASSERT_EQ(lock.Take(dir.Path(), "/dev/ttyUSB3"), LockResult::Taken);
-    EXPECT_EQ(ReadAll(planted), "planted\n");
-    EXPECT_NE(InodeOf(lock.Path()), plantedInode);
-    EXPECT_EQ(NamesIn(dir.Path(), "LTMP."),
-              std::vector<std::string>{"LTMP." + std::to_string(getpid()) + ".ttyUSB3"});
-}
-
-// Release leaves a lock that is no longer the file we linked. (A directory
-// that takes no lock is a row of linux_cli.)
-TEST(UucpLock, LeavesWhatIsNotOurs) {
-    const struct {
-        const char* what;
-        std::string content;
-    } rows[] = {
-        {"another program's lock, put in place of ours", Fhs(42)},
-        {"a new file with our content: another port of this run took the device since", Fhs(getpid())},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        ScratchDir dir;
-        UucpLock lock;
-        ASSERT_EQ(lock.Take(dir.Path(), "/dev/ttyS0"), LockResult::Taken);
-        Replace(dir.Path() + "/LCK..ttyS0", row.content);
-        lock.Release();
-        EXPECT_EQ(ReadAll(dir.Path() + "/LCK..ttyS0"), row.content);
-    }
-}
-
-// A signal that ends the process removes its lock, unless the file is no longer the one it linked.
-TEST(UucpLock, ASignalRemovesOnlyTheLockItLinked) {
-    for (const bool replaced : {false, true}) {
-        SCOPED_TRACE(replaced ? "replaced by a file of the same content" : "ours");
-        ScratchDir dir;
+        const ScratchDir dir;
         const std::string path = dir.Path() + "/LCK..ttyS2";
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
+        int ready[2], go[2];
+        ASSERT_TRUE(pipe(ready) == 0 && pipe(go) == 0);
         const pid_t child = fork();
         if (child == 0) {
+            // Told to release by a byte on go, or by the parent's end.
+            close(go[1]);
             InstallExitRelease();
             UucpLock lock;
             (void)!write(ready[1], lock.Take(dir.Path(), "/dev/ttyS2") == LockResult::Taken ? "y" : "n", 1);
-            for (;;) pause();
+            char byte;
+            (void)!read(go[0], &byte, 1);
+            lock.Release();
+            _exit(0);
         }
-        close(ready[1]);
         char taken = 0;
         ASSERT_EQ(read(ready[0], &taken, 1), 1);
-        close(ready[0]);
         ASSERT_EQ(taken, 'y');
-        ASSERT_EQ(ReadAll(path), Fhs(child));
-        if (replaced) Replace(path, Fhs(child));
-        kill(child, SIGTERM);
+        ASSERT_EQ(Left(path), Fhs(child));
+        const std::string put = row.put == kAnothersLock ? Fhs(42) : Fhs(child);
+        if (row.put != kNothing) Replace(path, put);
+        if (row.bySignal)
+            kill(child, SIGTERM);
+        else
+            (void)!write(go[1], "", 1);
         int status = 0;
         waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-        EXPECT_EQ(access(path.c_str(), F_OK) == 0, replaced);
+        for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
+        EXPECT_TRUE(row.bySignal ? WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM : status == 0);
+        EXPECT_EQ(Left(path), row.put == kNothing ? "nothing" : put);
     }
 }
 

@@ -1,8 +1,9 @@
 // The modem's command interpreter as rows: knobs, what the host sends, and
 // every byte the modem puts on the line (echo and replies, in order). The
-// replies the core's operation rows read through this same engine (the +GCI
-// forms and lists, the errors and refusals they meet, the sync line) are held
-// by those rows; these rows hold the rest of the interpreter.
+// replies whose content the core's operation rows read through this same
+// engine (the countries and codes, the errors and refusals they meet, the
+// sync line) are held by those rows; these rows hold the rest, the forms of
+// the replies among them, which those rows take in any form.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -50,6 +51,12 @@ TEST(ModemEngine, Rows) {
         {"an identification text of its own", "echo=0 idtext=qtrx", {"ATI3\r"}, info("qtrx") + kOk},
         {"a silent modem still echoes", "silent=1", {"ati3\r"}, "ati3\r"},
         // The gci personality: the country by its T.35 code with +GCI.
+        {"gci: the country with a space, the list", "personality=gci echo=0 gcilist=00,B4,B5",
+         {"AT+GCI?\r", "AT+GCI=?\r"}, info("+GCI: B5") + kOk + info("+GCI: (00,B4,B5)") + kOk},
+        {"gci: no space, a range", "personality=gci echo=0 gcispace=0 gcilist=00-FF", {"AT+GCI?\r", "AT+GCI=?\r"},
+         info("+GCI:B5") + kOk + info("+GCI:(00-FF)") + kOk},
+        {"gci bare: the code and the list alone on their lines", "personality=gci echo=0 bare=1 gcilist=00,B5,F6",
+         {"AT+GCI?\r", "AT+GCI=?\r"}, info("B5") + kOk + info("00,B5,F6") + kOk},
         {"gci: a code in the list is set, one outside it fails", "personality=gci echo=0 gcilist=00,42,B4,B5",
          {"AT+GCI=42\r", "AT+GCI=04\r", "AT+GCI?\r"}, kOk + kError + info("+GCI: 42") + kOk},
         {"gci: a change of country resets echo, no change does not", "personality=gci echo=0 gcireset=1",

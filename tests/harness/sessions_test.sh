@@ -13,17 +13,13 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 session=$top/tools/wine-session.sh
 work=$1 vmodem=$2
 rounds=3
-failures=0 passed=0
+# shellcheck source=rows.sh
+. "$top/tests/harness/rows.sh"
 # shellcheck source=vmodem_control.sh
 . "$top/tests/harness/vmodem_control.sh"
 # shellcheck source=../../tools/session-pids.sh
 . "$top/tools/session-pids.sh"
 
-check() {
-  local name=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
 # The display and the modem's control port of the session in $1.
 display_of() { sed -n 's/^export DISPLAY=//p' "$1/session/session.env" 2>/dev/null; }
 port_of() { sed -n 's/^export KORVANE_VMODEM_PORT=//p' "$1/session/session.env" 2>/dev/null; }
@@ -94,5 +90,4 @@ if "$session" start "$d" "$vmodem" >"$d.start.log" 2>&1; then
 else
   check "one session starts: $(tail -n 3 "$d.start.log")" false
 fi
-echo "$passed passed, $failures failed"
-[ $failures -eq 0 ]
+summary

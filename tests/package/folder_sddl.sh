@@ -15,21 +15,11 @@ sddl_aces() {
   grep -o '([^)]*)' <<<"$dacl" | tr -d '()' | awk -F';' '{print $1, ($2 == "" ? "-" : $2), $3, $6}'
 }
 
-# rights_mask <rights>: an entry's rights as a number, from hex or the file
-# rights' letters; a letter this does not know counts as every right.
+# rights_mask <rights>: an entry's rights as a number, as the package writes
+# them (hex); rights written in letters count as every right, so a row that
+# meets them fails until it is taught them.
 rights_mask() {
-  local rights=$1 mask=0 code
-  case $rights in 0x*) echo $((rights)); return ;; esac
-  while [ -n "$rights" ]; do
-    code=${rights:0:2} rights=${rights:2}
-    case $code in
-      FA) mask=$((mask | 0x1F01FF)) ;; FR) mask=$((mask | 0x120089)) ;; FX) mask=$((mask | 0x1200A0)) ;;
-      FW) mask=$((mask | 0x120116)) ;; GR) mask=$((mask | 0x80000000)) ;; GX) mask=$((mask | 0x20000000)) ;;
-      RC) mask=$((mask | 0x20000)) ;;
-      *) mask=$((mask | 0xFFFFFFFF)) ;;
-    esac
-  done
-  echo $mask
+  case $1 in 0x*) echo $(($1)) ;; *) echo $((0xFFFFFFFF)) ;; esac
 }
 
 # Writing, appending, extended attributes, deleting children, attributes,

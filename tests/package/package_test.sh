@@ -15,7 +15,6 @@ check() {
   local what=$1; shift
   if "$@" >"$work/check.out" 2>&1; then pass "$what"; else fail "$what"; sed 's/^/     /' "$work/check.out"; fi
 }
-not() { ! "$@"; }
 # shellcheck source=folder_sddl.sh
 . "$(dirname "$0")/folder_sddl.sh"
 same_text() { [ "$1" = "$2" ] || { echo "expected: $2"; echo "got:      $1"; return 1; }; }
@@ -91,7 +90,6 @@ for arch in x86 x64; do
     check "$what: its import table names only known DLLs${unknown:+ (not: $unknown)}" test -z "$unknown"
   done
   check "${msi##*/}: an $template package" grep -q "Template: $template;1033" <(msiinfo suminfo "$msi")
-  check "${msi##*/}: ProductVersion is $version" same_text "$(msi_field "$msi" Property ProductVersion 2)" "$version"
   check "${msi##*/}: the Start-menu shortcut is not advertised (its target is the file [#KorvaneExe])" \
     same_text "$(msi_field "$msi" Shortcut StartMenuShortcut 5)" "[#KorvaneExe]"
   # Only administrators and SYSTEM may write the install folder, wherever it
@@ -182,6 +180,8 @@ product_entries() {
   done
   grep -c "DisplayName    REG_SZ    Korvane$" "$work/arp.txt"
 }
+# No Add/Remove Programs entry, Run value or Start-menu shortcut of Korvane.
+no_product() { same_text "$(product_entries)" 0 && no_run_value && ! shortcut_targets_program; }
 installed_version() { product_entries >/dev/null; awk '$1 == "DisplayVersion" {print $3}' "$work/arp.txt" | paste -sd' '; }
 shortcut_targets_program() {
   local link; link=$(find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/*' -name Korvane.lnk | head -1)
@@ -243,20 +243,26 @@ shipped=$x64_build/package-stage/korvane.ini new_table=$work/stage-x64/korvane.i
 all="LICENSE.txt README.txt korvane-cli.exe korvane-shipped.ini korvane.exe "
 with_table="LICENSE.txt README.txt korvane-cli.exe korvane-shipped.ini korvane.exe korvane.ini "
 
+# place <x86|x64>: where this session's Windows puts that package: its
+# folder, the folder's Windows name and the package's registry view.
+place() {
+  folder="$drive_c/Program Files/Korvane" folder_win='C:\Program Files\Korvane' view=''
+  [ "$arch" = x64 ] && view=/reg:64
+  [ "$arch" = x64 ] && [ "$1" = x86 ] && folder=$wow64 folder_win='C:\Program Files (x86)\Korvane' view=/reg:32
+}
+
 # package_rows <x86|x64>: one package's life in the session's prefix: its
 # install, the administrator's table through everything, a folder of the
 # administrator's choice.
 package_rows() {
-  local pkg=$1 base newer failing folder folder_win runs=yes cc
+  local pkg=$1 base newer failing folder folder_win view runs=yes cc
   base=$([ "$pkg" = x86 ] && echo "$msi_x86" || echo "$msi_x64")
   newer=$work/korvane-$newer_version-$pkg.msi failing=$work/korvane-$newer_version-$pkg-failing.msi
-  folder="$drive_c/Program Files/Korvane" folder_win='C:\Program Files\Korvane' view='' p="$pkg package:"
+  place "$pkg"
+  p="$pkg package:"
+  [ "$arch" = x64 ] && [ "$pkg" = x86 ] && p="32-bit package on 64-bit Windows:"
   cc=$([ "$pkg" = x86 ] && echo i686 || echo x86_64)-w64-mingw32-gcc
   [ "$pkg" = x86 ] && [ -n "$refusal" ] && runs=''
-  if [ "$arch" = x64 ]; then
-    view=/reg:64
-    [ "$pkg" = x86 ] && folder="$wow64" folder_win='C:\Program Files (x86)\Korvane' view=/reg:32 p="32-bit package on 64-bit Windows:"
-  fi
 
   install_rows
   own_table_rows
@@ -321,7 +327,6 @@ own_table_rows() {
   args=()
   [ "$(installed_version)" = "$version" ] && args=(REINSTALL=ALL REINSTALLMODE=omus)
   installs "... $version again after it (${args[*]:-an install: Wine removed it})" /i "$base" "${args[@]}"
-  check "... which leaves the edited korvane.ini alone" kept
 
   upgrade_and_uninstall_rows
 }
@@ -342,13 +347,12 @@ upgrade_and_uninstall_rows() {
   installs "$p uninstall" /x "$newer"
   check "... leaves only the edited korvane.ini, the same file, read-only, as it was" \
     eval 'same_text "$(snapshot "$folder")" "$before"'
-  nothing_left "... and removes the shortcut, the Run value and the Add/Remove Programs entry" eval \
-    'same_text "$(product_entries)" 0 && no_run_value && ! shortcut_targets_program'
+  nothing_left "... and removes the shortcut, the Run value and the Add/Remove Programs entry" no_product
   installs "$p a later install" /i "$base"
   check "... uses the kept table as it is" kept
   installs "... its uninstall by REMOVE naming every feature (Program,StartAtLogon)" /i "$base" REMOVE=Program,StartAtLogon
   nothing_left "... is a whole uninstall: only the edited korvane.ini is left, and no product, Run value or shortcut" eval \
-    'same_text "$(files_in "$folder")" "korvane.ini " && same_text "$(product_entries)" 0 && no_run_value && ! shortcut_targets_program'
+    'same_text "$(files_in "$folder")" "korvane.ini " && no_product'
   rm -rf "$folder"
 
 }
@@ -372,18 +376,16 @@ chosen_folder_rows() {
 
 # cross_rows: an upgrade from the 32-bit package to the 64-bit one and back,
 # each over an edited korvane.ini, on 64-bit Windows. The newer package
-# installs into the folder the other one is in, and the edited table stays in use.
+# installs into the folder the other one is in, over the edited table (which
+# the program reads: the upgrade rows of each package start it).
 # shellcheck disable=SC2034
 cross_rows() {
-  local from to from_msi to_newer from_folder to_folder from_view to_view
+  local from to from_msi to_newer folder folder_win view from_folder from_win from_view to_folder to_view
   for from in x86 x64; do
     to=$([ $from = x86 ] && echo x64 || echo x86)
     from_msi=$([ $from = x86 ] && echo "$msi_x86" || echo "$msi_x64") to_newer=$work/korvane-$newer_version-$to.msi
-    if [ $from = x86 ]; then
-      from_folder=$wow64 to_folder="$drive_c/Program Files/Korvane" from_view=/reg:32 to_view=/reg:64
-    else
-      from_folder="$drive_c/Program Files/Korvane" to_folder=$wow64 from_view=/reg:64 to_view=/reg:32
-    fi
+    place $to; to_folder=$folder to_view=$view
+    place $from; from_folder=$folder from_win=$folder_win from_view=$view
     p="$from to $to:"
     installs_into "$from_folder" "$p the $from package installed" /i "$from_msi"
     cp "$work/edited.ini" "$from_folder/korvane.ini"
@@ -392,14 +394,9 @@ cross_rows() {
       'cmp "$from_folder/korvane.exe" "$work/stage-$to/korvane.exe" && cmp "$from_folder/korvane-shipped.ini" "$new_table" &&
        kept_in "$from_folder" && has_files "$from_folder" "$with_table" && gone "$to_folder"'
     check "... its Run value, in the $to registry view, names that folder; the $from package's is gone; the shortcut is there" eval \
-      'grep -qF "\"C:/${from_folder#"$drive_c"/}/korvane.exe\"" <(view=$to_view run_value | tr "\\\\" /) && view=$from_view no_run_value &&
+      'grep -qF "REG_SZ    \"$from_win\\korvane.exe\"" <(view=$to_view run_value) && view=$from_view no_run_value &&
        shortcut_targets_program'
     check "... one Add/Remove Programs entry, $newer_version" same_text "$(installed_version)" "$newer_version"
-    if [ $to = x64 ] || [ -z "$refusal" ]; then
-      check "... the program lists the edited table: its 36 countries" same_text "$(start_and_count "$from_folder/korvane.exe")" 36
-    else
-      echo "skip - $p the 32-bit program: this host cannot run 32-bit programs ($refusal)"
-    fi
     installs "... its uninstall" /x "$to_newer"
     check "... leaves only the edited korvane.ini" eval 'same_text "$(files_in "$from_folder")" "korvane.ini " && kept_in "$from_folder"'
     rm -rf "$from_folder"

@@ -4,7 +4,7 @@
 # of a lane's rows, on the ports it names.
 # shellcheck shell=bash
 
-# fields_differing A B: the termios fields (name=value words) in which two tty_state lines differ.
+# fields_differing A B: the termios fields (name=value words) in which two of the helper's state lines differ.
 fields_differing() {
   local word differing=
   for word in $2; do [[ " $1 " == *" $word "* ]] || differing+=" ${word%%=*}"; done

@@ -1,5 +1,6 @@
 #include "tests/ui/scenario.h"
 
+#include <commctrl.h>
 #include <dbt.h>
 #include <shellapi.h>
 #include <gtest/gtest.h>
@@ -116,7 +117,8 @@ struct Row {
         } else if (verb == "run") {
             const Mark start = p.Now();
             PostMessageW(p.main, WM_COMMAND, kAutoDetect, 0);
-            EXPECT_TRUE(p.WaitRunEnd(start, arg.empty() ? 0 : std::atoi(arg.c_str()))) << "the run did not end";
+            if (!arg.empty()) Pick(arg, kRunLimit);
+            EXPECT_TRUE(p.WaitRunEnd(start)) << "the run did not end";
         } else if (verb == "arrive" || verb == "remove" || verb == "volume-arrive" || verb == "null-arrive" ||
                    verb == "null-remove" || verb == "query-remove") {
             const WPARAM event = verb == "remove" || verb == "null-remove" ? DBT_DEVICEREMOVECOMPLETE
@@ -133,14 +135,19 @@ struct Row {
             box = p.AnswerBox(answers.at(arg));
             EXPECT_TRUE(box.shown) << "no message box to answer " << arg;
         } else if (verb == "pick") {
-            const HWND dialog = p.WaitWindow(kSelectionTitle);
-            ASSERT_NE(dialog, nullptr) << "no selection dialog to pick from";
-            SendWithTimeout(GetDlgItem(dialog, kModemList), LB_SETCURSEL, std::atoi(arg.c_str()), 0);
-            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-            EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kStepLimit))
-                << "Continue left the selection open";
-            Settle(false);
-        } else if (verb == "key") {
+            Pick(arg, kStepLimit);
+        } else if (verb == "since-start") {
+            mark = {};
+        } else {
+            StepAside(verb, arg);
+        }
+        if (verb == "click" || verb == "post" || verb == "tray" || verb == "key") Settle(arg == "other");
+    }
+
+    // The steps beside the operations: keys, the tray, the About box, the
+    // progress dialog, waits, and the virtual modem's requests.
+    void StepAside(const std::string& verb, const std::string& arg) {
+        if (verb == "key") {
             PressKey(p.main, arg == "escape" ? VK_ESCAPE : VK_RETURN);
         } else if (verb == "tray") {
             const std::vector<TrayRecord> records = p.TrayRecords();
@@ -185,9 +192,20 @@ struct Row {
             triggers.back()->Start(std::atoi(arg.c_str()), arg.substr(got + 5, act - got - 5),
                                    arg.substr(act + 4));
         } else {
-            ADD_FAILURE() << "unknown step \"" << step << "\"";
+            ADD_FAILURE() << "unknown step \"" << verb << " " << arg << "\"";
         }
-        if (verb == "click" || verb == "post" || verb == "tray" || verb == "key") Settle(arg == "other");
+    }
+
+    // Line N of the selection dialog, once it shows, then Continue.
+    void Pick(const std::string& line, DWORD limitMs) {
+        const HWND dialog = p.WaitWindow(kSelectionTitle, limitMs);
+        ASSERT_NE(dialog, nullptr) << "no selection dialog to pick from";
+        selection = ListItems(GetDlgItem(dialog, kModemList));
+        SendWithTimeout(GetDlgItem(dialog, kModemList), LB_SETCURSEL, std::atoi(line.c_str()), 0);
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kStepLimit))
+            << "Continue left the selection open";
+        Settle(false);
     }
 
     void Burst(int count) {
@@ -271,40 +289,13 @@ struct Row {
     }
 
     std::string Fact(const std::string& key, const std::string& expected) {
-        const std::vector<TrayRecord> records = p.TrayRecords(mark);
-        if (key == "tip") return records.empty() ? "(none)" : records.back().tip;
-        if (key == "icon")
-            return records.empty() ? "(none)" : std::to_string(Program::Tray().IconOf(records.back()));
-        if (key == "tips") {
-            std::vector<std::string> tips;
-            for (const TrayRecord& r : records) tips.push_back(r.tip);
-            return Join(tips, " / ");
-        }
         if (key == "box") return box.shown ? box.text : "(none)";
         if (key == "caption") return box.caption;
         if (key == "boxicon") return std::to_string(box.systemIcon);
         if (key == "wait" || key == "closed" || key == "lead") return TimingFact(key);
-        if (key == "status") return ControlText(p.main, kModemStatus);
-        if (key == "buttons") {
-            const bool set = IsEnabled(p.Item(kSet)), current = IsEnabled(p.Item(kCurrent));
-            return set && current ? "on" : !set && !current ? "off" : "mixed";
-        }
-        if (key == "window") return IsVisible(p.main) ? "shown" : "hidden";
-        if (key == "list") {
-            const int at = ComboSelection(p.Item(kCountryList));
-            return at < 0 ? "(none)" : ComboItems(p.Item(kCountryList)).at(static_cast<size_t>(at));
-        }
-        if (key == "name") return ControlText(p.main, kCountryName);
-        if (key == "flag") return p.ShownFlagBits() == p.ResourceBits(expected) ? expected : "another picture";
-        if (key.size() == 3 && (key.rfind("rx", 0) == 0 || key.rfind("tx", 0) == 0))
-            return key[0] == 'r' ? p.Received(key[2] - '0') : p.Sent(key[2] - '0');
+        if (key.size() == 3 && key.rfind("rx", 0) == 0)
+            return p.modem.Received(key[2] - '0').value_or("(no transcript)");
         if (key == "probed" || key == "found" || key == "runs") return ProgressFact(key);
-        if (key == "menu") {
-            const HWND popup = FindPopupMenu(p.process.Pid());
-            if (popup)
-                PressKey(popup, VK_ESCAPE), WaitUntil([&] { return !FindPopupMenu(p.process.Pid()); }, kStepLimit);
-            return popup ? "open" : "closed";
-        }
         if (key == "alive") return p.process.WaitForExit(p.process.Running() ? 0 : kStepLimit) ? "no" : "yes";
         if (key == "level") {
             // Against the level the program had when it first came home, so a
@@ -313,7 +304,7 @@ struct Row {
             return AtLevel(now, p.homeLevel) ? "same"
                                              : "at home: " + Describe(p.homeLevel) + "; now: " + Describe(now);
         }
-        if (key == "selection") return Join(selection.empty() ? p.selectionSeen : selection, " / ");
+        if (key == "selection") return Join(selection, " / ");
         if (key == "boxes") {
             int boxes = 0;
             for (HWND window : TopWindowsOf(p.process.Pid()))
@@ -325,7 +316,91 @@ struct Row {
             const std::vector<TrayRecord> all = p.TrayRecords();
             return !all.empty() && all.back().operation == NIM_DELETE ? "yes" : "no: the icon stayed";
         }
+        if (key == "tip" || key == "icon" || key == "tips" || key == "records") return TrayFact(key);
+        return WindowFact(key, expected);
+    }
+
+    // The tray records since the row began: the last one's tip or icon, every
+    // tip, or every record whole (operation, icon, tip, id, flags, callback
+    // message, width).
+    std::string TrayFact(const std::string& key) {
+        const std::vector<TrayRecord> records = p.TrayRecords(mark);
+        if (records.empty() && (key == "tip" || key == "icon")) return "(none)";
+        if (key == "tip") return records.back().tip;
+        if (key == "icon") return std::to_string(Program::Tray().IconOf(records.back()));
+        std::vector<std::string> each;
+        for (const TrayRecord& r : records) {
+            char text[200];
+            std::snprintf(text, sizeof text, "%lu %d \"%s\" %u %u %#x %u", r.operation, Program::Tray().IconOf(r),
+                          r.tip.c_str(), r.id, r.flags, r.callbackMessage, r.width);
+            each.push_back(key == "tips" ? r.tip : text);
+        }
+        return Join(each, " / ");
+    }
+
+    // What the main window shows, or showed since the row began.
+    std::string WindowFact(const std::string& key, const std::string& expected) {
+        if (key == "status") return ControlText(p.main, kModemStatus);
+        if (key == "progress" || key == "statuses")
+            return Join(p.TextsSince(mark, key == "progress" ? kProgressStatus : kModemStatus, key == "statuses"),
+                        " / ");
+        if (key == "positions") {
+            // The progress bar's positions, each once.
+            std::vector<std::string> positions;
+            const std::vector<spy::Event> events = p.process.Spy().Events();
+            for (size_t i = mark.events; i < events.size(); ++i)
+                if (events[i].message == PBM_SETPOS &&
+                    (positions.empty() || positions.back() != std::to_string(events[i].wParam)))
+                    positions.push_back(std::to_string(events[i].wParam));
+            return Join(positions, " ");
+        }
+        if (key == "buttons") {
+            const bool set = IsEnabled(p.Item(kSet)), current = IsEnabled(p.Item(kCurrent));
+            return set && current ? "on" : !set && !current ? "off" : "mixed";
+        }
+        if (key == "controls") {
+            std::vector<std::string> controls;
+            for (int id : {kSet, kCurrent, kOtherModem, kQuit})
+                controls.push_back(TextOf(p.Item(id)) + (IsEnabled(p.Item(id)) ? " on" : " off"));
+            return Join(controls, " / ");
+        }
+        if (key == "window") return IsVisible(p.main) ? "shown" : "hidden";
+        if (key == "list") {
+            const int at = ComboSelection(p.Item(kCountryList));
+            return at < 0 ? "(none)" : ComboItems(p.Item(kCountryList)).at(static_cast<size_t>(at));
+        }
+        if (key == "countries") return Join(ComboItems(p.Item(kCountryList)), " / ");
+        if (key == "name") return ControlText(p.main, kCountryName);
+        if (key == "flag") {
+            const unsigned long long bits = p.ResourceBits(expected);
+            return bits && p.ShownFlagBits() == bits ? expected : "another picture";
+        }
+        if (key == "about") {
+            // The system menu's last entry, after a separator.
+            const std::vector<MenuEntry> menu =
+                p.process.Spy().Menu(p.main, spy::kQuerySystemMenu, HandleToULong(p.main));
+            if (menu.size() < 2 || !menu[menu.size() - 2].separator) return "(no separator before the last entry)";
+            return menu.back().text + " " + std::to_string(menu.back().id);
+        }
+        if (key == "traymenu" || key == "menu") return MenuFact(key);
         return "(no such fact)";
+    }
+
+    // The open popup menu: its lines (traymenu, waited for), or whether it is
+    // open (menu), which Escape then closes.
+    std::string MenuFact(const std::string& key) {
+        HWND popup = nullptr;
+        WaitUntil([&] { return popup = FindPopupMenu(p.process.Pid()); }, key == "traymenu" ? kStepLimit : 0);
+        if (popup && key == "traymenu") {
+            std::vector<std::string> lines;
+            const auto menu = static_cast<DWORD>(SendWithTimeout(popup, MN_GETHMENU, 0, 0));
+            for (const MenuEntry& item : p.process.Spy().Menu(p.main, spy::kQueryMenu, menu))
+                lines.push_back(item.text);
+            return Join(lines, " / ");
+        }
+        if (popup)
+            PressKey(popup, VK_ESCAPE), WaitUntil([&] { return !FindPopupMenu(p.process.Pid()); }, kStepLimit);
+        return popup ? "open" : key == "menu" ? "closed" : "(no menu open)";
     }
 };
 
@@ -402,7 +477,6 @@ void Play(Program& p, const std::vector<Scenario>& table) {
         for (const std::string& modem : Split(s.modems, "; "))
             modems[std::atoi(modem.c_str())] = modem.substr(modem.find(':') + 1);
         ASSERT_TRUE(p.SetModems(modems)) << "the virtual modem refused " << s.modems << ": " << p.modem.LastFailure();
-        p.selectionSeen.clear();  // a selection fact speaks of this row's dialogs only
         Row row{p, p.Now(), 0, {}, {}, {}};
         for (const std::string& step : Split(s.steps, "|")) row.Step(step);
         row.triggers.clear();

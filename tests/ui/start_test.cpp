@@ -2,11 +2,8 @@
 // window it leaves, the tray icon and its menu, the keys), beside bad country
 // tables, and with another configuration tool's window open.
 #include <windows.h>
-#include <commctrl.h>
-#include <shellapi.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <memory>
 
@@ -14,8 +11,6 @@
 #include "tools/driver/message_box.h"
 #include "tests/ui/scenario.h"
 #include "tools/driver/program.h"
-#include "tools/driver/program_spy.h"
-#include "tools/driver/wait_for.h"
 #include "tools/driver/window_input.h"
 
 namespace {
@@ -25,82 +20,36 @@ using namespace drv;
 TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
     Program p;
     ASSERT_TRUE(p.Start({})) << p.error;
-    std::vector<std::string> texts;
-    for (int port : {3, 4, 2, 1, 5, 6}) {
-        texts.push_back("Detecting COM" + std::to_string(port) + "...Please wait...");
-        texts.push_back("No modem on COM" + std::to_string(port));
-    }
-    texts.push_back("No Modem in your system!");
-    EXPECT_EQ(p.TextsSince({}, kProgressStatus, false), texts);
-    std::vector<int> positions;
-    for (const spy::Event& e : p.process.Spy().Events())
-        if (e.message == PBM_SETPOS && (positions.empty() || positions.back() != static_cast<int>(e.wParam)))
-            positions.push_back(static_cast<int>(e.wParam));
-    EXPECT_EQ(positions, (std::vector<int>{8, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96, 100}));
-    EXPECT_EQ(p.TextsSince({}, kModemStatus), std::vector<std::string>{"No Modem in your system!"});
-
-    // The tray: added, detecting, none found; operation, icon, tip, id, flags, message, width.
-    std::vector<std::string> records;
-    for (const TrayRecord& r : p.TrayRecords()) {
-        char text[160];
-        std::snprintf(text, sizeof text, "%lu %d \"%s\" %u %u %#x %u", r.operation, Program::Tray().IconOf(r),
-                      r.tip.c_str(), r.id, r.flags, r.callbackMessage, r.width);
-        records.push_back(text);
-    }
-    EXPECT_EQ(records, (std::vector<std::string>{"0 128 \"\" 1008 7 0x8064 16",
-                                                 "1 191 \"Detecting Modem ...Please wait.\" 1008 7 0x8064 16",
-                                                 "1 189 \"No Modem found\" 1008 7 0x8064 16"}));
-
-    // The window and its controls.
-    EXPECT_TRUE(IsVisible(p.main));
-    const struct {
-        int id;
-        const char* text;
-        bool enabled;
-    } buttons[] = {{kSet, "&Set", false},
-                   {kCurrent, "&Current", false},
-                   {kOtherModem, "Other Modem", true},
-                   {kQuit, "Quit", true}};
-    for (const auto& b : buttons) {
-        EXPECT_EQ(TextOf(p.Item(b.id)), b.text);
-        EXPECT_EQ(IsEnabled(p.Item(b.id)), b.enabled) << b.text;
-    }
-    const std::vector<MenuEntry> system =
-        p.process.Spy().Menu(p.main, spy::kQuerySystemMenu, HandleToULong(p.main));
-    ASSERT_GE(system.size(), 2u);
-    EXPECT_TRUE(system[system.size() - 2].separator);
-    EXPECT_EQ(system.back().text, "&About KORVANE...");
-    EXPECT_EQ(system.back().id, 0x10u);
-
-    // The list: the shipped table in file order, nothing chosen; each choice shows its flag.
+    std::string progress;
+    for (const std::string port : {"3", "4", "2", "1", "5", "6"})
+        progress += "Detecting COM" + port + "...Please wait... / No modem on COM" + port + " / ";
+    const std::string icon = " 1008 7 0x8064 16";  // the icon's id, flags, callback message and width
+    const std::string records = "0 128 \"\"" + icon + " / 1 191 \"Detecting Modem ...Please wait.\"" + icon +
+                                " / 1 189 \"No Modem found\"" + icon;
+    // The shipped table in file order; each choice shows its flag.
     std::ifstream ini(KorvaneBinDir() + "korvane.ini");
-    std::vector<std::string> names, bitmaps;
+    std::string countries;
+    std::vector<Scenario> choices;
     for (std::string name, id, bitmap, code; std::getline(ini, name, ',') && std::getline(ini, id, ',') &&
                                              std::getline(ini, bitmap, ',') && std::getline(ini, code);) {
-        names.push_back(name);
-        bitmaps.push_back(bitmap);
+        countries += (countries.empty() ? "" : " / ") + name;
+        choices.push_back({"choosing " + name + " shows its flag", "", "choose " + name, "flag=" + bitmap});
     }
-    ASSERT_EQ(names.size(), 35u);
-    EXPECT_EQ(ComboItems(p.Item(kCountryList)), names);
-    EXPECT_EQ(ComboSelection(p.Item(kCountryList)), CB_ERR);
-    for (size_t i = 0; i < names.size(); ++i) {
-        ASSERT_TRUE(p.Choose(names[i])) << names[i];
-        const unsigned long long bits = p.ResourceBits(bitmaps[i]);
-        EXPECT_TRUE(bits && p.ShownFlagBits() == bits) << names[i] << " shows another flag than " << bitmaps[i];
-    }
-
-    // The tray menu's lines, read inside the program.
-    FakeTray::Notify(p.TrayRecords().back(), WM_LBUTTONDOWN);
-    const HWND popup =
-        WaitFor([&] { return FindPopupMenu(p.process.Pid()); }, [](HWND w) { return w; }, kStepLimit).last;
-    std::vector<std::string> items;
-    const auto menu = static_cast<DWORD>(SendWithTimeout(popup, MN_GETHMENU, 0, 0));
-    for (const MenuEntry& item : p.process.Spy().Menu(p.main, spy::kQueryMenu, menu)) items.push_back(item.text);
-    EXPECT_EQ(items, (std::vector<std::string>{"Show Configuration Window", "Auto Detect Modem", "Quit"}));
+    ASSERT_EQ(choices.size(), 35u);
+    Play(p, {
+                {"the first run probes every port and finds none; the tray added, detecting, none found", "",
+                 "since-start",
+                 "progress=" + progress + "No Modem in your system!; statuses=No Modem in your system!; "
+                 "positions=8 16 24 32 40 48 56 64 72 80 88 96 100; records=" + records},
+                {"the window: its buttons, About last in the system menu, the table with nothing chosen", "", "",
+                 "window=shown; controls=&Set off / &Current off / Other Modem on / Quit on; "
+                 "about=&About KORVANE... 16; list=(none); countries=" + countries},
+            });
+    Play(p, choices);
     Play(p,
          {
-             {"the tray menu is open (and closes on Escape)", "", "", "menu=open"},
-             {"a left click with no modem opens the menu", "", "tray left", "menu=open; window=shown"},
+             {"a left click with no modem opens the tray menu (Escape closes it)", "", "tray left",
+              "traymenu=Show Configuration Window / Auto Detect Modem / Quit; menu=open; window=shown"},
              {"Other Modem with no modem known detects first and opens no selection", "", "click other|wait-run",
               "probed=3 4 2 1 5 6; found=; selection=; status=No Modem in your system!; tip=No Modem found"},
              {"Escape ends the program at once and takes its icon away", "", "key escape", "gone=yes"},

@@ -58,15 +58,6 @@ bool Program::SetModems(const Modems& modems) {
     return true;
 }
 
-std::string Program::Received(int com) { return modem.Received(com).value_or("(no transcript)"); }
-
-std::string Program::Sent(int com) {
-    std::string bytes;
-    for (const TranscriptEntry& e : modem.Transcript(com).value_or(std::vector<TranscriptEntry>{}))
-        if (!e.received) bytes += e.bulkLabel.empty() ? e.bytes : "<" + e.bulkLabel + ">";
-    return bytes;
-}
-
 Mark Program::Now() const { return {Tray().Records().size(), process.Pid() ? process.Spy().Events().size() : 0}; }
 
 std::vector<TrayRecord> Program::TrayRecords(Mark since) const {
@@ -102,21 +93,16 @@ bool Program::WaitIdle() {
 }
 
 HWND Program::WaitWindow(const char* title, DWORD timeoutMs) {
-    return WaitFor(
-               [&] {
-                   const HWND w = FindTopWindow(process.Pid(), title, "#32770");
-                   return w && IsVisible(w) ? w : nullptr;
-               },
-               [](HWND w) { return w != nullptr; }, timeoutMs)
-        .last;
+    HWND w = nullptr;
+    const auto shown = [&] { return (w = FindTopWindow(process.Pid(), title, "#32770")) && IsVisible(w); };
+    return WaitUntil(shown, timeoutMs) ? w : nullptr;
 }
 
 Box Program::AnswerBox(int button) {
     Box box;
-    const HWND window = WaitFor([&] { return FindMessageBox(process.Pid(), nullptr, nullptr); },
-                                [](HWND w) { return w != nullptr; }, kStepLimit)
-                            .last;
-    if (!window) return box;
+    HWND window = nullptr;
+    if (!WaitUntil([&] { return window = FindMessageBox(process.Pid(), nullptr, nullptr); }, kStepLimit))
+        return box;
     box.shown = true;
     box.modemMs = modem.Now().value_or(0);
     box.caption = TextOf(window);
@@ -128,23 +114,12 @@ Box Program::AnswerBox(int button) {
     return box;
 }
 
-bool Program::WaitRunEnd(Mark since, int pick) {
-    bool picked = false;
-    selectionSeen.clear();
+bool Program::WaitRunEnd(Mark since) {
     const bool ended = WaitUntil(
         [&] {
             const std::vector<TrayRecord> records = TrayRecords(since);
             for (size_t i = 0; i + 1 < records.size(); ++i)
                 if (records[i].tip == kDetectingTip) return true;
-            const HWND selection = FindTopWindow(process.Pid(), kSelectionTitle, "#32770");
-            if (!picked && selection && IsVisible(selection)) {
-                picked = true;
-                const HWND list = GetDlgItem(selection, kModemList);
-                selectionSeen = ListItems(list);
-                if (pick < 0) return PressKeyOn(selection, VK_ESCAPE), false;
-                SendWithTimeout(list, LB_SETCURSEL, pick, 0);
-                PostMessageW(selection, WM_COMMAND, IDOK, 0);
-            }
             return false;
         },
         kRunLimit);

@@ -83,8 +83,6 @@ public:
     // Fresh modems with these knobs on these ports ("none": no modem there);
     // other ports keep theirs.
     bool SetModems(const Modems& modems);
-    std::string Received(int com);  // what the modem received since it was made fresh
-    std::string Sent(int com);      // what it sent; bulk writes as <flood> or <endless>
 
     Mark Now() const;
     std::vector<TrayRecord> TrayRecords(Mark since = {}) const;  // of this program's icon
@@ -102,10 +100,8 @@ public:
     // Waits for any visible message box, reads it and presses a button.
     Box AnswerBox(int button = IDOK);
     // Waits for the end of a run begun after the mark: its final tray record,
-    // then the UI thread back in its loop. A selection dialog on the way gets
-    // line `pick` chosen with Continue (or Escape for -1).
-    bool WaitRunEnd(Mark since, int pick = 0);
-    std::vector<std::string> selectionSeen;  // the lines of the last run's selection dialog
+    // then the UI thread back in its loop.
+    bool WaitRunEnd(Mark since);
 
     // Chooses a country as the mouse does and waits until its name shows.
     bool Choose(const std::string& country);

@@ -19,10 +19,7 @@ std::optional<TranscriptEntry> ParseTranscriptLine(const std::string& line) {
     if (!(in >> direction >> entry.ms) || (direction != "rx" && direction != "tx")) return std::nullopt;
     entry.received = direction == "rx";
     if (!(in >> data)) return entry;  // nothing but the time: no bytes
-    if (in >> bulkCount) {
-        entry.bulkLabel = data;
-        return entry;
-    }
+    if (in >> bulkCount) return entry;  // a bulk send: its label and count
     if (data.size() % 2 || data.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         return std::nullopt;
     for (size_t i = 0; i < data.size(); i += 2)

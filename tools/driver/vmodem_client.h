@@ -15,8 +15,7 @@ namespace drv {
 struct TranscriptEntry {
     bool received = false;
     std::int64_t ms = 0;
-    std::string bytes;      // decoded from hex
-    std::string bulkLabel;  // for a bulk send: its label
+    std::string bytes;  // decoded from hex; none for a bulk send (a flood or an endless line)
 };
 
 struct VModemAnswer {

@@ -2,8 +2,10 @@
 // every byte the modem puts on the line (echo and replies, in order). The
 // replies whose content the core's operation rows read through this same
 // engine (the countries and codes, the errors and refusals they meet, the
-// sync line) are held by those rows; these rows hold the rest, the forms of
-// the replies among them, which those rows take in any form.
+// sync line) are held by those rows, and a fault in a command the program
+// never sends can mislead none of them; these rows hold the rest, the forms
+// of the replies and the states a modem is left in, which those rows take
+// in any form, so a fault there would pass them silently.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -13,7 +15,7 @@
 
 namespace {
 
-const std::string kId1 = "\r\nQTRXFM330HWNF1*GEN\r\n", kOk = "\r\nOK\r\n", kError = "\r\nERROR\r\n";
+const std::string kId1 = "\r\nQTRXFM330HWNF1*GEN\r\n", kOk = "\r\nOK\r\n";
 std::string info(const std::string& text) { return "\r\n" + text + "\r\n"; }
 // An input that rings the line instead of sending the modem anything.
 const std::string kRings = "(the line rings)";
@@ -29,26 +31,10 @@ TEST(ModemEngine, Rows) {
     // clang-format off
     const Row rows[] = {
         {"echo, information, result, and the LF echoed last", "", {"ati3\r\n"}, "ati3\r" + kId1 + kOk + "\n"},
-        {"the AT prefix in any case, anywhere on the line", "echo=0", {"\n\nxyzaAt\r"}, kOk},
-        {"lines without a command are ignored", "echo=0", {"hello\r", "\r"}, ""},
-        {"a prefix split across feeds", "echo=0", {"a", "TI9\r"}, info("UNITED STATES") + kOk},
-        {"backspace edits the line", "echo=0", {"ati9x\b\r"}, info("UNITED STATES") + kOk},
         {"echo switched off after its line", "", {"ate0\r", "at\r"}, "ate0\r" + kOk + kOk},
         {"concatenated commands", "echo=0", {"ATI3 I9 V1\r"}, kId1 + info("UNITED STATES") + kOk},
-        {"unknown commands fail", "echo=0",
-         {"ATQ0X\r", "ATI7\r", "AT+FCLASS=1\r", "AT" + std::string(300, 'E') + "\r"},
-         kError + kError + kError + kError},
         {"quiet keeps information only", "echo=0", {"ATQ1\r", "ATI3\r", "ATQ0\r"}, kId1 + kOk},
-        {"one hex digit is the code 0h", "echo=0", {"at%t19,0,4\r", "ati9\r"}, kOk + info("GERMANY") + kOk},
-        {"unknown or malformed codes fail", "echo=0",
-         {"AT%T19,0,01\r", "AT%T19,0,3\r", "AT%T19,1,3D\r", "AT%X\r", "ATI9\r"},
-         kError + kError + kError + kError + info("UNITED STATES") + kOk},
-        {"reset restores echo, keeps the country", "echo=0", {"AT%T19,0,04\r", "ATZ\r", "ATI9\r"},
-         kOk + kOk + "ATI9\r" + info("GERMANY") + kOk},
-        {"ignoreset fakes the change", "echo=0 ignoreset=1", {"AT%T19,0,3D\r", "ATI9\r"},
-         kOk + info("UNITED STATES") + kOk},
         {"the second identification", "echo=0 id=2", {"ATI3\r"}, info("QTRXPM330HWTF1*GEN") + kOk},
-        {"an identification text of its own", "echo=0 idtext=qtrx", {"ATI3\r"}, info("qtrx") + kOk},
         {"a silent modem still echoes", "silent=1", {"ati3\r"}, "ati3\r"},
         // The gci personality: the country by its T.35 code with +GCI.
         {"gci: the country with a space, the list", "personality=gci echo=0 gcilist=00,B4,B5",
@@ -57,23 +43,14 @@ TEST(ModemEngine, Rows) {
          info("+GCI:B5") + kOk + info("+GCI:(00-FF)") + kOk},
         {"gci bare: the code and the list alone on their lines", "personality=gci echo=0 bare=1 gcilist=00,B5,F6",
          {"AT+GCI?\r", "AT+GCI=?\r"}, info("B5") + kOk + info("00,B5,F6") + kOk},
-        {"gci: a code in the list is set, one outside it fails", "personality=gci echo=0 gcilist=00,42,B4,B5",
-         {"AT+GCI=42\r", "AT+GCI=04\r", "AT+GCI?\r"}, kOk + kError + info("+GCI: 42") + kOk},
         {"gci: a change of country resets echo, no change does not", "personality=gci echo=0 gcireset=1",
          {"AT+GCI=B5\r", "AT\r", "AT+GCI=B4\r", "AT\r"}, kOk + kOk + kOk + "AT\r" + kOk},
-        {"gci: no card commands; its own identification; &F restores echo", "personality=gci echo=0",
-         {"AT%T19,0,B4\r", "ATI9\r", "ATI3\r", "AT&F\r", "AT\r"},
-         kError + kError + info("V.92 DATA/FAX USB MODEM") + kOk + kOk + "AT\r" + kOk},
-        {"the card knows no +GCI", "echo=0", {"AT+GCI?\r"}, kError},
         // The states another program may leave a modem in, and the commands that change them.
         {"numbers: results as digits and CR, information without its header", "echo=0 verbose=0",
          {"ATI3\r", "ATX\r"}, "QTRXFM330HWNF1*GEN\r\n0\r4\r"},
         {"V0, V1 and V alone (V0) switch the form after their own line", "echo=0", {"ATV0\r", "ATV1\r", "ATV\r"},
          "0\r" + kOk + "0\r"},
         {"quiet numbers say nothing", "echo=0 verbose=0 quiet=1", {"AT\r", "ATI9\r"}, "UNITED STATES\r\n"},
-        {"Z and &F restore echo, results and words", "echo=0 verbose=0 quiet=1",
-         {"ATZ\r", "AT\r", "ATE0V0Q1\r", "AT&F\r", "AT\r"},
-         kOk + "AT\r" + kOk + "ATE0V0Q1\r" + kOk + "AT\r" + kOk},
         {"junk, CR-only line ends and another OK word", "echo=0 junk=\\x01z cronly=1 okword=ok",
          {"ATI9\r", "ATX\r"}, "\x01z\rUNITED STATES\r\rok\r\x01z\rERROR\r"},
         // RING, in the form of the modem's results, or not at all.

@@ -247,10 +247,11 @@ commands() {
     '^not acknowledged$' '' "3:$(sett 00)" "$K" set Japan --port ports/com3 --dialect t19 --paced --settle 0
 }
 
-# Lock files of other users, and where the program puts its own. (A lock
-# directory we may not write to is a row beside mgetty: a warning, and on.)
+# Lock files of other users. (Our own lock while a set runs, and none after
+# it, are rows of line_left_as_found; a lock directory we may not write to
+# is a row beside mgetty: a warning, and on.)
 locks() {
-  local lock system_lock
+  local lock
   modems 4:B5
   lock=$KORVANE_LOCK_DIR/$(lock_of 4)
   # The forms of a lock's PID are rows of posix_units; a live lock of our own user is "--json: a port in use".
@@ -266,20 +267,6 @@ locks() {
   row "a lock we may not read" - 3 '^$' "is locked by a lock file whose PID cannot be read in $KORVANE_LOCK_DIR" "4:-" \
     $NOBODY "$K" query --port ports/com4
   rm -f "$lock"
-
-  # The lock directory of the system itself, as the program finds it: its
-  # lock there while a query waits 2 s for a silent modem (a loaded machine
-  # looks once the modem has been spoken to), and none after it.
-  # The modem made anew may have another pseudo-terminal: its lock's name follows.
-  modems 4:B5:silent=1
-  system_lock=$([ -d /run/lock ] && echo /run/lock || echo /var/lock)/$(lock_of 4)
-  if [ -e "$system_lock" ]; then
-    verdict "the system's lock directory" "$system_lock exists already: the row would disturb its owner"
-  else
-    meanwhile="present $system_lock" afterwards="absent $system_lock" \
-      row "the system's lock directory: our lock while the query runs, none after it" - 1 '^$' \
-      'no modem answered' "4:~($S)+" env -u KORVANE_LOCK_DIR "$K" query --port ports/com4 --settle 2000
-  fi
 }
 
 # Another program holding the port: under flock or in exclusive mode. (One

@@ -166,11 +166,16 @@ helper_said() {
 # hold MODE PORT: port_helper keeps modem PORT's device (flock or excl).
 hold() { helper port_helper "$1" "$(device "$2")"; }
 unhold() { [ -z "${holder:-}" ] || { kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; holder=; }; }
-# state DEVICE: the line's exclusive mode and termios, on one line. mark
-# DEVICE: its state once given line settings that nobody else would choose
-# (2400 bit/s, two stop bits, canonical input with echo), so that a row can
-# tell whether a program put them back.
-state() { "$scratch/bin/port_helper" state "$1"; }
+# state DEVICE: the line's exclusive mode and termios (stty -g), on one
+# line. Exclusive mode refuses every open but root's: the device, opened to
+# all, is opened as nobody. mark DEVICE: its state once given line settings
+# that nobody else would choose (2400 bit/s, two stop bits, canonical input
+# with echo), so that a row can tell whether a program put them back.
+state() {
+  local refused
+  chmod o+rw "$1" && refused=$($NOBODY sh -c ': <>"$1"' sh "$1" 2>&1)
+  echo "excl=$([[ $refused == *busy* ]] && echo 1 || echo 0) $(stty -g -F "$1")"
+}
 mark() { stty -F "$1" 2400 cstopb icanon echo min 1 time 5 && state "$1"; }
 open_to_all() { chmod 666 "$(device "$1")"; }
 

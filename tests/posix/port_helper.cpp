@@ -11,9 +11,6 @@
 // itself, it closes the port and waits for the lock to go. Says "ready",
 // then "stepped back for PID N" and "saw the lock go" (exit 0), or
 // "characters came with no lock" or "the line hung up" (exit 1).
-//   port_helper state DEVICE
-// prints whether the line is in exclusive mode (TIOCGEXCL) and every field
-// of its termios, on one line.
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
@@ -105,20 +102,6 @@ int Getty(const char* device, const char* lockFile) {
     return 1;
 }
 
-int State(const char* device) {
-    const int fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    termios line;
-    int exclusive = -1;
-    if (fd < 0 || tcgetattr(fd, &line) != 0 || ioctl(fd, TIOCGEXCL, &exclusive) != 0) return Failed(device);
-    std::printf("excl=%d iflag=%o oflag=%o cflag=%o lflag=%o ispeed=%u ospeed=%u cc=", exclusive, line.c_iflag,
-                line.c_oflag, line.c_cflag, line.c_lflag, static_cast<unsigned>(cfgetispeed(&line)),
-                static_cast<unsigned>(cfgetospeed(&line)));
-    for (cc_t c : line.c_cc) std::printf("%02x", c);
-    std::printf("\n");
-    close(fd);
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,8 +109,6 @@ int main(int argc, char** argv) {
     if (argc == 3 && (part == "open" || part == "flock" || part == "excl"))
         return Hold(argv[1], argv[2]);
     if (argc == 4 && part == "getty") return Getty(argv[2], argv[3]);
-    if (argc == 3 && part == "state") return State(argv[2]);
-    std::fprintf(stderr,
-                 "usage: port_helper open|flock|excl DEVICE | getty DEVICE LOCKFILE | state DEVICE\n");
+    std::fprintf(stderr, "usage: port_helper open|flock|excl DEVICE | getty DEVICE LOCKFILE\n");
     return 2;
 }

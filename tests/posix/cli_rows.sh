@@ -323,17 +323,9 @@ bad_input() {
 }
 
 # The states other programs leave a modem in (numbers, quiet, no echo, a
-# ringing line) are rows of the core, against the same virtual modem in
-# process. Here, on the lane's port P, the two the pseudo-terminal and the
-# clock shape: a modem deaf after its port is opened, which is sent the sync
-# command until it answers (the first try comes once the port has been
-# looked at, up to 250 ms late under load), and answers a byte at a time,
-# the row beside mgetty (beside_a_getty). A setting asks all that a query
-# and a detection ask (the probe, the country read first) and more.
-states() {
-  row "deaf 700 ms after the open, gci: set" "$1:B5:personality=gci:deaf=700" 0 '^set$' '' \
-    "$1:~$(tries 5 9)$I3$AT$ASK$LIST$(setg B4)$ASK" "$K" set B4 --port "ports/com$1"
-}
+# ringing line, deaf after the open) are rows of the core, against the same
+# virtual modem in process; one that answers a byte at a time is the row
+# beside mgetty (beside_a_getty).
 
 # No needless write: the country read first, nothing written where the
 # modem has it, unless forced.
@@ -362,7 +354,7 @@ timing() {
 # Five lanes of about the same time, one a port (ports 1 and 2 for the first);
 # then the ModemManager row and the timing rows, each alone.
 run_lane "1 2" detection gci lock_forms
-run_lane 3 commands terminals states
+run_lane 3 commands terminals
 run_lane 4 locks beside_a_getty line_left_as_found
 run_lane 5 holders waiting
 run_lane 6 bad_input messages tables needless_writes

@@ -1,9 +1,8 @@
 // Other programs on a serial port, for the Linux rows; a row copies this
-// program under the command name it needs (ModemManager, agetty, mgetty).
-//   port_helper open|flock|excl|session DEVICE
-// holds the port until it is killed: open, under flock, in exclusive mode
-// (TIOCEXCL), or, as a login does, as the controlling terminal of a session
-// of its own with no descriptor of it kept (session). Says "ready" once it does.
+// program under the command name it needs (ModemManager, mgetty).
+//   port_helper open|flock|excl DEVICE
+// holds the port until it is killed: open, under flock, or in exclusive mode
+// (TIOCEXCL). Says "ready" once it does.
 //   port_helper getty DEVICE LOCKFILE
 // a getty that shares its line the UUCP way, as mgetty does while it waits
 // for a call: it takes the port as its controlling terminal, without a lock,
@@ -12,9 +11,6 @@
 // itself, it closes the port and waits for the lock to go. Says "ready",
 // then "stepped back for PID N" and "saw the lock go" (exit 0), or
 // "characters came with no lock" or "the line hung up" (exit 1).
-//   port_helper state DEVICE
-// prints whether the line is in exclusive mode (TIOCGEXCL) and every field
-// of its termios, on one line.
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
@@ -52,16 +48,10 @@ int TakeAsTerminal(const char* device) {
 }
 
 int Hold(const char* mode, const char* device) {
-    bool held;
-    if (std::strcmp(mode, "session") == 0) {
-        const int fd = TakeAsTerminal(device);
-        held = fd >= 0 && close(fd) == 0;
-    } else {
-        const int fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK);
-        held = fd >= 0 && (std::strcmp(mode, "open") == 0 ||
-                           (std::strcmp(mode, "flock") == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) ||
-                           (std::strcmp(mode, "excl") == 0 && ioctl(fd, TIOCEXCL) == 0));
-    }
+    const int fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const bool held = fd >= 0 && (std::strcmp(mode, "open") == 0 ||
+                                  (std::strcmp(mode, "flock") == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) ||
+                                  (std::strcmp(mode, "excl") == 0 && ioctl(fd, TIOCEXCL) == 0));
     if (!held) return Failed(mode);
     Say("ready");
     for (;;) pause();
@@ -112,29 +102,13 @@ int Getty(const char* device, const char* lockFile) {
     return 1;
 }
 
-int State(const char* device) {
-    const int fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    termios line;
-    int exclusive = -1;
-    if (fd < 0 || tcgetattr(fd, &line) != 0 || ioctl(fd, TIOCGEXCL, &exclusive) != 0) return Failed(device);
-    std::printf("excl=%d iflag=%o oflag=%o cflag=%o lflag=%o ispeed=%u ospeed=%u cc=", exclusive, line.c_iflag,
-                line.c_oflag, line.c_cflag, line.c_lflag, static_cast<unsigned>(cfgetispeed(&line)),
-                static_cast<unsigned>(cfgetospeed(&line)));
-    for (cc_t c : line.c_cc) std::printf("%02x", c);
-    std::printf("\n");
-    close(fd);
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string part = argc > 2 ? argv[1] : "";
-    if (argc == 3 && (part == "open" || part == "flock" || part == "excl" || part == "session"))
+    if (argc == 3 && (part == "open" || part == "flock" || part == "excl"))
         return Hold(argv[1], argv[2]);
     if (argc == 4 && part == "getty") return Getty(argv[2], argv[3]);
-    if (argc == 3 && part == "state") return State(argv[2]);
-    std::fprintf(stderr,
-                 "usage: port_helper open|flock|excl|session DEVICE | getty DEVICE LOCKFILE | state DEVICE\n");
+    std::fprintf(stderr, "usage: port_helper open|flock|excl DEVICE | getty DEVICE LOCKFILE\n");
     return 2;
 }

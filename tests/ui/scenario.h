@@ -19,10 +19,10 @@
 //   do REQUEST (a virtual modem request, now) |
 //   when COM got TEXT do REQUEST (a virtual modem request made as soon as the modem on COM
 //   receives TEXT, while the next steps go on; the row fails if it never is made)
-// Facts, separated by "; ", each "key=value", "key>=number" or "key=low..high":
+// Facts, separated by "; ", each "key=value" or "key=low..high":
 //   tip, icon, tips (every tray tip since the row began, joined by " / "), records (every tray record:
 //   operation, icon, "tip"), box, caption,
-//   wait (ms from the modem's last receipt to the box), closed (ms from it to the port's close), lead
+//   closed (ms from the modem's last receipt to the port's close), lead
 //   (ms from the row's last click on Current or Set to the modem's first receipt on COM4 after it),
 //   status, statuses and progress (the texts the status line and the progress dialog's status were
 //   given), positions (of the progress bar), buttons (on|off|mixed), window (shown|hidden), list

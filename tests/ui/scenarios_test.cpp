@@ -8,8 +8,7 @@
 
 namespace {
 
-const std::string kSuccess =
-    "box=Congratulations, country code set successfully.; caption=Congratulations";
+const std::string kSuccess = "box=Congratulations, country code set successfully.; caption=Congratulations";
 const std::string kFailure = "box=Error!  Country code setting failed!; caption=; tips=";
 const std::string kCard = "56K PC Card Fax Modem";
 
@@ -116,8 +115,7 @@ TEST(Scenarios, Commands) {
              {"a left click with a modem known shows the window", "", "hide|tray left",
               "window=shown; menu=closed"},
              {"Show Configuration Window shows the hidden window", "", "hide|post show", "window=shown"},
-             {"the system menu's About opens the About box, which OK closes", "", "about",
-              "alive=yes"},
+             {"the system menu's About opens the About box, which OK closes", "", "about", "alive=yes"},
          });
 }
 

@@ -74,8 +74,7 @@ std::vector<std::string> Program::TextsSince(Mark since, int controlId, bool inM
     for (size_t i = since.events; i < events.size(); ++i) {
         const spy::Event& e = events[i];
         // The program's dialogs are top-level windows: a control's parent is never null.
-        if (e.controlId == controlId && e.parent &&
-            (e.parent == HandleToULong(main)) == inMain)
+        if (e.controlId == controlId && e.parent && (e.parent == HandleToULong(main)) == inMain)
             texts.push_back(e.text);
     }
     return texts;

@@ -33,8 +33,7 @@ void Log(spy::Shared& shared, const CWPSTRUCT& call) {
     event.parent = HandleToULong(GetParent(call.hwnd));
     event.controlId = GetDlgCtrlID(call.hwnd);
     event.text[0] = '\0';
-    if (call.lParam)
-        lstrcpynA(event.text, reinterpret_cast<const char*>(call.lParam), spy::kTextSize);
+    if (call.lParam) lstrcpynA(event.text, reinterpret_cast<const char*>(call.lParam), spy::kTextSize);
     // The reader sees the entry only once it is complete.
     InterlockedExchange(&shared.eventCount, index + 1);
 }

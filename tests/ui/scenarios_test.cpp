@@ -47,8 +47,7 @@ TEST(Scenarios, DetectionRuns) {
               "tips=Detecting Modem ...Please wait. / United States; icon=128; rx4=ati3\r\nati9\r\n",
               true},
              {"probe replies inside the 300 ms window are found, late ones not; the choice among several",
-              "3: delay=380; 4: delay=220; 2: split=1 gap=10; 1: split=1 gap=20; 5: cronly=1 split=1 gap=10; 6: "
-              "id=2",
+              "3: delay=380; 4: delay=220; 2:; 1: split=1 gap=20; 5: cronly=1; 6: id=2",
               "run 0",
               "probed=3 4 2 1 5 6; found=4 2 5 6; status=Modem connected to COM4; "
               "selection=Modem connected to COM4 / Modem connected to COM2 / Modem connected to COM5 / Modem "

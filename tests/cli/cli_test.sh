@@ -92,7 +92,6 @@ table_path='[^\n]*korvane\.ini'
 row "--help"                    ""                  shipped  "--help"                     0 'Find a fax modem.*Usage: korvane-cli \[OPTIONS\] SUBCOMMAND.*PORT is COM1 to COM256\..*' ''
 row "detect, two modems"        "3:B5:silent=1 2:04 4:B5" shipped "detect"              0 'COM3: no modem\nCOM4: modem \(t19\)\nCOM2: modem \(t19\)\nCOM1: cannot open\nCOM5: cannot open\nCOM6: cannot open'"$(others 'cannot open')" \
   "${all6%\\n}" "$S$(hex $'ati3\r\n')"
-row "COM12, beyond the window's" "4:B5"            shipped  "query --port COM12"         1 '' "korvane-cli: COM12 cannot be opened" -
 row "COM257"                    "4:B5"              shipped  "query --port COM257"        2 '' "korvane-cli: --port: 'COM257' is not a COM port: COM1 to COM256$usage" -
 row "shipped table alone"       ""                  shippedonly "list"                    0 '09  Australia\n.*B5  United States' ''
 row "korvane.ini before it"     ""                  edited   "list"                       0 '98  Edited' ''

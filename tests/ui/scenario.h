@@ -2,7 +2,7 @@
 // one engine. A row names the modems it needs, what the user or the system
 // does, and the facts expected afterwards:
 //
-//   {"OK 1800 ms after the command", "4: delay=1800", "set Italy",
+//   {"OK 300 ms after the command", "4: delay=300", "set Italy",
 //    "box=Congratulations, country code set successfully.; tip=Italy; rx4=at%t19,0,59\r\n"}
 //
 // Modems: "COM: knobs; COM: knobs" makes a fresh modem on each port named,

@@ -23,33 +23,27 @@ TEST(Start, WithNoModemTheRunEndsWithNoModemAndTheWindowWorks) {
     std::string progress;
     for (const std::string port : {"3", "4", "2", "1", "5", "6"})
         progress += "Detecting COM" + port + "...Please wait... / No modem on COM" + port + " / ";
-    const std::string icon = " 1008 7 0x8064 16";  // the icon's id, flags, callback message and width
-    const std::string records = "0 128 \"\"" + icon + " / 1 191 \"Detecting Modem ...Please wait.\"" + icon +
-                                " / 1 189 \"No Modem found\"" + icon;
-    // The shipped table in file order; each choice shows its flag.
+    // Each country of the shipped table shows its flag when chosen.
     std::ifstream ini(KorvaneBinDir() + "korvane.ini");
-    std::string countries;
     std::vector<Scenario> choices;
     for (std::string name, id, bitmap, code; std::getline(ini, name, ',') && std::getline(ini, id, ',') &&
-                                             std::getline(ini, bitmap, ',') && std::getline(ini, code);) {
-        countries += (countries.empty() ? "" : " / ") + name;
+                                             std::getline(ini, bitmap, ',') && std::getline(ini, code);)
         choices.push_back({"choosing " + name + " shows its flag", "", "choose " + name, "flag=" + bitmap});
-    }
     ASSERT_EQ(choices.size(), 35u);
-    Play(p, {
-                {"the first run probes every port and finds none; the tray added, detecting, none found", "",
-                 "since-start",
-                 "progress=" + progress + "No Modem in your system!; statuses=No Modem in your system!; "
-                 "positions=8 16 24 32 40 48 56 64 72 80 88 96 100; records=" + records},
-                {"the window: its buttons, About last in the system menu, the table with nothing chosen", "", "",
-                 "window=shown; controls=&Set off / &Current off / Other Modem on / Quit on; "
-                 "about=&About KORVANE... 16; list=(none); countries=" + countries},
-            });
+    Play(p,
+         {
+             {"the first run probes every port and finds none; the tray added, detecting, none found", "",
+              "since-start",
+              "progress=" + progress +
+                  "No Modem in your system!; status=No Modem in your system!; "
+                  "records=0 128 \"\" / 1 191 \"Detecting Modem ...Please wait.\" / 1 189 \"No Modem found\""},
+             {"the window: Set and Current off, nothing chosen", "", "", "window=shown; buttons=off; list=(none)"},
+         });
     Play(p, choices);
     Play(p,
          {
              {"a left click with no modem opens the tray menu (Escape closes it)", "", "tray left",
-              "traymenu=Show Configuration Window / Auto Detect Modem / Quit; menu=open; window=shown"},
+              "menu=open; window=shown"},
              {"Other Modem with no modem known detects first and opens no selection", "", "click other|wait-run",
               "probed=3 4 2 1 5 6; found=; selection=; status=No Modem in your system!; tip=No Modem found"},
              {"Escape ends the program at once and takes its icon away", "", "key escape", "gone=yes"},
@@ -75,20 +69,16 @@ TEST(Start, AnotherConfigurationToolsWindowEndsTheProgramAtOnce) {
 // answers; a table that cannot be read brings one box naming it.
 TEST(Start, BadCountryTablesAndShippedOnesNeverStopTheProgram) {
     const RandomTable random = MakeRandomTable(5, 400);
-    const std::string edited = "Edited,EDITED,USA,98\n", shipped = "Shipped,SHIPPED,UK,97\n";
+    const std::string shipped = "Shipped,SHIPPED,UK,97\n";
     const struct {
         const char* what;
         StartOptions options;
         std::vector<std::string> names;
-        const char* boxNames;  // the table the box names, or none
-    } cases[] = {{"missing", {StartOptions::kMissing, "", {}}, {}, "korvane.ini"},
-                 {"a directory", {StartOptions::kDirectory, "", {}}, {}, "korvane.ini"},
-                 {"400 random lines", {StartOptions::kContent, random.content, {}}, random.names, nullptr},
-                 {"korvane-shipped.ini only", {StartOptions::kMissing, "", shipped}, {"Shipped"}, nullptr},
-                 {"both: korvane.ini", {StartOptions::kContent, edited, shipped}, {"Edited"}, nullptr},
-                 {"an empty korvane.ini beside korvane-shipped.ini", {StartOptions::kContent, "", shipped}, {}, nullptr},
-                 {"a directory korvane.ini beside korvane-shipped.ini", {StartOptions::kDirectory, "", shipped}, {},
-                  "korvane.ini"}};
+        bool box;  // a box names korvane.ini, which cannot be read
+    } cases[] = {
+        {"400 random lines", {StartOptions::kContent, random.content, {}}, random.names, false},
+        {"korvane-shipped.ini only", {StartOptions::kMissing, "", shipped}, {"Shipped"}, false},
+        {"a directory korvane.ini beside korvane-shipped.ini", {StartOptions::kDirectory, "", shipped}, {}, true}};
     std::vector<std::unique_ptr<Program>> copies;
     for (const auto& c : cases) {
         copies.push_back(std::make_unique<Program>());
@@ -98,8 +88,8 @@ TEST(Start, BadCountryTablesAndShippedOnesNeverStopTheProgram) {
         SCOPED_TRACE(cases[i].what);
         Program& p = *copies[i];
         const std::string dir = p.process.ExePath().substr(0, p.process.ExePath().rfind('\\') + 1);
-        if (cases[i].boxNames) {
-            EXPECT_EQ(p.AnswerBox().text, "The country table could not be read:\n" + dir + cases[i].boxNames);
+        if (cases[i].box) {
+            EXPECT_EQ(p.AnswerBox().text, "The country table could not be read:\n" + dir + "korvane.ini");
         }
         ASSERT_TRUE(p.WaitRunEnd({})) << "the run did not end";
         EXPECT_EQ(p.TrayRecords().back().tip, "No Modem found");

@@ -19,10 +19,8 @@ struct TrayRecord {
     DWORD operation = 0;  // NIM_ADD, NIM_MODIFY, NIM_DELETE
     HWND owner = nullptr;
     UINT id = 0;
-    UINT flags = 0;  // NIF_*
     UINT callbackMessage = 0;
     std::string tip;
-    UINT width = 0;
     std::uint64_t iconHash = 0;  // spy::HashBits of the icon's mask and colour bits, 0 for none
 };
 
@@ -33,8 +31,7 @@ public:
     FakeTray(const FakeTray&) = delete;
     FakeTray& operator=(const FakeTray&) = delete;
 
-    // Creates the window on its own thread and checks that a search for
-    // the notification area finds it.
+    // Creates the window on its own thread.
     bool Start(std::string* error);
     std::vector<TrayRecord> Records() const;
 

@@ -8,8 +8,6 @@ namespace {
 
 // The static control that holds a message box's text, on Windows as on Wine.
 constexpr int kMessageTextId = 0xFFFF;
-// The static control that holds its icon (stc1), hidden when it has none.
-constexpr int kMessageIconId = 0x0440;
 
 }  // namespace
 
@@ -23,12 +21,6 @@ HWND FindMessageBox(DWORD pid, const char* caption, const char* textPart) {
         return window;
     }
     return nullptr;
-}
-
-HICON MessageBoxIcon(HWND box) {
-    HWND icon = GetDlgItem(box, kMessageIconId);
-    if (!icon || !IsVisible(icon)) return nullptr;
-    return reinterpret_cast<HICON>(SendWithTimeout(icon, STM_GETICON, 0, 0));
 }
 
 void AnswerMessageBox(HWND box, int buttonId) {

@@ -10,8 +10,6 @@ namespace drv {
 // when null) and whose text contains textPart (any when null).
 HWND FindMessageBox(DWORD pid, const char* caption, const char* textPart);
 std::string MessageBoxText(HWND box);
-// The icon the box shows (a handle of the box's process), or null when it shows none.
-HICON MessageBoxIcon(HWND box);
 // Presses one of the box's buttons: IDOK, IDYES, IDNO, IDCANCEL...
 void AnswerMessageBox(HWND box, int buttonId);
 

@@ -74,8 +74,7 @@ std::vector<std::string> Program::TextsSince(Mark since, int controlId, bool inM
     for (size_t i = since.events; i < events.size(); ++i) {
         const spy::Event& e = events[i];
         // The program's dialogs are top-level windows: a control's parent is never null.
-        if (e.message == WM_SETTEXT && e.controlId == controlId && e.parent &&
-            (e.parent == HandleToULong(main)) == inMain)
+        if (e.controlId == controlId && e.parent && (e.parent == HandleToULong(main)) == inMain)
             texts.push_back(e.text);
     }
     return texts;
@@ -104,11 +103,8 @@ Box Program::AnswerBox(int button) {
     if (!WaitUntil([&] { return window = FindMessageBox(process.Pid(), nullptr, nullptr); }, kStepLimit))
         return box;
     box.shown = true;
-    box.modemMs = modem.Now().value_or(0);
     box.caption = TextOf(window);
     box.text = MessageBoxText(window);
-    const spy::Query* icon = process.Spy().Ask(main, spy::kQuerySystemIcon, HandleToULong(MessageBoxIcon(window)));
-    box.systemIcon = icon ? icon->systemIcon : 0;
     AnswerMessageBox(window, button);
     WaitUntil([&] { return !IsWindow(window); }, kStepLimit);
     return box;
@@ -165,19 +161,18 @@ unsigned long long Program::ResourceBits(const std::string& bitmapName) const {
     return hash;
 }
 
-std::future<LRESULT> Program::DeviceChange(WPARAM event, const std::string& name, DWORD deviceType) {
+std::future<LRESULT> Program::DeviceChange(WPARAM event, const std::string& name) {
     const HWND window = main;
     return std::async(std::launch::async, [=] {
         const size_t nameOffset = offsetof(DEV_BROADCAST_PORT_A, dbcp_name);
         std::vector<unsigned char> record(nameOffset + name.size() + 1, 0);
         auto* header = reinterpret_cast<DEV_BROADCAST_HDR*>(record.data());
         header->dbch_size = static_cast<DWORD>(record.size());
-        header->dbch_devicetype = deviceType;
+        header->dbch_devicetype = DBT_DEVTYP_PORT;
         std::memcpy(record.data() + nameOffset, name.c_str(), name.size() + 1);
         DWORD_PTR answer = 0;
-        SendMessageTimeoutA(window, WM_DEVICECHANGE, event,
-                            name.empty() ? 0 : reinterpret_cast<LPARAM>(record.data()), SMTO_NORMAL, 2 * kRunLimit,
-                            &answer);
+        SendMessageTimeoutA(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(record.data()), SMTO_NORMAL,
+                            2 * kRunLimit, &answer);
         return static_cast<LRESULT>(answer);
     });
 }

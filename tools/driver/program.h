@@ -56,8 +56,6 @@ struct Mark {
 struct Box {
     bool shown = false;
     std::string caption, text;
-    int systemIcon = 0;        // IDI_* of its icon, 0 for none
-    std::int64_t modemMs = 0;  // the modem's clock when the box was seen
 };
 
 // What the process holds between operations.
@@ -109,16 +107,13 @@ public:
     unsigned long long ShownFlagBits();
     unsigned long long ResourceBits(const std::string& bitmapName) const;
 
-    // A WM_DEVICECHANGE for a port of this name (no record when empty), sent
-    // from a thread of its own: an arrival answers only after its whole run.
-    std::future<LRESULT> DeviceChange(WPARAM event, const std::string& name,
-                                      DWORD deviceType = 3 /*DBT_DEVTYP_PORT*/);
+    // A WM_DEVICECHANGE for a port of this name, sent from a thread of its
+    // own: an arrival answers only after its whole run.
+    std::future<LRESULT> DeviceChange(WPARAM event, const std::string& name);
 
     Level Measure();
     // What the program held when it first came home, for leaks of every row since.
     Level homeLevel;
-    // A row ended the program on purpose.
-    bool mayEnd = false;
 };
 
 // "program threads 1, handles 38, serial 0, private 8.10 MB; GDI 150 (bitmaps 40), USER 60, heap 1000 bytes"

@@ -71,14 +71,6 @@ const spy::Query* ProgramSpy::Ask(HWND window, spy::QueryKind kind, DWORD handle
     return InterlockedCompareExchange(&query.answered, 0, 0) == 1 ? &query : nullptr;
 }
 
-std::vector<MenuEntry> ProgramSpy::Menu(HWND anyProgramWindow, spy::QueryKind kind, DWORD handle) {
-    std::vector<MenuEntry> entries;
-    const spy::Query* query = Ask(anyProgramWindow, kind, handle);
-    for (LONG i = 0; query && i < query->count && i < spy::kMaxMenuItems; ++i)
-        entries.push_back({query->items[i].id, (query->items[i].type & MFT_SEPARATOR) != 0, query->items[i].text});
-    return entries;
-}
-
 GuiObjects ProgramSpy::CountGuiObjects(HWND anyProgramWindow) {
     GuiObjects objects;
     const spy::Query* query = Ask(anyProgramWindow, spy::kQueryGuiObjects);

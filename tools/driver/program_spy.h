@@ -1,10 +1,9 @@
 // The test's side of the spy hook: hooks the program's UI thread, reads
-// the log of texts and progress positions it set, and has the hook read the
-// program's menus and bitmaps.
+// the log of texts it set, and has the hook read the
+// program's bitmaps, cursor, objects and pixels.
 #pragma once
 #include <windows.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,12 +19,6 @@ struct GuiObjects {
     int windows = 0, menus = 0, cursors = 0;  // cursors: icons and cursors
     unsigned long long heapBytes = 0;         // busy in the C runtime's heap, where the program allocates
     int user() const { return windows + menus + cursors; }
-};
-
-struct MenuEntry {
-    UINT id = 0;
-    bool separator = false;
-    std::string text;
 };
 
 class ProgramSpy {
@@ -46,9 +39,6 @@ public:
     // its UI thread's windows: answered only once that thread handles sent
     // messages again. The answer, or null when the query failed.
     const spy::Query* Ask(HWND window, spy::QueryKind kind, DWORD handle = 0, const RECT& box = {});
-    // A menu (kQueryMenu: an HMENU) or a window's system menu (kQuerySystemMenu:
-    // its HWND), read inside the program; empty when the query failed.
-    std::vector<MenuEntry> Menu(HWND anyProgramWindow, spy::QueryKind kind, DWORD handle);
     GuiObjects CountGuiObjects(HWND anyProgramWindow);
 
 private:

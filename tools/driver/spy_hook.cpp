@@ -1,10 +1,8 @@
 // The spy hook: a DLL that Windows loads into the program when the test
-// hooks its UI thread. It logs the texts and progress positions the program
-// sets, and answers queries about the program's menus and bitmaps, which no
-// other process can read.
+// hooks its UI thread. It logs the texts the program sets, and answers queries about the program's bitmaps, cursor, objects and
+// pixels, which no other process can read.
 #include <windows.h>
 #include <malloc.h>
-#include <commctrl.h>
 
 #include <algorithm>
 
@@ -34,31 +32,10 @@ void Log(spy::Shared& shared, const CWPSTRUCT& call) {
     spy::Event& event = shared.events[index];
     event.parent = HandleToULong(GetParent(call.hwnd));
     event.controlId = GetDlgCtrlID(call.hwnd);
-    event.message = call.message;
-    event.wParam = static_cast<DWORD>(call.wParam);
     event.text[0] = '\0';
-    if (call.message == WM_SETTEXT && call.lParam)
-        lstrcpynA(event.text, reinterpret_cast<const char*>(call.lParam), spy::kTextSize);
+    if (call.lParam) lstrcpynA(event.text, reinterpret_cast<const char*>(call.lParam), spy::kTextSize);
     // The reader sees the entry only once it is complete.
     InterlockedExchange(&shared.eventCount, index + 1);
-}
-
-void ReadMenu(HMENU menu, spy::Query& query) {
-    const int count = menu ? GetMenuItemCount(menu) : -1;
-    query.count = count;
-    for (int i = 0; i < count && i < spy::kMaxMenuItems; ++i) {
-        spy::MenuItem& item = query.items[i];
-        MENUITEMINFOA info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING;
-        info.dwTypeData = item.text;
-        info.cch = spy::kTextSize;
-        item.text[0] = '\0';
-        if (GetMenuItemInfoA(menu, i, TRUE, &info)) {
-            item.id = info.wID;
-            item.type = info.fType;
-        }
-    }
 }
 
 // Handle values as the system hands them out: GDI objects by their index in
@@ -140,10 +117,6 @@ void FindDrawnBox(spy::Query& query) {
 
 void Answer(spy::Query& query) {
     switch (query.kind) {
-    case spy::kQueryMenu: ReadMenu(reinterpret_cast<HMENU>(ULongToHandle(query.handle)), query); break;
-    case spy::kQuerySystemMenu:
-        ReadMenu(GetSystemMenu(static_cast<HWND>(ULongToHandle(query.handle)), FALSE), query);
-        break;
     case spy::kQueryBitmapBits: {
         BITMAP bitmap = {};
         query.bitsHash = 0;
@@ -161,12 +134,6 @@ void Answer(spy::Query& query) {
         break;
     }
     case spy::kQueryCursor: query.cursorIsWait = GetCursor() == LoadCursorA(nullptr, IDC_WAIT); break;
-    case spy::kQuerySystemIcon:
-        query.systemIcon = 0;
-        for (int id = 32513; id <= 32517; ++id)
-            if (query.handle && ULongToHandle(query.handle) == LoadIconA(nullptr, MAKEINTRESOURCEA(id)))
-                query.systemIcon = id;
-        break;
     case spy::kQueryGuiObjects: CountGuiObjects(query); break;
     case spy::kQueryDrawnBox: FindDrawnBox(query); break;
     default: break;
@@ -180,7 +147,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK SpyCallWndProc(int code, WPARA
     if (code == HC_ACTION) {
         const CWPSTRUCT& call = *reinterpret_cast<const CWPSTRUCT*>(lParam);
         if (!g_queryMessage) g_queryMessage = RegisterWindowMessageA(spy::kQueryMessage);
-        if (call.message == WM_SETTEXT || call.message == PBM_SETPOS) {
+        if (call.message == WM_SETTEXT) {
             if (spy::Shared* shared = Shared()) Log(*shared, call);
         } else if (call.message == g_queryMessage) {
             if (spy::Shared* shared = Shared()) Answer(shared->query);

@@ -6,7 +6,7 @@
 set -euo pipefail
 build=$1 seconds=$2
 here=$(cd "$(dirname "$0")" && pwd)
-for fuzzer in country_table line_matcher gci_answer; do
+for fuzzer in country_table reply; do
   work=$build/corpus-$fuzzer
   mkdir -p "$work"
   if [ "$fuzzer" = country_table ]; then cp "$here/../../korvane.ini" "$work/shipped"; fi

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Longer fuzz runs of the country table reader, the line matcher and the
-# reading of +GCI answers (tests/fuzz/run.sh runs all three).
+# Longer fuzz runs of the country table reader and of a modem's reply as the
+# line matcher and the reading of +GCI answers take it (tests/fuzz/run.sh runs both).
 # Usage: tools/fuzz-long.sh [seconds per fuzzer, default 600]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,6 +1,8 @@
-// The country table read as the host's C library reads it, the shipped table
-// against the modem's T.35 codes and the +GCI codes, and finding a
-// country by the modem's reply, by name or by code.
+// The country table read as the host's C library reads it (the Windows C
+// runtime's text mode, which reads CR LF as LF, is the window's rows' with
+// their random table), the shipped table against the modem's T.35 codes and
+// the +GCI codes, and finding a country by the modem's reply, by name or by
+// code.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,7 +12,6 @@
 #include "core/country_table.h"
 #include "core/gci_codes.h"
 #include "country_table.h"
-#include "tests/support/table_rows.h"
 
 namespace {
 
@@ -51,7 +52,77 @@ TEST(GciCodes, TheLinesCodeInHexAndItsSecond) {
     }
 }
 
-TEST(ReadCountryTable, Rows) { RunTableRows(false); }
+std::vector<std::string> ReadTableFile(const char* path, TableFindings* findings) {
+    static CountryRecord table[kMaxCountries];
+    std::FILE* in = std::fopen(path, "r");
+    const int count = ReadCountryTable(in, table, findings);
+    std::fclose(in);
+    std::vector<std::string> records;
+    for (int i = 0; i < count; ++i)
+        records.push_back(std::string(table[i].name) + "|" + table[i].modemId + "|" + table[i].bitmap + "|" +
+                          table[i].code);
+    return records;
+}
+
+// A file written byte for byte and read back as the programs read their
+// table, twice (with the findings and without: the records must be the same).
+// The records as "name|id|bitmap|code", the lines passed over as "line kind"
+// words.
+TEST(ReadCountryTable, Rows) {
+    using namespace std::string_literals;
+    std::string limit;
+    std::vector<std::string> first200;
+    for (int i = 1; i <= 203; ++i) {
+        limit += "C" + std::to_string(i) + ",ID,BMP,01\n";
+        if (i <= 200) first200.push_back("C" + std::to_string(i) + "|ID|BMP|01");
+    }
+    const std::string chad = "Chad|CHAD|CHAD|9";
+    // clang-format off
+    const struct {
+        const char* what;
+        std::string content;
+        std::vector<std::string> records;
+        const char* findings;  // nullptr: not looked at
+    } rows[] = {
+        {"nothing to report", "Chad,CHAD,CHAD,9\n\n\r\nPeru,PERU,PERU,8", {chad, "Peru|PERU|PERU|8"}, ""},
+        {"fewer than four fields", "Peru,PERU,PERU\n,,,\nChad,CHAD,CHAD,9\n", {chad}, "1 dropped 2 dropped "},
+        {"a NUL cuts a line short", "Oman,OMAN\0,OMAN,4\nChad,CHAD,CHAD,9\n"s, {chad}, "1 dropped "},
+        {"a long line's tail becomes a record", std::string(260, 'x') + ",ID,BMP,01\nChad,CHAD,CHAD,9\n",
+         {"xxxxxx|ID|BMP|01", chad}, "1 dropped 1 split "},
+        {"254 characters and the line end: one piece and an empty one",
+         "Iran,IRAN,IRAN," + std::string(239, '5') + "\nChad,CHAD,CHAD,9\n", {"Iran|IRAN|IRAN|55", chad}, ""},
+        {"past the 200th record", limit, first200, "201 past 202 past 203 past "},
+        {"CR LF, empty lines, doubled commas, spaces, extra fields, no last LF",
+         "France,FRANCE,FRANCE,3D\r\n\n,,,\n,,Japan,,JAPAN,JAPAN,00\n"
+         "Spain, SPAIN,SPAIN,A0,extra\nChad,CHAD,CHAD,9",
+         {"France|FRANCE|FRANCE|3D", "Japan|JAPAN|JAPAN|00", "Spain| SPAIN|SPAIN|A0", chad}, nullptr},
+        {"a CR without LF stays in the field", "Oman,OMAN,OMAN,4\r,\n", {"Oman|OMAN|OMAN|4\r"}, ""},
+        {"values cut to their fields",
+         std::string(100, 'N') + "," + std::string(30, 'I') + "," + std::string(15, 'B') + ",ABC\n",
+         {std::string(79, 'N') + "|" + std::string(19, 'I') + "|" + std::string(11, 'B') + "|AB"}, ""},
+        {"empty", "", {}, ""},
+    };
+    // clang-format on
+    const char* path = "table_rows.ini";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::FILE* out = std::fopen(path, "wb");
+        std::fwrite(row.content.data(), 1, row.content.size(), out);
+        std::fclose(out);
+        TableFindings findings;
+        const std::vector<std::string> records = ReadTableFile(path, &findings);
+        EXPECT_EQ(records, row.records);
+        EXPECT_EQ(records, ReadTableFile(path, nullptr)) << "the findings changed the records";
+        static const char* const kKinds[] = {"split", "dropped", "past"};
+        std::string found;
+        for (const TableFinding& finding : findings)
+            found += std::to_string(finding.line) + " " + kKinds[finding.kind] + " ";
+        if (row.findings) {
+            EXPECT_EQ(found, row.findings);
+        }
+    }
+    std::remove(path);
+}
 
 // A reply is looked up by the identification text within it, ASCII letters
 // folded, the first record winning; a text the user gives, by the whole

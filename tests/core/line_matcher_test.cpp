@@ -47,20 +47,6 @@ TEST(LineMatcher, Rows) {
     }
 }
 
-TEST(LineMatcher, RearmClearsFoundAndLeavesOnePattern) {
-    LineMatcher matcher;
-    matcher.SetPattern(0, kModemId1);
-    matcher.SetPattern(1, "ERROR");
-    matcher.Feed("ERROR\r", 6);
-    ASSERT_TRUE(matcher.Found());
-    matcher.Rearm(kAcknowledgement, true);
-    EXPECT_FALSE(matcher.Found());
-    matcher.Feed("ERROR\r", 6);
-    EXPECT_FALSE(matcher.Found()) << "the old second pattern still counts";
-    matcher.Feed("OK\r", 3);
-    EXPECT_TRUE(matcher.Found());
-}
-
 std::string Capture(const LineMatcher& matcher) {
     ReplyCapture::Text text;
     matcher.Capture().Take(text);
@@ -87,16 +73,6 @@ TEST(ReplyCapture, HoldsTheFirst78CharactersWithoutLineEnds) {
     matcher.Feed("abc", 0);
     matcher.Feed("abc", -5);
     EXPECT_EQ(Capture(matcher), "");
-}
-
-// The commands' framing is in every row of the operations' test; only a
-// command too long for the frame is not.
-TEST(AtFraming, ATooLongCommandIsCutAndStillEndsItsLine) {
-    char framed[kFramedCommandSize];
-    const std::string longCommand(400, 'x');
-    const size_t length = FrameAtCommand(longCommand.c_str(), framed);
-    EXPECT_EQ(length, kFramedCommandSize - 1);
-    EXPECT_EQ(std::string(framed + length - 2), "\r\n");
 }
 
 // What the query's capture holds when no modem answered: nothing, or only

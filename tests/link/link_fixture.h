@@ -48,25 +48,6 @@ inline HANDLE CopyHandle(HANDLE handle) {
     return copy;
 }
 
-// The kernel object name behind a handle ("\Device\Serial1"), or empty when
-// the handle is not open. Under Wine a COM port can be opened again while
-// another handle holds it, so the tests look at the connection's handle
-// itself: its value and the object behind it.
-inline std::wstring ObjectName(HANDLE handle) {
-    using NtQueryObjectProc = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
-    static const auto query = reinterpret_cast<NtQueryObjectProc>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
-    struct {
-        USHORT length, maximumLength;
-        WCHAR* buffer;
-        WCHAR text[512];
-    } name = {};
-    DWORD flags;
-    if (!query || !GetHandleInformation(handle, &flags)) return {};
-    if (query(handle, 1 /* ObjectNameInformation */, &name, sizeof name, nullptr) != 0 || !name.buffer) return {};
-    return std::wstring(name.buffer, name.length / sizeof(WCHAR));
-}
-
 // Opens COMn exclusively and overlapped, as the program does.
 inline HANDLE OpenComPort(int port) {
     return CreateFileA(ComPortName(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,

@@ -76,7 +76,8 @@ TEST(Start, BadCountryTablesAndShippedOnesNeverStopTheProgram) {
         std::vector<std::string> names;
         bool box;  // a box names korvane.ini, which cannot be read
     } cases[] = {
-        {"400 random lines", {StartOptions::kContent, random.content, {}}, random.names, false},
+        {"400 random lines beside korvane-shipped.ini", {StartOptions::kContent, random.content, shipped}, random.names,
+         false},
         {"korvane-shipped.ini only", {StartOptions::kMissing, "", shipped}, {"Shipped"}, false},
         {"a directory korvane.ini beside korvane-shipped.ini", {StartOptions::kDirectory, "", shipped}, {}, true}};
     std::vector<std::unique_ptr<Program>> copies;

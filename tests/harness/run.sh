@@ -5,7 +5,6 @@
 # hold the caller's pipe; the file is printed afterwards. Exits with the
 # program's exit code.
 set -u
-[ $# -ge 2 ] || { echo "usage: run.sh <build-dir> <program> [args...]" >&2; exit 2; }
 build=$1 program=$2
 shift 2
 # shellcheck disable=SC1091

@@ -5,7 +5,10 @@
 // sync line) are held by those rows, and a fault in a command the program
 // never sends can mislead none of them; these rows hold the rest, the forms
 // of the replies and the states a modem is left in, which those rows take
-// in any form, so a fault there would pass them silently.
+// in any form, so a fault there would pass them silently. The pace of the
+// replies (delay, split, gap) is measured by the program's own timing rows,
+// and the sync command (E0Q0V1, one line of three commands) is what brings
+// the core's rows' numeric and quiet modems to answer in words.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -32,8 +35,6 @@ TEST(ModemEngine, Rows) {
     const Row rows[] = {
         {"echo, information, result, and the LF echoed last", "", {"ati3\r\n"}, "ati3\r" + kId1 + kOk + "\n"},
         {"echo switched off after its line", "", {"ate0\r", "at\r"}, "ate0\r" + kOk + kOk},
-        {"concatenated commands", "echo=0", {"ATI3 I9 V1\r"}, kId1 + info("UNITED STATES") + kOk},
-        {"quiet keeps information only", "echo=0", {"ATQ1\r", "ATI3\r", "ATQ0\r"}, kId1 + kOk},
         {"the second identification", "echo=0 id=2", {"ATI3\r"}, info("QTRXPM330HWTF1*GEN") + kOk},
         {"a silent modem still echoes", "silent=1", {"ati3\r"}, "ati3\r"},
         // The gci personality: the country by its T.35 code with +GCI.
@@ -48,8 +49,6 @@ TEST(ModemEngine, Rows) {
         // The states another program may leave a modem in, and the commands that change them.
         {"numbers: results as digits and CR, information without its header", "echo=0 verbose=0",
          {"ATI3\r", "ATX\r"}, "QTRXFM330HWNF1*GEN\r\n0\r4\r"},
-        {"V0, V1 and V alone (V0) switch the form after their own line", "echo=0", {"ATV0\r", "ATV1\r", "ATV\r"},
-         "0\r" + kOk + "0\r"},
         {"quiet numbers say nothing", "echo=0 verbose=0 quiet=1", {"AT\r", "ATI9\r"}, "UNITED STATES\r\n"},
         {"junk, CR-only line ends and another OK word", "echo=0 junk=\\x01z cronly=1 okword=ok",
          {"ATI9\r", "ATX\r"}, "\x01z\rUNITED STATES\r\rok\r\x01z\rERROR\r"},
@@ -77,25 +76,6 @@ TEST(ModemEngine, Rows) {
         }
         EXPECT_EQ(wire, row.wire);
     }
-}
-
-TEST(ModemEngine, DelayAndSplitPaceTheRepliesOnly) {
-    ModemEngine modem;
-    modem.settings().split = 5;
-    modem.settings().delay_ms = 100;
-    modem.settings().gap_ms = 20;
-    const std::vector<Emission> out = modem.feed("ATI3\r");
-    const std::string reply = kId1 + kOk;
-    ASSERT_EQ(out.size(), 1 + (reply.size() + 4) / 5);
-    EXPECT_EQ(out[0].bytes, "ATI3\r");
-    EXPECT_EQ(out[0].delay_ms, 0u);
-    std::string wire;
-    for (std::size_t i = 1; i < out.size(); ++i) {
-        EXPECT_LE(out[i].bytes.size(), 5u);
-        EXPECT_EQ(out[i].delay_ms, 100 + 20 * (i - 1));
-        wire += out[i].bytes;
-    }
-    EXPECT_EQ(wire, reply);
 }
 
 }  // namespace

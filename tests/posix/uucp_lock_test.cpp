@@ -5,7 +5,6 @@
 // on return and on a signal.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -13,10 +12,10 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,9 +61,8 @@ void Replace(const std::string& path, const std::string& content) {
 // The names in dir that begin with prefix.
 std::vector<std::string> NamesIn(const std::string& dir, const std::string& prefix) {
     std::vector<std::string> names;
-    std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(dir.c_str()), closedir);
-    while (const dirent* entry = listing ? readdir(listing.get()) : nullptr)
-        if (std::string(entry->d_name).compare(0, prefix.size(), prefix) == 0) names.push_back(entry->d_name);
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) names.push_back(entry.path().filename());
     return names;
 }
 

@@ -17,17 +17,21 @@ line_left_as_found() {
     before=$(mark "$dev") || set_up_failed "marking the line"
     meanwhile="present $lock; line_while_waiting" afterwards="line_as_before; absent $lock" \
       row "a set ended by $end: exclusive mode while it waits, then the line put back, no lock left" - \
-      "$([ $end = itself ] && echo 1 || echo 143)" '' '' "$p:~($S)+" \
+      "$([ $end = itself ] && echo 1 || echo 143)" '' '' "$p:($S)+" \
       "$K" set Japan --port "ports/com$p" --dialect t19 --settle 3000
   done
 }
 line_while_waiting() {
-  local during
-  during=$(state "$dev")
-  [[ $during == "excl=1 "* ]] || fault "while the set waited the port showed $during"
+  excl_is 1
   vm termios "$p"
   [ "$reply" = "baud=19200 csize=8 parenb=0 cstopb=0 crtscts=1" ] || fault "the modem saw $reply"
   [ "$end" = itself ] || kill -TERM "$pid"
+}
+# excl_is N: while the set waits, the port shows exclusive mode N (1 or 0).
+excl_is() {
+  local line
+  line=$(state "$dev")
+  [[ $line == "excl=$1 "* ]] || fault "while the set waited the port showed $line"
 }
 line_as_before() {
   local after
@@ -87,8 +91,7 @@ messages() {
 # rules read: refused, read, or read with every line passed over named.
 # (What the reader passes over, the 201st country too, is a table of the core.)
 tables() {
-  mkfifo "$lane_dir/fifo.ini" || set_up_failed "a FIFO for a table"
-  for table in /dev/zero "$lane_dir/fifo.ini" "$lane_dir"; do
+  for table in /dev/zero "$lane_dir"; do
     row "a table that is no regular file: ${table##*/}" - 2 '^$' \
       "^korvane-cli: the country table is not a regular file: $(re "$table") \$" "6:-" timeout 5 "$K" list --table "$table"
   done
@@ -121,7 +124,7 @@ beside_a_getty() {
   modems 4:B5:split=1:gap=2
   getty_on 4
   before=$(state "$dev")
-  afterwards=stepped_back row "set beside a waiting mgetty, which steps back, sees the lock go and finds its line as it left it" \
+  afterwards="getty_said \"ready|stepped back for PID \$pid|saw the lock go|\" 5; line_as_before" row "set beside a waiting mgetty, which steps back, sees the lock go and finds its line as it left it" \
     - 0 '^set$' \
     "^korvane-cli: PID $holder \\(mgetty\\) waits for calls on $(re "$dev") and shares the line through the UUCP lock: it will initialise the modem again after we are done setting Germany \\(04\\) on ports/com4 \\(t19\\)\\.\\.\\. \$" \
     "4:$S$(hex $'ati3\r\nati9\r\nat%t19,0,04\r\n')" "$K" set Germany --port ports/com4
@@ -130,31 +133,21 @@ beside_a_getty() {
   # The modem made anew may have another pseudo-terminal.
   modems 4:B5:silent=1
   getty_on 4
-  meanwhile=not_exclusive row "beside mgetty, a set never takes exclusive mode" - 1 '' \
-    "PID $holder \\(mgetty\\) waits for calls" "4:~($S)+" "$K" set Japan --port ports/com4 --dialect t19 --settle 3000
+  meanwhile="excl_is 0" row "beside mgetty, a set never takes exclusive mode" - 1 '' \
+    "PID $holder \\(mgetty\\) waits for calls" "4:($S)+" "$K" set Japan --port ports/com4 --dialect t19 --settle 3000
 
   modems 4:B5
   getty_on 4
   open_to_all 4
-  afterwards=saw_nothing row "beside mgetty without a lock of ours: nothing sent, and mgetty saw nothing" - 3 '^$' \
+  afterwards="getty_said 'ready|'" row "beside mgetty without a lock of ours: nothing sent, and mgetty saw nothing" - 3 '^$' \
     "^korvane-cli: cannot write a lock file in $(re "$scratch/rolocks"): Permission denied; going on with flock and exclusive mode \\(TIOCEXCL\\) only korvane-cli: $(re "$dev") is the login terminal of PID $holder \\(mgetty\\), which shares the line only with a program that holds its UUCP lock, and we hold none \$" \
     "4:-" env KORVANE_LOCK_DIR="$scratch/rolocks" $NOBODY "$K" query --port ports/com4
 }
-stepped_back() {
-  local said after
-  said=$(helper_said 5) after=$(state "$dev")
-  [ "$said" = "ready|stepped back for PID $pid|saw the lock go|" ] || fault "the getty said '$said'"
-  [ "$after" = "$before" ] || fault "its line is '$after', was '$before'"
-}
-not_exclusive() {
-  local line
-  line=$(state "$dev")
-  [[ $line == "excl=0 "* ]] || fault "the port showed ${line%% *}"
-}
-saw_nothing() {
+# getty_said LINES [SECONDS]: what the getty said once it ended by itself (within SECONDS) or was ended.
+getty_said() {
   local said
-  said=$(helper_said)
-  [ "$said" = "ready|" ] || fault "mgetty said '$said'"
+  said=$(helper_said "${2:-0}")
+  [ "$said" = "$1" ] || fault "the getty said '$said'"
 }
 
 # --wait: a live lock that goes after 2 s is waited out.

@@ -99,8 +99,6 @@ public:
     }
     const std::string& Slave() const { return m_slave; }
     dev_t Device() const { return m_device; }
-    // Its index N, from /dev/pts/N.
-    std::string Index() const { return m_slave.substr(m_slave.rfind('/') + 1); }
     // The tty_nr field of /proc/<pid>/stat for a process whose controlling terminal it is.
     std::string TtyNr() const {
         const unsigned long major = ::major(m_device), minor = ::minor(m_device);
@@ -119,7 +117,7 @@ TEST(PortHolders, ReadsProc) {
     ASSERT_NE(modem.Device(), 0u);
     // The modem's device under a name of its own, as a program may open it.
     const std::string alias = dev.Path() + "/modem";
-    const bool aliased = mknod(alias.c_str(), S_IFCHR | 0600, modem.Device()) == 0;
+    ASSERT_EQ(mknod(alias.c_str(), S_IFCHR | 0600, modem.Device()), 0) << "a device node of our own making";
     // Each process: its command, where its descriptors lead, its fdinfo, and its controlling terminal.
     const auto process = [&](const std::string& pid, const std::string& command,
                              const std::vector<std::pair<int, std::string>>& fds, const std::string& ttyNr = "0") {
@@ -129,14 +127,12 @@ TEST(PortHolders, ReadsProc) {
         for (const auto& [fd, target] : fds) proc.Link(pid + "/fd/" + std::to_string(fd), target);
     };
     // A holder of the port by its own name is a row of linux_cli; 78 is a login on it.
-    process("901", "cu", {{0, "/dev/null"}, {2, "socket:[4711]"}, {3, aliased ? alias : modem.Slave()}});
+    process("901", "cu", {{0, "/dev/null"}, {2, "socket:[4711]"}, {3, alias}});
     process("78", "my (odd) 1 2 3", {}, modem.TtyNr());
-    process(std::to_string(getpid()), "etiquette_test", {{5, modem.Slave()}}, modem.TtyNr());
-    proc.Make("self/comm", "not a process\n");
     // The master of another pseudo-terminal does not make its owner the far end of this one. (The
     // far end itself, the virtual modem, keeps the slave open beside every row of linux_cli.)
     process("301", "socat", {{5, "/dev/ptmx"}, {6, modem.Slave()}});
-    proc.Make("301/fdinfo/5", "tty-index:\t" + other.Index() + "\n");
+    proc.Make("301/fdinfo/5", "tty-index:\t" + other.Slave().substr(other.Slave().rfind('/') + 1) + "\n");
 
     std::vector<PortHolder> holders = ProcessesHolding(modem.Slave(), proc.Path());
     std::sort(holders.begin(), holders.end(),
@@ -145,8 +141,6 @@ TEST(PortHolders, ReadsProc) {
     for (const PortHolder& holder : holders)
         seen += std::to_string(holder.pid) + " " + holder.command + (holder.session ? " (session); " : "; ");
     EXPECT_EQ(seen, "78 my (odd) 1 2 3 (session); 301 socat; 901 cu; ");
-    EXPECT_TRUE(aliased)
-        << "no device node of our own making: the row of a port opened by another name was not run";
     EXPECT_EQ(DescribeUse({{901, "cu"}, {77, "bash", true}, {812, "ModemManager"}}),
               "is open in PIDs 901 (cu), 812 (ModemManager) and is the login terminal of PID 77 (bash)");
 }

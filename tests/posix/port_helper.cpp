@@ -105,10 +105,9 @@ int Getty(const char* device, const char* lockFile) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string part = argc > 2 ? argv[1] : "";
-    if (argc == 3 && (part == "open" || part == "flock" || part == "excl"))
-        return Hold(argv[1], argv[2]);
-    if (argc == 4 && part == "getty") return Getty(argv[2], argv[3]);
+    // Hold refuses a mode it does not know, as it refuses a port it cannot hold.
+    if (argc == 3) return Hold(argv[1], argv[2]);
+    if (argc == 4 && std::string(argv[1]) == "getty") return Getty(argv[2], argv[3]);
     std::fprintf(stderr, "usage: port_helper open|flock|excl DEVICE | getty DEVICE LOCKFILE\n");
     return 2;
 }

@@ -2,14 +2,10 @@
 // links a case needs, its parent directories with them, and goes with its
 // object.
 #pragma once
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 class ScratchDir {
 public:
@@ -29,16 +25,14 @@ public:
         return path;
     }
     void Link(const std::string& relative, const std::string& target) const {
-        const std::string path = Parents(relative);
-        EXPECT_EQ(symlink(target.c_str(), path.c_str()), 0) << path;
+        std::filesystem::create_symlink(target, Parents(relative));
     }
 
 private:
     std::string Parents(const std::string& relative) const {
-        for (std::size_t slash = relative.find('/'); slash != std::string::npos;
-             slash = relative.find('/', slash + 1))
-            mkdir((m_path + "/" + relative.substr(0, slash)).c_str(), 0755);
-        return m_path + "/" + relative;
+        const std::filesystem::path path = m_path + "/" + relative;
+        std::filesystem::create_directories(path.parent_path());
+        return path;
     }
 
     std::string m_path;

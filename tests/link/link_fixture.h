@@ -48,12 +48,6 @@ inline HANDLE CopyHandle(HANDLE handle) {
     return copy;
 }
 
-// Opens COMn exclusively and overlapped, as the program does.
-inline HANDLE OpenComPort(int port) {
-    return CreateFileA(ComPortName(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
 class LinkTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -105,12 +99,6 @@ protected:
 
     // What has arrived by now, through the connection's matcher.
     bool Found() { return link_->Identified(); }
-    std::string Capture() {
-        link_->ListenUntil(ModemClock::now());
-        ReplyCapture::Text text;
-        link_->Matcher().Capture().Take(text);
-        return text;
-    }
     bool WaitForFound(DWORD limit) {
         return drv::WaitUntil([&] { return Found(); }, limit);
     }

@@ -115,16 +115,15 @@ TEST_F(LinkTest, AFailureIsReportedAndAConnectionThatDoesNotOpenWritesNothing) {
         FreshStart();
         Connect(row.port, true, calls);
         ASSERT_GE(failing::events.load(), row.eventFailing) << "the failure was never injected";
-        const bool opens = row.opens;
-        if (opens) {  // Found() reads the port, which brings its failure to the report
+        if (row.opens) {  // Found() reads the port, which brings its failure to the report
             EXPECT_TRUE(drv::WaitUntil([&] { return !Found() && !link_->Report().line.Ok(); }, kReplyLimit));
         }
         EXPECT_FALSE(Found());
-        EXPECT_EQ(link_->IsOpen(), opens);
-        EXPECT_EQ(port_->ReaderThread() != nullptr, opens) << "a reader without a port, or a port without one";
+        EXPECT_EQ(link_->IsOpen(), row.opens);
+        EXPECT_EQ(port_->ReaderThread() != nullptr, row.opens) << "a reader without a port, or a port without one";
         const LinkReport report = link_->Report();
-        EXPECT_EQ(report.usable, opens);
-        const PortStatus& failed = opens ? report.line : report.configure;
+        EXPECT_EQ(report.usable, row.opens);
+        const PortStatus& failed = row.opens ? report.line : report.configure;
         if (row.call) {
             EXPECT_STREQ(failed.call, row.call);
             EXPECT_EQ(failed.systemError, row.error);

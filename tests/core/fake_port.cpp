@@ -32,7 +32,7 @@ void Port::Arrive(ModemClock::time_point at, std::string bytes) {
 
 // The port opened or not as the rack says, its modem fresh, its rings due.
 PortStatus Port::Open(const char* name) {
-    Log(std::string("open ") + name);
+    calls.push_back(std::string("open ") + name);
     const auto modem = m_rack.find(name);
     if (modem != m_rack.end()) {
         m_engine = ModemEngine();
@@ -56,7 +56,7 @@ PortStatus Port::Open(const char* name) {
 }
 
 PortStatus Port::Configure() {
-    Log("configure");
+    calls.push_back("configure");
     if (!faults.configure.Ok() && faults.configureCloses) m_open = false;
     m_receiving = m_open;
     return faults.configure;
@@ -84,7 +84,8 @@ PortStatus Port::Write(const char* bytes, std::size_t count) {
         EXPECT_TRUE(SetKnobs(later)) << later;
         later.clear();
     }
-    Log("write " + std::string(bytes, count));
+    calls.push_back("write " + std::string(bytes, count));
+    written.append(bytes, count);
     return {};
 }
 
@@ -107,15 +108,8 @@ PortRead Port::Read(char* buffer, std::size_t room, Deadline deadline) {
 
 void Port::Release(PortRelease how) {
     if (!m_open) return;
-    Log(how == PortRelease::Close ? "close" : "drop and close");
+    calls.push_back(how == PortRelease::Close ? "close" : "drop and close");
     m_open = false;
-}
-
-std::string Port::Written() const {
-    std::string bytes;
-    for (const std::string& call : calls)
-        if (call.compare(0, 6, "write ") == 0) bytes += call.substr(6);
-    return bytes;
 }
 
 }  // namespace fake

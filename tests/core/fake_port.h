@@ -74,12 +74,11 @@ public:
     void Release(PortRelease how) override;
 
 private:
-    // Bytes the far end sends at a time, after those sent no later.
-    void Arrive(ModemClock::time_point at, std::string bytes);
     // The engine's answer to what it heard; false when the modem was deaf and lost it.
     bool Answer(std::string_view heard);
 
-    std::vector<std::pair<ModemClock::time_point, std::string>> m_arrivals;  // in time order
+    // What the far end sends, by the time it arrives; bytes due at one time in the order sent.
+    std::multimap<ModemClock::time_point, std::string> m_arrivals;
     bool m_open = false, m_receiving = false;
     ModemClock::time_point m_openedAt;
     Rack m_rack;

@@ -18,6 +18,7 @@
 
 #include "core/dialect_operations.h"
 #include "tests/core/fake_port.h"
+#include "tests/support/no_pauses.h"
 
 namespace {
 
@@ -45,14 +46,6 @@ const Fault kNoState = {{{}, Failed(PortFault::Failed, "GetCommState"), {}, true
 const Fault kNoQueues = {{{}, Failed(PortFault::Failed, "SetupComm"), {}, false}, "SetupComm", true};
 const Fault kReadFails = {{{}, {}, Failed(PortFault::Failed, "read"), false}, "read", true};
 
-// The window's pace with no pause of opening or closing: its windows alone.
-constexpr ModemTiming kWindows = [] {
-    ModemTiming timing;
-    timing.settle = timing.readerStart = timing.nextProbe = Ms(0);
-    timing.commandRelease = timing.quitRelease = Ms(0);
-    return timing;
-}();
-
 struct Row {
     const char* what;
     std::string knobs;  // the modem, as the virtual modem's knobs; those after "|" once it answered the sync
@@ -69,7 +62,7 @@ struct Row {
     int settle = 0;                // the readiness wait's bound, ms
     int tries = 1;                 // the sync command's tries, and up to 1 more for a row with a settle
     const Fault* fault = &kSound;
-    const ModemTiming* pace = &kPromptPace;  // kWindows: no pause of opening or closing, no sync command
+    const ModemTiming* pace = &kPromptPace;  // kNoPauses: no pause of opening or closing, no sync command
     std::vector<Send> script{};              // bytes the modem sends besides its answers
     // How long Open takes after the device's open (a back end's look at who
     // else holds the port), and whether the port tells when that was.
@@ -164,13 +157,10 @@ const std::string deaf = "deaf=700 ", keeps = "deaf=700 deafkeep=1 ";
 // clang-format off
 const Row kRows[] = {
     // Which dialect a modem speaks.
-    {"detect auto: silence is asked no more", "silent=1", Detect, D::Auto, 0, D::Auto, 0, -1, "", 100, 150},
-    {"detect t19: a gci modem is no card", g, Detect, D::T19, 0, D::Auto, 0, -1, kProbe},
     {"detect gci: the card answers AT too", "", Detect, D::Gci, 0, D::Gci, 1, -1, kAt},
 
     // The country: the card's name in its reply, a gci modem's code (the forms of +GCI answers are
     // GciReplies' rows).
-    {"query auto: the card", "", Query, D::Auto, 0, D::T19, kUs, -1, kProbe + kI9},
     {"query auto: +GCI: B5", g, Query, D::Auto, 0, D::Gci, kUs, 0xB5, kProbe + kAt + kAsk},
     {"query gci: 42 is Germany", g + "gcilist=00,42,B5 country=42", Query, D::Gci, 0, D::Gci, kGermany, 0x42,
      kAsk},
@@ -268,19 +258,19 @@ const Row kRows[] = {
 
     // The faults of a port reported, and at the window's pace its windows taken all the same.
     {"probe: port in use takes its window and writes nothing", "", Detect, D::T19, 0, D::Auto, 0, -1, "", 300,
-     700, 0, 0, &kInUse, &kWindows},
+     700, 0, 0, &kInUse, &kNoPauses},
     {"query: port in use takes its window", "", Query, D::T19, 0, D::T19, -1, -1, "", 200, 600, 0, 0, &kInUse,
-     &kWindows},
+     &kNoPauses},
     {"set: port in use takes its window", "", Set, D::T19, kUs, D::T19, ToInt(S::NotAcknowledged), -1, "", 2000,
-     2400, 0, 0, &kInUse, &kWindows},
+     2400, 0, 0, &kInUse, &kNoPauses},
     {"set: port in use, at the prompt pace nothing is waited for", "", Set, D::T19, kUs, D::Auto,
      ToInt(S::NoModem), -1, "", 0, 400, 0, 0, &kInUse},
     {"probe: settings that leave no port", "", Detect, D::T19, 0, D::Auto, 0, -1, "", 300, 700, 0, 0, &kNoState,
-     &kWindows},
+     &kNoPauses},
     {"probe: a failed setting reported, the port worked as before", "delay=100", Detect, D::T19, 0, D::T19, 1, -1,
-     kProbe, 300, 700, 0, 0, &kNoQueues, &kWindows},
+     kProbe, 300, 700, 0, 0, &kNoQueues, &kNoPauses},
     {"probe: the read fails, the window is waited out", "delay=100", Detect, D::T19, 0, D::Auto, 0, -1, kProbe,
-     300, 700, 0, 0, &kReadFails, &kWindows},
+     300, 700, 0, 0, &kReadFails, &kNoPauses},
 };
 // clang-format on
 
@@ -344,7 +334,7 @@ TEST(Operations, TheWindowsPaceHandsItsStepsToTheCaller) {
         Log("pause");
         std::this_thread::sleep_for(time);
     };
-    ModemTiming paced = kWindows;
+    ModemTiming paced = kNoPauses;
     paced.nextProbe = Ms(300);
     DetectModem(probed, "COM3", Dialect::T19, paced, steps);
     EXPECT_EQ(probed.calls, (std::vector<std::string>{"open COM3", "configure", "write " + kProbe, "opened",
@@ -358,7 +348,7 @@ TEST(Operations, TheWindowsPaceHandsItsStepsToTheCaller) {
 
     fake::Port asked;
     g_log = &asked.calls;
-    QueryCountryIn(asked, "COM3", Dialect::T19, kTable, kCount, kWindows, nullptr,
+    QueryCountryIn(asked, "COM3", Dialect::T19, kTable, kCount, kNoPauses, nullptr,
                    [](const CountryQuery& query) { Log("answered " + std::to_string(query.country)); });
     EXPECT_EQ(asked.calls,
               (std::vector<std::string>{"open COM3", "configure", "write " + kI9, "answered 2", "stop", "close"}));
@@ -370,7 +360,7 @@ TEST(Operations, AQuitPausesAndDropsTheLine) {
     static Ms paused{0};
     ModemLink(quitting, kProgramPace).Release(Teardown::OnQuit, [](Ms pause) { paused = pause; });
     EXPECT_EQ(paused, Ms(100)) << "no port open: the pause all the same";
-    ModemLink link(quitting, kWindows);
+    ModemLink link(quitting, kNoPauses);
     link.Open("COM4", LinkMode::Plain);
     link.Release(Teardown::OnQuit, [](Ms) {});
     EXPECT_EQ(quitting.calls.back(), "drop and close");
@@ -396,10 +386,8 @@ TEST(PromptPace, DetectionProbesEveryPortAtOnce) {
     EXPECT_GE(took, 300);  // the silent port's settle
     EXPECT_LE(took, 400);  // not six of them, and no window after it
 
-    ModemTiming paced = kProgramPace;
-    paced.settle = paced.readerStart = paced.nextProbe = Ms(0);
     start = ModemClock::now();
-    const std::vector<DetectResult> first = DetectModems(make, names, D::Auto, paced, true);
+    const std::vector<DetectResult> first = DetectModems(make, names, D::Auto, kNoPauses, true);
     ASSERT_EQ(first.size(), 2u) << "the second port's modem ends it";
     EXPECT_EQ(first[1].dialect, D::T19);
     EXPECT_GE(std::chrono::duration_cast<Ms>(ModemClock::now() - start).count(), 600) << "each window waited out";

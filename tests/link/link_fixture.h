@@ -19,6 +19,7 @@
 #include "core/modem_link.h"
 #include "core/probe_order.h"
 #include "link/port_connection.h"
+#include "tests/support/no_pauses.h"
 #include "tools/driver/vmodem_client.h"
 #include "tools/driver/wait_for.h"
 
@@ -103,12 +104,6 @@ protected:
         return drv::WaitUntil([&] { return Found(); }, limit);
     }
 
-    static constexpr ModemTiming kNoPauses = [] {
-        ModemTiming timing;
-        timing.settle = timing.readerStart = timing.nextProbe = ModemTiming::Ms(0);
-        timing.commandRelease = timing.quitRelease = ModemTiming::Ms(0);
-        return timing;
-    }();
     static inline std::unique_ptr<drv::VModemClient> modem_;
     static inline std::string setupError_;
     std::atomic<int> stop_{0};

@@ -161,7 +161,6 @@ const Row kRows[] = {
 
     // The country: the card's name in its reply, a gci modem's code (the forms of +GCI answers are
     // GciReplies' rows).
-    {"query auto: +GCI: B5", g, Query, D::Auto, 0, D::Gci, kUs, 0xB5, kProbe + kAt + kAsk},
     {"query gci: 42 is Germany", g + "gcilist=00,42,B5 country=42", Query, D::Gci, 0, D::Gci, kGermany, 0x42,
      kAsk},
     {"query gci: a code of no country in the table", g + "gcilist=00-FF country=8A", Query, D::Gci, 0, D::Gci, -1,
@@ -171,8 +170,6 @@ const Row kRows[] = {
      1040},
 
     // The codes supported.
-    {"supported: a range, no space", g + "gcispace=0 gcilist=00-FF", Supported, D::Auto, 0, D::Gci, 256, -1,
-     kProbe + kAt + kList},
     {"supported: the card has no list", "", Supported, D::Auto, 0, D::T19, 0, -1, kProbe},
 
     // The setting: the list asked, the code sent, the country read back.

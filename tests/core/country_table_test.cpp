@@ -51,18 +51,6 @@ TEST(GciCodes, TheLinesCodeInHexAndItsSecond) {
     }
 }
 
-std::vector<std::string> ReadTableFile(const char* path, TableFindings* findings) {
-    static CountryRecord table[kMaxCountries];
-    std::FILE* in = std::fopen(path, "r");
-    const int count = ReadCountryTable(in, table, findings);
-    std::fclose(in);
-    std::vector<std::string> records;
-    for (int i = 0; i < count; ++i)
-        records.push_back(std::string(table[i].name) + "|" + table[i].modemId + "|" + table[i].bitmap + "|" +
-                          table[i].code);
-    return records;
-}
-
 // A file written byte for byte and read back as the programs read their
 // table, with its findings.
 // The records as "name|id|bitmap|code", the lines passed over as "line kind"
@@ -109,7 +97,14 @@ TEST(ReadCountryTable, Rows) {
         std::fwrite(row.content.data(), 1, row.content.size(), out);
         std::fclose(out);
         TableFindings findings;
-        const std::vector<std::string> records = ReadTableFile(path, &findings);
+        static CountryRecord table[kMaxCountries];
+        std::FILE* in = std::fopen(path, "r");
+        const int count = ReadCountryTable(in, table, &findings);
+        std::fclose(in);
+        std::vector<std::string> records;
+        for (int i = 0; i < count; ++i)
+            records.push_back(std::string(table[i].name) + "|" + table[i].modemId + "|" + table[i].bitmap + "|" +
+                              table[i].code);
         EXPECT_EQ(records, row.records);
         static const char* const kKinds[] = {"split", "dropped", "past"};
         std::string found;

@@ -89,7 +89,7 @@ TEST_F(LinkTest, AConnectionTakesItsSettingsWaitsQuietlyAndReadsEverything) {
     }
     link_->Matcher().SetPattern(0, text.substr(1440).c_str());
     ASSERT_TRUE(modem_->Send(2, text + "\\r"));
-    EXPECT_TRUE(WaitForFound(kReplyLimit));
+    EXPECT_TRUE(drv::WaitUntil([&] { return Found(); }, kReplyLimit));
     ASSERT_EQ(modem_->Transcript(2).value_or(std::vector<drv::TranscriptEntry>{}).size(), 1u)
         << "the modem did not write the bytes at once";
 }

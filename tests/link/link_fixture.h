@@ -40,8 +40,6 @@ inline std::set<DWORD> ThreadIds() {
     return ids;
 }
 
-inline bool ThreadEnded(HANDLE thread) { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }
-
 // A handle of our own to the thread, valid after the connection closes its own.
 inline HANDLE CopyHandle(HANDLE handle) {
     HANDLE copy = nullptr;
@@ -100,9 +98,6 @@ protected:
 
     // What has arrived by now, through the connection's matcher.
     bool Found() { return link_->Identified(); }
-    bool WaitForFound(DWORD limit) {
-        return drv::WaitUntil([&] { return Found(); }, limit);
-    }
 
     static inline std::unique_ptr<drv::VModemClient> modem_;
     static inline std::string setupError_;

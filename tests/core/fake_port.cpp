@@ -23,16 +23,9 @@ bool Port::SetKnobs(const std::string& knobs) {
     return true;
 }
 
-void Port::Arrive(ModemClock::time_point at, std::string bytes) {
-    const auto later =
-        std::upper_bound(m_arrivals.begin(), m_arrivals.end(), at,
-                         [](ModemClock::time_point t, const auto& piece) { return t < piece.first; });
-    m_arrivals.emplace(later, at, std::move(bytes));
-}
-
 // The port opened or not as the rack says, its modem fresh, its rings due.
 PortStatus Port::Open(const char* name) {
-    Log(std::string("open ") + name);
+    calls.push_back(std::string("open ") + name);
     const auto modem = m_rack.find(name);
     if (modem != m_rack.end()) {
         m_engine = ModemEngine();
@@ -48,15 +41,15 @@ PortStatus Port::Open(const char* name) {
     m_arrivals.clear();
     std::this_thread::sleep_for(openTakes);
     if (!m_open) return faults.open;
-    for (const Send& send : script) Arrive(m_openedAt + send.after, send.bytes);
+    for (const Send& send : script) m_arrivals.emplace(m_openedAt + send.after, send.bytes);
     const Ms every(m_engine.settings().ring_ms);
     if (every.count() > 0)
-        for (Ms at = every; at < Ms(5000); at += every) Arrive(m_openedAt + at, m_engine.ring());
+        for (Ms at = every; at < Ms(5000); at += every) m_arrivals.emplace(m_openedAt + at, m_engine.ring());
     return faults.open;
 }
 
 PortStatus Port::Configure() {
-    Log("configure");
+    calls.push_back("configure");
     if (!faults.configure.Ok() && faults.configureCloses) m_open = false;
     m_receiving = m_open;
     return faults.configure;
@@ -74,7 +67,7 @@ bool Port::Answer(std::string_view heard) {
     ModemClock::time_point last = at;
     for (const Emission& emission : m_engine.feed(heard)) {
         last = std::max(at + Ms(emission.delay_ms), last + Ms(emission.spacing_ms));
-        Arrive(last, emission.bytes);
+        m_arrivals.emplace(last, emission.bytes);
     }
     return true;
 }
@@ -84,7 +77,8 @@ PortStatus Port::Write(const char* bytes, std::size_t count) {
         EXPECT_TRUE(SetKnobs(later)) << later;
         later.clear();
     }
-    Log("write " + std::string(bytes, count));
+    calls.push_back("write " + std::string(bytes, count));
+    written.append(bytes, count);
     return {};
 }
 
@@ -92,12 +86,12 @@ PortRead Port::Read(char* buffer, std::size_t room, Deadline deadline) {
     PortRead read;
     if (!m_open || !m_receiving) return read;
     if (!faults.read.Ok()) return {0, faults.read};
-    if (m_arrivals.empty() || m_arrivals.front().first > deadline) {
+    if (m_arrivals.empty() || m_arrivals.begin()->first > deadline) {
         std::this_thread::sleep_until(deadline);
         return read;
     }
-    std::this_thread::sleep_until(m_arrivals.front().first);
-    std::string& next = m_arrivals.front().second;
+    std::this_thread::sleep_until(m_arrivals.begin()->first);
+    std::string& next = m_arrivals.begin()->second;
     read.count = std::min(room, next.size());
     std::memcpy(buffer, next.data(), read.count);
     next.erase(0, read.count);
@@ -107,15 +101,8 @@ PortRead Port::Read(char* buffer, std::size_t room, Deadline deadline) {
 
 void Port::Release(PortRelease how) {
     if (!m_open) return;
-    Log(how == PortRelease::Close ? "close" : "drop and close");
+    calls.push_back(how == PortRelease::Close ? "close" : "drop and close");
     m_open = false;
-}
-
-std::string Port::Written() const {
-    std::string bytes;
-    for (const std::string& call : calls)
-        if (call.compare(0, 6, "write ") == 0) bytes += call.substr(6);
-    return bytes;
 }
 
 }  // namespace fake

@@ -57,6 +57,7 @@ public:
     Ms openTakes{0};
     bool tellsOpenedAt = false;
     std::vector<std::string> calls;
+    std::string written;  // every byte written, in order
 
     PortStatus Open(const char* name) override;
     ModemClock::time_point OpenedAt() const override {
@@ -67,22 +68,17 @@ public:
     PortStatus Write(const char* bytes, std::size_t count) override;
     PortRead Read(char* buffer, std::size_t room, Deadline deadline) override;
     void StopReceiving() override {
-        Log("stop");
+        calls.push_back("stop");
         m_receiving = false;
     }
     void Release(PortRelease how) override;
 
-    // Every byte written, in order.
-    std::string Written() const;
-
 private:
-    void Log(const std::string& what) { calls.push_back(what); }
-    // Bytes the far end sends at a time, after those sent no later.
-    void Arrive(ModemClock::time_point at, std::string bytes);
     // The engine's answer to what it heard; false when the modem was deaf and lost it.
     bool Answer(std::string_view heard);
 
-    std::vector<std::pair<ModemClock::time_point, std::string>> m_arrivals;  // in time order
+    // What the far end sends, by the time it arrives; bytes due at one time in the order sent.
+    std::multimap<ModemClock::time_point, std::string> m_arrivals;
     bool m_open = false, m_receiving = false;
     ModemClock::time_point m_openedAt;
     Rack m_rack;

@@ -30,7 +30,6 @@ TEST(AnswerLines, Rows) {
         {"RING is skipped, before and between", {"\r\nRING\r\n+GCI: B5\r\nRING\r\nOK\r\n"}, F::Ok, {"+GCI: B5"}},
         {"2, RING in numbers, is skipped", {"2\r+GCI: B5\r\n2\r0\r"}, F::Ok, {"+GCI: B5"}},
         {"+CRING is skipped", {"\r\n+CRING: VOICE\r\n\r\nOK\r\n"}, F::Ok, {}},
-        {"RING alone ends nothing", {"\r\nRING\r\n"}, F::None, {}},
         {"a result in pieces", {"\r\nNO CAR", "RIER", "\r\n"}, F::NoCarrier, {}},
         {"letter case as written: ok is no result", {"ok\r\nError\r\n"}, F::None, {"ok", "Error"}},
         {"a word within a line is none", {"NOT OK\r\nOKAY\r\n"}, F::None, {"NOT OK", "OKAY"}},
@@ -52,11 +51,8 @@ TEST(GciReplies, Rows) {
         int listed;  // codes in the list, -1: no list
         const char* text;
     } rows[] = {
-        {{"+GCI: B5"}, 0xB5, 1, "B5"},
         {{"+GCI:b4"}, 0xB4, 1, "b4"},
         {{"+GCI:  4 "}, 0x04, 1, "4 "},
-        {{"B5"}, 0xB5, 1, "B5"},
-        {{"b5"}, 0xB5, 1, "b5"},
         {{"4"}, 0x04, 1, "4"},
         {{"AT+GCI?", "B5"}, 0xB5, 1, "B5"},
         {{" B5", "B5 "}, -1, 1, " B5"},
@@ -66,7 +62,6 @@ TEST(GciReplies, Rows) {
         {{"+GCI: (00 - 0F, b4)"}, -1, 17, "00 - 0F, b4"},
         {{"(00,B4,B5)"}, -1, 3, "00,B4,B5"},
         {{"+GCI: 00,B4"}, -1, 2, "00,B4"},
-        {{"00,99,B5,F6"}, -1, 4, "00,99,B5,F6"},
         {{"00-FF"}, -1, 256, "00-FF"},
         {{"AT+GCI=?", "+GCI:(00,b4)"}, -1, 2, "00,b4"},
         {{"+GCI: (B5-00)", "+GCI: (00,,B4)", "+GCI: ()", "()", "(00,B4", "00,B4)"}, -1, -1, ""},

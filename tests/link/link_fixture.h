@@ -19,6 +19,7 @@
 #include "core/modem_link.h"
 #include "core/probe_order.h"
 #include "link/port_connection.h"
+#include "tests/support/no_pauses.h"
 #include "tools/driver/vmodem_client.h"
 #include "tools/driver/wait_for.h"
 
@@ -39,19 +40,11 @@ inline std::set<DWORD> ThreadIds() {
     return ids;
 }
 
-inline bool ThreadEnded(HANDLE thread) { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }
-
 // A handle of our own to the thread, valid after the connection closes its own.
 inline HANDLE CopyHandle(HANDLE handle) {
     HANDLE copy = nullptr;
     DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
     return copy;
-}
-
-// Opens COMn exclusively and overlapped, as the program does.
-inline HANDLE OpenComPort(int port) {
-    return CreateFileA(ComPortName(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 class LinkTest : public ::testing::Test {
@@ -105,22 +98,7 @@ protected:
 
     // What has arrived by now, through the connection's matcher.
     bool Found() { return link_->Identified(); }
-    std::string Capture() {
-        link_->ListenUntil(ModemClock::now());
-        ReplyCapture::Text text;
-        link_->Matcher().Capture().Take(text);
-        return text;
-    }
-    bool WaitForFound(DWORD limit) {
-        return drv::WaitUntil([&] { return Found(); }, limit);
-    }
 
-    static constexpr ModemTiming kNoPauses = [] {
-        ModemTiming timing;
-        timing.settle = timing.readerStart = timing.nextProbe = ModemTiming::Ms(0);
-        timing.commandRelease = timing.quitRelease = ModemTiming::Ms(0);
-        return timing;
-    }();
     static inline std::unique_ptr<drv::VModemClient> modem_;
     static inline std::string setupError_;
     std::atomic<int> stop_{0};

@@ -16,8 +16,8 @@ TEST_F(LinkTest, OpeningAnotherPortEndsTheOpenConnectionFirst) {
     const HANDLE reader = CopyHandle(port_->ReaderThread());
     ASSERT_NE(reader, nullptr);
     Connect(3, true);
-    EXPECT_TRUE(ThreadEnded(reader)) << "the first connection's reader still runs";
-    EXPECT_TRUE(WaitForFound(300)) << "the new connection found no modem";
+    EXPECT_EQ(WaitForSingleObject(reader, 0), WAIT_OBJECT_0) << "the first connection's reader still runs";
+    EXPECT_TRUE(drv::WaitUntil([&] { return Found(); }, 300)) << "the new connection found no modem";
     CloseHandle(reader);
 }
 
@@ -49,7 +49,7 @@ TEST_F(LinkTest, ReaderHeldInsideAReadPastTheEndsBoundKeepsItsPort) {
     ASSERT_TRUE(modem_->Send(2, "x"));
     ASSERT_EQ(WaitForSingleObject(held::entered, kReplyLimit), WAIT_OBJECT_0) << "the reader did not read";
     Close();  // gives up waiting for the reader after its bound
-    ASSERT_FALSE(ThreadEnded(reader));
+    ASSERT_EQ(WaitForSingleObject(reader, 0), WAIT_TIMEOUT);
     stop_ = 0;  // as the next connection does: the late reader must still see its own stop
     SetEvent(held::release);
     EXPECT_EQ(WaitForSingleObject(reader, kReplyLimit), WAIT_OBJECT_0) << "the reader did not end";
@@ -115,16 +115,15 @@ TEST_F(LinkTest, AFailureIsReportedAndAConnectionThatDoesNotOpenWritesNothing) {
         FreshStart();
         Connect(row.port, true, calls);
         ASSERT_GE(failing::events.load(), row.eventFailing) << "the failure was never injected";
-        const bool opens = row.opens;
-        if (opens) {  // Found() reads the port, which brings its failure to the report
+        if (row.opens) {  // Found() reads the port, which brings its failure to the report
             EXPECT_TRUE(drv::WaitUntil([&] { return !Found() && !link_->Report().line.Ok(); }, kReplyLimit));
         }
         EXPECT_FALSE(Found());
-        EXPECT_EQ(link_->IsOpen(), opens);
-        EXPECT_EQ(port_->ReaderThread() != nullptr, opens) << "a reader without a port, or a port without one";
+        EXPECT_EQ(link_->IsOpen(), row.opens);
+        EXPECT_EQ(port_->ReaderThread() != nullptr, row.opens) << "a reader without a port, or a port without one";
         const LinkReport report = link_->Report();
-        EXPECT_EQ(report.usable, opens);
-        const PortStatus& failed = opens ? report.line : report.configure;
+        EXPECT_EQ(report.usable, row.opens);
+        const PortStatus& failed = row.opens ? report.line : report.configure;
         if (row.call) {
             EXPECT_STREQ(failed.call, row.call);
             EXPECT_EQ(failed.systemError, row.error);

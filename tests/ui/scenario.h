@@ -24,13 +24,13 @@
 //   operation, icon, "tip"), box, caption,
 //   closed (ms from the modem's last receipt to the port's close), lead
 //   (ms from the row's last click on Current or Set to the modem's first receipt on COM4 after it),
-//   status, statuses and progress (the texts the status line and the progress dialog's status were
-//   given), positions (of the progress bar), buttons (on|off|mixed), window (shown|hidden), list
+//   status (the status line's text), progress (the texts the progress dialog's status was given
+//   since the row began), buttons (on|off|mixed), window (shown|hidden), list
 //   (selected line or "(none)"), name, flag (a bitmap resource), rxN (bytes the modem on COMn received
 //   since it was made fresh), probed, found (ports in probe order, and those whose probe found a
 //   modem), runs, menu (open|closed; closes it), alive (yes|no), level (same: threads, handles and
 //   serial handles as when the program first came home), selection (the lines of the selection dialog
-//   the row saw), boxes (message boxes open now), gone (yes when the program has ended and its last
+//   the row saw), boxes (0 when no message box is open now), gone (yes when the program has ended and its last
 //   tray record removed the icon)
 #pragma once
 #include <string>

@@ -38,7 +38,10 @@ bool SetUserValue(const char* key, const char* name, DWORD type, const void* dat
 }
 
 KorvaneProcess::~KorvaneProcess() {
-    Kill();
+    if (Running()) {
+        TerminateProcess(process_.Get(), 1);
+        WaitForSingleObject(process_.Get(), kSendTimeout);
+    }
     if (tempDir_.empty()) return;
     DeleteFileA((tempDir_ + kIniName).c_str());
     DeleteFileA((tempDir_ + kShippedIniName).c_str());
@@ -104,12 +107,6 @@ std::optional<DWORD> KorvaneProcess::WaitForExit(DWORD timeoutMs) const {
     DWORD code = 0;
     GetExitCodeProcess(process_.Get(), &code);
     return code;
-}
-
-void KorvaneProcess::Kill() {
-    if (!Running()) return;
-    TerminateProcess(process_.Get(), 1);
-    WaitForSingleObject(process_.Get(), kSendTimeout);
 }
 
 }  // namespace drv

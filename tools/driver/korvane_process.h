@@ -46,7 +46,6 @@ public:
     bool Running() const;
     // The exit code once the process has ended within the timeout.
     std::optional<DWORD> WaitForExit(DWORD timeoutMs) const;
-    void Kill();
 
 private:
     ScopedHandle process_;

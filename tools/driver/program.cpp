@@ -138,27 +138,18 @@ bool Program::Choose(const std::string& country) {
         kStepLimit);
 }
 
-unsigned long long Program::ShownFlagBits() {
-    const LRESULT flag = SendWithTimeout(Item(kFlag), STM_GETIMAGE, IMAGE_BITMAP, 0);
-    const spy::Query* bits =
-        flag ? process.Spy().Ask(main, spy::kQueryBitmapBits, static_cast<DWORD>(flag)) : nullptr;
-    return bits ? bits->bitsHash : 0;
-}
-
-unsigned long long Program::ResourceBits(const std::string& bitmapName) const {
+bool Program::ShowsFlag(const std::string& bitmapName) {
     HMODULE module = LoadLibraryExA(process.ExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HBITMAP bitmap =
         module ? static_cast<HBITMAP>(LoadImageA(module, bitmapName.c_str(), IMAGE_BITMAP, 0, 0, 0)) : nullptr;
-    unsigned long long hash = 0;
-    BITMAP info = {};
-    if (bitmap && GetObjectA(bitmap, sizeof info, &info) == sizeof info) {
-        std::vector<unsigned char> bits(static_cast<size_t>(info.bmWidthBytes * info.bmHeight * info.bmPlanes));
-        const LONG got = GetBitmapBits(bitmap, static_cast<LONG>(bits.size()), bits.data());
-        hash = spy::HashBits(bits.data(), static_cast<unsigned>(got));
-    }
+    const unsigned long long resource = bitmap ? spy::HashBitmap(bitmap) : 0;
     if (bitmap) DeleteObject(bitmap);
     if (module) FreeLibrary(module);
-    return hash;
+    const LRESULT flag = SendWithTimeout(Item(kFlag), STM_GETIMAGE, IMAGE_BITMAP, 0);
+    const spy::Query* shown =
+        flag ? process.Spy().Ask(main, spy::kQueryBitmapBits, static_cast<DWORD>(flag)) : nullptr;
+    // Neither picture read is no match.
+    return resource && shown && shown->bitsHash == resource;
 }
 
 std::future<LRESULT> Program::DeviceChange(WPARAM event, const std::string& name) {

@@ -103,9 +103,8 @@ public:
 
     // Chooses a country as the mouse does and waits until its name shows.
     bool Choose(const std::string& country);
-    // spy::HashBits of the flag shown / of the program's bitmap resource.
-    unsigned long long ShownFlagBits();
-    unsigned long long ResourceBits(const std::string& bitmapName) const;
+    // The flag shown has the bits of this bitmap resource of the program.
+    bool ShowsFlag(const std::string& bitmapName);
 
     // A WM_DEVICECHANGE for a port of this name, sent from a thread of its
     // own: an arrival answers only after its whole run.

@@ -117,22 +117,9 @@ void FindDrawnBox(spy::Query& query) {
 
 void Answer(spy::Query& query) {
     switch (query.kind) {
-    case spy::kQueryBitmapBits: {
-        BITMAP bitmap = {};
-        query.bitsHash = 0;
-        if (GetObjectA(ULongToHandle(query.handle), sizeof bitmap, &bitmap) == sizeof bitmap &&
-            bitmap.bmWidthBytes > 0 && bitmap.bmHeight > 0) {
-            const LONG size = bitmap.bmWidthBytes * bitmap.bmHeight * bitmap.bmPlanes;
-            // The process heap, not the C runtime's, whose busy bytes the program is measured by.
-            void* bits = HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(size));
-            if (bits) {
-                const LONG got = GetBitmapBits(static_cast<HBITMAP>(ULongToHandle(query.handle)), size, bits);
-                query.bitsHash = spy::HashBits(bits, static_cast<unsigned>(got));
-                HeapFree(GetProcessHeap(), 0, bits);
-            }
-        }
+    case spy::kQueryBitmapBits:
+        query.bitsHash = spy::HashBitmap(static_cast<HBITMAP>(ULongToHandle(query.handle)));
         break;
-    }
     case spy::kQueryCursor: query.cursorIsWait = GetCursor() == LoadCursorA(nullptr, IDC_WAIT); break;
     case spy::kQueryGuiObjects: CountGuiObjects(query); break;
     case spy::kQueryDrawnBox: FindDrawnBox(query); break;

@@ -44,6 +44,21 @@ inline unsigned long long HashBits(const void* data, unsigned size) {
     return hash;
 }
 
+// HashBits of a bitmap's GetBitmapBits, 0 when the handle is no bitmap. The
+// bits go to the process heap: inside the program the C runtime's heap is
+// what its busy bytes are measured by.
+inline unsigned long long HashBitmap(HBITMAP bitmap) {
+    BITMAP info = {};
+    if (GetObjectA(bitmap, sizeof info, &info) != sizeof info || info.bmWidthBytes <= 0 || info.bmHeight <= 0)
+        return 0;
+    const LONG size = info.bmWidthBytes * info.bmHeight * info.bmPlanes;
+    void* bits = HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(size));
+    if (!bits) return 0;
+    const unsigned long long hash = HashBits(bits, static_cast<unsigned>(GetBitmapBits(bitmap, size, bits)));
+    HeapFree(GetProcessHeap(), 0, bits);
+    return hash;
+}
+
 struct Query {
     LONG kind;
     DWORD handle;  // HBITMAP, or HWND (the drawn box)

@@ -42,7 +42,7 @@ TEST(LongUse, RoundsOfEveryOperationLeaveTheProcessAtItsLevel) {
     // The meter sees an open port, so its zero counts of them can fail: one is
     // open while a setting waits for its late OK.
     Play(p, {{"a setting whose OK is late", "4: delay=1500", "choose Germany", "name=Germany"}});
-    drv::Click(p.Item(drv::kSet));
+    drv::Click(p.Item(IDC_SET));
     EXPECT_TRUE(drv::WaitUntil([&] { return drv::MeasureProcess(p.process.Pid()).serialHandles == 1; }, 2500))
         << "no open port was seen while the setting waited";
     EXPECT_TRUE(p.AnswerBox().shown);

@@ -44,7 +44,7 @@ bool HasStyle(HWND window, const char* className, LONG mask, LONG style) {
 // The logo: the main window's picture control that is not the flag's.
 HWND LogoControl(HWND main) {
     for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (HasStyle(child, "Static", SS_TYPEMASK, SS_BITMAP) && GetDlgCtrlID(child) != kFlag) return child;
+        if (HasStyle(child, "Static", SS_TYPEMASK, SS_BITMAP) && GetDlgCtrlID(child) != IDC_FLAG) return child;
     return nullptr;
 }
 
@@ -96,7 +96,7 @@ TEST(Dpi, PicturesGrowWithTheirFrames) {
     std::vector<Drawn> flags, logos;
     for (auto& p : copies) {
         ASSERT_TRUE(p->WaitRunEnd({}) && p->Choose("United States")) << "the run did not end";
-        flags.push_back(Measure(*p, p->Item(kFlag)));
+        flags.push_back(Measure(*p, p->Item(IDC_FLAG)));
         logos.push_back(Measure(*p, LogoControl(p->main)));
     }
     EXPECT_EQ(Width(flags[0].picture) * 1000 + Height(flags[0].picture), 150100) << "the flag at 96 DPI";

@@ -76,12 +76,12 @@ struct Row {
         const std::string verb = step.substr(0, space),
                           arg = space == std::string::npos ? "" : step.substr(space + 1);
         const std::map<std::string, int> controls = {
-            {"set", kSet}, {"current", kCurrent}, {"other", kOtherModem}, {"quit", kQuit}};
+            {"set", IDC_SET}, {"current", IDC_CURRENT}, {"other", IDC_OTHER_MODEM}, {"quit", IDC_QUIT}};
         const std::map<std::string, std::pair<UINT, WPARAM>> posts = {{"close", {WM_CLOSE, 0}},
                                                                       {"sysclose", {WM_SYSCOMMAND, SC_CLOSE}},
-                                                                      {"quit", {WM_COMMAND, kTrayQuit}},
-                                                                      {"show", {WM_COMMAND, kShowWindow}},
-                                                                      {"autodetect", {WM_COMMAND, kAutoDetect}}};
+                                                                      {"quit", {WM_COMMAND, ID_TRAY_QUIT}},
+                                                                      {"show", {WM_COMMAND, ID_TRAY_SHOW}},
+                                                                      {"autodetect", {WM_COMMAND, ID_TRAY_AUTODETECT}}};
         const std::map<std::string, int> answers = {{"ok", IDOK}, {"yes", IDYES}, {"no", IDNO}};
         const std::map<std::string, WPARAM> events = {{"arrive", DBT_DEVICEARRIVAL},
                                                       {"remove", DBT_DEVICEREMOVECOMPLETE},
@@ -89,22 +89,22 @@ struct Row {
         if (verb == "query") {
             const Mark start = p.Now();
             commandStart = p.modem.Now().value_or(0);
-            Click(p.Item(kCurrent));
+            Click(p.Item(IDC_CURRENT));
             EXPECT_TRUE(WaitUntil([&] { return !p.TrayRecords(start).empty(); }, kStepLimit)) << "no tray record";
         } else if (verb == "set" || verb == "set-none") {
             if (verb == "set")
                 EXPECT_TRUE(p.Choose(arg)) << arg << " was not shown";
             else
-                SendWithTimeout(p.Item(kCountryList), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+                SendWithTimeout(p.Item(IDC_COUNTRY_LIST), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
             commandStart = p.modem.Now().value_or(0);
-            Click(p.Item(kSet));
+            Click(p.Item(IDC_SET));
             box = p.AnswerBox();
             EXPECT_TRUE(box.shown) << "Set brought no message box";
         } else if (verb == "choose") {
             EXPECT_TRUE(p.Choose(arg)) << arg << " was not shown";
         } else if (verb == "run") {
             const Mark start = p.Now();
-            PostMessageW(p.main, WM_COMMAND, kAutoDetect, 0);
+            PostMessageW(p.main, WM_COMMAND, ID_TRAY_AUTODETECT, 0);
             if (!arg.empty()) Pick(arg, kRunLimit);
             EXPECT_TRUE(p.WaitRunEnd(start)) << "the run did not end";
         } else if (events.count(verb)) {
@@ -139,7 +139,7 @@ struct Row {
             ShowWindow(p.main, SW_HIDE);
             EXPECT_TRUE(WaitUntil([&] { return !IsVisible(p.main); }, kStepLimit));
         } else if (verb == "about") {
-            PostMessageW(p.main, WM_SYSCOMMAND, kAbout, 0);
+            PostMessageW(p.main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
             const HWND about = p.WaitWindow("About Korvane");
             ASSERT_NE(about, nullptr) << "the system menu's About opened nothing";
             Click(GetDlgItem(about, IDOK));
@@ -174,8 +174,8 @@ struct Row {
     void Pick(const std::string& line, DWORD limitMs) {
         const HWND dialog = p.WaitWindow(kSelectionTitle, limitMs);
         ASSERT_NE(dialog, nullptr) << "no selection dialog to pick from";
-        selection = ListItems(GetDlgItem(dialog, kModemList));
-        SendWithTimeout(GetDlgItem(dialog, kModemList), LB_SETCURSEL, std::atoi(line.c_str()), 0);
+        selection = ListItems(GetDlgItem(dialog, IDC_MODEM_LIST));
+        SendWithTimeout(GetDlgItem(dialog, IDC_MODEM_LIST), LB_SETCURSEL, std::atoi(line.c_str()), 0);
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kStepLimit))
             << "Continue left the selection open";
@@ -210,7 +210,7 @@ struct Row {
             WaitUntil(
                 [&] { return (dialog = p.WaitWindow(kSelectionTitle, 0)) || p.WaitWindow(kProgressTitle, 0); },
                 kStepLimit);
-        if (dialog) selection = ListItems(GetDlgItem(dialog, kModemList));
+        if (dialog) selection = ListItems(GetDlgItem(dialog, IDC_MODEM_LIST));
         if (!p.Sync()) {
             EXPECT_TRUE(p.process.WaitForExit(kStepLimit)) << "the program stopped answering";
         }
@@ -242,7 +242,7 @@ struct Row {
         std::vector<std::string> ports;
         std::string probing;
         int runs = 0;
-        for (const std::string& text : p.TextsSince(mark, kProgressStatus, false)) {
+        for (const std::string& text : p.TextsSince(mark, IDC_DETECT_STATUS, false)) {
             runs += text.rfind("Detecting COM3", 0) == 0;
             if (text.rfind("Detecting COM", 0) == 0 && key == "probed") ports.push_back(text.substr(13, 1));
             if (key == "found" && text == "Modem connected to COM" + probing) ports.push_back(probing);
@@ -293,18 +293,18 @@ struct Row {
 
     // What the main window shows, or showed since the row began.
     std::string WindowFact(const std::string& key, const std::string& expected) {
-        if (key == "status") return ControlText(p.main, kModemStatus);
-        if (key == "progress") return Join(p.TextsSince(mark, kProgressStatus, false), " / ");
+        if (key == "status") return ControlText(p.main, IDC_MODEM_STATUS);
+        if (key == "progress") return Join(p.TextsSince(mark, IDC_DETECT_STATUS, false), " / ");
         if (key == "buttons") {
-            const bool set = IsEnabled(p.Item(kSet)), current = IsEnabled(p.Item(kCurrent));
+            const bool set = IsEnabled(p.Item(IDC_SET)), current = IsEnabled(p.Item(IDC_CURRENT));
             return set && current ? "on" : !set && !current ? "off" : "mixed";
         }
         if (key == "window") return IsVisible(p.main) ? "shown" : "hidden";
         if (key == "list") {
-            const int at = ComboSelection(p.Item(kCountryList));
-            return at < 0 ? "(none)" : ComboItems(p.Item(kCountryList)).at(static_cast<size_t>(at));
+            const int at = ComboSelection(p.Item(IDC_COUNTRY_LIST));
+            return at < 0 ? "(none)" : ComboItems(p.Item(IDC_COUNTRY_LIST)).at(static_cast<size_t>(at));
         }
-        if (key == "name") return ControlText(p.main, kCountryName);
+        if (key == "name") return ControlText(p.main, IDC_COUNTRY_NAME);
         if (key == "flag") return p.ShowsFlag(expected) ? expected : "another picture";
         if (key == "menu") return MenuFact();
         return "(no such fact)";
@@ -361,7 +361,7 @@ Program& Home() {
         }
     }
     Program& p = *program;
-    const bool home = ControlText(p.main, kModemStatus) == "Modem connected to COM4" && IsEnabled(p.Item(kSet)) &&
+    const bool home = ControlText(p.main, IDC_MODEM_STATUS) == "Modem connected to COM4" && IsEnabled(p.Item(IDC_SET)) &&
                       IsVisible(p.main) && !p.TrayRecords().empty() &&
                       p.TrayRecords().back().tip != "Modem Removed";
     if (!home) Play(p, {{"back home", "1: none; 2: none; 3: none; 5: none; 6: none; 4:", "run", "found=4"}});

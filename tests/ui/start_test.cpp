@@ -94,7 +94,7 @@ TEST(Start, BadCountryTablesAndShippedOnesNeverStopTheProgram) {
         }
         ASSERT_TRUE(p.WaitRunEnd({})) << "the run did not end";
         EXPECT_EQ(p.TrayRecords().back().tip, "No Modem found");
-        EXPECT_EQ(ComboItems(p.Item(kCountryList)), cases[i].names);
+        EXPECT_EQ(ComboItems(p.Item(IDC_COUNTRY_LIST)), cases[i].names);
         EXPECT_EQ(FindMessageBox(p.process.Pid(), nullptr, nullptr), nullptr);
     }
 }

@@ -34,7 +34,7 @@ bool Program::Start(const Modems& modems, const StartOptions& options, bool wait
     if (!process.Start(options, &error)) return false;
     // The window is listed as soon as it exists, before its controls do.
     if (!WaitUntil(
-            [&] { return (main = FindTopWindow(process.Pid(), kMainTitle, "#32770")) && Item(kCountryList); },
+            [&] { return (main = FindTopWindow(process.Pid(), kMainTitle, "#32770")) && Item(IDC_COUNTRY_LIST); },
             kStepLimit))
         return error = "the main window did not appear", false;
     if (waitForRun && !(WaitRunEnd(start) && WaitIdle()))
@@ -80,7 +80,7 @@ std::vector<std::string> Program::TextsSince(Mark since, int controlId, bool inM
     return texts;
 }
 
-bool Program::Sync() { return WaitForPostedMessages(Item(kCountryList), kStepLimit); }
+bool Program::Sync() { return WaitForPostedMessages(Item(IDC_COUNTRY_LIST), kStepLimit); }
 
 bool Program::WaitIdle() {
     return WaitUntil(
@@ -125,13 +125,13 @@ bool Program::WaitRunEnd(Mark since) {
 
 bool Program::Choose(const std::string& country) {
     const Mark before = Now();
-    const std::vector<std::string> names = ComboItems(Item(kCountryList));
+    const std::vector<std::string> names = ComboItems(Item(IDC_COUNTRY_LIST));
     const size_t index = std::find(names.begin(), names.end(), country) - names.begin();
-    ChooseComboItem(Item(kCountryList), index < names.size() ? static_cast<int>(index) : -1);
+    ChooseComboItem(Item(IDC_COUNTRY_LIST), index < names.size() ? static_cast<int>(index) : -1);
     // The name set by this choice, not one shown before.
     return WaitUntil(
         [&] {
-            for (const std::string& text : TextsSince(before, kCountryName))
+            for (const std::string& text : TextsSince(before, IDC_COUNTRY_NAME))
                 if (text == country) return true;
             return false;
         },
@@ -145,7 +145,7 @@ bool Program::ShowsFlag(const std::string& bitmapName) {
     const unsigned long long resource = bitmap ? spy::HashBitmap(bitmap) : 0;
     if (bitmap) DeleteObject(bitmap);
     if (module) FreeLibrary(module);
-    const LRESULT flag = SendWithTimeout(Item(kFlag), STM_GETIMAGE, IMAGE_BITMAP, 0);
+    const LRESULT flag = SendWithTimeout(Item(IDC_FLAG), STM_GETIMAGE, IMAGE_BITMAP, 0);
     const spy::Query* shown =
         flag ? process.Spy().Ask(main, spy::kQueryBitmapBits, static_cast<DWORD>(flag)) : nullptr;
     // Neither picture read is no match.

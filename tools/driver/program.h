@@ -25,24 +25,6 @@ constexpr char kDetectingTip[] = "Detecting Modem ...Please wait.";
 constexpr DWORD kRunLimit = 60000;   // ms; a detection run takes about 13 s
 constexpr DWORD kStepLimit = 20000;  // ms; anything else takes a few seconds
 
-enum Control : int {
-    kSet = IDC_SET,
-    kOtherModem = IDC_OTHER_MODEM,
-    kCountryName = IDC_COUNTRY_NAME,
-    kFlag = IDC_FLAG,
-    kCountryList = IDC_COUNTRY_LIST,
-    kCurrent = IDC_CURRENT,
-    kModemStatus = IDC_MODEM_STATUS,
-    kQuit = IDC_QUIT,
-    kModemList = IDC_MODEM_LIST,
-    kProgressStatus = IDC_DETECT_STATUS,
-};
-enum Command : WPARAM {
-    kAutoDetect = ID_TRAY_AUTODETECT,
-    kShowWindow = ID_TRAY_SHOW,
-    kTrayQuit = ID_TRAY_QUIT,
-    kAbout = IDM_ABOUTBOX
-};
 
 // COM number -> the knobs of a fresh modem there ("delay=150 country=3D").
 using Modems = std::map<int, std::string>;
